@@ -1,0 +1,98 @@
+#include "CommandLine.hpp"
+
+#include "QueltBurnerHostServices.hpp"
+#include "System.SysUtils.hpp"
+
+namespace Queltburner {
+
+namespace {
+
+bool NeedsProgramQuotes(std::u16string_view Path) {
+    return Path.find_first_of(u" \t") != std::u16string_view::npos;
+}
+
+} // namespace
+
+CommandLine::CommandLine(const System::UnicodeString& ToolPath) {
+    if (NeedsProgramQuotes(ToolPath)) {
+        FText.reserve(ToolPath.size() + 2);
+        FText.push_back(u'"');
+        FText += ToolPath;
+        FText.push_back(u'"');
+    } else {
+        FText = ToolPath;
+    }
+}
+
+CommandLine& CommandLine::Text(std::u16string_view Option) {
+    FText += Option;
+    return *this;
+}
+
+CommandLine& CommandLine::TextIf(bool Condition, std::u16string_view Option) {
+    if (Condition) {
+        FText += Option;
+    }
+    return *this;
+}
+
+CommandLine& CommandLine::Quoted(std::u16string_view Value) {
+    FText.push_back(u'"');
+    std::size_t Backslashes = 0;
+    for (const char16_t C : Value) {
+        if (C == u'\\') {
+            ++Backslashes;
+        } else {
+            if (C == u'"') {
+                // The run of backslashes and the quote itself each get one more backslash.
+                FText.append(Backslashes + 1, u'\\');
+            }
+            Backslashes = 0;
+        }
+        FText.push_back(C);
+    }
+    // Backslashes just before the closing quote would escape it: double them.
+    FText.append(Backslashes, u'\\');
+    FText.push_back(u'"');
+    return *this;
+}
+
+CommandLine& CommandLine::Quoted(System::WideChar Value) { return Quoted(std::u16string_view(&Value, 1)); }
+
+CommandLine& CommandLine::Number(std::int64_t Value) {
+    FText += System::Sysutils::IntToStr(Value);
+    return *this;
+}
+
+CommandLine& CommandLine::QuotedOptionIfNotEmpty(std::u16string_view Option,
+                                                 std::u16string_view Value) {
+    if (!Value.empty()) {
+        Text(Option).Quoted(Value).Text(u" ");
+    }
+    return *this;
+}
+
+void AppendBurnHead(CommandLine& Line, System::WideChar Drive) {
+    Line.Text(u" --write --drivename ").Quoted(Drive).Text(u" --real ");
+}
+
+void AppendSpeed(CommandLine& Line, std::uint16_t Speed) {
+    Line.Text(u"--speed ").Number(Speed).Text(u" ");
+}
+
+void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& Entries,
+                           HostServices& Host) {
+    const int Count = Entries.Count();
+    for (int I = 0; I < Count; ++I) {
+        const System::UnicodeString& Entry = Entries.Strings(I);
+        if (Host.FileExists(Entry) || Host.DirectoryExists(Entry)) {
+            Line.Quoted(Entry).Text(u" ");
+        }
+    }
+}
+
+bool CanBeCarried(std::u16string_view CommandLineText) noexcept {
+    return CommandLineText.find(u'\0') == std::u16string_view::npos;
+}
+
+} // namespace Queltburner

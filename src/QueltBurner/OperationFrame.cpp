@@ -1,0 +1,130 @@
+// The frame every operation runs in: drive check, tool check, then the composed command line run
+// waiting (with events) or not.
+#include "CommandLine.hpp"
+#include "QueltBurner.hpp"
+
+#include <bit>
+#include <cstdint>
+#include <utility>
+
+namespace Queltburner {
+
+namespace {
+
+constexpr int DriveCheckFailed = -2;
+constexpr int ToolCheckFailed = -1;
+constexpr int RunFailed = -1;
+
+bool IsAsciiLetter(System::WideChar C) noexcept {
+    return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');
+}
+
+// Releases a started process's handles on every way out: the process first, then the thread.
+class ProcessHandles {
+public:
+    ProcessHandles(HostServices& Host, const StartedProcess& Started) noexcept
+        : FHost(Host), FStarted(Started) {}
+    ProcessHandles(const ProcessHandles&) = delete;
+    ProcessHandles& operator=(const ProcessHandles&) = delete;
+    ProcessHandles(ProcessHandles&&) = delete;
+    ProcessHandles& operator=(ProcessHandles&&) = delete;
+    ~ProcessHandles() {
+        Release(FStarted.Process);
+        Release(FStarted.Thread);
+    }
+
+    HostHandle Process() const noexcept { return FStarted.Process; }
+
+private:
+    void Release(HostHandle Handle) noexcept {
+        try {
+            (void)FHost.ReleaseHandle(Handle);
+        } catch (...) {
+            // A handle that cannot be released is as good as released: nothing else can be done,
+            // and an exception here would end the program.
+        }
+    }
+
+    HostServices& FHost;
+    StartedProcess FStarted;
+};
+
+} // namespace
+
+void TQueltBurner::ShowError(const System::UnicodeString& Text) {
+    if (FShowMessages) {
+        FHost->ShowErrorMessage(Text);
+    }
+}
+
+int TQueltBurner::CheckDriveAndTool(System::WideChar Drive) {
+    // Only a letter names a drive; anything else would make a root text that means something else.
+    const System::UnicodeString Root{Drive, u':', u'\\'};
+    if (!IsAsciiLetter(Drive) || FHost->DriveType(Root) != DriveTypeCdRom) {
+        ShowError(System::UnicodeString(u"Invalid drive ") + Drive + u".");
+        return DriveCheckFailed;
+    }
+    if (!FHost->FileExists(NeroCmdLocation)) {
+        ShowError(u"Invalid path to NeroCmd.exe.");
+        return ToolCheckFailed;
+    }
+    return 0;
+}
+
+int TQueltBurner::RunCommandLine(const System::UnicodeString& CommandLineText) {
+    const int ShowState = BoolToIntNeg(FHideNeroCmd);
+    if (!FSynchronous) {
+        return LaunchWithoutWaiting(CommandLineText, ShowState);
+    }
+    const int Code = ExecuteAndWait(CommandLineText, ShowState);
+    // The handler runs from a copy: it may replace the event, or destroy this component.
+    if (Code == 0) {
+        if (FOnSuccess) {
+            const System::Classes::TNotifyEvent Handler = FOnSuccess;
+            Handler(this);
+        }
+    } else if (FOnError) {
+        const TErrorEvent Handler = FOnError;
+        Handler(this, Code);
+    }
+    return Code;
+}
+
+int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
+    int Result = RunFailed;
+    if (!CanBeCarried(CommandLineText)) {
+        return Result;
+    }
+    const std::optional<StartedProcess> Started =
+        FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, LaunchMode::Waited);
+    if (!Started) {
+        return Result;
+    }
+    const ProcessHandles Handles(*FHost, *Started);
+    if (FHost->WaitForProcess(Handles.Process()) == WaitEnded) {
+        if (const std::optional<std::uint32_t> ExitCode = FHost->ProcessExitCode(Handles.Process())) {
+            Result = std::bit_cast<std::int32_t>(*ExitCode);
+        }
+    }
+    return Result;
+}
+
+int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText, int ShowState) {
+    if (!CanBeCarried(CommandLineText)) {
+        return RunFailed;
+    }
+    const std::optional<StartedProcess> Started =
+        FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, LaunchMode::Detached);
+    if (!Started) {
+        // Reporting 0 here would tell the host that a tool which never ran was launched.
+        return RunFailed;
+    }
+    const ProcessHandles Handles(*FHost, *Started);
+    return 0;
+}
+
+int TQueltBurner::BoolToInt(bool Value) noexcept { return Value ? 1 : 0; }
+
+int TQueltBurner::BoolToIntNeg(bool Value) noexcept { return Value ? 0 : 1; }
+
+} // namespace Queltburner

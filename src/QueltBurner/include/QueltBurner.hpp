@@ -1,0 +1,125 @@
+// TQueltBurner: a non-visual component that writes CDs and DVDs by running the command-line
+// burning tool NeroCmd.exe. Set its properties, call an operation with a drive letter, and read
+// the result code: 0 for success, the tool's exit code, or a negative code for a failed check.
+#pragma once
+
+#include "QueltBurnerHostServices.hpp"
+#include "System.Classes.hpp"
+#include "System.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace Queltburner {
+
+enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVideo };
+
+using TErrorEvent = std::function<void(System::TObject* Sender, int ErrorCode)>;
+
+class TQueltBurner : public System::Classes::TComponent {
+public:
+    // Uses DefaultHostServices(). Looks up NeroCmd.exe once, through the registry.
+    explicit TQueltBurner(System::Classes::TComponent* AOwner);
+    // Uses the given services (nullptr: DefaultHostServices()).
+    TQueltBurner(System::Classes::TComponent* AOwner, std::shared_ptr<HostServices> Host);
+    ~TQueltBurner() override;
+
+    // Full path of NeroCmd.exe as found at creation, or empty; the host may set any text.
+    System::UnicodeString NeroCmdLocation;
+
+    double Version() const noexcept { return FVersion; }
+
+    const System::UnicodeString& Artist() const noexcept { return FArtist; }
+    void SetArtist(const System::UnicodeString& Value) { FArtist = Value; }
+    int ContinueSession() const noexcept { return FContinueSession; }
+    void SetContinueSession(int Value) noexcept { FContinueSession = Value; }
+    const System::UnicodeString& Title() const noexcept { return FTitle; }
+    void SetTitle(const System::UnicodeString& Value) { FTitle = Value; }
+    // The component's own list: edit it directly, or replace its entries with SetFiles.
+    System::Classes::TStrings* Files() const noexcept { return FFiles.get(); }
+    // Copies the entries of Value (nil is ignored); Value stays the caller's.
+    void SetFiles(System::Classes::TStrings* Value);
+    const System::UnicodeString& VolumeLabel() const noexcept { return FVolume; }
+    void SetVolumeLabel(const System::UnicodeString& Value) { FVolume = Value; }
+    std::uint16_t Speed() const noexcept { return FSpeed; }
+    void SetSpeed(std::uint16_t Value) noexcept { FSpeed = Value; }
+    bool DisableEject() const noexcept { return FDisableEject; }
+    void SetDisableEject(bool Value) noexcept { FDisableEject = Value; }
+    bool UnderrunProtection() const noexcept { return FUnderrunProtection; }
+    void SetUnderrunProtection(bool Value) noexcept { FUnderrunProtection = Value; }
+    bool DetectNonEmptyDisk() const noexcept { return FDetectNonEmptyDisk; }
+    void SetDetectNonEmptyDisk(bool Value) noexcept { FDetectNonEmptyDisk = Value; }
+    bool Verify() const noexcept { return FVerify; }
+    void SetVerify(bool Value) noexcept { FVerify = Value; }
+    bool SpeedTest() const noexcept { return FSpeedTest; }
+    void SetSpeedTest(bool Value) noexcept { FSpeedTest = Value; }
+    bool Tao() const noexcept { return FTao; }
+    void SetTao(bool Value) noexcept { FTao = Value; }
+    bool ForceEraseDisk() const noexcept { return FForceEraseDisk; }
+    void SetForceEraseDisk(bool Value) noexcept { FForceEraseDisk = Value; }
+    bool CloseSession() const noexcept { return FCloseSession; }
+    void SetCloseSession(bool Value) noexcept { FCloseSession = Value; }
+    bool DVD() const noexcept { return FDVD; }
+    void SetDVD(bool Value) noexcept { FDVD = Value; }
+    TDiskType DiskType() const noexcept { return FDiskType; }
+    void SetDiskType(TDiskType Value) noexcept { FDiskType = Value; }
+    bool Synchronous() const noexcept { return FSynchronous; }
+    void SetSynchronous(bool Value) noexcept { FSynchronous = Value; }
+    bool HideNeroCmd() const noexcept { return FHideNeroCmd; }
+    void SetHideNeroCmd(bool Value) noexcept { FHideNeroCmd = Value; }
+    bool ShowMessages() const noexcept { return FShowMessages; }
+    void SetShowMessages(bool Value) noexcept { FShowMessages = Value; }
+    const TErrorEvent& OnError() const noexcept { return FOnError; }
+    void SetOnError(TErrorEvent Value) { FOnError = std::move(Value); }
+    const System::Classes::TNotifyEvent& OnSuccess() const noexcept { return FOnSuccess; }
+    void SetOnSuccess(System::Classes::TNotifyEvent Value) { FOnSuccess = std::move(Value); }
+
+    // Writes a data disc from every existing file and folder in Files.
+    int BurnData(System::WideChar Drive);
+
+private:
+    friend struct TQueltBurnerTestAccess;
+
+    System::UnicodeString GetNeroCmdLocation();
+    static System::UnicodeString CutFileName(const System::UnicodeString& Path);
+
+    // The checks every operation starts with: 0 when both pass, else the operation's result.
+    int CheckDriveAndTool(System::WideChar Drive);
+    void ShowError(const System::UnicodeString& Text);
+    // Runs a composed command line waiting or not, fires the events, returns the result code.
+    int RunCommandLine(const System::UnicodeString& CommandLine);
+    int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
+    int LaunchWithoutWaiting(const System::UnicodeString& CommandLine, int ShowState);
+    static int BoolToInt(bool Value) noexcept;
+    static int BoolToIntNeg(bool Value) noexcept;
+
+    System::UnicodeString ComposeDataCommand(System::WideChar Drive) const;
+
+    std::shared_ptr<HostServices> FHost;
+
+    std::unique_ptr<System::Classes::TStringList> FFiles;
+    System::UnicodeString FVolume;
+    System::UnicodeString FArtist;
+    System::UnicodeString FTitle;
+    std::uint16_t FSpeed = 0;
+    bool FDisableEject = false;
+    bool FUnderrunProtection = false;
+    bool FDetectNonEmptyDisk = false;
+    bool FTao = false;
+    bool FForceEraseDisk = false;
+    bool FVerify = false;
+    bool FSpeedTest = false;
+    bool FCloseSession = false;
+    bool FDVD = false;
+    TDiskType FDiskType = dtData;
+    int FContinueSession = 0;
+    bool FSynchronous = false;
+    bool FHideNeroCmd = false;
+    bool FShowMessages = false;
+    TErrorEvent FOnError;
+    System::Classes::TNotifyEvent FOnSuccess;
+    double FVersion = 0.0;
+};
+
+} // namespace Queltburner

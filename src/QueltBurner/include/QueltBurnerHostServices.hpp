@@ -1,0 +1,79 @@
+// The platform operations that TQueltBurner needs, behind one interface. The component's own logic
+// (which check runs first, which handle is released when, which event fires) calls only these, so
+// it runs unchanged on Windows, on POSIX and against a recording stand-in in tests.
+#pragma once
+
+#include "System.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace Queltburner {
+
+// An opaque process or thread handle; 0 is never a valid one.
+using HostHandle = std::uintptr_t;
+
+// The drive type of an optical drive, as GetDriveTypeW reports it.
+inline constexpr std::uint32_t DriveTypeCdRom = 5;
+// What WaitForProcess returns once the process has ended.
+inline constexpr std::uint32_t WaitEnded = 0;
+
+struct StartedProcess {
+    HostHandle Process = 0;
+    HostHandle Thread = 0;
+};
+
+// Whether the caller will wait for the process. Windows starts both the same way; POSIX has to
+// know, because a child that nobody waits for must not stay behind as a zombie.
+enum class LaunchMode : std::uint8_t { Waited, Detached };
+
+enum class RegistryValueKind : std::uint8_t { Text, Missing, OtherType };
+
+struct RegistryValue {
+    RegistryValueKind Kind = RegistryValueKind::Missing;
+    System::UnicodeString Text; // the value's text when Kind is Text
+};
+
+class HostServices {
+public:
+    HostServices() = default;
+    HostServices(const HostServices&) = delete;
+    HostServices& operator=(const HostServices&) = delete;
+    HostServices(HostServices&&) = delete;
+    HostServices& operator=(HostServices&&) = delete;
+    virtual ~HostServices();
+
+    // Type of the drive whose root text (letter, colon, backslash) is given; 5 is an optical drive.
+    virtual std::uint32_t DriveType(const System::UnicodeString& RootPath) = 0;
+    // True when Path names an existing file (anything but a folder), following links.
+    virtual bool FileExists(const System::UnicodeString& Path) = 0;
+    // True when Path names an existing folder, following links.
+    virtual bool DirectoryExists(const System::UnicodeString& Path) = 0;
+    // Starts exactly the program Application with the whole CommandLine (whose first item names
+    // the program) and the window show state; no value when the process could not be started.
+    virtual std::optional<StartedProcess> StartProcess(const System::UnicodeString& Application,
+                                                       const System::UnicodeString& CommandLine,
+                                                       int ShowState, LaunchMode Mode) = 0;
+    // Waits without a time limit; WaitEnded once the process has ended, anything else on failure.
+    virtual std::uint32_t WaitForProcess(HostHandle Process) = 0;
+    // The exit code of an ended process, or no value when it cannot be read.
+    virtual std::optional<std::uint32_t> ProcessExitCode(HostHandle Process) = 0;
+    // Releases a process or thread handle; false when the handle was not open.
+    virtual bool ReleaseHandle(HostHandle Handle) = 0;
+    // Shows a modal error message with one OK button and returns when it is closed.
+    virtual void ShowErrorMessage(const System::UnicodeString& Text) = 0;
+    // Reads a string value under HKEY_CURRENT_USER\Key.
+    virtual RegistryValue ReadUserString(const System::UnicodeString& Key,
+                                         const System::UnicodeString& Name) = 0;
+};
+
+// The services of the platform the library was built for (one instance per process).
+std::shared_ptr<HostServices> PlatformHostServices();
+
+// The services that TQueltBurner(AOwner) uses: those set last by SetDefaultHostServices, or the
+// platform's. Setting nullptr restores the platform's. Both calls are safe from any thread.
+std::shared_ptr<HostServices> DefaultHostServices();
+void SetDefaultHostServices(std::shared_ptr<HostServices> Host);
+
+} // namespace Queltburner

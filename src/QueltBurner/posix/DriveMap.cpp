@@ -1,0 +1,79 @@
+#include "DriveMap.hpp"
+
+#include <algorithm>
+
+namespace Queltburner::Posix {
+
+namespace {
+
+constexpr std::uint32_t DriveTypeOptical = 5;
+constexpr std::uint32_t DriveTypeNoRoot = 1;
+
+std::string_view TrimBlanks(std::string_view S) {
+    const auto IsBlank = [](char C) { return C == ' ' || C == '\t'; };
+    while (!S.empty() && IsBlank(S.front())) {
+        S.remove_prefix(1);
+    }
+    while (!S.empty() && IsBlank(S.back())) {
+        S.remove_suffix(1);
+    }
+    return S;
+}
+
+char UpperAsciiLetter(char16_t C) {
+    if (C >= u'a' && C <= u'z') {
+        return static_cast<char>(C - u'a' + 'A');
+    }
+    if (C >= u'A' && C <= u'Z') {
+        return static_cast<char>(C);
+    }
+    return '\0';
+}
+
+} // namespace
+
+std::vector<DriveMapping> ParseDriveMap(std::string_view Text) {
+    std::vector<DriveMapping> Map;
+    while (!Text.empty()) {
+        const std::size_t Semicolon = Text.find(';');
+        const std::string_view Entry = Text.substr(0, Semicolon);
+        Text = Semicolon == std::string_view::npos ? std::string_view() : Text.substr(Semicolon + 1);
+
+        const std::size_t Equals = Entry.find('=');
+        if (Equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view Letter = TrimBlanks(Entry.substr(0, Equals));
+        const std::string_view Target = TrimBlanks(Entry.substr(Equals + 1));
+        const char Upper = Letter.size() == 1 ? UpperAsciiLetter(static_cast<char16_t>(Letter[0])) : '\0';
+        if (Upper == '\0' || Target.empty()) {
+            continue;
+        }
+        Map.push_back({Upper, std::string(Target)});
+    }
+    return Map;
+}
+
+std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,
+                          const std::function<bool(const std::string&)>& DeviceExists) {
+    if (RootPath.size() != 3 || RootPath[1] != u':' || RootPath[2] != u'\\') {
+        return DriveTypeNoRoot;
+    }
+    const char Letter = UpperAsciiLetter(RootPath[0]);
+    if (Letter == '\0') {
+        return DriveTypeNoRoot;
+    }
+    if (DrivesVariable != nullptr) {
+        const std::vector<DriveMapping> Map = ParseDriveMap(DrivesVariable);
+        const bool Mapped = std::any_of(Map.begin(), Map.end(),
+                                        [&](const DriveMapping& M) { return M.Letter == Letter; });
+        return Mapped ? DriveTypeOptical : DriveTypeNoRoot;
+    }
+    if (Letter < 'D') {
+        return DriveTypeNoRoot;
+    }
+    const std::string Device = "/dev/sr" + std::to_string(Letter - 'D');
+    return DeviceExists(Device) ? DriveTypeOptical : DriveTypeNoRoot;
+}
+
+} // namespace Queltburner::Posix

@@ -1,0 +1,28 @@
+// Which drive letters are optical drives on POSIX, where there are no drive letters: the
+// QUELT_DRIVES variable maps letters to the device or image file a tool should write to.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Queltburner::Posix {
+
+struct DriveMapping {
+    char Letter = 'A'; // upper case
+    std::string Target;
+};
+
+// Parses "L=TARGET;L=TARGET...": blanks around letter and target are ignored; an entry without
+// '=', with anything but one ASCII letter before it, or with an empty target is skipped.
+std::vector<DriveMapping> ParseDriveMap(std::string_view Text);
+
+// The drive type of RootPath (letter, colon, backslash): 5 for a mapped letter, else 1. Without a
+// map (DrivesVariable null), each existing /dev/srN is the letter D + N.
+std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,
+                          const std::function<bool(const std::string&)>& DeviceExists);
+
+} // namespace Queltburner::Posix

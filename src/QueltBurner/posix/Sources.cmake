@@ -1,0 +1,5 @@
+target_sources(QueltBurner PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/PosixHostServices.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DriveMap.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegistryFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProcessLauncher.cpp)

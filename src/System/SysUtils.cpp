@@ -1,0 +1,159 @@
+#include "System.SysUtils.hpp"
+
+#include <cstdint>
+
+namespace System::Sysutils {
+
+UnicodeString Trim(const UnicodeString& S) {
+    std::size_t First = 0;
+    std::size_t Last = S.size();
+    while (First < Last && S[First] <= u' ') {
+        ++First;
+    }
+    while (Last > First && S[Last - 1] <= u' ') {
+        --Last;
+    }
+    return S.substr(First, Last - First);
+}
+
+UnicodeString IntToStr(std::int64_t Value) {
+    // Work on the magnitude as unsigned so that the most negative value has a text too.
+    const bool Negative = Value < 0;
+    std::uint64_t Magnitude =
+        Negative ? std::uint64_t{0} - static_cast<std::uint64_t>(Value) : static_cast<std::uint64_t>(Value);
+    char16_t Digits[20];
+    std::size_t N = 0;
+    do {
+        Digits[N++] = static_cast<char16_t>(u'0' + Magnitude % 10);
+        Magnitude /= 10;
+    } while (Magnitude != 0);
+    UnicodeString Text;
+    Text.reserve(N + 1);
+    if (Negative) {
+        Text.push_back(u'-');
+    }
+    while (N > 0) {
+        Text.push_back(Digits[--N]);
+    }
+    return Text;
+}
+
+namespace {
+
+constexpr char32_t Replacement = 0xFFFD;
+
+bool IsHighSurrogate(char32_t C) { return C >= 0xD800 && C <= 0xDBFF; }
+bool IsLowSurrogate(char32_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
+
+void AppendUtf8(std::string& Out, char32_t C) {
+    if (C < 0x80) {
+        Out.push_back(static_cast<char>(C));
+    } else if (C < 0x800) {
+        Out.push_back(static_cast<char>(0xC0 | (C >> 6)));
+        Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+    } else if (C < 0x10000) {
+        Out.push_back(static_cast<char>(0xE0 | (C >> 12)));
+        Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+    } else {
+        Out.push_back(static_cast<char>(0xF0 | (C >> 18)));
+        Out.push_back(static_cast<char>(0x80 | ((C >> 12) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+        Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+    }
+}
+
+void AppendUtf16(UnicodeString& Out, char32_t C) {
+    if (C < 0x10000) {
+        Out.push_back(static_cast<char16_t>(C));
+    } else {
+        C -= 0x10000;
+        Out.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
+        Out.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
+    }
+}
+
+// Encodes S; on an unpaired surrogate either fails (Strict) or writes U+FFFD.
+std::optional<std::string> Encode(std::u16string_view S, bool Strict) {
+    std::string Out;
+    Out.reserve(S.size());
+    for (std::size_t I = 0; I < S.size(); ++I) {
+        char32_t C = S[I];
+        if (IsHighSurrogate(C) && I + 1 < S.size() && IsLowSurrogate(S[I + 1])) {
+            C = 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(S[I + 1]) - 0xDC00);
+            ++I;
+        } else if (IsHighSurrogate(C) || IsLowSurrogate(C)) {
+            if (Strict) {
+                return std::nullopt;
+            }
+            C = Replacement;
+        }
+        AppendUtf8(Out, C);
+    }
+    return Out;
+}
+
+// Decodes one well-formed UTF-8 sequence at S[I], advancing I; no value when it is ill-formed
+// (overlong forms, surrogates and values past U+10FFFF included).
+std::optional<char32_t> DecodeOne(std::string_view S, std::size_t& I) {
+    const auto Byte = [&](std::size_t K) { return static_cast<unsigned char>(S[K]); };
+    const unsigned char Lead = Byte(I);
+    if (Lead < 0x80) {
+        ++I;
+        return Lead;
+    }
+    std::size_t Length = 0;
+    char32_t C = 0;
+    char32_t Minimum = 0;
+    if ((Lead & 0xE0) == 0xC0) {
+        Length = 2;
+        C = Lead & 0x1F;
+        Minimum = 0x80;
+    } else if ((Lead & 0xF0) == 0xE0) {
+        Length = 3;
+        C = Lead & 0x0F;
+        Minimum = 0x800;
+    } else if ((Lead & 0xF8) == 0xF0) {
+        Length = 4;
+        C = Lead & 0x07;
+        Minimum = 0x10000;
+    } else {
+        ++I;
+        return std::nullopt;
+    }
+    std::size_t K = 1;
+    for (; K < Length; ++K) {
+        if (I + K >= S.size() || (Byte(I + K) & 0xC0) != 0x80) {
+            break;
+        }
+        C = (C << 6) | (Byte(I + K) & 0x3F);
+    }
+    I += K;
+    if (K < Length || C < Minimum || C > 0x10FFFF || (C >= 0xD800 && C <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    return C;
+}
+
+std::optional<UnicodeString> Decode(std::string_view S, bool Strict) {
+    UnicodeString Out;
+    Out.reserve(S.size());
+    std::size_t I = 0;
+    while (I < S.size()) {
+        const std::optional<char32_t> C = DecodeOne(S, I);
+        if (!C && Strict) {
+            return std::nullopt;
+        }
+        AppendUtf16(Out, C.value_or(Replacement));
+    }
+    return Out;
+}
+
+} // namespace
+
+std::optional<std::string> TryUTF8Encode(std::u16string_view S) { return Encode(S, true); }
+std::optional<UnicodeString> TryUTF8ToString(std::string_view S) { return Decode(S, true); }
+std::string UTF8Encode(std::u16string_view S) { return *Encode(S, false); }
+UnicodeString UTF8ToString(std::string_view S) { return *Decode(S, false); }
+
+} // namespace System::Sysutils

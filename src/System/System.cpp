@@ -1,0 +1,7 @@
+#include "System.hpp"
+
+namespace System {
+
+TObject::~TObject() = default;
+
+} // namespace System

@@ -1,0 +1,78 @@
+// The framework's component base with owner-managed lifetime, its string lists and its plain
+// notification event.
+#pragma once
+
+#include "System.hpp"
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+namespace System::Classes {
+
+using TNotifyEvent = std::function<void(System::TObject* Sender)>;
+
+// A component optionally has an owner. An owner destroys the components it owns when it is
+// destroyed, the most recently added first; a component destroyed first leaves its owner's list.
+class TComponent : public System::TObject {
+public:
+    explicit TComponent(TComponent* AOwner);
+    ~TComponent() override;
+
+    TComponent* Owner() const noexcept { return FOwner; }
+    int ComponentCount() const noexcept;
+    TComponent* Components(int Index) const;
+
+private:
+    void InsertComponent(TComponent* AComponent);
+    void RemoveComponent(TComponent* AComponent) noexcept;
+
+    TComponent* FOwner = nullptr;
+    std::vector<TComponent*> FComponents;
+};
+
+// Raised for an index outside the list.
+class EStringListError : public std::out_of_range {
+public:
+    using std::out_of_range::out_of_range;
+};
+
+// An ordered list of strings. Indexes run from 0 to Count() - 1.
+class TStrings : public System::TObject {
+public:
+    virtual int Count() const = 0;
+    virtual const UnicodeString& Strings(int Index) const = 0;
+    virtual void SetStrings(int Index, const UnicodeString& S) = 0;
+    virtual int Add(const UnicodeString& S) = 0;
+    virtual void Insert(int Index, const UnicodeString& S) = 0;
+    virtual void Delete(int Index) = 0;
+    virtual void Clear() = 0;
+
+    const UnicodeString& operator[](int Index) const { return Strings(Index); }
+    // Index of the first entry equal to S, or -1.
+    int IndexOf(const UnicodeString& S) const;
+    // Replaces the entries by a copy of Source's, in order. Nil and the list itself change nothing.
+    virtual void Assign(const TStrings* Source);
+};
+
+// The framework's default list: unsorted, duplicates kept, entries in the order they are added.
+class TStringList : public TStrings {
+public:
+    TStringList() = default;
+
+    int Count() const override;
+    const UnicodeString& Strings(int Index) const override;
+    void SetStrings(int Index, const UnicodeString& S) override;
+    int Add(const UnicodeString& S) override;
+    void Insert(int Index, const UnicodeString& S) override;
+    void Delete(int Index) override;
+    void Clear() override;
+    void Assign(const TStrings* Source) override;
+
+private:
+    std::size_t CheckedIndex(int Index, std::size_t Limit) const;
+
+    std::vector<UnicodeString> FItems;
+};
+
+} // namespace System::Classes

@@ -1,0 +1,107 @@
+#include "RecordingHost.hpp"
+
+#include "System.SysUtils.hpp"
+
+#include <stdexcept>
+
+namespace QueltTest {
+
+namespace {
+
+UnicodeString HandleText(Queltburner::HostHandle Handle) {
+    return System::Sysutils::IntToStr(static_cast<std::int64_t>(Handle));
+}
+
+} // namespace
+
+void RecordingHost::MakeReady(char16_t Letter, const UnicodeString& Tool) {
+    DriveTypes[Letter] = Queltburner::DriveTypeCdRom;
+    Files.insert(Tool);
+}
+
+std::vector<std::string> RecordingHost::CallNames() const {
+    std::vector<std::string> Names;
+    Names.reserve(Calls.size());
+    for (const HostCall& Call : Calls) {
+        Names.push_back(Call.Name);
+    }
+    return Names;
+}
+
+const StartRequest& RecordingHost::LastStart() const {
+    if (Starts.empty()) {
+        throw std::logic_error("no process was started");
+    }
+    return Starts.back();
+}
+
+void RecordingHost::Record(std::string Name, std::vector<UnicodeString> Args) {
+    Calls.push_back({std::move(Name), std::move(Args)});
+    if (BeforeAnswer) {
+        BeforeAnswer(Calls.back());
+    }
+}
+
+std::uint32_t RecordingHost::DriveType(const UnicodeString& RootPath) {
+    Record("DriveType", {RootPath});
+    const auto Found = RootPath.empty() ? DriveTypes.end() : DriveTypes.find(RootPath[0]);
+    return Found == DriveTypes.end() ? 1U : Found->second;
+}
+
+bool RecordingHost::FileExists(const UnicodeString& Path) {
+    Record("FileExists", {Path});
+    return Files.count(Path) != 0;
+}
+
+bool RecordingHost::DirectoryExists(const UnicodeString& Path) {
+    Record("DirectoryExists", {Path});
+    return Directories.count(Path) != 0;
+}
+
+std::optional<Queltburner::StartedProcess> RecordingHost::StartProcess(
+    const UnicodeString& Application, const UnicodeString& CommandLine, int ShowState,
+    Queltburner::LaunchMode Mode) {
+    Record("StartProcess", {Application, CommandLine, System::Sysutils::IntToStr(ShowState),
+                            Mode == Queltburner::LaunchMode::Waited ? u"Waited" : u"Detached"});
+    Starts.push_back({Application, CommandLine, ShowState, Mode});
+    if (StartFails) {
+        return std::nullopt;
+    }
+    Queltburner::StartedProcess Started{FNext, FNext + 1};
+    FNext += 2;
+    FOpen.insert(Started.Process);
+    FOpen.insert(Started.Thread);
+    return Started;
+}
+
+std::uint32_t RecordingHost::WaitForProcess(Queltburner::HostHandle Process) {
+    Record("WaitForProcess", {HandleText(Process)});
+    return WaitResult;
+}
+
+std::optional<std::uint32_t> RecordingHost::ProcessExitCode(Queltburner::HostHandle Process) {
+    Record("ProcessExitCode", {HandleText(Process)});
+    return ExitCode;
+}
+
+bool RecordingHost::ReleaseHandle(Queltburner::HostHandle Handle) {
+    Record("ReleaseHandle", {HandleText(Handle)});
+    if (FOpen.erase(Handle) == 0) {
+        ++UnknownReleases;
+        return false;
+    }
+    return true;
+}
+
+void RecordingHost::ShowErrorMessage(const UnicodeString& Text) {
+    Record("ShowErrorMessage", {Text});
+    Messages.push_back(Text);
+}
+
+Queltburner::RegistryValue RecordingHost::ReadUserString(const UnicodeString& Key,
+                                                         const UnicodeString& Name) {
+    Record("ReadUserString", {Key, Name});
+    return Registry;
+}
+
+} // namespace QueltTest

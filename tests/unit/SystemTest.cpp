@@ -1,0 +1,152 @@
+// The framework stand-in: ownership, string lists and the text helpers the component relies on.
+#include "System.Classes.hpp"
+#include "System.SysUtils.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using System::UnicodeString;
+using System::Classes::TComponent;
+using System::Classes::TStringList;
+
+// Counts destructions so that ownership can be observed.
+class Tracked : public TComponent {
+public:
+    Tracked(TComponent* Owner, std::vector<int>& Log, int Id) : TComponent(Owner), FLog(Log), FId(Id) {}
+    ~Tracked() override { FLog.push_back(FId); }
+
+private:
+    std::vector<int>& FLog;
+    int FId;
+};
+
+TEST(ComponentOwnership, OwnerDestroysOwnedComponentsNewestFirst) {
+    std::vector<int> Destroyed;
+    auto* Owner = new Tracked(nullptr, Destroyed, 0);
+    new Tracked(Owner, Destroyed, 1);
+    auto* Second = new Tracked(Owner, Destroyed, 2);
+    new Tracked(Second, Destroyed, 3); // owned by an owned component
+    EXPECT_EQ(Owner->ComponentCount(), 2);
+    delete Owner;
+    // Each logs as its own destructor starts; the owned ones follow, newest first.
+    EXPECT_EQ(Destroyed, (std::vector<int>{0, 2, 3, 1}));
+}
+
+TEST(ComponentOwnership, ComponentDeletedFirstLeavesItsOwner) {
+    std::vector<int> Destroyed;
+    Tracked Owner(nullptr, Destroyed, 0);
+    auto* First = new Tracked(&Owner, Destroyed, 1);
+    auto* Second = new Tracked(&Owner, Destroyed, 2);
+    delete First;
+    ASSERT_EQ(Owner.ComponentCount(), 1);
+    EXPECT_EQ(Owner.Components(0), Second);
+    EXPECT_EQ(Second->Owner(), &Owner);
+    EXPECT_THROW((void)Owner.Components(1), std::out_of_range);
+}
+
+TEST(StringList, KeepsOrderAndDuplicates) {
+    TStringList List;
+    EXPECT_EQ(List.Add(u"b"), 0);
+    EXPECT_EQ(List.Add(u"a"), 1);
+    EXPECT_EQ(List.Add(u"b"), 2);
+    List.Insert(0, u"c");
+    List.Insert(4, u"z");
+    ASSERT_EQ(List.Count(), 5);
+    EXPECT_EQ(List[0], u"c");
+    EXPECT_EQ(List.Strings(4), u"z");
+    EXPECT_EQ(List.IndexOf(u"b"), 1);
+    EXPECT_EQ(List.IndexOf(u"B"), -1);
+    List.Delete(1);
+    EXPECT_EQ(List[1], u"a");
+    EXPECT_EQ(List.IndexOf(u"b"), 2);
+    List.SetStrings(0, u"first");
+    EXPECT_EQ(List[0], u"first");
+    List.Clear();
+    EXPECT_EQ(List.Count(), 0);
+}
+
+TEST(StringList, IndexOutsideTheListThrows) {
+    TStringList List;
+    List.Add(u"x");
+    EXPECT_THROW((void)List.Strings(1), System::Classes::EStringListError);
+    EXPECT_THROW((void)List.Strings(-1), System::Classes::EStringListError);
+    EXPECT_THROW(List.Delete(1), System::Classes::EStringListError);
+    EXPECT_THROW(List.Insert(2, u"y"), System::Classes::EStringListError);
+    EXPECT_THROW(List.SetStrings(-1, u"y"), System::Classes::EStringListError);
+    EXPECT_EQ(List.Count(), 1);
+}
+
+TEST(StringList, AssignCopiesInOrderAndIgnoresNilAndItself) {
+    TStringList Source;
+    Source.Add(u"one");
+    Source.Add(u"two");
+    Source.Add(u"one");
+    TStringList Target;
+    Target.Add(u"old");
+    Target.Assign(&Source);
+    Source.SetStrings(0, u"changed");
+    ASSERT_EQ(Target.Count(), 3);
+    EXPECT_EQ(Target[0], u"one");
+    EXPECT_EQ(Target[1], u"two");
+    EXPECT_EQ(Target[2], u"one");
+
+    Target.Assign(nullptr);
+    EXPECT_EQ(Target.Count(), 3);
+    Target.Assign(&Target);
+    EXPECT_EQ(Target.Count(), 3);
+}
+
+TEST(Trim, RemovesCharactersUpToBlankAtBothEnds) {
+    const struct {
+        UnicodeString In;
+        UnicodeString Out;
+    } Rows[] = {
+        {u"", u""},
+        {u"   ", u""},
+        {u"  The Players ", u"The Players"},
+        {u"\t\r\n\x01x y\x1f\x20", u"x y"},
+        {UnicodeString(u"\0a\0", 3), u"a"},
+        {u"\x21!\x21", u"\x21!\x21"},
+        {u"\u00a0x\u00a0", u"\u00a0x\u00a0"}, // no-break space is above U+0020
+        {u"\u3000x", u"\u3000x"},
+    };
+    for (const auto& Row : Rows) {
+        EXPECT_EQ(System::Trim(Row.In), Row.Out);
+    }
+}
+
+TEST(IntToStr, DecimalWithoutLeadingZerosOrPlus) {
+    const struct {
+        std::int64_t In;
+        UnicodeString Out;
+    } Rows[] = {
+        {0, u"0"},
+        {4, u"4"},
+        {65535, u"65535"},
+        {-1, u"-1"},
+        {2147483647, u"2147483647"},
+        {INT64_MIN, u"-9223372036854775808"},
+    };
+    for (const auto& Row : Rows) {
+        EXPECT_EQ(System::IntToStr(Row.In), Row.Out);
+    }
+}
+
+TEST(Utf8Conversion, StrictFormsRefuseWhatTheyCannotCarry) {
+    using System::Sysutils::TryUTF8Encode;
+    using System::Sysutils::TryUTF8ToString;
+    EXPECT_EQ(TryUTF8Encode(u"a\U0001F600\u00e9"), std::optional<std::string>("a\xF0\x9F\x98\x80\xC3\xA9"));
+    EXPECT_EQ(TryUTF8Encode(UnicodeString(1, u'\xD800')), std::nullopt);
+    EXPECT_EQ(TryUTF8Encode(UnicodeString(u"x") + u'\xDC00'), std::nullopt);
+    EXPECT_EQ(TryUTF8ToString("\xC0\xAF"), std::nullopt);     // overlong
+    EXPECT_EQ(TryUTF8ToString("\xED\xA0\x80"), std::nullopt); // encoded surrogate
+    EXPECT_EQ(TryUTF8ToString("\xF4\x90\x80\x80"), std::nullopt); // past U+10FFFF
+    EXPECT_EQ(TryUTF8ToString("\xE2\x82"), std::nullopt);     // cut short
+    EXPECT_EQ(TryUTF8ToString("\xF0\x9F\x98\x80"), std::optional<UnicodeString>(u"\U0001F600"));
+    EXPECT_EQ(System::Sysutils::UTF8Encode(UnicodeString(1, u'\xD800')), "\xEF\xBF\xBD");
+}
+
+} // namespace
