@@ -57,7 +57,9 @@ CommandLine& CommandLine::Quoted(std::u16string_view Value) {
     return *this;
 }
 
-CommandLine& CommandLine::Quoted(System::WideChar Value) { return Quoted(std::u16string_view(&Value, 1)); }
+CommandLine& CommandLine::Quoted(System::WideChar Value) {
+    return Quoted(std::u16string_view(&Value, 1));
+}
 
 CommandLine& CommandLine::Number(std::int64_t Value) {
     FText += System::Sysutils::IntToStr(Value);

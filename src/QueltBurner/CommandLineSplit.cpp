@@ -4,7 +4,9 @@ namespace Queltburner {
 
 namespace {
 
-bool IsBlank(char16_t C) { return C == u' ' || C == u'\t'; }
+bool IsBlank(char16_t C) {
+    return C == u' ' || C == u'\t';
+}
 
 } // namespace
 

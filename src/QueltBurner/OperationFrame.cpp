@@ -102,14 +102,16 @@ int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, i
     }
     const ProcessHandles Handles(*FHost, *Started);
     if (FHost->WaitForProcess(Handles.Process()) == WaitEnded) {
-        if (const std::optional<std::uint32_t> ExitCode = FHost->ProcessExitCode(Handles.Process())) {
+        if (const std::optional<std::uint32_t> ExitCode =
+                FHost->ProcessExitCode(Handles.Process())) {
             Result = std::bit_cast<std::int32_t>(*ExitCode);
         }
     }
     return Result;
 }
 
-int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText, int ShowState) {
+int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText,
+                                       int ShowState) {
     if (!CanBeCarried(CommandLineText)) {
         return RunFailed;
     }
@@ -123,8 +125,12 @@ int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineT
     return 0;
 }
 
-int TQueltBurner::BoolToInt(bool Value) noexcept { return Value ? 1 : 0; }
+int TQueltBurner::BoolToInt(bool Value) noexcept {
+    return Value ? 1 : 0;
+}
 
-int TQueltBurner::BoolToIntNeg(bool Value) noexcept { return Value ? 0 : 1; }
+int TQueltBurner::BoolToIntNeg(bool Value) noexcept {
+    return Value ? 0 : 1;
+}
 
 } // namespace Queltburner

@@ -17,8 +17,7 @@ constexpr std::u16string_view ToolFileName = u"NeroCmd.exe";
 
 } // namespace
 
-TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner)
-    : TQueltBurner(AOwner, nullptr) {}
+TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner) : TQueltBurner(AOwner, nullptr) {}
 
 TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner, std::shared_ptr<HostServices> Host)
     : TComponent(AOwner), FHost(Host ? std::move(Host) : DefaultHostServices()) {

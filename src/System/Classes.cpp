@@ -22,7 +22,9 @@ TComponent::~TComponent() {
     }
 }
 
-int TComponent::ComponentCount() const noexcept { return static_cast<int>(FComponents.size()); }
+int TComponent::ComponentCount() const noexcept {
+    return static_cast<int>(FComponents.size());
+}
 
 TComponent* TComponent::Components(int Index) const {
     if (Index < 0 || static_cast<std::size_t>(Index) >= FComponents.size()) {
@@ -73,7 +75,9 @@ std::size_t TStringList::CheckedIndex(int Index, std::size_t Limit) const {
     return static_cast<std::size_t>(Index);
 }
 
-int TStringList::Count() const { return static_cast<int>(FItems.size()); }
+int TStringList::Count() const {
+    return static_cast<int>(FItems.size());
+}
 
 const UnicodeString& TStringList::Strings(int Index) const {
     return FItems[CheckedIndex(Index, FItems.size())];
@@ -103,7 +107,9 @@ void TStringList::Delete(int Index) {
     FItems.erase(FItems.begin() + static_cast<std::ptrdiff_t>(CheckedIndex(Index, FItems.size())));
 }
 
-void TStringList::Clear() { FItems.clear(); }
+void TStringList::Clear() {
+    FItems.clear();
+}
 
 void TStringList::Assign(const TStrings* Source) {
     if (Source == nullptr || Source == this) {

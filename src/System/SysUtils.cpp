@@ -19,8 +19,8 @@ UnicodeString Trim(const UnicodeString& S) {
 UnicodeString IntToStr(std::int64_t Value) {
     // Work on the magnitude as unsigned so that the most negative value has a text too.
     const bool Negative = Value < 0;
-    std::uint64_t Magnitude =
-        Negative ? std::uint64_t{0} - static_cast<std::uint64_t>(Value) : static_cast<std::uint64_t>(Value);
+    std::uint64_t Magnitude = Negative ? std::uint64_t{0} - static_cast<std::uint64_t>(Value)
+                                       : static_cast<std::uint64_t>(Value);
     char16_t Digits[20];
     std::size_t N = 0;
     do {
@@ -42,8 +42,12 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t C) { return C >= 0xD800 && C <= 0xDBFF; }
-bool IsLowSurrogate(char32_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
+bool IsHighSurrogate(char32_t C) {
+    return C >= 0xD800 && C <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t C) {
+    return C >= 0xDC00 && C <= 0xDFFF;
+}
 
 void AppendUtf8(std::string& Out, char32_t C) {
     if (C < 0x80) {
@@ -151,9 +155,17 @@ std::optional<UnicodeString> Decode(std::string_view S, bool Strict) {
 
 } // namespace
 
-std::optional<std::string> TryUTF8Encode(std::u16string_view S) { return Encode(S, true); }
-std::optional<UnicodeString> TryUTF8ToString(std::string_view S) { return Decode(S, true); }
-std::string UTF8Encode(std::u16string_view S) { return *Encode(S, false); }
-UnicodeString UTF8ToString(std::string_view S) { return *Decode(S, false); }
+std::optional<std::string> TryUTF8Encode(std::u16string_view S) {
+    return Encode(S, true);
+}
+std::optional<UnicodeString> TryUTF8ToString(std::string_view S) {
+    return Decode(S, true);
+}
+std::string UTF8Encode(std::u16string_view S) {
+    return *Encode(S, false);
+}
+UnicodeString UTF8ToString(std::string_view S) {
+    return *Decode(S, false);
+}
 
 } // namespace System::Sysutils

@@ -37,7 +37,8 @@ Integer ParseInteger(const UnicodeString& Text, std::string_view Option) {
     if (Narrow.empty() || Error != std::errc() || End != Narrow.data() + Narrow.size()) {
         throw UsageError{"--" + std::string(Option) + " takes a whole number from " +
                          std::to_string(std::numeric_limits<Integer>::min()) + " to " +
-                         std::to_string(std::numeric_limits<Integer>::max()) + ", not '" + Narrow + "'"};
+                         std::to_string(std::numeric_limits<Integer>::max()) + ", not '" + Narrow +
+                         "'"};
     }
     return Value;
 }
@@ -45,8 +46,10 @@ Integer ParseInteger(const UnicodeString& Text, std::string_view Option) {
 // A switch with its --no- form, so that every Boolean can be set either way.
 void AddSwitch(std::vector<Option>& Options, std::string_view Name, std::string_view Help,
                void (TQueltBurner::*Setter)(bool)) {
-    Options.push_back({Name, "", Help, [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(true); }});
-    Options.push_back({Name, "", "", [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(false); }});
+    Options.push_back(
+        {Name, "", Help, [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(true); }});
+    Options.push_back(
+        {Name, "", "", [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(false); }});
 }
 
 // The settings that the data-disc operation reads, with the runner's own.
@@ -59,14 +62,18 @@ std::vector<Option> DataOptions() {
     O.push_back({"title", "TEXT", "title text (trimmed; left out when blank)",
                  [](TQueltBurner& B, const UnicodeString& V) { B.SetTitle(V); }});
     O.push_back({"speed", "N", "write speed, 0 to 65535 (default 4)",
-                 [](TQueltBurner& B, const UnicodeString& V) { B.SetSpeed(ParseInteger<std::uint16_t>(V, "speed")); }});
-    O.push_back({"continue-session", "N", "session to import, 0 or more; negative: none (default -1)",
+                 [](TQueltBurner& B, const UnicodeString& V) {
+                     B.SetSpeed(ParseInteger<std::uint16_t>(V, "speed"));
+                 }});
+    O.push_back({"continue-session", "N",
+                 "session to import, 0 or more; negative: none (default -1)",
                  [](TQueltBurner& B, const UnicodeString& V) {
                      B.SetContinueSession(ParseInteger<int>(V, "continue-session"));
                  }});
     AddSwitch(O, "tao", "track-at-once writing (default off)", &TQueltBurner::SetTao);
     AddSwitch(O, "speedtest", "test the speed first (default off)", &TQueltBurner::SetSpeedTest);
-    AddSwitch(O, "close-session", "close the session (default off)", &TQueltBurner::SetCloseSession);
+    AddSwitch(O, "close-session", "close the session (default off)",
+              &TQueltBurner::SetCloseSession);
     AddSwitch(O, "detect-non-empty-disk", "refuse a disc that is not empty (default off)",
               &TQueltBurner::SetDetectNonEmptyDisk);
     AddSwitch(O, "underrun-prot", "buffer underrun protection (default on)",
@@ -110,12 +117,13 @@ void PrintUsage(std::ostream& Out) {
             if (!O.Argument.empty()) {
                 Left += " " + std::string(O.Argument);
             }
-            const bool IsSwitch = O.Argument.empty() && &O != &Options.back() &&
-                                  (&O + 1)->Name == O.Name;
+            const bool IsSwitch =
+                O.Argument.empty() && &O != &Options.back() && (&O + 1)->Name == O.Name;
             if (IsSwitch) {
                 Left += ", --no-" + std::string(O.Name);
             }
-            Out << Left << std::string(Left.size() < 40 ? 40 - Left.size() : 1, ' ') << O.Help << "\n";
+            Out << Left << std::string(Left.size() < 40 ? 40 - Left.size() : 1, ' ') << O.Help
+                << "\n";
         }
     };
     PrintOptions(DataOptions());
@@ -124,7 +132,8 @@ void PrintUsage(std::ostream& Out) {
 }
 
 // Applies options to the component; the other arguments are returned in order.
-std::vector<UnicodeString> ApplyOptions(TQueltBurner& Burner, const std::vector<UnicodeString>& Args) {
+std::vector<UnicodeString> ApplyOptions(TQueltBurner& Burner,
+                                        const std::vector<UnicodeString>& Args) {
     std::vector<Option> Options = DataOptions();
     for (Option& O : RunnerOptions()) {
         Options.push_back(std::move(O));
@@ -143,7 +152,8 @@ std::vector<UnicodeString> ApplyOptions(TQueltBurner& Burner, const std::vector<
         }
         const std::string Name = UTF8Encode(Arg.substr(2));
         const bool Negated = Name.rfind("no-", 0) == 0;
-        const std::string_view Base = Negated ? std::string_view(Name).substr(3) : std::string_view(Name);
+        const std::string_view Base =
+            Negated ? std::string_view(Name).substr(3) : std::string_view(Name);
         const Option* Found = nullptr;
         for (std::size_t K = 0; K < Options.size(); ++K) {
             if (Options[K].Name != Base) {
@@ -202,7 +212,9 @@ int Run(const std::vector<UnicodeString>& Args, std::ostream& Out, std::ostream&
         }
         std::string Event = "none";
         Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
-        Burner.SetOnError([&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
+        Burner.SetOnError([&Event](System::TObject*, int Code) {
+            Event = "OnError(" + std::to_string(Code) + ")";
+        });
         const int Result = Burner.BurnData(Positional[0][0]);
         Out << "result: " << Result << "\nevent: " << Event << "\n";
         return Result == 0 ? 0 : 1;

@@ -37,7 +37,8 @@ std::vector<DriveMapping> ParseDriveMap(std::string_view Text) {
     while (!Text.empty()) {
         const std::size_t Semicolon = Text.find(';');
         const std::string_view Entry = Text.substr(0, Semicolon);
-        Text = Semicolon == std::string_view::npos ? std::string_view() : Text.substr(Semicolon + 1);
+        Text =
+            Semicolon == std::string_view::npos ? std::string_view() : Text.substr(Semicolon + 1);
 
         const std::size_t Equals = Entry.find('=');
         if (Equals == std::string_view::npos) {
@@ -45,7 +46,8 @@ std::vector<DriveMapping> ParseDriveMap(std::string_view Text) {
         }
         const std::string_view Letter = TrimBlanks(Entry.substr(0, Equals));
         const std::string_view Target = TrimBlanks(Entry.substr(Equals + 1));
-        const char Upper = Letter.size() == 1 ? UpperAsciiLetter(static_cast<char16_t>(Letter[0])) : '\0';
+        const char Upper =
+            Letter.size() == 1 ? UpperAsciiLetter(static_cast<char16_t>(Letter[0])) : '\0';
         if (Upper == '\0' || Target.empty()) {
             continue;
         }

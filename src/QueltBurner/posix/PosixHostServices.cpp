@@ -17,7 +17,8 @@
 namespace Queltburner {
 
 std::shared_ptr<HostServices> PlatformHostServices() {
-    static const std::shared_ptr<HostServices> Instance = std::make_shared<Posix::PosixHostServices>();
+    static const std::shared_ptr<HostServices> Instance =
+        std::make_shared<Posix::PosixHostServices>();
     return Instance;
 }
 
@@ -124,9 +125,10 @@ bool PosixHostServices::DirectoryExists(const System::UnicodeString& Path) {
     return Info && S_ISDIR(Info->st_mode);
 }
 
-std::optional<StartedProcess> PosixHostServices::StartProcess(const System::UnicodeString& Application,
-                                                              const System::UnicodeString& CommandLine,
-                                                              int /*ShowState*/, LaunchMode Mode) {
+std::optional<StartedProcess>
+PosixHostServices::StartProcess(const System::UnicodeString& Application,
+                                const System::UnicodeString& CommandLine, int /*ShowState*/,
+                                LaunchMode Mode) {
     const std::optional<std::string> Program = FileSystemPath(Application);
     if (!Program || CommandLine.find(u'\0') != System::UnicodeString::npos) {
         return std::nullopt;

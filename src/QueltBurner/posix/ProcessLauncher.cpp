@@ -39,7 +39,8 @@ public:
         sigfillset(&All);
         Ok = posix_spawnattr_setsigmask(&Attributes, &Empty) == 0 &&
              posix_spawnattr_setsigdefault(&Attributes, &All) == 0 &&
-             posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+             posix_spawnattr_setflags(&Attributes,
+                                      POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
     }
     SpawnAttributes(const SpawnAttributes&) = delete;
     SpawnAttributes& operator=(const SpawnAttributes&) = delete;

@@ -373,12 +373,13 @@ RegistryValue FindUserValue(std::string_view FileBytes, std::u16string_view Key,
         if (!Value) {
             continue;
         }
-        // Continuation lines are taken even for other values, so that none is read as an entry.
-        const UnicodeString Data = JoinContinuations(Value->Data, Lines);
+        // The continuation lines of other values start with a hex digit, so they are skipped as
+        // malformed lines without being joined.
         if (!InTarget || !SameText(Value->Name, Name)) {
             continue;
         }
-        if (std::optional<RegistryValue> Assigned = ReadData(Data)) {
+        if (std::optional<RegistryValue> Assigned =
+                ReadData(JoinContinuations(Value->Data, Lines))) {
             Result = std::move(*Assigned);
         }
     }

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build needs, with apt-get, when it is missing. "test" adds what the tests and
+# the lint step need. Runs as root (as on CI) or through sudo.
+set -euo pipefail
+
+want=(cmake ninja-build g++ make)
+if [[ "${1:-}" == "test" ]]; then
+    want+=(libgtest-dev libgmock-dev clang-format clang-tidy)
+fi
+
+missing=()
+for package in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

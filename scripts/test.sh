@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the Linux build, the same tests under the address and
+# undefined-behaviour sanitizers, and the format and lint checks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+
+jobs=$(nproc)
+
+echo "== Linux build and tests"
+cmake --preset linux
+cmake --build --preset linux -j "$jobs"
+ctest --preset linux -j "$jobs"
+
+echo "== Linux with address and undefined-behaviour sanitizers"
+cmake --preset linux-sanitize
+cmake --build --preset linux-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --preset linux-sanitize -j "$jobs"
+
+echo "== Format and lint"
+scripts/lint.sh build/linux
+
+echo "All tests passed."
