@@ -90,13 +90,19 @@ int TQueltBurner::RunCommandLine(const System::UnicodeString& CommandLineText) {
     return Code;
 }
 
+std::optional<StartedProcess> TQueltBurner::StartTool(const System::UnicodeString& CommandLineText,
+                                                      int ShowState, LaunchMode Mode) {
+    // A NUL would cut the command line short on Windows and cannot be passed at all on POSIX.
+    if (!CanBeCarried(CommandLineText)) {
+        return std::nullopt;
+    }
+    return FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, Mode);
+}
+
 int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
     int Result = RunFailed;
-    if (!CanBeCarried(CommandLineText)) {
-        return Result;
-    }
     const std::optional<StartedProcess> Started =
-        FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, LaunchMode::Waited);
+        StartTool(CommandLineText, ShowState, LaunchMode::Waited);
     if (!Started) {
         return Result;
     }
@@ -112,11 +118,8 @@ int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, i
 
 int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText,
                                        int ShowState) {
-    if (!CanBeCarried(CommandLineText)) {
-        return RunFailed;
-    }
     const std::optional<StartedProcess> Started =
-        FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, LaunchMode::Detached);
+        StartTool(CommandLineText, ShowState, LaunchMode::Detached);
     if (!Started) {
         // Reporting 0 here would tell the host that a tool which never ran was launched.
         return RunFailed;

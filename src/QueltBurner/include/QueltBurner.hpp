@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Queltburner {
 
@@ -89,6 +90,8 @@ private:
     void ShowError(const System::UnicodeString& Text);
     // Runs a composed command line waiting or not, fires the events, returns the result code.
     int RunCommandLine(const System::UnicodeString& CommandLine);
+    std::optional<StartedProcess> StartTool(const System::UnicodeString& CommandLine, int ShowState,
+                                            LaunchMode Mode);
     int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
     int LaunchWithoutWaiting(const System::UnicodeString& CommandLine, int ShowState);
     static int BoolToInt(bool Value) noexcept;
