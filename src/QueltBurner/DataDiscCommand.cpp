@@ -1,4 +1,5 @@
-// The data-disc command: every existing file and folder of Files under the volume label.
+// The data-disc command (every existing file and folder of Files under the volume label), and the
+// DVD-Video command, which is the data-disc command with a fixed block of file-system options.
 #include "CommandLine.hpp"
 #include "QueltBurner.hpp"
 
@@ -6,36 +7,60 @@
 
 namespace Queltburner {
 
-System::UnicodeString TQueltBurner::ComposeDataCommand(System::WideChar Drive) const {
+void TQueltBurner::AppendArtistAndTitle(CommandLine& Line) const {
     using System::Sysutils::Trim;
-    CommandLine Line(NeroCmdLocation);
-    AppendBurnHead(Line, Drive);
-    Line.TextIf(FTao, u"--tao ")
-        .QuotedOptionIfNotEmpty(u"--artist ", Trim(FArtist))
-        .QuotedOptionIfNotEmpty(u"--title ", Trim(FTitle))
-        .Text(u"--recursive ");
-    AppendSpeed(Line, FSpeed);
-    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
-    if (FContinueSession >= 0) {
-        Line.Text(u"--import ").Quoted(System::Sysutils::IntToStr(FContinueSession)).Text(u" ");
-    }
+    Line.QuotedOptionIfNotEmpty(u"--artist ", Trim(FArtist))
+        .QuotedOptionIfNotEmpty(u"--title ", Trim(FTitle));
+}
+
+void TQueltBurner::AppendWriteSwitches(CommandLine& Line) const {
     Line.TextIf(FSpeedTest, u"--speedtest ")
         .TextIf(FCloseSession, u"--close_session ")
         .TextIf(FDetectNonEmptyDisk, u"--detect_non_empty_disk ")
         .TextIf(FUnderrunProtection, u"--underrun_prot ")
         .TextIf(FDisableEject, u"--disable_eject ")
-        .TextIf(FVerify, u"--verify ")
-        .TextIf(FDVD, u"--dvd ");
+        .TextIf(FVerify, u"--verify ");
+}
+
+System::UnicodeString TQueltBurner::ComposeDataCommand(System::WideChar Drive) const {
+    CommandLine Line(NeroCmdLocation);
+    AppendBurnHead(Line, Drive);
+    Line.TextIf(FTao, u"--tao ");
+    AppendArtistAndTitle(Line);
+    Line.Text(u"--recursive ");
+    AppendSpeed(Line, FSpeed);
+    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
+    if (FContinueSession >= 0) {
+        Line.Text(u"--import ").Quoted(System::Sysutils::IntToStr(FContinueSession)).Text(u" ");
+    }
+    AppendWriteSwitches(Line);
+    Line.TextIf(FDVD, u"--dvd ");
+    AppendExistingEntries(Line, *FFiles, *FHost);
+    Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
+    return std::move(Line).Result();
+}
+
+System::UnicodeString TQueltBurner::ComposeDVDVideoCommand(System::WideChar Drive) const {
+    CommandLine Line(NeroCmdLocation);
+    AppendBurnHead(Line, Drive);
+    Line.TextIf(FTao, u"--tao ");
+    AppendArtistAndTitle(Line);
+    Line.Text(u"--recursive ");
+    AppendSpeed(Line, FSpeed);
+    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
+    AppendWriteSwitches(Line);
+    Line.Text(u"--dvd --create_iso_fs --create_udf_fs --iso-no-joliet --dvdvideo_realloc ");
     AppendExistingEntries(Line, *FFiles, *FHost);
     Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
     return std::move(Line).Result();
 }
 
 int TQueltBurner::BurnData(System::WideChar Drive) {
-    if (const int Failed = CheckDriveAndTool(Drive); Failed != 0) {
-        return Failed;
-    }
-    return RunCommandLine(ComposeDataCommand(Drive));
+    return RunOperation(Drive, [&] { return ComposeDataCommand(Drive); });
+}
+
+int TQueltBurner::BurnDVDVideo(System::WideChar Drive) {
+    return RunOperation(Drive, [&] { return ComposeDVDVideoCommand(Drive); });
 }
 
 } // namespace Queltburner

@@ -71,6 +71,14 @@ int TQueltBurner::CheckDriveAndTool(System::WideChar Drive) {
     return 0;
 }
 
+int TQueltBurner::RunOperation(System::WideChar Drive,
+                               const std::function<System::UnicodeString()>& Compose) {
+    if (const int Failed = CheckDriveAndTool(Drive); Failed != 0) {
+        return Failed;
+    }
+    return RunCommandLine(Compose());
+}
+
 int TQueltBurner::RunCommandLine(const System::UnicodeString& CommandLineText) {
     const int ShowState = BoolToIntNeg(FHideNeroCmd);
     if (!FSynchronous) {

@@ -12,19 +12,24 @@ public:
     std::uint32_t DriveType(const System::UnicodeString& Root) override {
         return Root == u"E:\\" ? Queltburner::DriveTypeCdRom : 1;
     }
-    bool FileExists(const System::UnicodeString& Path) override { return Path == u"NeroCmd.exe" || Path == u"a.txt"; }
+    bool FileExists(const System::UnicodeString& Path) override {
+        return Path == u"NeroCmd.exe" || Path == u"a.txt";
+    }
     bool DirectoryExists(const System::UnicodeString&) override { return false; }
-    std::optional<Queltburner::StartedProcess> StartProcess(const System::UnicodeString&,
-                                                            const System::UnicodeString& CommandLine, int,
-                                                            Queltburner::LaunchMode) override {
+    std::optional<Queltburner::StartedProcess>
+    StartProcess(const System::UnicodeString&, const System::UnicodeString& CommandLine, int,
+                 Queltburner::LaunchMode) override {
         Line = CommandLine;
         return Queltburner::StartedProcess{1, 2};
     }
-    std::uint32_t WaitForProcess(Queltburner::HostHandle) override { return Queltburner::WaitEnded; }
+    std::uint32_t WaitForProcess(Queltburner::HostHandle) override {
+        return Queltburner::WaitEnded;
+    }
     std::optional<std::uint32_t> ProcessExitCode(Queltburner::HostHandle) override { return 0U; }
     bool ReleaseHandle(Queltburner::HostHandle) override { return true; }
     void ShowErrorMessage(const System::UnicodeString&) override {}
-    Queltburner::RegistryValue ReadUserString(const System::UnicodeString&, const System::UnicodeString&) override {
+    Queltburner::RegistryValue ReadUserString(const System::UnicodeString&,
+                                              const System::UnicodeString&) override {
         return {};
     }
     System::UnicodeString Line;
@@ -42,9 +47,10 @@ int main() {
     Burner->SetOnSuccess([&Succeeded](System::TObject*) { Succeeded = true; });
     const int Result = Burner->BurnData(u'E');
     const System::UnicodeString Expected =
-        u"NeroCmd.exe --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot \"a.txt\" ";
-    const bool Ok = Result == 0 && Succeeded && Host->Line == Expected && Burner->Version() == 1.78 &&
-                    Burner->BurnData(u'Q') == -2;
+        u"NeroCmd.exe --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
+        u"--underrun_prot \"a.txt\" ";
+    const bool Ok = Result == 0 && Succeeded && Host->Line == Expected &&
+                    Burner->Version() == 1.78 && Burner->BurnData(u'Q') == -2;
     std::puts(Ok ? "consumer: ok" : "consumer: FAILED");
     return Ok ? 0 : 1;
 }

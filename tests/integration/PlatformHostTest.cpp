@@ -1,15 +1,15 @@
 // The component through the POSIX host, with the stand-in tool (and a few scripts) as real
 // processes: what the tool receives, exit codes, launches without waiting, discovery through a
-// registry file, drives through QUELT_DRIVES, and the command-line host.
+// registry file, drives through QUELT_DRIVES.
 #include "ChildProcess.hpp"
 #include "PosixHostServices.hpp"
-#include "QueltBurner.hpp"
-#include "TestFiles.hpp"
+#include "RealWorld.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sys/wait.h>
 #include <thread>
@@ -17,43 +17,17 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Queltburner::TQueltBurner;
 using QueltTest::ReadStandinLog;
 using QueltTest::ScopedEnv;
 using QueltTest::TempDir;
 using QueltTest::Utf16;
 using QueltTest::Utf8;
-using Queltburner::TQueltBurner;
 using System::UnicodeString;
 using Strings = std::vector<std::string>;
 
-const fs::path Standin = QUELT_STANDIN_PATH;
-
-// A temporary world: drive E mapped, a log for the stand-in, a component on a POSIX host.
-struct RealWorld {
-    TempDir Dir;
-    std::string Log = (Dir.Path() / "nerocmd.log").string();
-    ScopedEnv Drives{"QUELT_DRIVES", "E=" + (Dir.Path() / "disc.iso").string()};
-    ScopedEnv LogEnv{"NEROCMD_LOG", Log};
-    ScopedEnv Exit{"NEROCMD_EXIT", std::nullopt};
-    ScopedEnv Delay{"NEROCMD_DELAY_MS", std::nullopt};
-    ScopedEnv Registry{"QUELT_REGISTRY", (Dir.Path() / "missing.reg").string()};
-    std::shared_ptr<Queltburner::Posix::PosixHostServices> Host =
-        std::make_shared<Queltburner::Posix::PosixHostServices>();
-    std::unique_ptr<TQueltBurner> Burner = std::make_unique<TQueltBurner>(nullptr, Host);
-    Strings Events;
-
-    RealWorld() {
-        Burner->NeroCmdLocation = QueltTest::PathText(Standin);
-        Burner->SetShowMessages(false);
-        Burner->SetSynchronous(true);
-        Burner->SetOnSuccess([this](System::TObject*) { Events.push_back("OnSuccess"); });
-        Burner->SetOnError([this](System::TObject*, int Code) {
-            Events.push_back("OnError(" + std::to_string(Code) + ")");
-        });
-    }
-
-    std::vector<QueltTest::LoggedRun> Runs() const { return ReadStandinLog(Log); }
-};
+using QueltTest::RealWorld;
+using QueltTest::Standin;
 
 TEST(PosixHost, WorkedExampleReachesTheToolAsItsArgv) {
     RealWorld W;
@@ -68,14 +42,79 @@ TEST(PosixHost, WorkedExampleReachesTheToolAsItsArgv) {
     ASSERT_EQ(Runs.size(), 1U);
     EXPECT_TRUE(Runs[0].Accepted);
     EXPECT_EQ(Runs[0].Argv, (Strings{Standin.string(), "--write", "--drivename", "E", "--real",
-                                     "--recursive", "--speed", "4", "--iso", "NEW", "--underrun_prot",
-                                     Notes.string(), Pictures.string()}));
+                                     "--recursive", "--speed", "4", "--iso", "NEW",
+                                     "--underrun_prot", Notes.string(), Pictures.string()}));
+    EXPECT_EQ(W.Host->OpenHandleCount(), 0U);
+}
+
+// One waiting run of every operation, with its worked example's settings.
+TEST(PosixHost, EveryOperationReachesTheToolAsItsArgv) {
+    RealWorld W;
+    const std::string Track = W.Dir.Write("media/track 1.wav", "a").string();
+    const std::string Folder = W.Dir.MakeDir("media/Disc1").string();
+    const std::string Image = W.Dir.Write("media/disc.iso", "iso").string();
+    W.Burner->Files()->Add(QueltTest::PathText(Track));
+    W.Burner->Files()->Add(QueltTest::PathText(Folder));
+    const struct {
+        const char* Case;
+        std::function<int(TQueltBurner&)> Run;
+        Strings Expected; // after the tool's path
+    } Rows[] = {
+        {"audio",
+         [](TQueltBurner& B) { return B.BurnAudio(u'E'); },
+         {"--write", "--drivename", "E", "--real", "--recursive", "--speed", "4", "--audio", Track,
+          Folder}},
+        {"video",
+         [](TQueltBurner& B) { return B.BurnVideo(u'E'); },
+         {"--write", "--drivename", "E", "--real", "--videocd", "--recursive", "--speed", "4",
+          Track, Folder}},
+        {"super video",
+         [](TQueltBurner& B) { return B.BurnSuperVideo(u'E'); },
+         {"--write", "--drivename", "E", "--real", "--svideocd", "--recursive", "--speed", "4",
+          Track, Folder}},
+        {"dvd-video",
+         [](TQueltBurner& B) { return B.BurnDVDVideo(u'E'); },
+         {"--write", "--drivename", "E", "--real", "--recursive", "--speed", "4", "--iso", "NEW",
+          "--underrun_prot", "--dvd", "--create_iso_fs", "--create_udf_fs", "--iso-no-joliet",
+          "--dvdvideo_realloc", Track, Folder}},
+        {"image",
+         [&Image](TQueltBurner& B) { return B.BurnImage(QueltTest::Utf16(Image), u'E'); },
+         {"--write", "--drivename", "E", "--real", "--image", Image, "--speed", "4",
+          "--underrun_prot"}},
+        {"quick erase",
+         [](TQueltBurner& B) { return B.Erase(u'E', false); },
+         {"--erase", "--drivename", "E"}},
+        {"full erase",
+         [](TQueltBurner& B) { return B.Erase(u'E', true); },
+         {"--erase", "--entire", "--drivename", "E"}},
+        {"eject", [](TQueltBurner& B) { return B.Eject(u'E'); }, {"--eject", "--drivename", "E"}},
+        {"burn by type",
+         [](TQueltBurner& B) {
+             B.SetDiskType(Queltburner::dtVideo);
+             return B.Burn(u'E');
+         },
+         {"--write", "--drivename", "E", "--real", "--videocd", "--recursive", "--speed", "4",
+          Track, Folder}},
+    };
+    std::size_t Count = 0;
+    for (const auto& Row : Rows) {
+        W.Events.clear();
+        EXPECT_EQ(Row.Run(*W.Burner), 0) << Row.Case;
+        EXPECT_EQ(W.Events, Strings{"OnSuccess"}) << Row.Case;
+        const auto Runs = W.Runs();
+        ASSERT_EQ(Runs.size(), ++Count) << Row.Case;
+        Strings Expected{Standin.string()};
+        Expected.insert(Expected.end(), Row.Expected.begin(), Row.Expected.end());
+        EXPECT_EQ(Runs.back().Argv, Expected) << Row.Case;
+        EXPECT_TRUE(Runs.back().Accepted) << Row.Case;
+    }
     EXPECT_EQ(W.Host->OpenHandleCount(), 0U);
 }
 
 TEST(PosixHost, AwkwardValuesArriveExactly) {
     RealWorld W;
-    const std::string Awkward = "x\" --erase --entire \" \\ \\\" tab\t\xE2\x82\xAC\xF0\x9F\x92\xBF end\\";
+    const std::string Awkward =
+        "x\" --erase --entire \" \\ \\\" tab\t\xE2\x82\xAC\xF0\x9F\x92\xBF end\\";
     const fs::path Entry = W.Dir.MakeDir("folder with \"quotes\" and blanks\\");
     W.Burner->SetTitle(Utf16(Awkward));
     W.Burner->SetVolumeLabel(u"");
@@ -218,9 +257,10 @@ TEST(PosixHost, DiscoveryThroughTheRegistryFile) {
     const fs::path Cwd = Dir.MakeDir("cwd");
     fs::copy_file(Standin, Cwd / "NeroCmd.exe");
     const auto RegFile = [&Dir](const std::string& Name, const std::string& ValueLine) {
-        return Dir.Write(Name, "Windows Registry Editor Version 5.00\r\n\r\n"
-                               "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\r\n" +
-                                   ValueLine + "\r\n")
+        return Dir
+            .Write(Name, "Windows Registry Editor Version 5.00\r\n\r\n"
+                         "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\r\n" +
+                             ValueLine + "\r\n")
             .string();
     };
     const auto Escaped = [](const fs::path& Path) {
@@ -239,10 +279,13 @@ TEST(PosixHost, DiscoveryThroughTheRegistryFile) {
         std::string Expected;
     } Rows[] = {
         {"folder holding the tool",
-         RegFile("a.reg", "\"RegisteredTypesNeroPath\"=\"" + Escaped(ToolFolder / "nero.exe") + "\""),
+         RegFile("a.reg",
+                 "\"RegisteredTypesNeroPath\"=\"" + Escaped(ToolFolder / "nero.exe") + "\""),
          (ToolFolder / "NeroCmd.exe").string()},
         {"folder lacking the tool",
-         RegFile("b.reg", "\"RegisteredTypesNeroPath\"=\"" + Escaped(EmptyFolder / "nero.exe") + "\""), ""},
+         RegFile("b.reg",
+                 "\"RegisteredTypesNeroPath\"=\"" + Escaped(EmptyFolder / "nero.exe") + "\""),
+         ""},
         {"missing file", (Dir.Path() / "none.reg").string(), "NeroCmd.exe"},
         {"value of another type", RegFile("c.reg", "\"RegisteredTypesNeroPath\"=dword:00000001"),
          "NeroCmd.exe"},
@@ -251,98 +294,18 @@ TEST(PosixHost, DiscoveryThroughTheRegistryFile) {
     fs::current_path(Cwd);
     for (const auto& Row : Rows) {
         ScopedEnv Registry{"QUELT_REGISTRY", Row.RegistryFile};
-        const TQueltBurner Burner(nullptr, std::make_shared<Queltburner::Posix::PosixHostServices>());
+        const TQueltBurner Burner(nullptr,
+                                  std::make_shared<Queltburner::Posix::PosixHostServices>());
         EXPECT_EQ(Utf8(Burner.NeroCmdLocation), Row.Expected) << Row.Case;
     }
     fs::current_path(EmptyFolder);
     {
         ScopedEnv Registry{"QUELT_REGISTRY", (Dir.Path() / "none.reg").string()};
-        const TQueltBurner Burner(nullptr, std::make_shared<Queltburner::Posix::PosixHostServices>());
+        const TQueltBurner Burner(nullptr,
+                                  std::make_shared<Queltburner::Posix::PosixHostServices>());
         EXPECT_EQ(Burner.NeroCmdLocation, u"");
     }
     fs::current_path(Before);
-}
-
-// --- The command-line host -------------------------------------------------------------------
-
-const std::string Cli = QUELT_CLI_PATH;
-
-TEST(QueltburnCli, DataBurnPrintsResultAndEvent) {
-    RealWorld W;
-    const fs::path File = W.Dir.Write("a.txt", "a");
-    const fs::path Folder = W.Dir.MakeDir("b");
-    const auto Outcome = QueltTest::RunProgram({Cli, "data", "E", File.string(), Folder.string(),
-                                                "--sync", "--tool", Standin.string(), "--label",
-                                                "My Disc", "--title", " T ", "--no-underrun-prot",
-                                                "--verify", "--speed", "16", "--continue-session", "1"});
-    EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
-    EXPECT_NE(Outcome.Out.find("result: 0\nevent: OnSuccess\n"), std::string::npos) << Outcome.Out;
-    const auto Runs = W.Runs();
-    ASSERT_EQ(Runs.size(), 1U);
-    EXPECT_EQ(Runs[0].Argv, (Strings{Standin.string(), "--write", "--drivename", "E", "--real",
-                                     "--title", "T", "--recursive", "--speed", "16", "--iso",
-                                     "My Disc", "--import", "1", "--verify", File.string(),
-                                     Folder.string()}));
-}
-
-TEST(QueltburnCli, ExitCodesFollowTheResult) {
-    RealWorld W;
-    const struct {
-        Strings Args;
-        std::optional<std::string> ToolExit;
-        int Exit;
-        std::string Out;
-    } Rows[] = {
-        {{"data", "E", "--sync", "--tool", Standin.string()}, "3", 1, "result: 3\nevent: OnError(3)\n"},
-        {{"data", "E", "--tool", Standin.string()}, "3", 0, "result: 0\nevent: none\n"},
-        {{"data", "Q", "--sync", "--quiet", "--tool", Standin.string()}, std::nullopt, 1,
-         "result: -2\nevent: none\n"},
-        {{"data", "E", "--sync", "--quiet", "--tool", "/nonexistent"}, std::nullopt, 1,
-         "result: -1\nevent: none\n"},
-    };
-    for (const auto& Row : Rows) {
-        ScopedEnv Exit{"NEROCMD_EXIT", Row.ToolExit};
-        Strings Argv{Cli};
-        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
-        const auto Outcome = QueltTest::RunProgram(Argv);
-        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Outcome.Err;
-        EXPECT_NE(Outcome.Out.find(Row.Out), std::string::npos) << Outcome.Out;
-    }
-}
-
-TEST(QueltburnCli, UsageErrorsAndHelp) {
-    for (const Strings& Args : {Strings{}, Strings{"format", "E"}, Strings{"data"}, Strings{"data", "EF"},
-                                Strings{"data", "E", "--speed", "65536"}, Strings{"data", "E", "--speed"},
-                                Strings{"data", "E", "--bogus"}, Strings{"data", "E", "--no-label", "x"}}) {
-        Strings Argv{Cli};
-        Argv.insert(Argv.end(), Args.begin(), Args.end());
-        const auto Outcome = QueltTest::RunProgram(Argv);
-        EXPECT_EQ(Outcome.ExitCode, 2) << testing::PrintToString(Args);
-        EXPECT_NE(Outcome.Err.find("queltburn: "), std::string::npos);
-    }
-    const auto Help = QueltTest::RunProgram({Cli, "--help"});
-    EXPECT_EQ(Help.ExitCode, 0);
-    for (const char* Option : {"--label", "--artist", "--title", "--speed", "--continue-session",
-                               "--tao", "--speedtest", "--close-session", "--detect-non-empty-disk",
-                               "--underrun-prot, --no-underrun-prot", "--disable-eject", "--verify",
-                               "--dvd", "--force-erase-disk", "--sync", "--hide", "--quiet", "--tool"}) {
-        EXPECT_NE(Help.Out.find(Option), std::string::npos) << Option;
-    }
-}
-
-TEST(QueltburnCli, FileNamesThatLookLikeOptionsAfterDoubleDash) {
-    RealWorld W;
-    const fs::path Odd = W.Dir.Write("--verify", "x");
-    const fs::path Before = fs::current_path();
-    fs::current_path(W.Dir.Path());
-    const auto Outcome = QueltTest::RunProgram({Cli, "data", "E", "--sync", "--tool", Standin.string(),
-                                                "--", "--verify"});
-    fs::current_path(Before);
-    EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
-    const auto Runs = W.Runs();
-    ASSERT_EQ(Runs.size(), 1U);
-    EXPECT_EQ(Runs[0].Argv.back(), "--verify");
-    EXPECT_EQ(std::count(Runs[0].Argv.begin(), Runs[0].Argv.end(), "--verify"), 1);
 }
 
 } // namespace

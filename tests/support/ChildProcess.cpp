@@ -1,11 +1,18 @@
 #include "ChildProcess.hpp"
 
+#include "TestFiles.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
+#include <cstddef>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,46 +22,96 @@ extern char** environ; // NOLINT(readability-redundant-declaration)
 
 namespace QueltTest {
 
-ProcessOutcome RunProgram(const std::vector<std::string>& Argv) {
-    int OutPipe[2];
-    int ErrPipe[2];
-    if (pipe2(OutPipe, O_CLOEXEC) != 0 || pipe2(ErrPipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        return {};
-    }
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&Actions, OutPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&Actions, ErrPipe[1], 2);
-    std::vector<char*> Pointers;
-    for (const std::string& A : Argv) {
-        Pointers.push_back(const_cast<char*>(A.c_str()));
-    }
-    Pointers.push_back(nullptr);
-    pid_t Pid = 0;
-    const int Error = posix_spawn(&Pid, Argv[0].c_str(), &Actions, nullptr, Pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    close(OutPipe[1]);
-    close(ErrPipe[1]);
-    ProcessOutcome Outcome;
+namespace {
+
+void Check(int Error, const std::string& What) {
     if (Error != 0) {
-        close(OutPipe[0]);
-        close(ErrPipe[0]);
-        ADD_FAILURE() << "cannot start " << Argv[0];
-        return Outcome;
+        throw std::system_error(Error, std::generic_category(), What);
     }
-    pollfd Fds[2] = {{OutPipe[0], POLLIN, 0}, {ErrPipe[0], POLLIN, 0}};
-    std::string* Sinks[2] = {&Outcome.Out, &Outcome.Err};
+}
+
+// Both ends of a pipe, closed at the latest when it goes out of scope. Close-on-exec, so that
+// programs started at the same time never inherit each other's pipes (which would keep a reader
+// waiting for an end of file that does not come).
+class Pipe {
+public:
+    Pipe() {
+        if (pipe2(FEnds, O_CLOEXEC) != 0) {
+            Check(errno, "pipe2");
+        }
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    Pipe(Pipe&&) = delete;
+    Pipe& operator=(Pipe&&) = delete;
+    ~Pipe() {
+        CloseReadEnd();
+        CloseWriteEnd();
+    }
+
+    int ReadEnd() const { return FEnds[0]; }
+    int WriteEnd() const { return FEnds[1]; }
+    void CloseReadEnd() { Close(FEnds[0]); }
+    void CloseWriteEnd() { Close(FEnds[1]); }
+
+private:
+    static void Close(int& End) {
+        if (End >= 0) {
+            close(End);
+            End = -1;
+        }
+    }
+
+    int FEnds[2] = {-1, -1};
+};
+
+class SpawnActions {
+public:
+    SpawnActions() { Check(posix_spawn_file_actions_init(&FActions), "posix_spawn_file_actions"); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    SpawnActions(SpawnActions&&) = delete;
+    SpawnActions& operator=(SpawnActions&&) = delete;
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&FActions); }
+
+    void Open(int Fd, const char* Path, int Flags) {
+        Check(posix_spawn_file_actions_addopen(&FActions, Fd, Path, Flags, 0),
+              "posix_spawn_file_actions_addopen");
+    }
+    void Dup2(int From, int To) {
+        Check(posix_spawn_file_actions_adddup2(&FActions, From, To),
+              "posix_spawn_file_actions_adddup2");
+    }
+    const posix_spawn_file_actions_t* Get() const { return &FActions; }
+
+private:
+    posix_spawn_file_actions_t FActions{};
+};
+
+// A null-terminated array of pointers into Strings, as posix_spawn takes it (it writes nothing).
+std::vector<char*> Pointers(const std::vector<std::string>& Strings) {
+    std::vector<char*> Result;
+    Result.reserve(Strings.size() + 1);
+    for (const std::string& Text : Strings) {
+        Result.push_back(const_cast<char*>(Text.c_str()));
+    }
+    Result.push_back(nullptr);
+    return Result;
+}
+
+// Reads both streams to their end; returns 0, or the error that stopped the reading.
+int ReadBoth(int OutFd, int ErrFd, std::string& Out, std::string& Err) {
+    pollfd Fds[2] = {{OutFd, POLLIN, 0}, {ErrFd, POLLIN, 0}};
+    std::string* Sinks[2] = {&Out, &Err};
     int Open = 2;
     while (Open > 0) {
         if (poll(Fds, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            break;
+            return errno;
         }
-        for (int I = 0; I < 2; ++I) {
+        for (std::size_t I = 0; I < 2; ++I) {
             if (Fds[I].fd < 0 || Fds[I].revents == 0) {
                 continue;
             }
@@ -62,94 +119,282 @@ ProcessOutcome RunProgram(const std::vector<std::string>& Argv) {
             const ssize_t Got = read(Fds[I].fd, Buffer, sizeof Buffer);
             if (Got > 0) {
                 Sinks[I]->append(Buffer, static_cast<std::size_t>(Got));
-            } else if (Got == 0 || errno != EINTR) {
-                close(Fds[I].fd);
-                Fds[I].fd = -1;
+            } else if (Got == 0) {
+                Fds[I].fd = -1; // poll passes over it from now on
                 --Open;
+            } else if (errno != EINTR) {
+                return errno;
             }
         }
     }
-    int Status = 0;
-    while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
-    }
-    Outcome.ExitCode = WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : WEXITSTATUS(Status);
-    return Outcome;
-}
-
-namespace {
-
-// Reads a JSON string starting at Line[I] (the opening quote); advances I past the closing one.
-std::string ReadJsonString(const std::string& Line, std::size_t& I) {
-    std::string Text;
-    ++I;
-    while (I < Line.size() && Line[I] != '"') {
-        if (Line[I] != '\\') {
-            Text.push_back(Line[I++]);
-            continue;
-        }
-        const char Escape = Line.at(I + 1);
-        I += 2;
-        switch (Escape) {
-        case 'n': Text.push_back('\n'); break;
-        case 't': Text.push_back('\t'); break;
-        case 'r': Text.push_back('\r'); break;
-        case 'b': Text.push_back('\b'); break;
-        case 'f': Text.push_back('\f'); break;
-        case 'u': {
-            const unsigned Code = static_cast<unsigned>(std::stoul(Line.substr(I, 4), nullptr, 16));
-            I += 4;
-            if (Code < 0x80) {
-                Text.push_back(static_cast<char>(Code));
-            } else if (Code < 0x800) {
-                Text.push_back(static_cast<char>(0xC0 | (Code >> 6)));
-                Text.push_back(static_cast<char>(0x80 | (Code & 0x3F)));
-            } else {
-                Text.push_back(static_cast<char>(0xE0 | (Code >> 12)));
-                Text.push_back(static_cast<char>(0x80 | ((Code >> 6) & 0x3F)));
-                Text.push_back(static_cast<char>(0x80 | (Code & 0x3F)));
-            }
-            break;
-        }
-        default: Text.push_back(Escape); break;
-        }
-    }
-    ++I;
-    return Text;
+    return 0;
 }
 
 } // namespace
 
-std::vector<LoggedRun> ReadStandinLog(const std::string& Path) {
-    std::vector<LoggedRun> Runs;
-    std::ifstream In(Path);
-    std::string Line;
-    while (std::getline(In, Line)) {
-        LoggedRun Run;
-        const std::size_t ArgvAt = Line.find("\"argv\":[");
-        if (ArgvAt == std::string::npos) {
-            ADD_FAILURE() << "log line without argv: " << Line;
+ProcessOutcome RunProgram(const std::string& Program, const std::vector<std::string>& Argv,
+                          const std::optional<std::vector<std::string>>& Environment) {
+    Pipe OutPipe;
+    Pipe ErrPipe;
+    ProcessOutcome Outcome;
+    pid_t Pid = 0;
+    {
+        SpawnActions Actions;
+        Actions.Open(0, "/dev/null", O_RDONLY);
+        Actions.Dup2(OutPipe.WriteEnd(), 1);
+        Actions.Dup2(ErrPipe.WriteEnd(), 2);
+        const std::vector<char*> ArgvPointers = Pointers(Argv);
+        const std::vector<char*> EnvironmentPointers =
+            Environment ? Pointers(*Environment) : std::vector<char*>{};
+        Check(posix_spawn(&Pid, Program.c_str(), Actions.Get(), nullptr, ArgvPointers.data(),
+                          Environment ? EnvironmentPointers.data() : environ),
+              "posix_spawn " + Program);
+    }
+    Outcome.Pid = Pid;
+    OutPipe.CloseWriteEnd();
+    ErrPipe.CloseWriteEnd();
+    const int ReadError = ReadBoth(OutPipe.ReadEnd(), ErrPipe.ReadEnd(), Outcome.Out, Outcome.Err);
+    // Closed before waiting, so a program still writing after a failed read cannot block forever.
+    OutPipe.CloseReadEnd();
+    ErrPipe.CloseReadEnd();
+    int Status = 0;
+    while (waitpid(Pid, &Status, 0) < 0) {
+        if (errno != EINTR) {
+            Check(errno, "waitpid");
+        }
+    }
+    Check(ReadError, "reading the output of " + Program);
+    if (WIFEXITED(Status)) {
+        Outcome.ExitCode = WEXITSTATUS(Status);
+    } else if (WIFSIGNALED(Status)) {
+        Outcome.Signal = WTERMSIG(Status);
+    }
+    return Outcome;
+}
+
+ProcessOutcome RunProgram(const std::vector<std::string>& Argv,
+                          const std::optional<std::vector<std::string>>& Environment) {
+    if (Argv.empty()) {
+        throw std::invalid_argument("RunProgram needs at least the program in Argv");
+    }
+    return RunProgram(Argv[0], Argv, Environment);
+}
+
+namespace {
+
+int HexDigit(char C) {
+    if (C >= '0' && C <= '9') {
+        return C - '0';
+    }
+    if (C >= 'a' && C <= 'f') {
+        return C - 'a' + 10;
+    }
+    if (C >= 'A' && C <= 'F') {
+        return C - 'A' + 10;
+    }
+    return -1;
+}
+
+// Maps the escapes of a JSON string's text back to bytes; \u00xx is the byte xx, which is how the
+// log writes control characters and bytes that are not UTF-8. The log never needs a larger \u
+// escape, so one is refused like any other malformed escape.
+std::optional<std::string> Decode(std::string_view Raw) {
+    std::string Bytes;
+    for (std::size_t I = 0; I < Raw.size(); ++I) {
+        if (Raw[I] != '\\') {
+            Bytes += Raw[I];
             continue;
         }
-        std::size_t I = ArgvAt + 8;
-        while (I < Line.size() && Line[I] != ']') {
-            if (Line[I] == '"') {
-                Run.Argv.push_back(ReadJsonString(Line, I));
-            } else {
-                ++I;
+        if (++I == Raw.size()) {
+            return std::nullopt;
+        }
+        switch (Raw[I]) {
+        case '"':
+        case '\\':
+        case '/':
+            Bytes += Raw[I];
+            break;
+        case 'n':
+            Bytes += '\n';
+            break;
+        case 't':
+            Bytes += '\t';
+            break;
+        case 'u': {
+            if (Raw.size() - I < 5 || Raw.substr(I + 1, 2) != "00") {
+                return std::nullopt;
+            }
+            const int High = HexDigit(Raw[I + 3]);
+            const int Low = HexDigit(Raw[I + 4]);
+            if (High < 0 || Low < 0) {
+                return std::nullopt;
+            }
+            Bytes += static_cast<char>(static_cast<unsigned char>(High * 16 + Low));
+            I += 4;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+    return Bytes;
+}
+
+// Reads the flat JSON object of one log line: values are strings, arrays of strings, whole
+// numbers or booleans, which is all the log holds.
+class LogLineReader {
+public:
+    explicit LogLineReader(std::string_view Text) : FText(Text) {}
+
+    std::optional<LoggedRun> Read() {
+        LoggedRun Run;
+        if (!Eat('{')) {
+            return std::nullopt;
+        }
+        bool First = true;
+        while (!Eat('}')) {
+            std::string Key;
+            if ((!First && !Eat(',')) || !RawString(Key) || !Eat(':')) {
+                return std::nullopt;
+            }
+            First = false;
+            if (!Value(Key, Run)) {
+                return std::nullopt;
             }
         }
-        const std::size_t PidAt = Line.find("\"pid\":", I);
-        if (PidAt != std::string::npos) {
-            Run.Pid = std::stoll(Line.substr(PidAt + 6));
+        if (FAt != FText.size() || !FHasArgv || !FHasPid || !FHasAccepted) {
+            return std::nullopt;
         }
-        Run.Accepted = Line.find("\"accepted\":true", I) != std::string::npos;
-        Runs.push_back(std::move(Run));
+        return Run;
+    }
+
+private:
+    bool Eat(char Expected) {
+        if (FAt < FText.size() && FText[FAt] == Expected) {
+            ++FAt;
+            return true;
+        }
+        return false;
+    }
+
+    bool RawString(std::string& Raw) {
+        if (!Eat('"')) {
+            return false;
+        }
+        const std::size_t Start = FAt;
+        while (FAt < FText.size() && FText[FAt] != '"') {
+            if (static_cast<unsigned char>(FText[FAt]) < 0x20) {
+                return false; // JSON strings cannot hold raw control characters
+            }
+            FAt += FText[FAt] == '\\' ? 2U : 1U;
+        }
+        if (FAt >= FText.size()) {
+            return false;
+        }
+        Raw = std::string(FText.substr(Start, FAt - Start));
+        ++FAt;
+        return true;
+    }
+
+    bool Value(const std::string& Key, LoggedRun& Run) {
+        if (Eat('[')) {
+            std::vector<std::string> Items;
+            while (!Eat(']')) {
+                std::string Raw;
+                if ((!Items.empty() && !Eat(',')) || !RawString(Raw)) {
+                    return false;
+                }
+                Items.push_back(Raw);
+            }
+            if (Key == "argv") {
+                Run.Argv.clear();
+                for (const std::string& Raw : Items) {
+                    const auto Bytes = Decode(Raw);
+                    if (!Bytes) {
+                        return false;
+                    }
+                    Run.Argv.push_back(*Bytes);
+                }
+                Run.RawArgv = std::move(Items);
+                FHasArgv = true;
+            }
+            return true;
+        }
+        const std::string_view Rest = FText.substr(FAt);
+        if (Rest.starts_with("true") || Rest.starts_with("false")) {
+            const bool Flag = Rest.front() == 't';
+            FAt += Flag ? 4U : 5U;
+            if (Key == "accepted") {
+                Run.Accepted = Flag;
+                FHasAccepted = true;
+            }
+            return true;
+        }
+        if (Rest.starts_with("\"")) {
+            std::string Ignored;
+            return RawString(Ignored);
+        }
+        const std::size_t Start = FAt;
+        while (FAt < FText.size() && FText[FAt] >= '0' && FText[FAt] <= '9') {
+            ++FAt;
+        }
+        if (FAt == Start) {
+            return false;
+        }
+        if (Key == "pid") {
+            const char* const First = FText.data() + Start;
+            const char* const Last = FText.data() + FAt;
+            if (std::from_chars(First, Last, Run.Pid).ptr != Last) {
+                return false;
+            }
+            FHasPid = true;
+        }
+        return true;
+    }
+
+    std::string_view FText;
+    std::size_t FAt = 0;
+    bool FHasArgv = false;
+    bool FHasPid = false;
+    bool FHasAccepted = false;
+};
+
+} // namespace
+
+std::vector<std::string> SplitLines(const std::string& Text) {
+    std::vector<std::string> Lines;
+    std::size_t Start = 0;
+    while (Start < Text.size()) {
+        const std::size_t End = Text.find('\n', Start);
+        if (End == std::string::npos) {
+            ADD_FAILURE() << "unterminated line: " << Text.substr(Start);
+            break;
+        }
+        Lines.push_back(Text.substr(Start, End - Start));
+        Start = End + 1;
+    }
+    return Lines;
+}
+
+std::optional<LoggedRun> ParseStandinLogLine(std::string_view Line) {
+    return LogLineReader(Line).Read();
+}
+
+std::vector<LoggedRun> ReadStandinLog(const std::string& Path) {
+    std::vector<LoggedRun> Runs;
+    for (const std::string& Line : SplitLines(ReadFile(Path))) {
+        if (auto Run = ParseStandinLogLine(Line)) {
+            Runs.push_back(std::move(*Run));
+        } else {
+            ADD_FAILURE() << "not a log line: " << Line.substr(0, 200);
+        }
     }
     return Runs;
 }
 
 bool ProcessExists(long long Pid) {
-    return kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM;
+    // kill() takes 0 and negative ids as whole process groups, which always exist.
+    return Pid > 0 && (kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM);
 }
 
 } // namespace QueltTest

@@ -58,9 +58,9 @@ bool RecordingHost::DirectoryExists(const UnicodeString& Path) {
     return Directories.count(Path) != 0;
 }
 
-std::optional<Queltburner::StartedProcess> RecordingHost::StartProcess(
-    const UnicodeString& Application, const UnicodeString& CommandLine, int ShowState,
-    Queltburner::LaunchMode Mode) {
+std::optional<Queltburner::StartedProcess>
+RecordingHost::StartProcess(const UnicodeString& Application, const UnicodeString& CommandLine,
+                            int ShowState, Queltburner::LaunchMode Mode) {
     Record("StartProcess", {Application, CommandLine, System::Sysutils::IntToStr(ShowState),
                             Mode == Queltburner::LaunchMode::Waited ? u"Waited" : u"Detached"});
     Starts.push_back({Application, CommandLine, ShowState, Mode});

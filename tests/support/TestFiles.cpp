@@ -13,8 +13,8 @@ namespace QueltTest {
 TempDir::TempDir() {
     std::random_device Random;
     for (int Attempt = 0; Attempt < 100; ++Attempt) {
-        const auto Candidate = std::filesystem::temp_directory_path() /
-                               ("quelt-test-" + std::to_string(Random()));
+        const auto Candidate =
+            std::filesystem::temp_directory_path() / ("quelt-test-" + std::to_string(Random()));
         if (std::filesystem::create_directory(Candidate)) {
             FPath = Candidate;
             return;
@@ -72,11 +72,17 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
-std::string Utf8(std::u16string_view Text) { return System::Sysutils::UTF8Encode(Text); }
+std::string Utf8(std::u16string_view Text) {
+    return System::Sysutils::UTF8Encode(Text);
+}
 
-System::UnicodeString Utf16(std::string_view Text) { return System::Sysutils::UTF8ToString(Text); }
+System::UnicodeString Utf16(std::string_view Text) {
+    return System::Sysutils::UTF8ToString(Text);
+}
 
-System::UnicodeString PathText(const std::filesystem::path& Path) { return Utf16(Path.string()); }
+System::UnicodeString PathText(const std::filesystem::path& Path) {
+    return Utf16(Path.string());
+}
 
 std::string ReadFile(const std::filesystem::path& Path) {
     std::ifstream In(Path, std::ios::binary);

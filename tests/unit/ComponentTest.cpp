@@ -8,8 +8,8 @@
 
 namespace {
 
-using QueltTest::RecordingHost;
 using Queltburner::TQueltBurner;
+using QueltTest::RecordingHost;
 using System::Classes::TStringList;
 
 TEST(Component, StartsWithItsInitialValues) {
@@ -27,10 +27,10 @@ TEST(Component, StartsWithItsInitialValues) {
     EXPECT_EQ(Burner.Files()->Count(), 0);
     EXPECT_FALSE(Burner.OnError());
     EXPECT_FALSE(Burner.OnSuccess());
-    for (const bool Flag : {Burner.DisableEject(), Burner.DetectNonEmptyDisk(), Burner.Verify(),
-                            Burner.SpeedTest(), Burner.Tao(), Burner.ForceEraseDisk(),
-                            Burner.CloseSession(), Burner.DVD(), Burner.Synchronous(),
-                            Burner.HideNeroCmd()}) {
+    for (const bool Flag :
+         {Burner.DisableEject(), Burner.DetectNonEmptyDisk(), Burner.Verify(), Burner.SpeedTest(),
+          Burner.Tao(), Burner.ForceEraseDisk(), Burner.CloseSession(), Burner.DVD(),
+          Burner.Synchronous(), Burner.HideNeroCmd()}) {
         EXPECT_FALSE(Flag);
     }
     EXPECT_TRUE(Burner.NeroCmdLocation.empty());
@@ -85,7 +85,7 @@ TEST(Component, DefaultHostServicesReachComponentsCreatedWithoutOne) {
     }
     Queltburner::SetDefaultHostServices(nullptr);
     EXPECT_EQ(Host->CallNames(), (std::vector<std::string>{"ReadUserString", "FileExists",
-                                                            "ReadUserString", "FileExists"}));
+                                                           "ReadUserString", "FileExists"}));
     EXPECT_EQ(Queltburner::DefaultHostServices(), Queltburner::PlatformHostServices());
 }
 

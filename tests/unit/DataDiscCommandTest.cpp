@@ -12,8 +12,8 @@
 
 namespace {
 
-using QueltTest::RecordingHost;
 using Queltburner::TQueltBurner;
+using QueltTest::RecordingHost;
 using System::UnicodeString;
 
 const UnicodeString Tool = u"C:\\Nero\\NeroCmd.exe";
@@ -44,8 +44,9 @@ struct DataBurn {
     }
 };
 
-const UnicodeString WorkedExample = u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
-                                    u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" ";
+const UnicodeString WorkedExample =
+    u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
+    u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" ";
 
 TEST(DataDiscCommand, WorkedExampleWholeText) {
     DataBurn B;
@@ -62,49 +63,71 @@ TEST(DataDiscCommand, EachSettingAppearsInItsPlace) {
         UnicodeString Expected;
     } Rows[] = {
         {"Tao", [](TQueltBurner& B) { B.SetTao(true); },
-         u" --write --drivename \"E\" --real --tao --recursive --speed 4 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --tao --recursive --speed 4 --iso \"NEW\" "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"Artist", [](TQueltBurner& B) { B.SetArtist(u"  The Players "); },
-         u" --write --drivename \"E\" --real --artist \"The Players\" --recursive --speed 4 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --artist \"The Players\" --recursive --speed 4 --iso "
+         u"\"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"Title", [](TQueltBurner& B) { B.SetTitle(u"\tLive\r\n"); },
-         u" --write --drivename \"E\" --real --title \"Live\" --recursive --speed 4 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --title \"Live\" --recursive --speed 4 --iso \"NEW\" "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"Artist of blanks", [](TQueltBurner& B) { B.SetArtist(u"   "); }, WorkedExample},
-        {"Title of control characters", [](TQueltBurner& B) { B.SetTitle(u"\x01\x1f"); }, WorkedExample},
+        {"Title of control characters", [](TQueltBurner& B) { B.SetTitle(u"\x01\x1f"); },
+         WorkedExample},
         {"Speed 0", [](TQueltBurner& B) { B.SetSpeed(0); },
-         u" --write --drivename \"E\" --real --recursive --speed 0 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 0 --iso \"NEW\" --underrun_prot "
+         u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"Speed 65535", [](TQueltBurner& B) { B.SetSpeed(65535); },
-         u" --write --drivename \"E\" --real --recursive --speed 65535 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 65535 --iso \"NEW\" "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"empty label", [](TQueltBurner& B) { B.SetVolumeLabel(u""); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"\" --underrun_prot "
+         u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"label not trimmed", [](TQueltBurner& B) { B.SetVolumeLabel(u" MY DISC "); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \" MY DISC \" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \" MY DISC \" "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"ContinueSession 0", [](TQueltBurner& B) { B.SetContinueSession(0); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --import \"0\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --import \"0\" "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"ContinueSession max", [](TQueltBurner& B) { B.SetContinueSession(2147483647); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --import \"2147483647\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --import "
+         u"\"2147483647\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"ContinueSession -1", [](TQueltBurner& B) { B.SetContinueSession(-1); }, WorkedExample},
-        {"ContinueSession min", [](TQueltBurner& B) { B.SetContinueSession(INT32_MIN); }, WorkedExample},
+        {"ContinueSession min", [](TQueltBurner& B) { B.SetContinueSession(INT32_MIN); },
+         WorkedExample},
         {"SpeedTest", [](TQueltBurner& B) { B.SetSpeedTest(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --speedtest --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --speedtest "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"CloseSession", [](TQueltBurner& B) { B.SetCloseSession(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --close_session --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --close_session "
+         u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"DetectNonEmptyDisk", [](TQueltBurner& B) { B.SetDetectNonEmptyDisk(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --detect_non_empty_disk --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
+         u"--detect_non_empty_disk --underrun_prot \"C:\\data\\notes.txt\" "
+         u"\"C:\\data\\pictures\" "},
         {"UnderrunProtection off", [](TQueltBurner& B) { B.SetUnderrunProtection(false); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
+         u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"DisableEject", [](TQueltBurner& B) { B.SetDisableEject(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot --disable_eject \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot "
+         u"--disable_eject \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"Verify", [](TQueltBurner& B) { B.SetVerify(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot --verify \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot "
+         u"--verify \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"DVD", [](TQueltBurner& B) { B.SetDVD(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot --dvd \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot "
+         u"--dvd \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" "},
         {"ForceEraseDisk", [](TQueltBurner& B) { B.SetForceEraseDisk(true); },
-         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\pictures\" --force_erase_disk "},
-        {"settings it does not read", [](TQueltBurner& B) {
+         u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot "
+         u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" --force_erase_disk "},
+        {"settings it does not read",
+         [](TQueltBurner& B) {
              B.SetDiskType(Queltburner::dtAudio);
              B.SetSynchronous(true);
              B.SetHideNeroCmd(true);
              B.SetShowMessages(false);
-         }, WorkedExample},
+         },
+         WorkedExample},
     };
     for (const auto& Row : Rows) {
         DataBurn B;
@@ -138,14 +161,17 @@ TEST(DataDiscCommand, EntriesThatExistAreWrittenInOrderUnchanged) {
     B.Host->Files.insert(u" spaced ");
     B.Host->Directories.insert(u"C:\\Folder\\");
     B.Burner->Files()->Clear();
-    for (const UnicodeString& Entry : std::vector<UnicodeString>{u"C:\\missing", Notes, u"C:\\also missing", Notes, u" spaced ", u"C:\\Folder\\", Pictures}) {
+    for (const UnicodeString& Entry :
+         std::vector<UnicodeString>{u"C:\\missing", Notes, u"C:\\also missing", Notes, u" spaced ",
+                                    u"C:\\Folder\\", Pictures}) {
         B.Burner->Files()->Add(Entry);
     }
     // A folder's trailing backslash is doubled before the closing quote, so that the tool reads
     // the folder and not an escaped quote.
-    EXPECT_EQ(B.Options(), u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
-                           u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\notes.txt\" \" spaced \" "
-                           u"\"C:\\Folder\\\\\" \"C:\\data\\pictures\" ");
+    EXPECT_EQ(B.Options(),
+              u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" "
+              u"--underrun_prot \"C:\\data\\notes.txt\" \"C:\\data\\notes.txt\" \" spaced \" "
+              u"\"C:\\Folder\\\\\" \"C:\\data\\pictures\" ");
     // Each entry is tested as a file first and as a folder only when that fails.
     std::vector<std::string> Tests;
     for (const auto& Call : B.Host->Calls) {
@@ -154,12 +180,10 @@ TEST(DataDiscCommand, EntriesThatExistAreWrittenInOrderUnchanged) {
         }
     }
     EXPECT_EQ(Tests, (std::vector<std::string>{
-                         "FileExists:C:\\Nero\\NeroCmd.exe",
-                         "FileExists:C:\\missing", "DirectoryExists:C:\\missing",
-                         "FileExists:C:\\data\\notes.txt",
+                         "FileExists:C:\\Nero\\NeroCmd.exe", "FileExists:C:\\missing",
+                         "DirectoryExists:C:\\missing", "FileExists:C:\\data\\notes.txt",
                          "FileExists:C:\\also missing", "DirectoryExists:C:\\also missing",
-                         "FileExists:C:\\data\\notes.txt",
-                         "FileExists: spaced ",
+                         "FileExists:C:\\data\\notes.txt", "FileExists: spaced ",
                          "FileExists:C:\\Folder\\", "DirectoryExists:C:\\Folder\\",
                          "FileExists:C:\\data\\pictures", "DirectoryExists:C:\\data\\pictures"}));
 }
@@ -168,7 +192,9 @@ TEST(DataDiscCommand, NoEntriesStillRunsTheTool) {
     DataBurn B;
     B.Burner->Files()->Clear();
     B.Burner->Files()->Add(u"C:\\nothing");
-    EXPECT_EQ(B.Options(), u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot ");
+    EXPECT_EQ(
+        B.Options(),
+        u" --write --drivename \"E\" --real --recursive --speed 4 --iso \"NEW\" --underrun_prot ");
 }
 
 TEST(DataDiscCommand, FailedChecksTestNoEntry) {
@@ -199,9 +225,10 @@ TEST(DataDiscCommand, QuotesInValuesCannotAddOptions) {
     DataBurn B;
     B.Burner->SetTitle(u"x\" --erase --entire \"");
     B.Burner->SetVolumeLabel(u"say \"hi\"");
-    EXPECT_EQ(B.Options(), u" --write --drivename \"E\" --real --title \"x\\\" --erase --entire \\\"\" "
-                           u"--recursive --speed 4 --iso \"say \\\"hi\\\"\" --underrun_prot "
-                           u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" ");
+    EXPECT_EQ(B.Options(),
+              u" --write --drivename \"E\" --real --title \"x\\\" --erase --entire \\\"\" "
+              u"--recursive --speed 4 --iso \"say \\\"hi\\\"\" --underrun_prot "
+              u"\"C:\\data\\notes.txt\" \"C:\\data\\pictures\" ");
 }
 
 TEST(DataDiscCommand, ToolPathWithBlanksIsQuotedAtTheHead) {

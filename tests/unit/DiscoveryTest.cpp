@@ -11,10 +11,10 @@
 
 namespace {
 
-using QueltTest::RecordingHost;
 using Queltburner::RegistryValueKind;
 using Queltburner::TQueltBurner;
 using Queltburner::TQueltBurnerTestAccess;
+using QueltTest::RecordingHost;
 using System::UnicodeString;
 
 // Writes paths with the platform's separator: '/' on POSIX, '\' on Windows.

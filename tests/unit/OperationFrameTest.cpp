@@ -11,10 +11,10 @@
 
 namespace {
 
-using QueltTest::RecordingHost;
 using Queltburner::LaunchMode;
 using Queltburner::TQueltBurner;
 using Queltburner::TQueltBurnerTestAccess;
+using QueltTest::RecordingHost;
 using System::UnicodeString;
 using Names = std::vector<std::string>;
 
@@ -53,11 +53,38 @@ TEST(OperationFrame, FailedChecksReturnTheirCodeWithTheirMessageAndNoEvent) {
         std::vector<UnicodeString> Messages;
         Names Calls;
     } Rows[] = {
-        {"fixed disk", u'E', 3, true, true, -2, {u"Invalid drive E."}, {"DriveType", "ShowErrorMessage"}},
-        {"no such drive", u'Q', 1, true, true, -2, {u"Invalid drive Q."}, {"DriveType", "ShowErrorMessage"}},
-        {"both checks fail", u'Q', 1, false, true, -2, {u"Invalid drive Q."}, {"DriveType", "ShowErrorMessage"}},
+        {"fixed disk",
+         u'E',
+         3,
+         true,
+         true,
+         -2,
+         {u"Invalid drive E."},
+         {"DriveType", "ShowErrorMessage"}},
+        {"no such drive",
+         u'Q',
+         1,
+         true,
+         true,
+         -2,
+         {u"Invalid drive Q."},
+         {"DriveType", "ShowErrorMessage"}},
+        {"both checks fail",
+         u'Q',
+         1,
+         false,
+         true,
+         -2,
+         {u"Invalid drive Q."},
+         {"DriveType", "ShowErrorMessage"}},
         {"drive, messages off", u'Q', 1, true, false, -2, {}, {"DriveType"}},
-        {"tool missing", u'E', 5, false, true, -1, {u"Invalid path to NeroCmd.exe."},
+        {"tool missing",
+         u'E',
+         5,
+         false,
+         true,
+         -1,
+         {u"Invalid path to NeroCmd.exe."},
          {"DriveType", "FileExists", "ShowErrorMessage"}},
         {"tool missing, messages off", u'E', 5, false, false, -1, {}, {"DriveType", "FileExists"}},
     };
@@ -92,7 +119,8 @@ TEST(OperationFrame, ToolThatIsEmptyOrAFolderFailsTheToolCheck) {
 
 // Anything but an ASCII letter names no drive, whatever the platform would say about its root.
 TEST(OperationFrame, DriveThatIsNotAnAsciiLetterFailsTheDriveCheck) {
-    const char16_t Drives[] = {u'\0', u'1', u':', u'\\', u'@', u'[', u'`', u'{', u'\u00c4', u'\uFF25', u'\xD800'};
+    const char16_t Drives[] = {u'\0', u'1', u':',      u'\\',     u'@',     u'[',
+                               u'`',  u'{', u'\u00c4', u'\uFF25', u'\xD800'};
     for (const char16_t Drive : Drives) {
         Frame F;
         F.Host->DriveTypes[Drive] = Queltburner::DriveTypeCdRom;
@@ -117,22 +145,62 @@ TEST(OperationFrame, WaitingRunStepsAndEvents) {
         Names Events;
         Names Calls;
     } Rows[] = {
-        {"exit 0", false, 0, 0U, 0, {"OnSuccess"},
+        {"exit 0",
+         false,
+         0,
+         0U,
+         0,
+         {"OnSuccess"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
-        {"exit 3", false, 0, 3U, 3, {"OnError(3)"},
+        {"exit 3",
+         false,
+         0,
+         3U,
+         3,
+         {"OnError(3)"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
-        {"exit 0xFFFFFFFE reads as -2", false, 0, 0xFFFFFFFEU, -2, {"OnError(-2)"},
+        {"exit 0xFFFFFFFE reads as -2",
+         false,
+         0,
+         0xFFFFFFFEU,
+         -2,
+         {"OnError(-2)"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
-        {"exit 0x80000000", false, 0, 0x80000000U, INT32_MIN, {"OnError(-2147483648)"},
+        {"exit 0x80000000",
+         false,
+         0,
+         0x80000000U,
+         INT32_MIN,
+         {"OnError(-2147483648)"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
-        {"tool exits with -1", false, 0, 0xFFFFFFFFU, -1, {"OnError(-1)"},
+        {"tool exits with -1",
+         false,
+         0,
+         0xFFFFFFFFU,
+         -1,
+         {"OnError(-1)"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
         {"start fails", true, 0, 0U, -1, {"OnError(-1)"}, {"StartProcess"}},
-        {"wait fails", false, 0xFFFFFFFF, 0U, -1, {"OnError(-1)"},
+        {"wait fails",
+         false,
+         0xFFFFFFFF,
+         0U,
+         -1,
+         {"OnError(-1)"},
          {"StartProcess", "WaitForProcess", "ReleaseHandle", "ReleaseHandle"}},
-        {"wait times out", false, 0x102, 0U, -1, {"OnError(-1)"},
+        {"wait times out",
+         false,
+         0x102,
+         0U,
+         -1,
+         {"OnError(-1)"},
          {"StartProcess", "WaitForProcess", "ReleaseHandle", "ReleaseHandle"}},
-        {"exit code unreadable", false, 0, std::nullopt, -1, {"OnError(-1)"},
+        {"exit code unreadable",
+         false,
+         0,
+         std::nullopt,
+         -1,
+         {"OnError(-1)"},
          {"StartProcess", "WaitForProcess", "ProcessExitCode", "ReleaseHandle", "ReleaseHandle"}},
     };
     for (const auto& Row : Rows) {
@@ -231,7 +299,8 @@ TEST(OperationFrame, ExceptionsFromHandlersAndMessagesReachTheCallerWithHandlesR
     {
         Frame F;
         F.Burner->SetSynchronous(true);
-        F.Burner->SetOnSuccess([](System::TObject*) { throw std::runtime_error("success handler"); });
+        F.Burner->SetOnSuccess(
+            [](System::TObject*) { throw std::runtime_error("success handler"); });
         EXPECT_THROW(F.Burner->BurnData(u'E'), std::runtime_error);
         EXPECT_EQ(F.Host->OpenHandles(), 0U);
     }
@@ -239,7 +308,8 @@ TEST(OperationFrame, ExceptionsFromHandlersAndMessagesReachTheCallerWithHandlesR
         Frame F;
         F.Burner->SetSynchronous(true);
         F.Host->ExitCode = 5;
-        F.Burner->SetOnError([](System::TObject*, int) { throw std::logic_error("error handler"); });
+        F.Burner->SetOnError(
+            [](System::TObject*, int) { throw std::logic_error("error handler"); });
         EXPECT_THROW(F.Burner->BurnData(u'E'), std::logic_error);
         EXPECT_EQ(F.Host->OpenHandles(), 0U);
     }

@@ -10,8 +10,8 @@
 
 namespace {
 
-using QueltTest::RecordingHost;
 using Queltburner::TQueltBurner;
+using QueltTest::RecordingHost;
 using System::UnicodeString;
 
 const UnicodeString Tool = u"/opt/nero/NeroCmd.exe";

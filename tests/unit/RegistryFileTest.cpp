@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +81,7 @@ TEST_P(RegistryFileFormatTest, ReadsEachKindOfValue) {
 "Mixed Case"="found"
 "Unicode"="Grüße 日本 😀"
 "Empty"=""
+  "Indented" = "spaced"
 "Count"=dword:0000001f
 "Blob"=hex:01,02,03
 "Big"=hex(b):01,00,00,00,00,00,00,00
@@ -107,6 +109,7 @@ TEST_P(RegistryFileFormatTest, ReadsEachKindOfValue) {
                       {uR"(SOFTWARE\quelt)", u"mixed CASE", Text, u"found"},
                       {Key, u"Unicode", Text, u"Grüße 日本 😀"},
                       {Key, u"Empty", Text, u""},
+                      {Key, u"Indented", Text, u"spaced"},
                       {Key, u"Count", OtherType, u""},
                       {Key, u"Blob", OtherType, u""},
                       {Key, u"Big", OtherType, u""},
@@ -142,6 +145,8 @@ TEST_P(RegistryFileFormatTest, LaterLinesOverrideEarlierOnes) {
 "Retyped"="now text"
 "Undeleted"=-
 "Undeleted"="after"
+"Torn"=hex(2):41,00,\
+"Torn"="whole"
 
 [HKEY_CURRENT_USER\Software\Gone\Child]
 "Value"="child"
@@ -169,6 +174,7 @@ TEST_P(RegistryFileFormatTest, LaterLinesOverrideEarlierOnes) {
                       {uR"(Software\Quelt)", u"Deleted", Missing, u""},
                       {uR"(Software\Quelt)", u"Retyped", Text, u"now text"},
                       {uR"(Software\Quelt)", u"Undeleted", Text, u"after"},
+                      {uR"(Software\Quelt)", u"Torn", Text, u"whole"},
                       {uR"(Software\Gone)", u"Value", Missing, u""},
                       {uR"(Software\Gone\Child)", u"Value", Missing, u""},
                       {uR"(Software\GoneToo)", u"Value", Text, u"sibling"},
@@ -192,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, RegistryFileFormatTest,
                                          FileFormat{Encoding::Utf16LeBom, true}),
                          FormatName);
 
-TEST(RegistryFileTest, FileWithoutHeaderHoldsNothing) {
+TEST(RegistryFileTest, HeaderMustBeTheFirstNonEmptyLine) {
     const std::string Body = "[HKEY_CURRENT_USER\\Software\\Quelt]\n\"V\"=\"x\"\n";
     const struct {
         std::string Bytes;
@@ -256,7 +262,8 @@ TEST(RegistryFileTest, IllFormedEncodingDecodesLeniently) {
         {FileBytes(Head + u"\"V\"=\"a\xD800z\xDC00\"\n", Utf16), u"a\uFFFDz\uFFFD"},
         {FileBytes(Head + u"\"V\"=hex(2):41,00,00,d8,42,00,00,00\n", Utf16), u"A\uFFFDB"},
         {FileBytes(Head + u"\"V\"=hex(1):41,00,00\n", Utf16), u"A"},
-        {FileBytes(Head + u"\"V\"=\"ok\"\n", Utf16) + "\x41", u"ok"},
+        {FileBytes(Head + u"\"V\"=hex(1):41,00,42\n", Utf16), u"A\uFFFD"},
+        {FileBytes(Head + u"\"V\"=\"ok\"\n", Utf16) + "A", u"ok"}, // odd byte count
     };
     for (const auto& Row : Rows) {
         SCOPED_TRACE(UTF8Encode(Row.Expected));

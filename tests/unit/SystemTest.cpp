@@ -15,7 +15,8 @@ using System::Classes::TStringList;
 // Counts destructions so that ownership can be observed.
 class Tracked : public TComponent {
 public:
-    Tracked(TComponent* Owner, std::vector<int>& Log, int Id) : TComponent(Owner), FLog(Log), FId(Id) {}
+    Tracked(TComponent* Owner, std::vector<int>& Log, int Id)
+        : TComponent(Owner), FLog(Log), FId(Id) {}
     ~Tracked() override { FLog.push_back(FId); }
 
 private:
@@ -138,13 +139,14 @@ TEST(IntToStr, DecimalWithoutLeadingZerosOrPlus) {
 TEST(Utf8Conversion, StrictFormsRefuseWhatTheyCannotCarry) {
     using System::Sysutils::TryUTF8Encode;
     using System::Sysutils::TryUTF8ToString;
-    EXPECT_EQ(TryUTF8Encode(u"a\U0001F600\u00e9"), std::optional<std::string>("a\xF0\x9F\x98\x80\xC3\xA9"));
+    EXPECT_EQ(TryUTF8Encode(u"a\U0001F600\u00e9"),
+              std::optional<std::string>("a\xF0\x9F\x98\x80\xC3\xA9"));
     EXPECT_EQ(TryUTF8Encode(UnicodeString(1, u'\xD800')), std::nullopt);
     EXPECT_EQ(TryUTF8Encode(UnicodeString(u"x") + u'\xDC00'), std::nullopt);
-    EXPECT_EQ(TryUTF8ToString("\xC0\xAF"), std::nullopt);     // overlong
-    EXPECT_EQ(TryUTF8ToString("\xED\xA0\x80"), std::nullopt); // encoded surrogate
+    EXPECT_EQ(TryUTF8ToString("\xC0\xAF"), std::nullopt);         // overlong
+    EXPECT_EQ(TryUTF8ToString("\xED\xA0\x80"), std::nullopt);     // encoded surrogate
     EXPECT_EQ(TryUTF8ToString("\xF4\x90\x80\x80"), std::nullopt); // past U+10FFFF
-    EXPECT_EQ(TryUTF8ToString("\xE2\x82"), std::nullopt);     // cut short
+    EXPECT_EQ(TryUTF8ToString("\xE2\x82"), std::nullopt);         // cut short
     EXPECT_EQ(TryUTF8ToString("\xF0\x9F\x98\x80"), std::optional<UnicodeString>(u"\U0001F600"));
     EXPECT_EQ(System::Sysutils::UTF8Encode(UnicodeString(1, u'\xD800')), "\xEF\xBF\xBD");
 }

@@ -3,6 +3,7 @@
 #include "QueltBurner.hpp"
 #include "System.SysUtils.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <limits>
@@ -21,12 +22,18 @@ struct UsageError {
     std::string Message;
 };
 
-// One command-line option and the setting it changes.
+// What one run is given: the component's settings, and the parameters that are not settings.
+struct Invocation {
+    TQueltBurner& Burner;
+    bool FullErase = false;
+};
+
+// One command-line option. A switch (no argument) also has a --no- form that turns it off.
 struct Option {
     std::string_view Name;
     std::string_view Argument; // empty for a switch
     std::string_view Help;
-    std::function<void(TQueltBurner&, const UnicodeString&)> Apply;
+    std::function<void(Invocation&, const UnicodeString& Value, bool On)> Apply;
 };
 
 template <typename Integer>
@@ -43,183 +50,302 @@ Integer ParseInteger(const UnicodeString& Text, std::string_view Option) {
     return Value;
 }
 
-// A switch with its --no- form, so that every Boolean can be set either way.
-void AddSwitch(std::vector<Option>& Options, std::string_view Name, std::string_view Help,
-               void (TQueltBurner::*Setter)(bool)) {
-    Options.push_back(
-        {Name, "", Help, [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(true); }});
-    Options.push_back(
-        {Name, "", "", [Setter](TQueltBurner& B, const UnicodeString&) { (B.*Setter)(false); }});
+Queltburner::TDiskType ParseDiskType(const UnicodeString& Text) {
+    const std::pair<std::u16string_view, Queltburner::TDiskType> Types[] = {
+        {u"data", Queltburner::dtData},         {u"audio", Queltburner::dtAudio},
+        {u"video", Queltburner::dtVideo},       {u"svideo", Queltburner::dtSuperVideo},
+        {u"dvdvideo", Queltburner::dtDVDVideo},
+    };
+    for (const auto& [Name, Type] : Types) {
+        if (Text == Name) {
+            return Type;
+        }
+    }
+    throw UsageError{"--type takes data, audio, video, svideo or dvdvideo, not '" +
+                     UTF8Encode(Text) + "'"};
 }
 
-// The settings that the data-disc operation reads, with the runner's own.
-std::vector<Option> DataOptions() {
-    std::vector<Option> O;
-    O.push_back({"label", "TEXT", "volume label (default NEW; written as given, may be empty)",
-                 [](TQueltBurner& B, const UnicodeString& V) { B.SetVolumeLabel(V); }});
-    O.push_back({"artist", "TEXT", "artist text (trimmed; left out when blank)",
-                 [](TQueltBurner& B, const UnicodeString& V) { B.SetArtist(V); }});
-    O.push_back({"title", "TEXT", "title text (trimmed; left out when blank)",
-                 [](TQueltBurner& B, const UnicodeString& V) { B.SetTitle(V); }});
-    O.push_back({"speed", "N", "write speed, 0 to 65535 (default 4)",
-                 [](TQueltBurner& B, const UnicodeString& V) {
-                     B.SetSpeed(ParseInteger<std::uint16_t>(V, "speed"));
-                 }});
-    O.push_back({"continue-session", "N",
-                 "session to import, 0 or more; negative: none (default -1)",
-                 [](TQueltBurner& B, const UnicodeString& V) {
-                     B.SetContinueSession(ParseInteger<int>(V, "continue-session"));
-                 }});
-    AddSwitch(O, "tao", "track-at-once writing (default off)", &TQueltBurner::SetTao);
-    AddSwitch(O, "speedtest", "test the speed first (default off)", &TQueltBurner::SetSpeedTest);
-    AddSwitch(O, "close-session", "close the session (default off)",
-              &TQueltBurner::SetCloseSession);
-    AddSwitch(O, "detect-non-empty-disk", "refuse a disc that is not empty (default off)",
-              &TQueltBurner::SetDetectNonEmptyDisk);
-    AddSwitch(O, "underrun-prot", "buffer underrun protection (default on)",
-              &TQueltBurner::SetUnderrunProtection);
-    AddSwitch(O, "disable-eject", "leave the tray closed afterwards (default off)",
-              &TQueltBurner::SetDisableEject);
-    AddSwitch(O, "verify", "verify the written data (default off)", &TQueltBurner::SetVerify);
-    AddSwitch(O, "dvd", "write a DVD (default off)", &TQueltBurner::SetDVD);
-    AddSwitch(O, "force-erase-disk", "erase a rewritable disc first (default off)",
-              &TQueltBurner::SetForceEraseDisk);
-    return O;
+Option Text(std::string_view Name, std::string_view Help,
+            void (TQueltBurner::*Setter)(const UnicodeString&)) {
+    return {Name, "TEXT", Help,
+            [Setter](Invocation& I, const UnicodeString& V, bool) { (I.Burner.*Setter)(V); }};
 }
 
-// Options that every operation reads.
-std::vector<Option> RunnerOptions() {
-    std::vector<Option> O;
-    O.push_back({"sync", "", "wait for the tool, report its exit code and fire an event",
-                 [](TQueltBurner& B, const UnicodeString&) { B.SetSynchronous(true); }});
-    O.push_back({"hide", "", "hide the tool's window",
-                 [](TQueltBurner& B, const UnicodeString&) { B.SetHideNeroCmd(true); }});
-    O.push_back({"quiet", "", "show no error messages",
-                 [](TQueltBurner& B, const UnicodeString&) { B.SetShowMessages(false); }});
-    O.push_back({"tool", "PATH", "the tool to run (default: found through the registry)",
-                 [](TQueltBurner& B, const UnicodeString& V) { B.NeroCmdLocation = V; }});
-    return O;
+Option Switch(std::string_view Name, std::string_view Help, void (TQueltBurner::*Setter)(bool)) {
+    return {Name, "", Help,
+            [Setter](Invocation& I, const UnicodeString&, bool On) { (I.Burner.*Setter)(On); }};
+}
+
+// Every option of every command, each defined once.
+const std::vector<Option>& AllOptions() {
+    static const std::vector<Option> Options = {
+        Text("label", "volume label (default NEW; written as given, may be empty)",
+             &TQueltBurner::SetVolumeLabel),
+        Text("artist", "artist text (trimmed; left out when blank)", &TQueltBurner::SetArtist),
+        Text("title", "title text (trimmed; left out when blank)", &TQueltBurner::SetTitle),
+        {"speed", "N", "write speed, 0 to 65535 (default 4)",
+         [](Invocation& I, const UnicodeString& V, bool) {
+             I.Burner.SetSpeed(ParseInteger<std::uint16_t>(V, "speed"));
+         }},
+        {"continue-session", "N", "session to import, 0 or more; negative: none (default -1)",
+         [](Invocation& I, const UnicodeString& V, bool) {
+             I.Burner.SetContinueSession(ParseInteger<int>(V, "continue-session"));
+         }},
+        Switch("tao", "track-at-once writing (default off)", &TQueltBurner::SetTao),
+        Switch("speedtest", "test the speed first (default off)", &TQueltBurner::SetSpeedTest),
+        Switch("close-session", "close the session (default off)", &TQueltBurner::SetCloseSession),
+        Switch("detect-non-empty-disk", "refuse a disc that is not empty (default off)",
+               &TQueltBurner::SetDetectNonEmptyDisk),
+        Switch("underrun-prot", "buffer underrun protection (default on)",
+               &TQueltBurner::SetUnderrunProtection),
+        Switch("disable-eject", "leave the tray closed afterwards (default off)",
+               &TQueltBurner::SetDisableEject),
+        Switch("verify", "verify the written data (default off)", &TQueltBurner::SetVerify),
+        Switch("dvd", "write a DVD (default off)", &TQueltBurner::SetDVD),
+        Switch("force-erase-disk", "erase a rewritable disc first (default off)",
+               &TQueltBurner::SetForceEraseDisk),
+        {"type", "KIND", "disc kind: data, audio, video, svideo or dvdvideo (default data)",
+         [](Invocation& I, const UnicodeString& V, bool) {
+             I.Burner.SetDiskType(ParseDiskType(V));
+         }},
+        {"full", "", "erase the entire disc (default: a quick erase)",
+         [](Invocation& I, const UnicodeString&, bool On) { I.FullErase = On; }},
+        // What every operation reads.
+        Switch("sync", "wait for the tool, report its exit code and fire an event (default off)",
+               &TQueltBurner::SetSynchronous),
+        Switch("hide", "hide the tool's window (default off)", &TQueltBurner::SetHideNeroCmd),
+        {"quiet", "", "show no error messages",
+         [](Invocation& I, const UnicodeString&, bool On) { I.Burner.SetShowMessages(!On); }},
+        {"tool", "PATH", "the tool to run (default: found through the registry)",
+         [](Invocation& I, const UnicodeString& V, bool) { I.Burner.NeroCmdLocation = V; }},
+    };
+    return Options;
+}
+
+constexpr std::string_view RunnerOptions[] = {"sync", "hide", "quiet", "tool"};
+
+enum class Operands { DriveAndFiles, DriveAndOneFile, DriveOnly };
+
+struct Command {
+    std::string_view Name;
+    Operands Takes;
+    std::string_view Summary;
+    std::vector<std::string_view> Reads; // the options of the settings its operation reads
+    std::function<int(Invocation&, System::WideChar, const std::vector<UnicodeString>&)> Run;
+};
+
+const std::vector<std::string_view> DataSettings = {
+    "label",         "artist",           "title",
+    "speed",         "continue-session", "tao",
+    "speedtest",     "close-session",    "detect-non-empty-disk",
+    "underrun-prot", "disable-eject",    "verify",
+    "dvd",           "force-erase-disk"};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> List = {
+        {"data", Operands::DriveAndFiles,
+         "writes a data disc from every FILE or folder that exists", DataSettings,
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnData(D); }},
+        {"audio",
+         Operands::DriveAndFiles,
+         "writes an audio CD from every FILE that exists",
+         {"artist", "title", "speed", "tao", "disable-eject"},
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnAudio(D); }},
+        {"video",
+         Operands::DriveAndFiles,
+         "writes a Video CD from every FILE that exists",
+         {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnVideo(D); }},
+        {"svideo",
+         Operands::DriveAndFiles,
+         "writes a Super Video CD from every FILE that exists",
+         {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnSuperVideo(D); }},
+        {"dvdvideo",
+         Operands::DriveAndFiles,
+         "writes a DVD-Video disc from every FILE or folder that exists",
+         {"label", "artist", "title", "speed", "tao", "speedtest", "close-session",
+          "detect-non-empty-disk", "underrun-prot", "disable-eject", "verify", "force-erase-disk"},
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnDVDVideo(D); }},
+        {"image",
+         Operands::DriveAndOneFile,
+         "writes the image FILE (result -3 when it does not exist)",
+         {"speed", "tao", "dvd", "speedtest", "close-session", "detect-non-empty-disk",
+          "underrun-prot", "disable-eject", "force-erase-disk"},
+         [](Invocation& I, System::WideChar D, const std::vector<UnicodeString>& Files) {
+             return I.Burner.BurnImage(Files.front(), D);
+         }},
+        {"erase",
+         Operands::DriveOnly,
+         "blanks the rewritable disc",
+         {"full"},
+         [](Invocation& I, System::WideChar D, const auto&) {
+             return I.Burner.Erase(D, I.FullErase);
+         }},
+        {"eject",
+         Operands::DriveOnly,
+         "opens the tray",
+         {},
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.Eject(D); }},
+        {"burn", Operands::DriveAndFiles,
+         "writes the disc kind that --type names, from every FILE that exists",
+         [] {
+             std::vector<std::string_view> Reads = DataSettings;
+             Reads.emplace_back("type");
+             return Reads;
+         }(),
+         [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.Burn(D); }},
+    };
+    return List;
+}
+
+std::string Synopsis(const Command& C) {
+    std::string Text = "queltburn " + std::string(C.Name) + " DRIVE";
+    if (C.Takes == Operands::DriveAndFiles) {
+        Text += " FILE...";
+    } else if (C.Takes == Operands::DriveAndOneFile) {
+        Text += " FILE";
+    }
+    return Text + " [options]";
+}
+
+const Option& FindOption(std::string_view Name) {
+    const auto& Options = AllOptions();
+    return *std::find_if(Options.begin(), Options.end(),
+                         [&](const Option& O) { return O.Name == Name; });
+}
+
+void PrintOptionLines(std::ostream& Out, const std::vector<std::string_view>& Names) {
+    for (const std::string_view Name : Names) {
+        const Option& O = FindOption(Name);
+        std::string Left = "  --" + std::string(O.Name);
+        Left +=
+            O.Argument.empty() ? ", --no-" + std::string(O.Name) : " " + std::string(O.Argument);
+        // The help text starts in column 41, on a line of its own after a long option.
+        const std::string Gap =
+            Left.size() < 40 ? std::string(40 - Left.size(), ' ') : "\n" + std::string(40, ' ');
+        Out << Left << Gap << O.Help << "\n";
+    }
+}
+
+void PrintCommandHelp(std::ostream& Out, const Command& C) {
+    Out << "usage: " << Synopsis(C)
+        << "\n\nIn DRIVE (one letter), through NeroCmd.exe: " << C.Summary << ".\n";
+    if (!C.Reads.empty()) {
+        Out << "\noptions:\n";
+        PrintOptionLines(Out, C.Reads);
+    }
+    Out << "\noptions of every command:\n";
+    PrintOptionLines(Out, {std::begin(RunnerOptions), std::end(RunnerOptions)});
+    Out << "  --help" << std::string(32, ' ') << "show this text\n"
+        << "\nPrints the result code and the event that fired; exits 0 for result 0, 1 for any\n"
+           "other result, 2 for a usage error. Options may stand anywhere; after -- every\n"
+           "argument is an operand.\n";
 }
 
 void PrintUsage(std::ostream& Out) {
-    Out << "usage: queltburn data DRIVE FILE... [options]\n"
-           "\n"
-           "Writes a data disc in DRIVE (one letter) from every FILE or folder that exists,\n"
-           "by running NeroCmd.exe. Prints the result code and the event that fired; exits 0\n"
-           "for result 0, 1 for any other result, 2 for a usage error. Options may stand\n"
-           "anywhere; after -- every argument is a FILE.\n\noptions:\n";
-    const auto PrintOptions = [&Out](const std::vector<Option>& Options) {
-        for (const Option& O : Options) {
-            if (O.Help.empty()) {
-                continue;
-            }
-            std::string Left = "  --" + std::string(O.Name);
-            if (!O.Argument.empty()) {
-                Left += " " + std::string(O.Argument);
-            }
-            const bool IsSwitch =
-                O.Argument.empty() && &O != &Options.back() && (&O + 1)->Name == O.Name;
-            if (IsSwitch) {
-                Left += ", --no-" + std::string(O.Name);
-            }
-            Out << Left << std::string(Left.size() < 40 ? 40 - Left.size() : 1, ' ') << O.Help
-                << "\n";
-        }
-    };
-    PrintOptions(DataOptions());
-    PrintOptions(RunnerOptions());
-    Out << "  --help" << std::string(34, ' ') << "show this text\n";
+    Out << "usage: queltburn COMMAND DRIVE [FILE...] [options]\n\ncommands:\n";
+    for (const Command& C : Commands()) {
+        const std::string Left = "  " + Synopsis(C);
+        Out << Left << "\n" << std::string(6, ' ') << C.Summary << "\n";
+    }
+    Out << "\nqueltburn COMMAND --help lists the options of a command. Every command prints the\n"
+           "result code and the event that fired, and exits 0 for result 0, 1 for any other\n"
+           "result, 2 for a usage error.\n";
 }
 
-// Applies options to the component; the other arguments are returned in order.
-std::vector<UnicodeString> ApplyOptions(TQueltBurner& Burner,
+// Applies the options that Command accepts; the operands are returned in order.
+std::vector<UnicodeString> ApplyOptions(const Command& C, Invocation& Run,
                                         const std::vector<UnicodeString>& Args) {
-    std::vector<Option> Options = DataOptions();
-    for (Option& O : RunnerOptions()) {
-        Options.push_back(std::move(O));
-    }
-    std::vector<UnicodeString> Positional;
+    std::vector<std::string_view> Accepted = C.Reads;
+    Accepted.insert(Accepted.end(), std::begin(RunnerOptions), std::end(RunnerOptions));
+    std::vector<UnicodeString> Operands;
     bool OptionsEnded = false;
     for (std::size_t I = 0; I < Args.size(); ++I) {
         const UnicodeString& Arg = Args[I];
+        if (!OptionsEnded && Arg == u"--") {
+            OptionsEnded = true;
+            continue;
+        }
         if (OptionsEnded || Arg.size() < 3 || Arg.compare(0, 2, u"--") != 0) {
-            if (!OptionsEnded && Arg == u"--") {
-                OptionsEnded = true;
-                continue;
-            }
-            Positional.push_back(Arg);
+            Operands.push_back(Arg);
             continue;
         }
         const std::string Name = UTF8Encode(Arg.substr(2));
         const bool Negated = Name.rfind("no-", 0) == 0;
         const std::string_view Base =
             Negated ? std::string_view(Name).substr(3) : std::string_view(Name);
-        const Option* Found = nullptr;
-        for (std::size_t K = 0; K < Options.size(); ++K) {
-            if (Options[K].Name != Base) {
-                continue;
-            }
-            // A switch's --no- form is the entry right after it.
-            const bool HasNegation = K + 1 < Options.size() && Options[K + 1].Name == Base;
-            if (Negated && !HasNegation) {
-                break;
-            }
-            Found = &Options[Negated ? K + 1 : K];
-            break;
+        const bool Known = std::find(Accepted.begin(), Accepted.end(), Base) != Accepted.end();
+        if (!Known || (Negated && !FindOption(Base).Argument.empty())) {
+            throw UsageError{"'" + std::string(C.Name) + "' has no option --" + Name};
         }
-        if (Found == nullptr) {
-            throw UsageError{"unknown option --" + Name};
-        }
+        const Option& O = FindOption(Base);
         UnicodeString Value;
-        if (!Found->Argument.empty()) {
+        if (!O.Argument.empty()) {
             if (I + 1 >= Args.size()) {
-                throw UsageError{"--" + Name + " needs " + std::string(Found->Argument)};
+                throw UsageError{"--" + Name + " needs " + std::string(O.Argument)};
             }
             Value = Args[++I];
         }
-        Found->Apply(Burner, Value);
+        O.Apply(Run, Value, !Negated);
     }
-    return Positional;
+    return Operands;
+}
+
+int RunCommand(const Command& C, const std::vector<UnicodeString>& Args, std::ostream& Out) {
+    TQueltBurner Burner(nullptr);
+    Invocation Run{Burner};
+    std::vector<UnicodeString> Operands = ApplyOptions(C, Run, Args);
+    if (Operands.empty() || Operands[0].size() != 1) {
+        throw UsageError{"the drive is one letter, for example E"};
+    }
+    const System::WideChar Drive = Operands[0][0];
+    Operands.erase(Operands.begin());
+    if ((C.Takes == Operands::DriveOnly && !Operands.empty()) ||
+        (C.Takes == Operands::DriveAndOneFile && Operands.size() != 1)) {
+        throw UsageError{"usage: " + Synopsis(C)};
+    }
+    if (C.Takes == Operands::DriveAndFiles) {
+        for (const UnicodeString& File : Operands) {
+            Burner.Files()->Add(File);
+        }
+    }
+    std::string Event = "none";
+    Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
+    Burner.SetOnError(
+        [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
+    const int Result = C.Run(Run, Drive, Operands);
+    Out << "result: " << Result << "\nevent: " << Event << "\n";
+    return Result == 0 ? 0 : 1;
 }
 
 } // namespace
 
 int Run(const std::vector<UnicodeString>& Args, std::ostream& Out, std::ostream& Err) {
-    for (const UnicodeString& Arg : Args) {
-        if (Arg == u"--") {
-            break;
-        }
-        if (Arg == u"--help" || Arg == u"-h") {
-            PrintUsage(Out);
-            return 0;
-        }
-    }
     try {
         if (Args.empty()) {
             throw UsageError{"no command given"};
         }
-        if (Args[0] != u"data") {
+        const auto& List = Commands();
+        const auto Found = std::find_if(List.begin(), List.end(), [&](const Command& C) {
+            return Args[0] == UnicodeString(C.Name.begin(), C.Name.end());
+        });
+        const auto OptionsEnd = std::find(Args.begin(), Args.end(), u"--");
+        const bool WantsHelp = std::find(Args.begin(), OptionsEnd, u"--help") != OptionsEnd;
+        if (Found == List.end()) {
+            if (WantsHelp || Args[0] == u"-h") {
+                PrintUsage(Out);
+                return 0;
+            }
             throw UsageError{"unknown command '" + UTF8Encode(Args[0]) + "'"};
         }
-        TQueltBurner Burner(nullptr);
-        const std::vector<UnicodeString> Positional =
-            ApplyOptions(Burner, std::vector<UnicodeString>(Args.begin() + 1, Args.end()));
-        if (Positional.empty() || Positional[0].size() != 1) {
-            throw UsageError{"the drive is one letter, for example E"};
+        if (WantsHelp) {
+            PrintCommandHelp(Out, *Found);
+            return 0;
         }
-        for (std::size_t I = 1; I < Positional.size(); ++I) {
-            Burner.Files()->Add(Positional[I]);
-        }
-        std::string Event = "none";
-        Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
-        Burner.SetOnError([&Event](System::TObject*, int Code) {
-            Event = "OnError(" + std::to_string(Code) + ")";
-        });
-        const int Result = Burner.BurnData(Positional[0][0]);
-        Out << "result: " << Result << "\nevent: " << Event << "\n";
-        return Result == 0 ? 0 : 1;
+        return RunCommand(*Found, std::vector<UnicodeString>(Args.begin() + 1, Args.end()), Out);
     } catch (const UsageError& Error) {
-        Err << "queltburn: " << Error.Message << "\n(queltburn --help lists the options)\n";
+        Err << "queltburn: " << Error.Message << "\n(queltburn --help lists the commands)\n";
         return 2;
     }
 }

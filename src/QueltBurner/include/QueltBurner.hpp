@@ -11,8 +11,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace Queltburner {
+
+class CommandLine;
 
 enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVideo };
 
@@ -76,8 +79,26 @@ public:
     const System::Classes::TNotifyEvent& OnSuccess() const noexcept { return FOnSuccess; }
     void SetOnSuccess(System::Classes::TNotifyEvent Value) { FOnSuccess = std::move(Value); }
 
-    // Writes a data disc from every existing file and folder in Files.
+    // Each operation checks the drive (-2) and the tool (-1), composes its command line and runs
+    // it: waiting (the tool's exit code, with OnSuccess or OnError) or not (0).
+
+    // A data disc from every existing file and folder in Files.
     int BurnData(System::WideChar Drive);
+    // An audio CD from the existing entries of Files.
+    int BurnAudio(System::WideChar Drive);
+    // A Video CD, or a Super Video CD, from the existing entries of Files.
+    int BurnVideo(System::WideChar Drive);
+    int BurnSuperVideo(System::WideChar Drive);
+    // A DVD-Video disc from the existing entries of Files.
+    int BurnDVDVideo(System::WideChar Drive);
+    // The operation that DiskType names (any value past dtSuperVideo: BurnDVDVideo).
+    int Burn(System::WideChar Drive);
+    // An existing image file; -3 when FileName names no existing file.
+    int BurnImage(System::UnicodeString FileName, System::WideChar Drive);
+    // Blanks the rewritable disc in Drive, the entire disc when FullErase is true.
+    int Erase(System::WideChar Drive, bool FullErase);
+    // Opens the tray of Drive.
+    int Eject(System::WideChar Drive);
 
 private:
     friend struct TQueltBurnerTestAccess;
@@ -87,6 +108,8 @@ private:
 
     // The checks every operation starts with: 0 when both pass, else the operation's result.
     int CheckDriveAndTool(System::WideChar Drive);
+    // The whole frame: both checks, then the command line that Compose builds, run.
+    int RunOperation(System::WideChar Drive, const std::function<System::UnicodeString()>& Compose);
     void ShowError(const System::UnicodeString& Text);
     // Runs a composed command line waiting or not, fires the events, returns the result code.
     int RunCommandLine(const System::UnicodeString& CommandLine);
@@ -97,7 +120,19 @@ private:
     static int BoolToInt(bool Value) noexcept;
     static int BoolToIntNeg(bool Value) noexcept;
 
+    // Command composition, one per command; each appends its options in the tool's order.
     System::UnicodeString ComposeDataCommand(System::WideChar Drive) const;
+    System::UnicodeString ComposeAudioCommand(System::WideChar Drive) const;
+    System::UnicodeString ComposeVideoCommand(System::WideChar Drive,
+                                              std::u16string_view FormatOption) const;
+    System::UnicodeString ComposeDVDVideoCommand(System::WideChar Drive) const;
+    System::UnicodeString ComposeImageCommand(const System::UnicodeString& FileName,
+                                              System::WideChar Drive) const;
+    System::UnicodeString ComposeEraseCommand(System::WideChar Drive, bool FullErase) const;
+    System::UnicodeString ComposeEjectCommand(System::WideChar Drive) const;
+    // The pieces that more than one command writes the same way.
+    void AppendArtistAndTitle(CommandLine& Line) const;
+    void AppendWriteSwitches(CommandLine& Line) const;
 
     std::shared_ptr<HostServices> FHost;
 
