@@ -268,6 +268,75 @@ INSTANTIATE_TEST_SUITE_P(
                      "argument 9 missing"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
+using Args = std::vector<std::string>;
+const Args Burn{"--write", "--drivename", "E", "--real"};
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherCommands, StandinAcceptsTest,
+    ::testing::Values(
+        AcceptedCase{"Audio",
+                     Join(Burn, {"--tao", "--artist", "A", "--recursive", "--speed", "4",
+                                 "--disable_eject", "--audio", "/a.wav"}),
+                     "would write an audio CD in drive E: speed 4, 1 entry, options: --tao "
+                     "--artist \"A\" --recursive --disable_eject --audio"},
+        AcceptedCase{"VideoCd",
+                     Join(Burn, {"--videocd", "--recursive", "--speed", "8", "/a.mpg",
+                                 "--force_erase_disk"}),
+                     "would write a Video CD in drive E: speed 8, 1 entry, options: --videocd "
+                     "--recursive --force_erase_disk"},
+        AcceptedCase{"SuperVideoCd",
+                     Join(Burn, {"--disable_eject", "--svideocd", "--recursive", "--speed", "4",
+                                 "--speedtest", "--close_session"}),
+                     "would write a Super Video CD in drive E: speed 4, 0 entries, options: "
+                     "--disable_eject --svideocd --recursive --speedtest --close_session"},
+        AcceptedCase{"DvdVideo",
+                     Join(Burn, {"--recursive", "--speed", "4", "--iso", "NEW", "--underrun_prot",
+                                 "--dvd", "--create_iso_fs", "--create_udf_fs", "--iso-no-joliet",
+                                 "--dvdvideo_realloc", "/film"}),
+                     "would write a DVD-Video disc in drive E: speed 4, 1 entry, options: "
+                     "--recursive --iso \"NEW\" --underrun_prot --dvd --create_iso_fs "
+                     "--create_udf_fs --iso-no-joliet --dvdvideo_realloc"},
+        AcceptedCase{"Image",
+                     Join(Burn, {"--tao", "--dvd", "--image", "/d.iso", "--speed", "4",
+                                 "--underrun_prot", "--force_erase_disk"}),
+                     "would write the image \"/d.iso\" in drive E: speed 4, options: --tao --dvd "
+                     "--underrun_prot --force_erase_disk"},
+        AcceptedCase{"QuickErase",
+                     {"--erase", "--drivename", "E"},
+                     "would quickly erase the disc in drive E"},
+        AcceptedCase{"FullErase",
+                     {"--erase", "--entire", "--drivename", "e"},
+                     "would erase the entire disc in drive e"},
+        AcceptedCase{"Eject", {"--eject", "--drivename", "E"}, "would open the tray of drive E"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherCommands, StandinRejectsTest,
+    ::testing::Values(
+        RejectedCase{"AudioEjectBeforeSpeed",
+                     Join(Burn, {"--disable_eject", "--recursive", "--speed", "4", "--audio"}),
+                     "argument 6 \"--recursive\""},
+        RejectedCase{"AudioWithoutFormat",
+                     Join(Burn, {"--recursive", "--speed", "4", "--disable_eject"}), "missing"},
+        RejectedCase{"VideoWithArtist",
+                     Join(Burn, {"--artist", "A", "--videocd", "--recursive", "--speed", "4"}),
+                     "\"--videocd\""},
+        RejectedCase{"VideoFormatAfterRecursive",
+                     Join(Burn, {"--recursive", "--videocd", "--speed", "4"}), "\"--videocd\""},
+        RejectedCase{"ImageWithoutName", Join(Burn, {"--image"}), "argument 6 missing"},
+        RejectedCase{"ImageWithEntries",
+                     Join(Burn, {"--image", "/d.iso", "--speed", "4", "/extra"}), "\"/extra\""},
+        RejectedCase{"ImageDvdAfterName",
+                     Join(Burn, {"--image", "/d.iso", "--dvd", "--speed", "4"}), "\"--dvd\""},
+        RejectedCase{
+            "EraseWithTrailingArgument", {"--erase", "--drivename", "E", "x"}, "argument 4 \"x\""},
+        RejectedCase{"EntireAfterDrive",
+                     {"--erase", "--drivename", "E", "--entire"},
+                     "argument 4 \"--entire\""},
+        RejectedCase{"EjectTwoDrives", {"--eject", "--drivename", "E", "F"}, "argument 4 \"F\""},
+        RejectedCase{"EjectDriveDigit", {"--eject", "--drivename", "1"}, "argument 3 \"1\""}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
 // --- Exit code and delay ------------------------------------------------------------------------
 
 std::vector<std::string> AcceptedArguments() {
