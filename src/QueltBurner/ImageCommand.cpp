@@ -29,6 +29,8 @@ System::UnicodeString TQueltBurner::ComposeImageCommand(const System::UnicodeStr
     return std::move(Line).Result();
 }
 
+// The published signature takes the name by value.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 int TQueltBurner::BurnImage(System::UnicodeString FileName, System::WideChar Drive) {
     if (const int Failed = CheckDriveAndTool(Drive); Failed != 0) {
         return Failed;

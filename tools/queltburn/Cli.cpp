@@ -134,17 +134,21 @@ struct Command {
     std::function<int(Invocation&, System::WideChar, const std::vector<UnicodeString>&)> Run;
 };
 
-const std::vector<std::string_view> DataSettings = {
-    "label",         "artist",           "title",
-    "speed",         "continue-session", "tao",
-    "speedtest",     "close-session",    "detect-non-empty-disk",
-    "underrun-prot", "disable-eject",    "verify",
-    "dvd",           "force-erase-disk"};
+// The options of the data disc, which reads every burn setting.
+const std::vector<std::string_view>& DataSettings() {
+    static const std::vector<std::string_view> Names = {
+        "label",         "artist",           "title",
+        "speed",         "continue-session", "tao",
+        "speedtest",     "close-session",    "detect-non-empty-disk",
+        "underrun-prot", "disable-eject",    "verify",
+        "dvd",           "force-erase-disk"};
+    return Names;
+}
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> List = {
         {"data", Operands::DriveAndFiles,
-         "writes a data disc from every FILE or folder that exists", DataSettings,
+         "writes a data disc from every FILE or folder that exists", DataSettings(),
          [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.BurnData(D); }},
         {"audio",
          Operands::DriveAndFiles,
@@ -190,7 +194,7 @@ const std::vector<Command>& Commands() {
         {"burn", Operands::DriveAndFiles,
          "writes the disc kind that --type names, from every FILE that exists",
          [] {
-             std::vector<std::string_view> Reads = DataSettings;
+             std::vector<std::string_view> Reads = DataSettings();
              Reads.emplace_back("type");
              return Reads;
          }(),
