@@ -2,6 +2,7 @@
 // checks what they depend on: which command lines it accepts, the single line it prints, its exit
 // code, its delay, and the JSON line it appends to the run log.
 #include "ChildProcess.hpp"
+#include "StandinLog.hpp"
 #include "TestFiles.hpp"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,8 @@
-// Runs a program as a real process for the integration tests, collects what it printed, and reads
-// the run log the stand-in tool writes.
+// Runs a program as a real process for the POSIX integration tests and collects what it printed.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace QueltTest {
@@ -28,26 +26,6 @@ ProcessOutcome RunProgram(const std::string& Program, const std::vector<std::str
 ProcessOutcome
 RunProgram(const std::vector<std::string>& Argv,
            const std::optional<std::vector<std::string>>& Environment = std::nullopt);
-
-// One line of the stand-in tool's log.
-struct LoggedRun {
-    std::vector<std::string> Argv;    // each argument decoded back to its bytes
-    std::vector<std::string> RawArgv; // each argument as the JSON text between its quotes
-    long long Pid = 0;
-    bool Accepted = false;
-};
-
-// Splits Text into lines; every line must end in a line feed, as a half-written line is a fault
-// that fails the test.
-std::vector<std::string> SplitLines(const std::string& Text);
-
-// Reads one log line: a flat JSON object of strings, arrays of strings, whole numbers and
-// booleans that holds "argv", "pid" and "accepted". Anything else, malformed JSON included, gives
-// no value.
-std::optional<LoggedRun> ParseStandinLogLine(std::string_view Line);
-
-// Reads every line of the stand-in's log file; a line that does not parse fails the test.
-std::vector<LoggedRun> ReadStandinLog(const std::string& Path);
 
 // True while a process with this id exists (a zombie counts as existing).
 bool ProcessExists(long long Pid);

@@ -5,6 +5,7 @@
 #include "ChildProcess.hpp"
 #include "PosixHostServices.hpp"
 #include "QueltBurner.hpp"
+#include "StandinLog.hpp"
 #include "TestFiles.hpp"
 
 #include <filesystem>

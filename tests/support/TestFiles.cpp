@@ -2,7 +2,6 @@
 
 #include "System.SysUtils.hpp"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -50,26 +49,6 @@ std::filesystem::path TempDir::MakeDir(const std::string& Name) const {
     const auto Folder = FPath / Name;
     std::filesystem::create_directories(Folder);
     return Folder;
-}
-
-ScopedEnv::ScopedEnv(std::string Name, const std::optional<std::string>& Value)
-    : FName(std::move(Name)) {
-    if (const char* Old = std::getenv(FName.c_str())) {
-        FOld = Old;
-    }
-    if (Value) {
-        setenv(FName.c_str(), Value->c_str(), 1);
-    } else {
-        unsetenv(FName.c_str());
-    }
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (FOld) {
-        setenv(FName.c_str(), FOld->c_str(), 1);
-    } else {
-        unsetenv(FName.c_str());
-    }
 }
 
 std::string Utf8(std::u16string_view Text) {

@@ -1,184 +1,13 @@
-#include "ChildProcess.hpp"
+#include "StandinLog.hpp"
 
 #include "TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <charconv>
-#include <csignal>
-#include <cstddef>
-#include <stdexcept>
-#include <system_error>
 #include <utility>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ; // NOLINT(readability-redundant-declaration)
-
 namespace QueltTest {
-
-namespace {
-
-void Check(int Error, const std::string& What) {
-    if (Error != 0) {
-        throw std::system_error(Error, std::generic_category(), What);
-    }
-}
-
-// Both ends of a pipe, closed at the latest when it goes out of scope. Close-on-exec, so that
-// programs started at the same time never inherit each other's pipes (which would keep a reader
-// waiting for an end of file that does not come).
-class Pipe {
-public:
-    Pipe() {
-        if (pipe2(FEnds, O_CLOEXEC) != 0) {
-            Check(errno, "pipe2");
-        }
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    Pipe(Pipe&&) = delete;
-    Pipe& operator=(Pipe&&) = delete;
-    ~Pipe() {
-        CloseReadEnd();
-        CloseWriteEnd();
-    }
-
-    int ReadEnd() const { return FEnds[0]; }
-    int WriteEnd() const { return FEnds[1]; }
-    void CloseReadEnd() { Close(FEnds[0]); }
-    void CloseWriteEnd() { Close(FEnds[1]); }
-
-private:
-    static void Close(int& End) {
-        if (End >= 0) {
-            close(End);
-            End = -1;
-        }
-    }
-
-    int FEnds[2] = {-1, -1};
-};
-
-class SpawnActions {
-public:
-    SpawnActions() { Check(posix_spawn_file_actions_init(&FActions), "posix_spawn_file_actions"); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    SpawnActions(SpawnActions&&) = delete;
-    SpawnActions& operator=(SpawnActions&&) = delete;
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&FActions); }
-
-    void Open(int Fd, const char* Path, int Flags) {
-        Check(posix_spawn_file_actions_addopen(&FActions, Fd, Path, Flags, 0),
-              "posix_spawn_file_actions_addopen");
-    }
-    void Dup2(int From, int To) {
-        Check(posix_spawn_file_actions_adddup2(&FActions, From, To),
-              "posix_spawn_file_actions_adddup2");
-    }
-    const posix_spawn_file_actions_t* Get() const { return &FActions; }
-
-private:
-    posix_spawn_file_actions_t FActions{};
-};
-
-// A null-terminated array of pointers into Strings, as posix_spawn takes it (it writes nothing).
-std::vector<char*> Pointers(const std::vector<std::string>& Strings) {
-    std::vector<char*> Result;
-    Result.reserve(Strings.size() + 1);
-    for (const std::string& Text : Strings) {
-        Result.push_back(const_cast<char*>(Text.c_str()));
-    }
-    Result.push_back(nullptr);
-    return Result;
-}
-
-// Reads both streams to their end; returns 0, or the error that stopped the reading.
-int ReadBoth(int OutFd, int ErrFd, std::string& Out, std::string& Err) {
-    pollfd Fds[2] = {{OutFd, POLLIN, 0}, {ErrFd, POLLIN, 0}};
-    std::string* Sinks[2] = {&Out, &Err};
-    int Open = 2;
-    while (Open > 0) {
-        if (poll(Fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        for (std::size_t I = 0; I < 2; ++I) {
-            if (Fds[I].fd < 0 || Fds[I].revents == 0) {
-                continue;
-            }
-            char Buffer[4096];
-            const ssize_t Got = read(Fds[I].fd, Buffer, sizeof Buffer);
-            if (Got > 0) {
-                Sinks[I]->append(Buffer, static_cast<std::size_t>(Got));
-            } else if (Got == 0) {
-                Fds[I].fd = -1; // poll passes over it from now on
-                --Open;
-            } else if (errno != EINTR) {
-                return errno;
-            }
-        }
-    }
-    return 0;
-}
-
-} // namespace
-
-ProcessOutcome RunProgram(const std::string& Program, const std::vector<std::string>& Argv,
-                          const std::optional<std::vector<std::string>>& Environment) {
-    Pipe OutPipe;
-    Pipe ErrPipe;
-    ProcessOutcome Outcome;
-    pid_t Pid = 0;
-    {
-        SpawnActions Actions;
-        Actions.Open(0, "/dev/null", O_RDONLY);
-        Actions.Dup2(OutPipe.WriteEnd(), 1);
-        Actions.Dup2(ErrPipe.WriteEnd(), 2);
-        const std::vector<char*> ArgvPointers = Pointers(Argv);
-        const std::vector<char*> EnvironmentPointers =
-            Environment ? Pointers(*Environment) : std::vector<char*>{};
-        Check(posix_spawn(&Pid, Program.c_str(), Actions.Get(), nullptr, ArgvPointers.data(),
-                          Environment ? EnvironmentPointers.data() : environ),
-              "posix_spawn " + Program);
-    }
-    Outcome.Pid = Pid;
-    OutPipe.CloseWriteEnd();
-    ErrPipe.CloseWriteEnd();
-    const int ReadError = ReadBoth(OutPipe.ReadEnd(), ErrPipe.ReadEnd(), Outcome.Out, Outcome.Err);
-    // Closed before waiting, so a program still writing after a failed read cannot block forever.
-    OutPipe.CloseReadEnd();
-    ErrPipe.CloseReadEnd();
-    int Status = 0;
-    while (waitpid(Pid, &Status, 0) < 0) {
-        if (errno != EINTR) {
-            Check(errno, "waitpid");
-        }
-    }
-    Check(ReadError, "reading the output of " + Program);
-    if (WIFEXITED(Status)) {
-        Outcome.ExitCode = WEXITSTATUS(Status);
-    } else if (WIFSIGNALED(Status)) {
-        Outcome.Signal = WTERMSIG(Status);
-    }
-    return Outcome;
-}
-
-ProcessOutcome RunProgram(const std::vector<std::string>& Argv,
-                          const std::optional<std::vector<std::string>>& Environment) {
-    if (Argv.empty()) {
-        throw std::invalid_argument("RunProgram needs at least the program in Argv");
-    }
-    return RunProgram(Argv[0], Argv, Environment);
-}
 
 namespace {
 
@@ -331,8 +160,15 @@ private:
             return true;
         }
         if (Rest.starts_with("\"")) {
-            std::string Ignored;
-            return RawString(Ignored);
+            std::string Raw;
+            if (!RawString(Raw)) {
+                return false;
+            }
+            if (Key == "commandLine") {
+                Run.CommandLine = Decode(Raw);
+                return Run.CommandLine.has_value();
+            }
+            return true;
         }
         const std::size_t Start = FAt;
         while (FAt < FText.size() && FText[FAt] >= '0' && FText[FAt] <= '9') {
@@ -340,6 +176,14 @@ private:
         }
         if (FAt == Start) {
             return false;
+        }
+        if (Key == "show") {
+            unsigned Show = 0;
+            const char* const Last = FText.data() + FAt;
+            if (std::from_chars(FText.data() + Start, Last, Show).ptr != Last) {
+                return false;
+            }
+            Run.Show = Show;
         }
         if (Key == "pid") {
             const char* const First = FText.data() + Start;
@@ -390,11 +234,6 @@ std::vector<LoggedRun> ReadStandinLog(const std::string& Path) {
         }
     }
     return Runs;
-}
-
-bool ProcessExists(long long Pid) {
-    // kill() takes 0 and negative ids as whole process groups, which always exist.
-    return Pid > 0 && (kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM);
 }
 
 } // namespace QueltTest

@@ -1,0 +1,194 @@
+#include "Win32HostServices.hpp"
+
+#include "BatchFileRule.hpp"
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Queltburner {
+
+std::shared_ptr<HostServices> PlatformHostServices() {
+    static const std::shared_ptr<HostServices> Instance =
+        std::make_shared<Win32::Win32HostServices>();
+    return Instance;
+}
+
+namespace Win32 {
+
+namespace {
+
+// UTF-16 both sides: wchar_t is 16 bits on Windows.
+std::wstring Wide(const System::UnicodeString& Text) {
+    return {Text.begin(), Text.end()};
+}
+
+HANDLE AsHandle(HostHandle Handle) {
+    return reinterpret_cast<HANDLE>(Handle);
+}
+
+// A path Windows can be asked about: a NUL would silently name a shorter path.
+bool IsAskable(const System::UnicodeString& Path) {
+    return !Path.empty() && Path.find(u'\0') == System::UnicodeString::npos;
+}
+
+// The attributes of what Path names, following a link to its target.
+std::optional<DWORD> TargetAttributes(const System::UnicodeString& Path) {
+    if (!IsAskable(Path)) {
+        return std::nullopt;
+    }
+    const std::wstring Native = Wide(Path);
+    const DWORD Attributes = GetFileAttributesW(Native.c_str());
+    if (Attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    if ((Attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return Attributes;
+    }
+    // Opening without FILE_FLAG_OPEN_REPARSE_POINT reaches the link's target.
+    const HANDLE Target =
+        CreateFileW(Native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (Target == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION Information{};
+    const BOOL Ok = GetFileInformationByHandle(Target, &Information);
+    CloseHandle(Target);
+    if (!Ok) {
+        return std::nullopt;
+    }
+    return Information.dwFileAttributes;
+}
+
+// Closes a registry key on every way out.
+class OpenKey {
+public:
+    explicit OpenKey(HKEY Key) : FKey(Key) {}
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    OpenKey(OpenKey&&) = delete;
+    OpenKey& operator=(OpenKey&&) = delete;
+    ~OpenKey() { RegCloseKey(FKey); }
+    HKEY Get() const { return FKey; }
+
+private:
+    HKEY FKey;
+};
+
+} // namespace
+
+std::uint32_t Win32HostServices::DriveType(const System::UnicodeString& RootPath) {
+    if (RootPath.find(u'\0') != System::UnicodeString::npos) {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    return GetDriveTypeW(Wide(RootPath).c_str());
+}
+
+bool Win32HostServices::FileExists(const System::UnicodeString& Path) {
+    const std::optional<DWORD> Attributes = TargetAttributes(Path);
+    return Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32HostServices::DirectoryExists(const System::UnicodeString& Path) {
+    const std::optional<DWORD> Attributes = TargetAttributes(Path);
+    return Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<StartedProcess>
+Win32HostServices::StartProcess(const System::UnicodeString& Application,
+                                const System::UnicodeString& CommandLine, int ShowState,
+                                LaunchMode /*Mode*/) {
+    if (!IsAskable(Application) || CommandLine.find(u'\0') != System::UnicodeString::npos) {
+        return std::nullopt;
+    }
+    if (IsBatchFile(Application) && !IsSafeForCommandInterpreter(CommandLine)) {
+        return std::nullopt;
+    }
+    const std::wstring ApplicationName = Wide(Application);
+    // CreateProcessW may write to the command line, so it gets a buffer of its own.
+    std::vector<wchar_t> Buffer(CommandLine.begin(), CommandLine.end());
+    Buffer.push_back(L'\0');
+    STARTUPINFOW StartupInfo{};
+    StartupInfo.cb = sizeof StartupInfo;
+    StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    StartupInfo.wShowWindow = static_cast<WORD>(static_cast<unsigned>(ShowState) & 0xFFFFU);
+    PROCESS_INFORMATION Information{};
+    if (!CreateProcessW(ApplicationName.c_str(), Buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &StartupInfo, &Information)) {
+        return std::nullopt;
+    }
+    return StartedProcess{reinterpret_cast<HostHandle>(Information.hProcess),
+                          reinterpret_cast<HostHandle>(Information.hThread)};
+}
+
+std::uint32_t Win32HostServices::WaitForProcess(HostHandle Process) {
+    return WaitForSingleObject(AsHandle(Process), INFINITE);
+}
+
+std::optional<std::uint32_t> Win32HostServices::ProcessExitCode(HostHandle Process) {
+    DWORD Code = 0;
+    if (!GetExitCodeProcess(AsHandle(Process), &Code)) {
+        return std::nullopt;
+    }
+    return Code;
+}
+
+bool Win32HostServices::ReleaseHandle(HostHandle Handle) {
+    return CloseHandle(AsHandle(Handle)) != 0;
+}
+
+void Win32HostServices::ShowErrorMessage(const System::UnicodeString& Text) {
+    (void)MessageBoxW(nullptr, Wide(Text).c_str(), L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+RegistryValue Win32HostServices::ReadUserString(const System::UnicodeString& Key,
+                                                const System::UnicodeString& Name) {
+    HKEY Handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(Key).c_str(), 0, KEY_READ, &Handle) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    const OpenKey Opened(Handle);
+    const std::wstring ValueName = Wide(Name);
+    for (;;) {
+        DWORD Type = 0;
+        DWORD Size = 0;
+        LSTATUS Status =
+            RegQueryValueExW(Opened.Get(), ValueName.c_str(), nullptr, &Type, nullptr, &Size);
+        if (Status == ERROR_FILE_NOT_FOUND) {
+            return {};
+        }
+        if (Status != ERROR_SUCCESS) {
+            throw std::runtime_error("the registry value cannot be read");
+        }
+        if (Type != REG_SZ && Type != REG_EXPAND_SZ) {
+            return {RegistryValueKind::OtherType, {}};
+        }
+        std::vector<wchar_t> Data(Size / sizeof(wchar_t) + 1, L'\0');
+        DWORD Got = static_cast<DWORD>(Data.size() * sizeof(wchar_t));
+        Status = RegQueryValueExW(Opened.Get(), ValueName.c_str(), nullptr, &Type,
+                                  reinterpret_cast<BYTE*>(Data.data()), &Got);
+        if (Status == ERROR_MORE_DATA) {
+            continue; // the value grew between the two reads
+        }
+        if (Status != ERROR_SUCCESS) {
+            throw std::runtime_error("the registry value cannot be read");
+        }
+        if (Type != REG_SZ && Type != REG_EXPAND_SZ) {
+            return {RegistryValueKind::OtherType, {}};
+        }
+        System::UnicodeString Text(
+            Data.begin(), Data.begin() + static_cast<std::ptrdiff_t>(Got / sizeof(wchar_t)));
+        // Stored strings usually end with their terminator; an expanded string is not expanded.
+        while (!Text.empty() && Text.back() == u'\0') {
+            Text.pop_back();
+        }
+        return {RegistryValueKind::Text, std::move(Text)};
+    }
+}
+
+} // namespace Win32
+} // namespace Queltburner

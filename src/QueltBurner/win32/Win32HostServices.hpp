@@ -1,0 +1,24 @@
+// Host services for Windows: each call is the Win32 function its name says.
+#pragma once
+
+#include "QueltBurnerHostServices.hpp"
+
+namespace Queltburner::Win32 {
+
+class Win32HostServices final : public HostServices {
+public:
+    std::uint32_t DriveType(const System::UnicodeString& RootPath) override;
+    bool FileExists(const System::UnicodeString& Path) override;
+    bool DirectoryExists(const System::UnicodeString& Path) override;
+    std::optional<StartedProcess> StartProcess(const System::UnicodeString& Application,
+                                               const System::UnicodeString& CommandLine,
+                                               int ShowState, LaunchMode Mode) override;
+    std::uint32_t WaitForProcess(HostHandle Process) override;
+    std::optional<std::uint32_t> ProcessExitCode(HostHandle Process) override;
+    bool ReleaseHandle(HostHandle Handle) override;
+    void ShowErrorMessage(const System::UnicodeString& Text) override;
+    RegistryValue ReadUserString(const System::UnicodeString& Key,
+                                 const System::UnicodeString& Name) override;
+};
+
+} // namespace Queltburner::Win32
