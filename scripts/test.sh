@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux build, the same tests under the address and
-# undefined-behaviour sanitizers, and the format and lint checks.
+# undefined-behaviour sanitizers, the Windows build under Wine, and the format and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -17,6 +17,11 @@ cmake --preset linux-sanitize
 cmake --build --preset linux-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --preset linux-sanitize -j "$jobs"
+
+echo "== Windows (MinGW-w64) build, tests under Wine"
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
+scripts/wine-tests.sh build/windows
 
 echo "== Format and lint"
 scripts/lint.sh build/linux
