@@ -13,6 +13,20 @@ void TQueltBurner::AppendArtistAndTitle(CommandLine& Line) const {
         .QuotedOptionIfNotEmpty(u"--title ", Trim(FTitle));
 }
 
+void TQueltBurner::AppendFileSystemHead(CommandLine& Line, System::WideChar Drive) const {
+    AppendBurnHead(Line, Drive);
+    Line.TextIf(FTao, u"--tao ");
+    AppendArtistAndTitle(Line);
+    Line.Text(u"--recursive ");
+    AppendSpeed(Line, FSpeed);
+    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
+}
+
+void TQueltBurner::AppendEntriesThenForceErase(CommandLine& Line) const {
+    AppendExistingEntries(Line, *FFiles, *FHost);
+    Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
+}
+
 void TQueltBurner::AppendWriteSwitches(CommandLine& Line) const {
     Line.TextIf(FSpeedTest, u"--speedtest ")
         .TextIf(FCloseSession, u"--close_session ")
@@ -24,34 +38,22 @@ void TQueltBurner::AppendWriteSwitches(CommandLine& Line) const {
 
 System::UnicodeString TQueltBurner::ComposeDataCommand(System::WideChar Drive) const {
     CommandLine Line(NeroCmdLocation);
-    AppendBurnHead(Line, Drive);
-    Line.TextIf(FTao, u"--tao ");
-    AppendArtistAndTitle(Line);
-    Line.Text(u"--recursive ");
-    AppendSpeed(Line, FSpeed);
-    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
+    AppendFileSystemHead(Line, Drive);
     if (FContinueSession >= 0) {
         Line.Text(u"--import ").Quoted(System::Sysutils::IntToStr(FContinueSession)).Text(u" ");
     }
     AppendWriteSwitches(Line);
     Line.TextIf(FDVD, u"--dvd ");
-    AppendExistingEntries(Line, *FFiles, *FHost);
-    Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
+    AppendEntriesThenForceErase(Line);
     return std::move(Line).Result();
 }
 
 System::UnicodeString TQueltBurner::ComposeDVDVideoCommand(System::WideChar Drive) const {
     CommandLine Line(NeroCmdLocation);
-    AppendBurnHead(Line, Drive);
-    Line.TextIf(FTao, u"--tao ");
-    AppendArtistAndTitle(Line);
-    Line.Text(u"--recursive ");
-    AppendSpeed(Line, FSpeed);
-    Line.Text(u"--iso ").Quoted(FVolume).Text(u" ");
+    AppendFileSystemHead(Line, Drive);
     AppendWriteSwitches(Line);
     Line.Text(u"--dvd --create_iso_fs --create_udf_fs --iso-no-joliet --dvdvideo_realloc ");
-    AppendExistingEntries(Line, *FFiles, *FHost);
-    Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
+    AppendEntriesThenForceErase(Line);
     return std::move(Line).Result();
 }
 

@@ -27,8 +27,7 @@ System::UnicodeString TQueltBurner::ComposeVideoCommand(System::WideChar Drive,
         .Text(u"--recursive ");
     AppendSpeed(Line, FSpeed);
     Line.TextIf(FSpeedTest, u"--speedtest ").TextIf(FCloseSession, u"--close_session ");
-    AppendExistingEntries(Line, *FFiles, *FHost);
-    Line.TextIf(FForceEraseDisk, u"--force_erase_disk ");
+    AppendEntriesThenForceErase(Line);
     return std::move(Line).Result();
 }
 

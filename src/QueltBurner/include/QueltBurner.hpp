@@ -133,6 +133,9 @@ private:
     // The pieces that more than one command writes the same way.
     void AppendArtistAndTitle(CommandLine& Line) const;
     void AppendWriteSwitches(CommandLine& Line) const;
+    // The head of the commands that write a file system: burn head to volume label.
+    void AppendFileSystemHead(CommandLine& Line, System::WideChar Drive) const;
+    void AppendEntriesThenForceErase(CommandLine& Line) const;
 
     std::shared_ptr<HostServices> FHost;
 
