@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 #include <string>
 
 namespace System::Classes {
@@ -123,6 +124,81 @@ void TStringList::Assign(const TStrings* Source) {
         Copy.push_back(Source->Strings(I));
     }
     FItems.swap(Copy);
+}
+
+} // namespace System::Classes
+
+namespace System::Classes {
+
+UnicodeString TComponent::ClassName() const {
+    return u"TComponent";
+}
+
+const Typinfo::TPropList& TComponent::PublishedProperties() const {
+    static const Typinfo::TPropList None;
+    return None;
+}
+
+UnicodeString TComponent::MethodName(std::u16string_view EventName) const {
+    const auto Found = FMethodNames.find(EventName);
+    return Found == FMethodNames.end() ? UnicodeString() : Found->second;
+}
+
+void TComponent::SetMethodName(std::u16string_view EventName, const UnicodeString& Method) {
+    FMethodNames[UnicodeString(EventName)] = Method;
+}
+
+void TComponent::ForgetMethodName(std::u16string_view EventName) noexcept {
+    const auto Found = FMethodNames.find(EventName);
+    if (Found != FMethodNames.end()) {
+        FMethodNames.erase(Found);
+    }
+}
+
+namespace {
+
+std::mutex& RegistryMutex() {
+    static std::mutex Mutex;
+    return Mutex;
+}
+
+std::vector<TComponentClass>& Registry() {
+    static std::vector<TComponentClass> Classes;
+    return Classes;
+}
+
+} // namespace
+
+void RegisterClass(const UnicodeString& Name, TComponentFactory Factory) {
+    const std::lock_guard Lock(RegistryMutex());
+    for (TComponentClass& Class : Registry()) {
+        if (Typinfo::SameIdentifier(Class.Name, Name)) {
+            Class.Create = std::move(Factory);
+            return;
+        }
+    }
+    Registry().push_back({Name, std::move(Factory)});
+}
+
+std::optional<TComponentClass> GetClass(std::u16string_view Name) {
+    const std::lock_guard Lock(RegistryMutex());
+    for (const TComponentClass& Class : Registry()) {
+        if (Typinfo::SameIdentifier(Class.Name, Name)) {
+            return Class;
+        }
+    }
+    return std::nullopt;
+}
+
+TComponentClass FindClass(std::u16string_view Name) {
+    if (std::optional<TComponentClass> Class = GetClass(Name)) {
+        return *std::move(Class);
+    }
+    std::string Narrow;
+    for (const char16_t C : Name) {
+        Narrow.push_back(C < 0x80 ? static_cast<char>(C) : '?');
+    }
+    throw EClassNotFound("Class " + Narrow + " not found");
 }
 
 } // namespace System::Classes

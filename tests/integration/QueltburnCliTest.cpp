@@ -219,4 +219,60 @@ TEST(QueltburnCli, FileNamesThatLookLikeOptionsAfterDoubleDash) {
     EXPECT_EQ(std::count(Runs[0].Argv.begin(), Runs[0].Argv.end(), "--verify"), 1);
 }
 
+// Settings come from a form file first; the options given then apply on top.
+TEST(QueltburnCli, SettingsFromAFormFileAndBackAsFormText) {
+    RealWorld W;
+    const std::string Form = W.Dir
+                                 .Write("main.dfm", "object Form1: TForm1\n"
+                                                    "  object Burner: TQueltBurner\n"
+                                                    "    Title = 'From '#39'file'#39\n"
+                                                    "    Speed = 16\n"
+                                                    "    Verify = True\n"
+                                                    "    OnSuccess = BurnerDone\n"
+                                                    "  end\n"
+                                                    "end\n")
+                                 .string();
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const auto Burn =
+        QueltTest::RunProgram({Cli, "data", "E", File, "--speed", "2", "--settings", Form, "--name",
+                               "Burner", "--sync", "--tool", Standin.string()});
+    EXPECT_EQ(Burn.ExitCode, 0) << Burn.Err;
+    ASSERT_EQ(W.Runs().size(), 1U);
+    EXPECT_EQ(W.Runs()[0].Argv, (Strings{Standin.string(), "--write", "--drivename", "E", "--real",
+                                         "--title", "From 'file'", "--recursive", "--speed", "2",
+                                         "--iso", "NEW", "--underrun_prot", "--verify", File}));
+
+    const auto Printed = QueltTest::RunProgram(
+        {Cli, "settings", "--settings", Form, "--name", "Burner", "--tao", "--type", "svideo"});
+    EXPECT_EQ(Printed.ExitCode, 0) << Printed.Err;
+    EXPECT_EQ(Printed.Out, "object Burner: TQueltBurner\r\n"
+                           "  Title = 'From '#39'file'#39\r\n"
+                           "  VolumeLabel = 'NEW'\r\n"
+                           "  Speed = 16\r\n"
+                           "  DisableEject = False\r\n"
+                           "  UnderrunProtection = True\r\n"
+                           "  DetectNonEmptyDisk = False\r\n"
+                           "  Verify = True\r\n"
+                           "  SpeedTest = False\r\n"
+                           "  Tao = True\r\n"
+                           "  ForceEraseDisk = False\r\n"
+                           "  CloseSession = False\r\n"
+                           "  DiskType = dtSuperVideo\r\n"
+                           "end\r\n");
+
+    const std::string Bad =
+        W.Dir.Write("bad.dfm", "object B: TQueltBurner\n  Speed = 70000\nend\n").string();
+    for (const Strings& Args : {Strings{Cli, "settings", "--settings", Bad},
+                                Strings{Cli, "eject", "E", "--settings", Form},
+                                Strings{Cli, "settings", "--settings", Form, "--name", "Nobody"},
+                                Strings{Cli, "settings", "--name", "Burner"}}) {
+        const auto Failed = QueltTest::RunProgram(Args);
+        EXPECT_EQ(Failed.ExitCode, 2) << Failed.Out;
+        EXPECT_EQ(Failed.Err.rfind("queltburn: ", 0), 0U) << Failed.Err;
+    }
+    EXPECT_NE(QueltTest::RunProgram({Cli, "settings", "--settings", Bad}).Err.find("line 2: Speed"),
+              std::string::npos);
+    EXPECT_EQ(W.Runs().size(), 1U);
+}
+
 } // namespace

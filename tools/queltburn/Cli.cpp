@@ -1,11 +1,16 @@
 #include "Cli.hpp"
 
 #include "QueltBurner.hpp"
+#include "System.Classes.FormText.hpp"
+#include "System.Classes.Streaming.hpp"
 #include "System.SysUtils.hpp"
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -26,6 +31,8 @@ struct UsageError {
 struct Invocation {
     TQueltBurner& Burner;
     bool FullErase = false;
+    std::optional<UnicodeString> SettingsFile;
+    std::optional<UnicodeString> SettingsName;
 };
 
 // One command-line option. A switch (no argument) also has a --no- form that turns it off.
@@ -116,15 +123,21 @@ const std::vector<Option>& AllOptions() {
         Switch("hide", "hide the tool's window (default off)", &TQueltBurner::SetHideNeroCmd),
         {"quiet", "", "show no error messages",
          [](Invocation& I, const UnicodeString&, bool On) { I.Burner.SetShowMessages(!On); }},
+        {"settings", "FILE",
+         "load the settings from a form file first (the other options then apply)",
+         [](Invocation& I, const UnicodeString& V, bool) { I.SettingsFile = V; }},
+        {"name", "NAME",
+         "with --settings: the component's block of that name, anywhere in the file",
+         [](Invocation& I, const UnicodeString& V, bool) { I.SettingsName = V; }},
         {"tool", "PATH", "the tool to run (default: found through the registry)",
          [](Invocation& I, const UnicodeString& V, bool) { I.Burner.NeroCmdLocation = V; }},
     };
     return Options;
 }
 
-constexpr std::string_view RunnerOptions[] = {"sync", "hide", "quiet", "tool"};
+constexpr std::string_view RunnerOptions[] = {"sync", "hide", "quiet", "tool", "settings", "name"};
 
-enum class Operands { DriveAndFiles, DriveAndOneFile, DriveOnly };
+enum class Operands { DriveAndFiles, DriveAndOneFile, DriveOnly, None };
 
 struct Command {
     std::string_view Name;
@@ -199,12 +212,23 @@ const std::vector<Command>& Commands() {
              return Reads;
          }(),
          [](Invocation& I, System::WideChar D, const auto&) { return I.Burner.Burn(D); }},
+        {"settings", Operands::None, "prints the settings that the options produce, as form text",
+         [] {
+             std::vector<std::string_view> Reads = DataSettings();
+             Reads.emplace_back("type");
+             return Reads;
+         }(),
+         nullptr},
     };
     return List;
 }
 
 std::string Synopsis(const Command& C) {
-    std::string Text = "queltburn " + std::string(C.Name) + " DRIVE";
+    std::string Text = "queltburn " + std::string(C.Name);
+    if (C.Takes == Operands::None) {
+        return Text + " [options]";
+    }
+    Text += " DRIVE";
     if (C.Takes == Operands::DriveAndFiles) {
         Text += " FILE...";
     } else if (C.Takes == Operands::DriveAndOneFile) {
@@ -233,8 +257,10 @@ void PrintOptionLines(std::ostream& Out, const std::vector<std::string_view>& Na
 }
 
 void PrintCommandHelp(std::ostream& Out, const Command& C) {
-    Out << "usage: " << Synopsis(C)
-        << "\n\nIn DRIVE (one letter), through NeroCmd.exe: " << C.Summary << ".\n";
+    Out << "usage: " << Synopsis(C) << "\n\n"
+        << (C.Takes == Operands::None ? "Queltburn "
+                                      : "In DRIVE (one letter), through NeroCmd.exe: ")
+        << C.Summary << ".\n";
     if (!C.Reads.empty()) {
         Out << "\noptions:\n";
         PrintOptionLines(Out, C.Reads);
@@ -258,12 +284,58 @@ void PrintUsage(std::ostream& Out) {
            "result, 2 for a usage error.\n";
 }
 
-// Applies the options that Command accepts; the operands are returned in order.
+// Reads a form file: UTF-8 (with or without a byte-order mark) or UTF-16LE with its mark.
+UnicodeString ReadFormFile(const UnicodeString& Path) {
+    std::ifstream In(std::filesystem::path(Path), std::ios::binary);
+    std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    if (!In && !In.eof()) {
+        throw UsageError{"cannot read " + UTF8Encode(Path)};
+    }
+    if (Bytes.size() >= 2 && Bytes[0] == '\xFF' && Bytes[1] == '\xFE') {
+        UnicodeString Text;
+        for (std::size_t I = 2; I + 1 < Bytes.size(); I += 2) {
+            Text.push_back(static_cast<char16_t>(static_cast<unsigned char>(Bytes[I]) |
+                                                 (static_cast<unsigned char>(Bytes[I + 1]) << 8U)));
+        }
+        return Text;
+    }
+    if (Bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+        Bytes.erase(0, 3);
+    }
+    return System::Sysutils::UTF8ToString(Bytes);
+}
+
+// Events named in a settings file need no code here: the host sets its own handlers.
+std::optional<std::any> NoHandlerNeeded(const UnicodeString&,
+                                        const System::Typinfo::TPropInfo& Event) {
+    if (Event.TypeName == u"TErrorEvent") {
+        return std::any(Queltburner::TErrorEvent());
+    }
+    return std::any(System::Classes::TNotifyEvent());
+}
+
+void LoadSettings(Invocation& Run) {
+    const UnicodeString Text = ReadFormFile(*Run.SettingsFile);
+    try {
+        if (Run.SettingsName) {
+            System::Classes::ReadComponentFromForm(Text, *Run.SettingsName, Run.Burner,
+                                                   NoHandlerNeeded);
+        } else {
+            System::Classes::ReadComponentText(Text, Run.Burner, NoHandlerNeeded);
+        }
+    } catch (const System::Classes::EFormTextError& Error) {
+        throw UsageError{UTF8Encode(*Run.SettingsFile) + ": " + Error.what()};
+    }
+}
+
+// Applies the options that Command accepts, a settings file first; the operands are returned in
+// order.
 std::vector<UnicodeString> ApplyOptions(const Command& C, Invocation& Run,
                                         const std::vector<UnicodeString>& Args) {
     std::vector<std::string_view> Accepted = C.Reads;
     Accepted.insert(Accepted.end(), std::begin(RunnerOptions), std::end(RunnerOptions));
     std::vector<UnicodeString> Operands;
+    std::vector<std::function<void()>> Settings;
     bool OptionsEnded = false;
     for (std::size_t I = 0; I < Args.size(); ++I) {
         const UnicodeString& Arg = Args[I];
@@ -291,15 +363,38 @@ std::vector<UnicodeString> ApplyOptions(const Command& C, Invocation& Run,
             }
             Value = Args[++I];
         }
-        O.Apply(Run, Value, !Negated);
+        if (Base == "settings" || Base == "name") {
+            O.Apply(Run, Value, !Negated);
+        } else {
+            Settings.emplace_back([&O, &Run, Value, On = !Negated] { O.Apply(Run, Value, On); });
+        }
+    }
+    if (Run.SettingsName && !Run.SettingsFile) {
+        throw UsageError{"--name goes with --settings"};
+    }
+    if (Run.SettingsFile) {
+        LoadSettings(Run);
+    }
+    for (const auto& Apply : Settings) {
+        Apply();
     }
     return Operands;
 }
 
 int RunCommand(const Command& C, const std::vector<UnicodeString>& Args, std::ostream& Out) {
     TQueltBurner Burner(nullptr);
-    Invocation Run{Burner};
+    Invocation Run{Burner, false, std::nullopt, std::nullopt};
     std::vector<UnicodeString> Operands = ApplyOptions(C, Run, Args);
+    if (C.Takes == Operands::None) {
+        if (!Operands.empty()) {
+            throw UsageError{"usage: " + Synopsis(C)};
+        }
+        if (Burner.Name().empty()) {
+            Burner.SetName(u"QueltBurner1");
+        }
+        Out << UTF8Encode(System::Classes::WriteComponentText(Burner));
+        return 0;
+    }
     if (Operands.empty() || Operands[0].size() != 1) {
         throw UsageError{"the drive is one letter, for example E"};
     }

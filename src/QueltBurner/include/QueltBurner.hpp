@@ -75,9 +75,20 @@ public:
     bool ShowMessages() const noexcept { return FShowMessages; }
     void SetShowMessages(bool Value) noexcept { FShowMessages = Value; }
     const TErrorEvent& OnError() const noexcept { return FOnError; }
-    void SetOnError(TErrorEvent Value) { FOnError = std::move(Value); }
+    void SetOnError(TErrorEvent Value) {
+        FOnError = std::move(Value);
+        ForgetMethodName(u"OnError");
+    }
     const System::Classes::TNotifyEvent& OnSuccess() const noexcept { return FOnSuccess; }
-    void SetOnSuccess(System::Classes::TNotifyEvent Value) { FOnSuccess = std::move(Value); }
+    void SetOnSuccess(System::Classes::TNotifyEvent Value) {
+        FOnSuccess = std::move(Value);
+        ForgetMethodName(u"OnSuccess");
+    }
+
+    // The class's name in form data, and its published properties in declared order with their
+    // declared defaults (the form writer leaves a property out while it holds its default).
+    System::UnicodeString ClassName() const override;
+    const System::Typinfo::TPropList& PublishedProperties() const override;
 
     // Each operation checks the drive (-2) and the tool (-1), composes its command line and runs
     // it: waiting (the tool's exit code, with OnSuccess or OnError) or not (0).

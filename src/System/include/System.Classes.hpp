@@ -2,9 +2,12 @@
 // notification event.
 #pragma once
 
+#include "System.TypInfo.hpp"
 #include "System.hpp"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -23,13 +26,54 @@ public:
     int ComponentCount() const noexcept;
     TComponent* Components(int Index) const;
 
+    // The name that form data gives the component (QueltBurner1).
+    const UnicodeString& Name() const noexcept { return FName; }
+    void SetName(const UnicodeString& Value) { FName = Value; }
+
+    // The class's name as form data names it, and its published properties in declared order.
+    virtual UnicodeString ClassName() const;
+    virtual const Typinfo::TPropList& PublishedProperties() const;
+
+    // Where a design surface placed a non-visual component; form data stores it as Left and Top.
+    std::optional<std::int32_t> DesignLeft;
+    std::optional<std::int32_t> DesignTop;
+
+    // The method name an event was bound to by form data; empty for a handler assigned in code.
+    UnicodeString MethodName(std::u16string_view EventName) const;
+    void SetMethodName(std::u16string_view EventName, const UnicodeString& Method);
+
+protected:
+    // An event set in code is no longer the method form data named.
+    void ForgetMethodName(std::u16string_view EventName) noexcept;
+
 private:
     void InsertComponent(TComponent* AComponent);
     void RemoveComponent(TComponent* AComponent) noexcept;
 
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents;
+    UnicodeString FName;
+    std::map<UnicodeString, UnicodeString, std::less<>> FMethodNames;
 };
+
+// The class registry: form data names a class, the registry creates it.
+using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
+
+struct TComponentClass {
+    UnicodeString Name;
+    TComponentFactory Create;
+};
+
+class EClassNotFound : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Registers (or replaces) the class of that name. Safe from any thread.
+void RegisterClass(const UnicodeString& Name, TComponentFactory Factory);
+// The registered class of that name (ASCII case ignored); GetClass gives null, FindClass throws.
+std::optional<TComponentClass> GetClass(std::u16string_view Name);
+TComponentClass FindClass(std::u16string_view Name);
 
 // Raised for an index outside the list.
 class EStringListError : public std::out_of_range {
