@@ -368,7 +368,8 @@ TEST(FormTextWrite, BlockWithSimpleValuesAndChildren) {
          Prop(u"Font.Style", SetValue({u"fsBold", u"fsItalic"})), Prop(u"Options", SetValue({})),
          Prop(u"Ratio", FloatValue(1.5)), Prop(u"Caption", StringValue(u"Don't\tstop")),
          Prop(u"Empty", StringValue(u"")), Prop(u"Accents", StringValue(u"\u00e9t\u00e9")),
-         Prop(u"Emoji", StringValue(u"\U0001F600~"))},
+         Prop(u"Emoji", StringValue(u"\U0001F600~")),
+         Prop(u"Edges", StringValue(u"\x1F \x7E\x7F"))},
         {Block(u"Burner1", u"TQueltBurner", {Prop(u"Speed", IntValue(8))}, {Grandchild})});
     EXPECT_EQ(WriteFormText(Form), u"object Form1: TForm1\r\n"
                                    u"  Left = 10\r\n"
@@ -384,6 +385,7 @@ TEST(FormTextWrite, BlockWithSimpleValuesAndChildren) {
                                    u"  Empty = ''\r\n"
                                    u"  Accents = #233't'#233\r\n"
                                    u"  Emoji = #55357#56832'~'\r\n"
+                                   u"  Edges = #31' ~'#127\r\n"
                                    u"  object Burner1: TQueltBurner\r\n"
                                    u"    Speed = 8\r\n"
                                    u"    inherited TTimer\r\n"
