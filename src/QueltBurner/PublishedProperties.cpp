@@ -76,7 +76,7 @@ TPropInfo Method(UnicodeString Name, UnicodeString TypeName,
         return std::any_cast<Event>(&Handler) != nullptr;
     };
     Info.SetMethod = [Set](System::TObject& O, const std::any& Handler) {
-        const Event* Bound = std::any_cast<Event>(&Handler);
+        const auto* Bound = std::any_cast<Event>(&Handler);
         if (Bound == nullptr) {
             return false;
         }
@@ -142,8 +142,9 @@ System::Typinfo::TPropList MakePublishedProperties() {
     return List;
 }
 
-// Form data creates the component by its class name.
-const bool Registered = [] {
+// Form data creates the component by its class name. Only running out of memory at start-up could
+// make this throw, which ends the program either way.
+const bool Registered = [] { // NOLINT(cert-err58-cpp)
     System::Classes::RegisterClass(u"TQueltBurner", [](System::Classes::TComponent* Owner) {
         return new TQueltBurner(Owner);
     });
