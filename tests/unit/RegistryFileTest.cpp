@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ struct FileFormat {
     Encoding Enc;
     bool Crlf;
 };
+
+// Test names and failure messages show the format in words, not the struct's bytes.
+void PrintTo(const FileFormat& Format, std::ostream* Out) {
+    const char* Names[] = {"UTF-8", "UTF-8 with BOM", "UTF-16LE with BOM"};
+    *Out << Names[static_cast<int>(Format.Enc)] << (Format.Crlf ? ", CRLF" : ", LF");
+}
 
 // The bytes of a file holding Content (written with LF line ends) in the given format.
 std::string FileBytes(std::u16string_view Content, FileFormat Format) {
