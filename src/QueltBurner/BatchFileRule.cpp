@@ -1,6 +1,7 @@
 #include "BatchFileRule.hpp"
 
 #include "CommandLineSplit.hpp"
+#include "System.SysUtils.hpp"
 
 #include <algorithm>
 
@@ -8,9 +9,7 @@ namespace Queltburner {
 
 namespace {
 
-char16_t LowerAscii(char16_t C) noexcept {
-    return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C + 32) : C;
-}
+using System::Sysutils::LowerAscii;
 
 bool EndsWithNoCase(std::u16string_view Text, std::u16string_view Suffix) noexcept {
     return Text.size() >= Suffix.size() &&

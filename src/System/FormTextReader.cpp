@@ -2,6 +2,7 @@
 // whose depth is bounded, so that any input, however damaged, ends in a tree or an
 // EFormTextError.
 #include "System.Classes.FormText.hpp"
+#include "System.SysUtils.hpp"
 
 #include <charconv>
 #include <limits>
@@ -15,6 +16,9 @@ EFormTextError::EFormTextError(int ALine, const std::string& AMessage)
     : std::runtime_error("line " + std::to_string(ALine) + ": " + AMessage), FLine(ALine) {}
 
 namespace {
+
+using Sysutils::HexDigitValue;
+using Sysutils::LowerAscii;
 
 // Far deeper than any real form; the limit bounds the reader's stack (and the tree's recursive
 // destruction) whatever the input.
@@ -44,23 +48,6 @@ bool IsDigit(char16_t C) {
 
 bool IsNameChar(char16_t C) {
     return IsNameStart(C) || IsDigit(C);
-}
-
-int HexDigitValue(char16_t C) {
-    if (IsDigit(C)) {
-        return C - u'0';
-    }
-    if (C >= u'a' && C <= u'f') {
-        return C - u'a' + 10;
-    }
-    if (C >= u'A' && C <= u'F') {
-        return C - u'A' + 10;
-    }
-    return -1;
-}
-
-char16_t LowerAscii(char16_t C) {
-    return (C >= u'A' && C <= u'Z') ? static_cast<char16_t>(C - u'A' + u'a') : C;
 }
 
 // Keywords are matched whatever their case; Keyword is given in lower case.

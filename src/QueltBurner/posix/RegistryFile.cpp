@@ -14,6 +14,7 @@ namespace {
 
 using System::UnicodeString;
 using Text = std::u16string_view;
+using System::Sysutils::HexDigitValue;
 
 constexpr char16_t Replacement = u'\uFFFD';
 constexpr Text UserRoot = u"HKEY_CURRENT_USER";
@@ -29,19 +30,6 @@ bool IsLowSurrogate(char16_t C) {
 }
 bool IsBlank(char16_t C) {
     return C == u' ' || C == u'\t';
-}
-
-int HexDigitValue(char16_t C) {
-    if (C >= u'0' && C <= u'9') {
-        return C - u'0';
-    }
-    if (C >= u'a' && C <= u'f') {
-        return C - u'a' + 10;
-    }
-    if (C >= u'A' && C <= u'F') {
-        return C - u'A' + 10;
-    }
-    return -1;
 }
 
 Text TrimBlanks(Text S) {

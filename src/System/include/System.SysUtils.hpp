@@ -12,6 +12,26 @@
 
 namespace System::Sysutils {
 
+// The value of a hexadecimal digit, or -1 for any other character.
+constexpr int HexDigitValue(char16_t C) noexcept {
+    if (C >= u'0' && C <= u'9') {
+        return C - u'0';
+    }
+    if (C >= u'a' && C <= u'f') {
+        return C - u'a' + 10;
+    }
+    if (C >= u'A' && C <= u'F') {
+        return C - u'A' + 10;
+    }
+    return -1;
+}
+
+// The lower-case form of an ASCII letter; every other character as it is. Identifiers, keywords
+// and file endings compare this way, whatever the user's locale.
+constexpr char16_t LowerAscii(char16_t C) noexcept {
+    return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C - u'A' + u'a') : C;
+}
+
 // Removes leading and trailing characters whose code is 32 or less; inner text stays as it is.
 UnicodeString Trim(const UnicodeString& S);
 
