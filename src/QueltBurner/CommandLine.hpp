@@ -32,6 +32,9 @@ public:
     // Option text, the quoted value and one blank, only when Value is not empty.
     CommandLine& QuotedOptionIfNotEmpty(std::u16string_view Option, std::u16string_view Value);
 
+    // Makes room for More code units beyond the text so far.
+    void Reserve(std::size_t More) { FText.reserve(FText.size() + More); }
+
     const System::UnicodeString& Result() const& noexcept { return FText; }
     System::UnicodeString Result() && noexcept { return std::move(FText); }
 

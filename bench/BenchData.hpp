@@ -1,0 +1,46 @@
+// What the benchmarks share: the stand-in tool's path, the entries (real temporary files for the
+// runs through the POSIX host, the same kind of names for composition alone), and the command
+// lines and argvs the component composes from them, captured once outside any timing.
+#pragma once
+
+#include "System.hpp"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Queltburner {
+class TQueltBurner;
+}
+
+namespace QueltBench {
+
+// Entries that the POSIX-host benchmarks create as files; composition goes up to MaxEntries.
+inline constexpr std::size_t ExistingFileCount = 10'000;
+inline constexpr std::size_t MaxEntries = 100'000;
+
+const std::string& StandinPath();
+const System::UnicodeString& StandinPathText();
+
+// Entry names: the first ExistingFileCount exist as files (once CreateEntryFiles has run).
+const std::vector<System::UnicodeString>& EntryTexts();
+const std::vector<std::string>& EntryPaths();
+
+// Creates the entry files in a fresh temporary folder; RemoveEntryFiles deletes them again.
+void CreateEntryFiles();
+void RemoveEntryFiles() noexcept;
+
+// Sets what every benchmark's component shares: the stand-in as the tool, waiting runs, no
+// message output, and the first Count entries as Files.
+void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count);
+
+// The command line BurnData (Count entries, all existing) or Eject composes for drive E.
+System::UnicodeString DataCommandLine(std::size_t Count);
+System::UnicodeString EjectCommandLine();
+
+// The argv the POSIX host hands the tool for a command line: split by the C runtime's rules,
+// then UTF-8.
+std::vector<std::string> ArgvOf(const System::UnicodeString& CommandLine);
+
+} // namespace QueltBench

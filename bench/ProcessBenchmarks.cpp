@@ -1,0 +1,163 @@
+// Waiting runs of the stand-in tool through the real POSIX host, each against its floor: the
+// same tool started with the same argv by a bare posix_spawn and waitpid, after the same file
+// tests done by a bare stat loop. What the component adds on top is its own work only.
+#include "AllocationCounter.hpp"
+#include "BenchData.hpp"
+#include "PosixHostServices.hpp"
+#include "QueltBurner.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
+
+namespace QueltBench {
+
+namespace {
+
+class RawArgv {
+public:
+    explicit RawArgv(std::vector<std::string> Items) : FItems(std::move(Items)) {
+        for (std::string& Item : FItems) {
+            FPointers.push_back(Item.data());
+        }
+        FPointers.push_back(nullptr);
+    }
+    char* const* Pointers() const noexcept { return FPointers.data(); }
+    std::size_t Count() const noexcept { return FItems.size(); }
+
+private:
+    std::vector<std::string> FItems;
+    std::vector<char*> FPointers;
+};
+
+// The least a caller can do to run the tool and learn its exit code.
+int SpawnAndWait(const RawArgv& Argv) {
+    pid_t Pid = 0;
+    if (posix_spawn(&Pid, StandinPath().c_str(), nullptr, nullptr, Argv.Pointers(), environ) != 0) {
+        return -1;
+    }
+    int Status = 0;
+    if (waitpid(Pid, &Status, 0) != Pid || !WIFEXITED(Status)) {
+        return -1;
+    }
+    return WEXITSTATUS(Status);
+}
+
+// The argv must be the one the host would hand the tool, or the floor measures other work.
+bool StartsWithTool(const std::vector<std::string>& Argv) {
+    return !Argv.empty() && Argv.front() == StandinPath();
+}
+
+void EjectWaitedLibrary(benchmark::State& State) {
+    Queltburner::TQueltBurner Burner(nullptr,
+                                     std::make_shared<Queltburner::Posix::PosixHostServices>());
+    PrepareBurner(Burner, 0);
+    for (auto _ : State) {
+        if (Burner.Eject(u'E') != 0) {
+            State.SkipWithError("Eject did not return 0");
+            break;
+        }
+    }
+}
+
+void EjectWaitedFloor(benchmark::State& State) {
+    std::vector<std::string> Items = ArgvOf(EjectCommandLine());
+    if (!StartsWithTool(Items)) {
+        State.SkipWithError("the composed argv does not start with the tool");
+        return;
+    }
+    const RawArgv Argv(std::move(Items));
+    for (auto _ : State) {
+        if (SpawnAndWait(Argv) != 0) {
+            State.SkipWithError("the tool did not exit with 0");
+            break;
+        }
+    }
+}
+
+void BurnDataPosixLibrary(benchmark::State& State) {
+    const auto Count = static_cast<std::size_t>(State.range(0));
+    Queltburner::TQueltBurner Burner(nullptr,
+                                     std::make_shared<Queltburner::Posix::PosixHostServices>());
+    PrepareBurner(Burner, Count);
+    for (auto _ : State) {
+        if (Burner.BurnData(u'E') != 0) {
+            State.SkipWithError("BurnData did not return 0");
+            break;
+        }
+    }
+    State.counters["argv_items"] = static_cast<double>(ArgvOf(DataCommandLine(Count)).size());
+}
+
+void BurnDataPosixFloor(benchmark::State& State) {
+    const auto Count = static_cast<std::size_t>(State.range(0));
+    std::vector<std::string> Items = ArgvOf(DataCommandLine(Count));
+    if (!StartsWithTool(Items)) {
+        State.SkipWithError("the composed argv does not start with the tool");
+        return;
+    }
+    const RawArgv Argv(std::move(Items));
+    const std::vector<std::string>& Paths = EntryPaths();
+    for (auto _ : State) {
+        std::size_t Existing = 0;
+        for (std::size_t Index = 0; Index < Count; ++Index) {
+            struct stat Info {};
+            if (stat(Paths[Index].c_str(), &Info) == 0) {
+                ++Existing;
+            }
+        }
+        benchmark::DoNotOptimize(Existing);
+        if (SpawnAndWait(Argv) != 0) {
+            State.SkipWithError("the tool did not exit with 0");
+            break;
+        }
+    }
+    State.counters["argv_items"] = static_cast<double>(Argv.Count());
+}
+
+// For the record: the whole run's peak through the real host, where the host also splits the
+// command line into an argv and encodes it.
+void BurnDataPosixPeakMemory(benchmark::State& State) {
+    const auto Count = static_cast<std::size_t>(State.range(0));
+    Queltburner::TQueltBurner Burner(nullptr,
+                                     std::make_shared<Queltburner::Posix::PosixHostServices>());
+    PrepareBurner(Burner, Count);
+    std::size_t PeakExtra = 0;
+    for (auto _ : State) {
+        const std::size_t Before = LiveHeapBytes();
+        ResetHeapPeak();
+        if (Burner.BurnData(u'E') != 0) {
+            State.SkipWithError("BurnData did not return 0");
+            break;
+        }
+        PeakExtra = std::max(PeakExtra, PeakHeapBytes() - Before);
+    }
+    const double LineBytes = static_cast<double>(DataCommandLine(Count).size() * 2);
+    State.counters["peak_extra_bytes"] = static_cast<double>(PeakExtra);
+    State.counters["command_line_bytes"] = LineBytes;
+    State.counters["ratio"] = static_cast<double>(PeakExtra) / LineBytes;
+}
+
+} // namespace
+
+// Real time: the parent sleeps in waitpid while the tool runs, and that time is the run's cost.
+BENCHMARK(EjectWaitedLibrary)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(EjectWaitedFloor)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BurnDataPosixLibrary)
+    ->Arg(ExistingFileCount)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BurnDataPosixFloor)->Arg(ExistingFileCount)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BurnDataPosixPeakMemory)
+    ->Arg(ExistingFileCount)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace QueltBench

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them, then prints a markdown table of each measurement
+# against its floor measured in the same run, with the machine it ran on. Ratios, not absolute
+# times, are what carry over between machines.
+# Usage: scripts/bench.sh [BUILD_DIR]   (default build/bench)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build/bench}
+scripts/deps.sh
+if ! dpkg-query -W -f='${Status}' libbenchmark-dev 2>/dev/null | grep -q "install ok installed"; then
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends libbenchmark-dev >/dev/null
+fi
+
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BUILD_BENCHMARKS=ON \
+    -DQUELT_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j "$(nproc)" --target quelt_bench
+
+results=$(mktemp -d)
+trap 'rm -rf "$results"' EXIT
+# The JSON goes to a file of its own: the stand-in tool writes a line to standard output on every
+# run, which would otherwise end up in the middle of it. Repetitions are interleaved so that a
+# change in the machine's load hits a measurement and its floor alike.
+echo "Running the benchmarks (a few minutes)..." >&2
+"$build_dir/bench/quelt_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true --benchmark_format=json \
+    --benchmark_out="$results/results.json" --benchmark_out_format=json >"$results/console.txt"
+
+python3 - "$results/results.json" <<'PY'
+import json, os, sys
+
+with open(sys.argv[1]) as f:
+    data = json.load(f)
+median = {b["run_name"]: b for b in data["benchmarks"] if b.get("aggregate_name") == "median"}
+if any(b.get("error_occurred") for b in data["benchmarks"]):
+    sys.exit("a benchmark reported an error: " + ", ".join(
+        b["name"] for b in data["benchmarks"] if b.get("error_occurred")))
+
+SCALE = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+
+def micros(name, clock):
+    b = median[name]
+    return b[clock] * SCALE[b["time_unit"]]
+
+def show_time(us):
+    return f"{us / 1000:.2f} ms" if us >= 1000 else f"{us:.1f} µs"
+
+def show_bytes(n):
+    return f"{n / 1e6:.2f} MB"
+
+rows = []
+def timed(label, subject, floor, clock, goal):
+    s, f = micros(subject, clock), micros(floor, clock)
+    rows.append((label, show_time(s), show_time(f), s / f, goal))
+
+def memory(label, name, goal):
+    b = median[name]
+    rows.append((label, show_bytes(b["peak_extra_bytes"]) + " peak extra",
+                 show_bytes(b["command_line_bytes"]) + " command line", b["ratio"], goal))
+
+# Runs that start a process are timed on the wall clock (the caller waits for the tool); the rest
+# on the CPU clock, which a busy machine disturbs less.
+timed("Eject, waiting, POSIX host vs posix_spawn + waitpid", "EjectWaitedLibrary/real_time",
+      "EjectWaitedFloor/real_time", "real_time", 1.05)
+timed("BurnData, 10,000 existing files, waiting, POSIX host vs stat loop + posix_spawn + waitpid",
+      "BurnDataPosixLibrary/10000/real_time", "BurnDataPosixFloor/10000/real_time", "real_time", 1.2)
+timed("Composition, 10,000 entries vs u16string appends", "ComposeLibrary/10000",
+      "ComposeFloor/10000", "cpu_time", 3.0)
+timed("Composition, 1,000 entries vs u16string appends", "ComposeLibrary/1000",
+      "ComposeFloor/1000", "cpu_time", None)
+timed("Composition, 100,000 entries vs u16string appends", "ComposeLibrary/100000",
+      "ComposeFloor/100000", "cpu_time", None)
+timed("Bench host's set lookups alone, 10,000 entries vs u16string appends", "HostLookups/10000",
+      "ComposeFloor/10000", "cpu_time", None)
+# The bench host's lookups are not the component's work: against a floor that does them too, the
+# ratio shows what the component itself adds.
+lookups = micros("HostLookups/10000", "cpu_time") + micros("ComposeFloor/10000", "cpu_time")
+composed = micros("ComposeLibrary/10000", "cpu_time")
+rows.append(("Composition, 10,000 entries vs set lookups + u16string appends", show_time(composed),
+             show_time(lookups), composed / lookups, None))
+timed("Scaling: composition 10,000 vs 1,000 entries", "ComposeLibrary/10000",
+      "ComposeLibrary/1000", "cpu_time", None)
+timed("Scaling: composition 100,000 vs 10,000 entries", "ComposeLibrary/100000",
+      "ComposeLibrary/10000", "cpu_time", 12.0)
+timed("Scaling: u16string appends 100,000 vs 10,000 entries", "ComposeFloor/100000",
+      "ComposeFloor/10000", "cpu_time", None)
+memory("Peak extra heap, BurnData with 100,000 entries (composition)",
+       "ComposePeakMemory/100000/iterations:3", 3.0)
+memory("Peak extra heap, BurnData with 10,000 files through the POSIX host (whole run)",
+       "BurnDataPosixPeakMemory/10000/iterations:3/real_time", None)
+
+cpu = "unknown"
+with open("/proc/cpuinfo") as f:
+    for line in f:
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+print(f"Machine: {os.cpu_count()} CPUs ({cpu}); load average {os.getloadavg()[0]:.2f}; "
+      f"medians of 3 repetitions.\n")
+print("| benchmark | time | floor | ratio | goal | met? |")
+print("|---|---|---|---|---|---|")
+for label, subject, floor, ratio, goal in rows:
+    goal_text = f"≤ {goal:g}x" if goal is not None else "—"
+    met = ("yes" if ratio <= goal else "no") if goal is not None else "—"
+    print(f"| {label} | {subject} | {floor} | {ratio:.2f}x | {goal_text} | {met} |")
+PY
