@@ -342,4 +342,47 @@ TEST(WindowsHost, BatchFileToolRefusesValuesTheInterpreterWouldRead) {
     EXPECT_TRUE(fs::exists(Marker));
 }
 
+// CreateProcessW takes at most 32,767 code units including the terminating NUL. A longer command
+// line must fail to start rather than reach the tool cut short; one at the limit runs whole.
+TEST(WindowsHost, CommandLineAtTheSystemLimitRunsAndPastItIsAFailedStart) {
+    const std::u16string Tool = PathText(Standin);
+    const std::u16string Program =
+        Tool.find_first_of(u" \t") == std::u16string::npos ? Tool : u"\"" + Tool + u"\"";
+    const std::u16string Head = Program + u" --write --drivename \"E\" --real --title \"";
+    const std::u16string Tail = u"\" --recursive --speed 4 --iso \"NEW\" --underrun_prot ";
+    for (const std::size_t Length : {std::size_t{32766}, std::size_t{32767}, std::size_t{32768}}) {
+        const std::u16string Title(Length - Head.size() - Tail.size(), u'x');
+        const std::u16string Expected = Head + Title + Tail;
+        ASSERT_EQ(Expected.size(), Length);
+        for (const bool Synchronous : {true, false}) {
+            const std::string Case =
+                std::to_string(Length) + (Synchronous ? " waiting" : " not waiting");
+            WindowsWorld W;
+            W.Burner->SetSynchronous(Synchronous);
+            W.Burner->SetTitle(Title);
+            const int Result = W.Burner->BurnData(u'E');
+            if (Length <= 32766) {
+                EXPECT_EQ(Result, 0) << Case;
+                const auto Runs = W.RunsAfterLaunch(1);
+                ASSERT_EQ(Runs.size(), 1U) << Case;
+                ASSERT_TRUE(Runs[0].CommandLine.has_value()) << Case;
+                EXPECT_EQ(Runs[0].CommandLine->size(), Length) << Case;
+                EXPECT_TRUE(*Runs[0].CommandLine == QueltTest::Utf8(Expected)) << Case;
+            } else {
+                EXPECT_EQ(Result, -1) << Case;
+                EXPECT_EQ(W.Events, Synchronous ? Strings{"OnError(-1)"} : Strings{}) << Case;
+                // Give a launch that should not have happened the time to show up in the log.
+                const auto Runs = W.RunsAfterLaunch(1);
+                const std::string Received =
+                    Runs.empty() || !Runs[0].CommandLine ? std::string() : *Runs[0].CommandLine;
+                EXPECT_TRUE(Runs.empty())
+                    << Case << ": the tool received " << Received.size()
+                    << " code units ending in \""
+                    << Received.substr(Received.size() - std::min<std::size_t>(Received.size(), 24))
+                    << "\"";
+            }
+        }
+    }
+}
+
 } // namespace

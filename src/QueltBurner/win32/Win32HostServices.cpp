@@ -101,7 +101,11 @@ std::optional<StartedProcess>
 Win32HostServices::StartProcess(const System::UnicodeString& Application,
                                 const System::UnicodeString& CommandLine, int ShowState,
                                 LaunchMode /*Mode*/) {
-    if (!IsAskable(Application) || CommandLine.find(u'\0') != System::UnicodeString::npos) {
+    // CreateProcessW takes at most 32,767 code units with the terminating NUL; a longer line must
+    // not reach the tool cut short (some implementations start it with the first part).
+    constexpr std::size_t LongestCommandLine = 32766;
+    if (!IsAskable(Application) || CommandLine.find(u'\0') != System::UnicodeString::npos ||
+        CommandLine.size() > LongestCommandLine) {
         return std::nullopt;
     }
     if (IsBatchFile(Application) && !IsSafeForCommandInterpreter(CommandLine)) {
