@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++ make)
 if [[ "${1:-}" == "test" ]]; then
-    want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang-format clang-tidy
+    want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
 fi
 

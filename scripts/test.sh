@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Linux build, the same tests under the address and
-# undefined-behaviour sanitizers, the Windows build under Wine, and the format and lint checks.
+# undefined-behaviour sanitizers, a bounded run of every fuzz target, the Windows build under Wine,
+# a build of the benchmarks, and the format and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -17,6 +18,9 @@ cmake --preset linux-sanitize
 cmake --build --preset linux-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --preset linux-sanitize -j "$jobs"
+
+echo "== Fuzzing, ${FUZZ_SECONDS:-30} s a target"
+FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh
 
 echo "== Windows (MinGW-w64) build, tests under Wine"
 cmake --preset windows

@@ -95,7 +95,9 @@ Settings Decode(QueltFuzz::FuzzInput& In, QueltTest::RecordingHost& Host) {
     S.Op = static_cast<Operation>(In.Byte() % OperationCount);
     S.Drive = DecodeDrive(In);
     const std::uint16_t Switches = In.U16();
-    const auto Bit = [Switches](unsigned Index) { return ((Switches >> Index) & 1U) != 0; };
+    const auto Bit = [Switches](unsigned Index) {
+        return ((static_cast<unsigned>(Switches) >> Index) & 1U) != 0;
+    };
     S.FullErase = Bit(0);
     S.DisableEject = Bit(1);
     S.UnderrunProtection = Bit(2);

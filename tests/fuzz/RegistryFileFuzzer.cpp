@@ -15,7 +15,8 @@ using Queltburner::RegistryValueKind;
 // value's empty name included.
 constexpr std::u16string_view Keys[] = {u"Software\\ahead\\Nero - Burning Rom\\General",
                                         u"Software\\Quelt", u"software\\QUELT\\Sub Key", u""};
-constexpr std::u16string_view Names[] = {u"ExePath", u"", u"Plain", u"Value", u"exepath"};
+constexpr std::u16string_view Names[] = {u"RegisteredTypesNeroPath", u"", u"Plain", u"Value",
+                                         u"registeredtypesneropath"};
 
 } // namespace
 
