@@ -7,12 +7,14 @@ namespace QueltBench {
 ComposeOnlyHost::ComposeOnlyHost(std::unordered_set<System::UnicodeString> Existing)
     : FExisting(std::move(Existing)) {}
 
+ComposeOnlyHost::ComposeOnlyHost() : FEverythingExists(true) {}
+
 std::uint32_t ComposeOnlyHost::DriveType(const System::UnicodeString& /*RootPath*/) {
     return Queltburner::DriveTypeCdRom;
 }
 
 bool ComposeOnlyHost::FileExists(const System::UnicodeString& Path) {
-    return FExisting.contains(Path);
+    return FEverythingExists || FExisting.contains(Path);
 }
 
 bool ComposeOnlyHost::DirectoryExists(const System::UnicodeString& /*Path*/) {

@@ -14,6 +14,8 @@ class ComposeOnlyHost final : public Queltburner::HostServices {
 public:
     // Existing names the existing files (the tool among them); there are no folders.
     explicit ComposeOnlyHost(std::unordered_set<System::UnicodeString> Existing);
+    // Every path names an existing file, at no cost: what is left is the component's own work.
+    ComposeOnlyHost();
 
     std::uint32_t DriveType(const System::UnicodeString& RootPath) override;
     bool FileExists(const System::UnicodeString& Path) override;
@@ -35,6 +37,7 @@ public:
 
 private:
     std::unordered_set<System::UnicodeString> FExisting;
+    bool FEverythingExists = false;
     bool FKeep = false;
     System::UnicodeString FLastCommandLine;
     std::size_t FLastLength = 0;
