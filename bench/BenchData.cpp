@@ -1,9 +1,13 @@
 #include "BenchData.hpp"
 
+#include "AllocationCounter.hpp"
+
 #include "CommandLineSplit.hpp"
 #include "ComposeOnlyHost.hpp"
 #include "QueltBurner.hpp"
 #include "System.SysUtils.hpp"
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -137,6 +141,24 @@ std::vector<std::string> ArgvOf(const System::UnicodeString& CommandLine) {
         Argv.push_back(System::Sysutils::UTF8Encode(Item));
     }
     return Argv;
+}
+
+void MeasurePeakExtraHeap(benchmark::State& State, Queltburner::TQueltBurner& Burner,
+                          const std::function<std::size_t()>& LineLength) {
+    std::size_t PeakExtra = 0;
+    for (auto _ : State) {
+        const std::size_t Before = LiveHeapBytes();
+        ResetHeapPeak();
+        if (Burner.BurnData(u'E') != 0) {
+            State.SkipWithError("BurnData did not return 0");
+            break;
+        }
+        PeakExtra = std::max(PeakExtra, PeakHeapBytes() - Before);
+    }
+    const double LineBytes = static_cast<double>(LineLength() * 2);
+    State.counters["peak_extra_bytes"] = static_cast<double>(PeakExtra);
+    State.counters["command_line_bytes"] = LineBytes;
+    State.counters["ratio"] = static_cast<double>(PeakExtra) / LineBytes;
 }
 
 } // namespace QueltBench

@@ -5,7 +5,10 @@
 
 #include "System.hpp"
 
+#include <benchmark/benchmark.h>
+
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +37,12 @@ void RemoveEntryFiles() noexcept;
 // Sets what every benchmark's component shares: the stand-in as the tool, waiting runs, no
 // message output, and the first Count entries as Files.
 void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count);
+
+// Runs BurnData in the benchmark's loop and reports the most heap one call added on top of what
+// was live before it, against the size in bytes of the command line (LineLength code units, read
+// after the runs).
+void MeasurePeakExtraHeap(benchmark::State& State, Queltburner::TQueltBurner& Burner,
+                          const std::function<std::size_t()>& LineLength);
 
 // The command line BurnData (Count entries, all existing) or Eject composes for drive E.
 System::UnicodeString DataCommandLine(std::size_t Count);

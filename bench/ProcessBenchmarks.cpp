@@ -128,20 +128,7 @@ void BurnDataPosixPeakMemory(benchmark::State& State) {
     Queltburner::TQueltBurner Burner(nullptr,
                                      std::make_shared<Queltburner::Posix::PosixHostServices>());
     PrepareBurner(Burner, Count);
-    std::size_t PeakExtra = 0;
-    for (auto _ : State) {
-        const std::size_t Before = LiveHeapBytes();
-        ResetHeapPeak();
-        if (Burner.BurnData(u'E') != 0) {
-            State.SkipWithError("BurnData did not return 0");
-            break;
-        }
-        PeakExtra = std::max(PeakExtra, PeakHeapBytes() - Before);
-    }
-    const double LineBytes = static_cast<double>(DataCommandLine(Count).size() * 2);
-    State.counters["peak_extra_bytes"] = static_cast<double>(PeakExtra);
-    State.counters["command_line_bytes"] = LineBytes;
-    State.counters["ratio"] = static_cast<double>(PeakExtra) / LineBytes;
+    MeasurePeakExtraHeap(State, Burner, [Count] { return DataCommandLine(Count).size(); });
 }
 
 } // namespace
