@@ -13,5 +13,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Programs carry their runtime, so that they start under Wine (and on Windows) without the
 # compiler's DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Likewise the shared libraries and the package: each carries the C++ runtime it needs.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 find_program(QUELT_WINE wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QUELT_WINE})

@@ -142,15 +142,6 @@ System::Typinfo::TPropList MakePublishedProperties() {
     return List;
 }
 
-// Form data creates the component by its class name. Only running out of memory at start-up could
-// make this throw, which ends the program either way.
-const bool Registered = [] { // NOLINT(cert-err58-cpp)
-    System::Classes::RegisterClass(u"TQueltBurner", [](System::Classes::TComponent* Owner) {
-        return new TQueltBurner(Owner);
-    });
-    return true;
-}();
-
 } // namespace
 
 UnicodeString TQueltBurner::ClassName() const {

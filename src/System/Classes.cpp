@@ -1,4 +1,5 @@
 #include "System.Classes.hpp"
+#include "System.Packages.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -156,49 +157,15 @@ void TComponent::ForgetMethodName(std::u16string_view EventName) noexcept {
 }
 
 namespace {
-
-std::mutex& RegistryMutex() {
-    static std::mutex Mutex;
-    return Mutex;
-}
-
-std::vector<TComponentClass>& Registry() {
-    static std::vector<TComponentClass> Classes;
-    return Classes;
-}
-
+TUnitEntryCount UnitEntries;
 } // namespace
 
-void RegisterClass(const UnicodeString& Name, TComponentFactory Factory) {
-    const std::lock_guard Lock(RegistryMutex());
-    for (TComponentClass& Class : Registry()) {
-        if (Typinfo::SameIdentifier(Class.Name, Name)) {
-            Class.Create = std::move(Factory);
-            return;
-        }
-    }
-    Registry().push_back({Name, std::move(Factory)});
+void initialization() {
+    UnitEntries.Enter();
 }
 
-std::optional<TComponentClass> GetClass(std::u16string_view Name) {
-    const std::lock_guard Lock(RegistryMutex());
-    for (const TComponentClass& Class : Registry()) {
-        if (Typinfo::SameIdentifier(Class.Name, Name)) {
-            return Class;
-        }
-    }
-    return std::nullopt;
-}
-
-TComponentClass FindClass(std::u16string_view Name) {
-    if (std::optional<TComponentClass> Class = GetClass(Name)) {
-        return *std::move(Class);
-    }
-    std::string Narrow;
-    for (const char16_t C : Name) {
-        Narrow.push_back(C < 0x80 ? static_cast<char>(C) : '?');
-    }
-    throw EClassNotFound("Class " + Narrow + " not found");
+void Finalization() {
+    UnitEntries.Leave();
 }
 
 } // namespace System::Classes

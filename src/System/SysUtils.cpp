@@ -1,5 +1,7 @@
 #include "System.SysUtils.hpp"
 
+#include "System.Packages.hpp"
+
 #include <cstdint>
 
 namespace System::Sysutils {
@@ -166,6 +168,18 @@ std::string UTF8Encode(std::u16string_view S) {
 }
 UnicodeString UTF8ToString(std::string_view S) {
     return *Decode(S, false);
+}
+
+namespace {
+TUnitEntryCount UnitEntries;
+} // namespace
+
+void initialization() {
+    UnitEntries.Enter();
+}
+
+void Finalization() {
+    UnitEntries.Leave();
 }
 
 } // namespace System::Sysutils

@@ -1,5 +1,7 @@
 #include "System.TypInfo.hpp"
 
+#include "System.Packages.hpp"
+
 #include "System.SysUtils.hpp"
 
 #include <algorithm>
@@ -18,6 +20,18 @@ const TPropInfo* FindPropInfo(const TPropList& Properties, std::u16string_view N
         return SameIdentifier(P.Name, Name);
     });
     return Found == Properties.end() ? nullptr : &*Found;
+}
+
+namespace {
+TUnitEntryCount UnitEntries;
+} // namespace
+
+void initialization() {
+    UnitEntries.Enter();
+}
+
+void Finalization() {
+    UnitEntries.Leave();
 }
 
 } // namespace System::Typinfo

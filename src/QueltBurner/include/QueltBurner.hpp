@@ -174,4 +174,13 @@ private:
     double FVersion = 0.0;
 };
 
+// Puts TQueltBurner on the palette page "Quelt Soft" and registers the class by name. A design
+// environment calls it once it has loaded the package; applications never need to.
+void Register();
+
+// The unit's start-up and shut-down, run from a package's unit table. They do no work: they only
+// count how often the unit was entered.
+void initialization();
+void Finalization();
+
 } // namespace Queltburner

@@ -1,4 +1,4 @@
-target_sources(QueltBurner PRIVATE
+target_sources(QueltBurnerUnit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PosixHostServices.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DriveMap.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RegistryFile.cpp

@@ -1,1 +1,1 @@
-target_sources(QueltBurner PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Win32HostServices.cpp)
+target_sources(QueltBurnerUnit PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Win32HostServices.cpp)

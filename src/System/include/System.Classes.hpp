@@ -62,6 +62,9 @@ using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
 struct TComponentClass {
     UnicodeString Name;
     TComponentFactory Create;
+    // An address in the code that defines the class. When the module holding it is unloaded, the
+    // class leaves the class registry and the palette. Null: the class stays for the whole run.
+    const void* Home = nullptr;
 };
 
 class EClassNotFound : public std::runtime_error {
@@ -71,9 +74,26 @@ public:
 
 // Registers (or replaces) the class of that name. Safe from any thread.
 void RegisterClass(const UnicodeString& Name, TComponentFactory Factory);
+void RegisterClass(const TComponentClass& Class);
 // The registered class of that name (ASCII case ignored); GetClass gives null, FindClass throws.
 std::optional<TComponentClass> GetClass(std::u16string_view Name);
 TComponentClass FindClass(std::u16string_view Name);
+
+// The design environment's component palette: pages in the order they were first named, each with
+// its classes in the order they were registered.
+struct TPalettePage {
+    UnicodeString Name;
+    std::vector<TComponentClass> Classes;
+};
+
+// Puts each class on the page (once: a class already on the palette moves there) and registers it
+// by name. Throws std::invalid_argument for an empty page name or a class without a name or a
+// factory, before anything is registered.
+void RegisterComponents(const UnicodeString& Page, const std::vector<TComponentClass>& ComponentClasses);
+// A copy of the palette as it stands.
+std::vector<TPalettePage> Palette();
+// Drops every registered class and palette entry whose Home lies in the module at that base address.
+void UnregisterModuleClasses(const void* ModuleInstance);
 
 // Raised for an index outside the list.
 class EStringListError : public std::out_of_range {
@@ -118,5 +138,9 @@ private:
 
     std::vector<UnicodeString> FItems;
 };
+
+// The start-up and shut-down of this unit; they only count how often the unit was entered.
+void initialization();
+void Finalization();
 
 } // namespace System::Classes

@@ -47,6 +47,10 @@ std::optional<UnicodeString> TryUTF8ToString(std::string_view S);
 std::string UTF8Encode(std::u16string_view S);
 UnicodeString UTF8ToString(std::string_view S);
 
+// The start-up and shut-down of this unit; they only count how often the unit was entered.
+void initialization();
+void Finalization();
+
 } // namespace System::Sysutils
 
 namespace System {

@@ -60,4 +60,8 @@ const TPropInfo* FindPropInfo(const TPropList& Properties, std::u16string_view N
 // ASCII case-insensitive comparison of identifiers.
 bool SameIdentifier(std::u16string_view A, std::u16string_view B) noexcept;
 
+// The start-up and shut-down of this unit; they only count how often the unit was entered.
+void initialization();
+void Finalization();
+
 } // namespace System::Typinfo

@@ -1,0 +1,112 @@
+#include "System.Packages.hpp"
+
+#include "System.Classes.hpp"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+namespace System {
+
+namespace {
+
+struct RuntimeState {
+    std::mutex Mutex;
+    std::vector<TLibModule*> Modules;
+    // How many loads of each unit table are waiting for their unload.
+    std::map<PackageInfo, int> LoadCounts;
+};
+
+// Never destroyed: at process exit a package's shut-down may unregister its module after this
+// library's own static objects are gone.
+RuntimeState& State() {
+    static auto* const Instance = new RuntimeState();
+    return *Instance;
+}
+
+void RunShutDowns(PackageInfo Table, int Count) {
+    for (int Index = Count - 1; Index >= 0; --Index) {
+        if (const TUnitProc FInit = Table->UnitInfo[Index].FInit) {
+            FInit();
+        }
+    }
+}
+
+TUnitEntryCount UnitEntries;
+
+} // namespace
+
+void RegisterModule(TLibModule* Module) {
+    RuntimeState& Runtime = State();
+    const std::lock_guard Lock(Runtime.Mutex);
+    if (Module != nullptr && std::find(Runtime.Modules.begin(), Runtime.Modules.end(), Module) ==
+                                 Runtime.Modules.end()) {
+        Runtime.Modules.push_back(Module);
+    }
+}
+
+void UnregisterModule(TLibModule* Module) {
+    {
+        RuntimeState& Runtime = State();
+        const std::lock_guard Lock(Runtime.Mutex);
+        std::erase(Runtime.Modules, Module);
+    }
+    if (Module != nullptr) {
+        Classes::UnregisterModuleClasses(Module->Instance);
+    }
+}
+
+bool IsModuleRegistered(const TLibModule* Module) {
+    RuntimeState& Runtime = State();
+    const std::lock_guard Lock(Runtime.Mutex);
+    return std::find(Runtime.Modules.begin(), Runtime.Modules.end(), Module) != Runtime.Modules.end();
+}
+
+void PackageLoad(PackageInfo Table, TLibModule* /*Module*/) {
+    if (Table == nullptr) {
+        return;
+    }
+    int Started = 0;
+    try {
+        for (; Started < Table->UnitCount; ++Started) {
+            if (const TUnitProc Init = Table->UnitInfo[Started].Init) {
+                Init();
+            }
+        }
+    } catch (...) {
+        // The unit that threw counts as not started; the ones before it are shut down again.
+        RunShutDowns(Table, Started);
+        throw;
+    }
+    RuntimeState& Runtime = State();
+    const std::lock_guard Lock(Runtime.Mutex);
+    ++Runtime.LoadCounts[Table];
+}
+
+void PackageUnload(PackageInfo Table, TLibModule* /*Module*/) {
+    if (Table == nullptr) {
+        return;
+    }
+    {
+        RuntimeState& Runtime = State();
+        const std::lock_guard Lock(Runtime.Mutex);
+        const auto Found = Runtime.LoadCounts.find(Table);
+        if (Found == Runtime.LoadCounts.end()) {
+            return;
+        }
+        if (--Found->second == 0) {
+            Runtime.LoadCounts.erase(Found);
+        }
+    }
+    RunShutDowns(Table, Table->UnitCount);
+}
+
+void initialization() {
+    UnitEntries.Enter();
+}
+
+void Finalization() {
+    UnitEntries.Leave();
+}
+
+} // namespace System
