@@ -6,8 +6,6 @@
 
 namespace Queltburner {
 
-HostServices::~HostServices() = default;
-
 namespace {
 
 std::mutex DefaultMutex;

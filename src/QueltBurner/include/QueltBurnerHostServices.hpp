@@ -42,7 +42,9 @@ public:
     HostServices& operator=(const HostServices&) = delete;
     HostServices(HostServices&&) = delete;
     HostServices& operator=(HostServices&&) = delete;
-    virtual ~HostServices();
+    // Defined here, so that a host or package can implement the interface without linking the
+    // component.
+    virtual ~HostServices() = default;
 
     // Type of the drive whose root text (letter, colon, backslash) is given; 5 is an optical drive.
     virtual std::uint32_t DriveType(const System::UnicodeString& RootPath) = 0;
