@@ -1,13 +1,9 @@
-// A program that links the component statically finds TQueltBurner by name (form data, FindClass)
-// without a design environment calling Register. The package leaves this to Register.
+// Linked into the static library only: a program that carries the component finds TQueltBurner by
+// name (form data, FindClass) without a design environment calling Register.
 #include "Registration.hpp"
 
-namespace {
+namespace Queltburner {
 
-// Only running out of memory at start-up could make this throw, which ends the program either way.
-const bool Registered = [] { // NOLINT(cert-err58-cpp)
-    System::Classes::RegisterClass(Queltburner::QueltBurnerClass());
-    return true;
-}();
+const bool RegisterClassAtStartUp = true;
 
-} // namespace
+} // namespace Queltburner

@@ -94,7 +94,8 @@ protected:
         if (Found == nullptr) {
             return {};
         }
-        const auto* Data = static_cast<const std::uint8_t*>(LockResource(LoadResource(Module, Found)));
+        const auto* Data =
+            static_cast<const std::uint8_t*>(LockResource(LoadResource(Module, Found)));
         return {Data, Data + SizeofResource(Module, Found)};
     }
 

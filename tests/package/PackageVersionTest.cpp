@@ -63,7 +63,8 @@ TEST_F(PackageVersion, FixedInfoIsVersion1ForAWindowsApplication) {
 
 TEST_F(PackageVersion, HasOneTranslationAndItsTwoStrings) {
     UINT Length = 0;
-    const auto* Translation = static_cast<const WORD*>(Query(L"\\VarFileInfo\\Translation", Length));
+    const auto* Translation =
+        static_cast<const WORD*>(Query(L"\\VarFileInfo\\Translation", Length));
     ASSERT_NE(Translation, nullptr);
     ASSERT_EQ(Length, 4U) << "one language and code page pair";
     EXPECT_EQ(Translation[0], 0x0409);
@@ -91,7 +92,8 @@ void CollectKeys(const std::uint8_t* Entry, std::vector<std::wstring>& Keys) {
     }
     Keys.push_back(Key);
     Pos = ((Pos + 2 + 3) & ~std::size_t{3}) + ValueBytes;
-    for (Pos = (Pos + 3) & ~std::size_t{3}; Pos < Length; Pos = (Pos + Word(Pos) + 3) & ~std::size_t{3}) {
+    for (Pos = (Pos + 3) & ~std::size_t{3}; Pos < Length;
+         Pos = (Pos + Word(Pos) + 3) & ~std::size_t{3}) {
         CollectKeys(Entry + Pos, Keys);
     }
 }

@@ -19,7 +19,8 @@ public:
     std::uint32_t U8() { return Take(1); }
     std::uint32_t U32() { return Take(4); }
     std::string CString() {
-        const auto End = std::find(FData.begin() + static_cast<std::ptrdiff_t>(FPos), FData.end(), 0);
+        const auto End =
+            std::find(FData.begin() + static_cast<std::ptrdiff_t>(FPos), FData.end(), 0);
         if (End == FData.end()) {
             throw std::out_of_range("no NUL after the string at " + std::to_string(FPos));
         }

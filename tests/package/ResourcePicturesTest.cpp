@@ -71,7 +71,8 @@ Pixels DecodeDib(const Bytes& Data, std::size_t Dib, std::size_t Bits, bool With
             const std::uint32_t Byte = Le(Data, Image + Row * Stride + X * Bits / 8, 1);
             const std::uint32_t Index = Bits == 8 ? Byte : (X % 2 == 0 ? Byte >> 4U : Byte & 15U);
             const std::size_t Entry = Table + std::size_t{Index} * 4;
-            P.Colour.push_back({Le(Data, Entry + 2, 1), Le(Data, Entry + 1, 1), Le(Data, Entry, 1)});
+            P.Colour.push_back(
+                {Le(Data, Entry + 2, 1), Le(Data, Entry + 1, 1), Le(Data, Entry, 1)});
             const std::uint32_t MaskByte =
                 WithMask ? Le(Data, Mask + Row * ((P.Width + 31) / 32 * 4) + X / 8, 1) : 0;
             P.Clear.push_back(((MaskByte << (X % 8)) & 0x80U) != 0);
@@ -155,7 +156,8 @@ TEST(MainIcon, IsOne32By32ImageOf16ColoursWithItsMask) {
 
 TEST(MainIcon, ShowsFlamesOverABurnerOnATransparentBackground) {
     const Pixels P = DecodeDib(Generated("MAINICON.ico"), 22, 4, true);
-    for (const auto& [X, Y] : {std::pair<std::size_t, std::size_t>{0, 0}, {31, 0}, {0, 31}, {31, 31}}) {
+    for (const auto& [X, Y] :
+         {std::pair<std::size_t, std::size_t>{0, 0}, {31, 0}, {0, 31}, {31, 31}}) {
         EXPECT_TRUE(P.Clear[Y * 32 + X]) << "corner " << X << "," << Y;
     }
     for (std::size_t I = 0; I < P.Colour.size(); ++I) {

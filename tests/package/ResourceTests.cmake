@@ -10,7 +10,7 @@ target_compile_definitions(quelt_package_resource_tests PRIVATE
 if(NOT CMAKE_CROSSCOMPILING)
     # The generator runs on the build machine, which a cross build's tests do not.
     target_sources(quelt_package_resource_tests PRIVATE
-        ${CMAKE_CURRENT_LIST_DIR}/ResourceGeneratorRejectsTest.cpp)
+        ${CMAKE_CURRENT_LIST_DIR}/ResourceGeneratorRunTest.cpp)
     target_compile_definitions(quelt_package_resource_tests PRIVATE
         QUELT_RESGEN_PATH="$<TARGET_FILE:quelt_resgen>"
         QUELT_PACKAGE_RESOURCE_SOURCE_DIR="${QUELT_PACKAGE_RESOURCE_SOURCE_DIR}")

@@ -49,8 +49,8 @@ Image DecodeDib(const Bytes& Data, std::size_t Offset, std::size_t PixelOffset, 
     }
     // A negative height (bitmaps only) means the rows are stored top-down.
     const bool TopDown = RawHeight < 0;
-    const std::uint32_t Height = static_cast<std::uint32_t>(TopDown ? -RawHeight : RawHeight) /
-                                 (Icon ? 2U : 1U);
+    const std::uint32_t Height =
+        static_cast<std::uint32_t>(TopDown ? -RawHeight : RawHeight) / (Icon ? 2U : 1U);
     if (Width == 0 || Height == 0 || Width > 4096 || Height > 4096) {
         throw std::runtime_error("the picture's size is out of range");
     }
@@ -58,8 +58,8 @@ Image DecodeDib(const Bytes& Data, std::size_t Offset, std::size_t PixelOffset, 
     const std::uint32_t Entries = Used != 0 ? Used : 1U << Bits;
     const std::size_t Table = Offset + HeaderSize;
     const std::size_t Pixels = PixelOffset != 0 ? PixelOffset : Table + std::size_t{Entries} * 4;
-    const std::size_t Stride = (Width * Bits + 31) / 32 * 4;
-    const std::size_t MaskStride = (Width + 31) / 32 * 4;
+    const std::size_t Stride = (std::size_t{Width} * Bits + 31) / 32 * 4;
+    const std::size_t MaskStride = (std::size_t{Width} + 31) / 32 * 4;
     const std::size_t Mask = Pixels + Stride * Height;
 
     Image Result{Width, Height, {}};
@@ -67,18 +67,17 @@ Image DecodeDib(const Bytes& Data, std::size_t Offset, std::size_t PixelOffset, 
         const std::size_t Row = TopDown ? Y : Height - 1 - Y;
         for (std::uint32_t X = 0; X < Width; ++X) {
             const std::uint32_t Byte = Le(Data, Pixels + Row * Stride + X * Bits / 8, 1);
-            const std::uint32_t Index =
-                Bits == 8 ? Byte : (X % 2 == 0 ? Byte >> 4U : Byte & 0x0FU);
+            const std::uint32_t Index = Bits == 8 ? Byte : (X % 2 == 0 ? Byte >> 4U : Byte & 0x0FU);
             if (Index >= Entries) {
                 throw std::runtime_error("a pixel names a colour past the colour table");
             }
             const std::uint32_t Bgr = Le(Data, Table + std::size_t{Index} * 4, 3);
-            const bool Clear = Icon && ((Le(Data, Mask + Row * MaskStride + X / 8, 1) << (X % 8)) &
-                                        0x80U) != 0;
-            Result.Rgba.insert(Result.Rgba.end(),
-                               {static_cast<std::uint8_t>(Bgr >> 16U),
-                                static_cast<std::uint8_t>(Bgr >> 8U),
-                                static_cast<std::uint8_t>(Bgr), Clear ? std::uint8_t{0} : std::uint8_t{255}});
+            const bool Clear =
+                Icon && ((Le(Data, Mask + Row * MaskStride + X / 8, 1) << (X % 8)) & 0x80U) != 0;
+            Result.Rgba.insert(Result.Rgba.end(), {static_cast<std::uint8_t>(Bgr >> 16U),
+                                                   static_cast<std::uint8_t>(Bgr >> 8U),
+                                                   static_cast<std::uint8_t>(Bgr),
+                                                   Clear ? std::uint8_t{0} : std::uint8_t{255}});
         }
     }
     return Result;
@@ -98,7 +97,8 @@ Image Enlarge(const Image& Source, std::uint32_t Scale) {
     Image Result{Source.Width * Scale, Source.Height * Scale, {}};
     for (std::uint32_t Y = 0; Y < Result.Height; ++Y) {
         for (std::uint32_t X = 0; X < Result.Width; ++X) {
-            const auto* Pixel = &Source.Rgba[((Y / Scale) * Source.Width + X / Scale) * 4];
+            const auto* Pixel =
+                &Source.Rgba[(std::size_t{Y / Scale} * Source.Width + X / Scale) * 4];
             Result.Rgba.insert(Result.Rgba.end(), Pixel, Pixel + 4);
         }
     }
@@ -141,9 +141,9 @@ Bytes ZlibStored(const Bytes& Raw) {
         Out.push_back(Last ? 1 : 0);
         const auto Len = static_cast<std::uint16_t>(Length);
         const auto NotLen = static_cast<std::uint16_t>(~Len);
-        Out.insert(Out.end(), {static_cast<std::uint8_t>(Len), static_cast<std::uint8_t>(Len >> 8U),
-                               static_cast<std::uint8_t>(NotLen),
-                               static_cast<std::uint8_t>(NotLen >> 8U)});
+        Out.insert(Out.end(),
+                   {static_cast<std::uint8_t>(Len), static_cast<std::uint8_t>(Len >> 8U),
+                    static_cast<std::uint8_t>(NotLen), static_cast<std::uint8_t>(NotLen >> 8U)});
         Out.insert(Out.end(), Raw.begin() + static_cast<std::ptrdiff_t>(Pos),
                    Raw.begin() + static_cast<std::ptrdiff_t>(Pos + Length));
         Pos += Length;
@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
         const Bytes Data{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
         const Bytes Png = EncodePng(Enlarge(Decode(Data), Scale));
         std::ofstream Out(argv[2], std::ios::binary | std::ios::trunc);
-        Out.write(reinterpret_cast<const char*>(Png.data()), static_cast<std::streamsize>(Png.size()));
+        Out.write(reinterpret_cast<const char*>(Png.data()),
+                  static_cast<std::streamsize>(Png.size()));
         if (!Out.flush()) {
             throw std::runtime_error(std::string(argv[2]) + ": cannot be written");
         }

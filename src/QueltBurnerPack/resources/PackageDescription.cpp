@@ -20,8 +20,9 @@ struct FlagField {
 };
 
 constexpr FlagField FlagFields[] = {
-    {"never-build", 0, 1}, {"design-only", 1, 1}, {"run-only", 2, 1},
-    {"ignore-duplicate-units", 3, 1}, {"consumer", 20, 1}, {"producer", 26, 2},
+    {"never-build", 0, 1},  {"design-only", 1, 1},
+    {"run-only", 2, 1},     {"ignore-duplicate-units", 3, 1},
+    {"consumer", 20, 1},    {"producer", 26, 2},
     {"module-type", 30, 2},
 };
 
@@ -62,8 +63,8 @@ std::string ShortString(const LineReader& Reader, std::string_view Keyword, std:
     return std::string(Text);
 }
 
-void ReadFlag(const LineReader& Reader, std::string_view Text, std::map<std::string_view, bool>& Seen,
-              std::uint32_t& Flags) {
+void ReadFlag(const LineReader& Reader, std::string_view Text,
+              std::map<std::string_view, bool>& Seen, std::uint32_t& Flags) {
     std::string_view ValueText;
     const std::string_view FieldName = FirstWord(Text, ValueText);
     const auto* Field = std::find_if(std::begin(FlagFields), std::end(FlagFields),
@@ -79,7 +80,8 @@ void ReadFlag(const LineReader& Reader, std::string_view Text, std::map<std::str
     Flags |= static_cast<std::uint32_t>(Value) << Field->Shift;
 }
 
-void ReadOption(const LineReader& Reader, std::string_view Text, std::vector<std::uint8_t>& Options) {
+void ReadOption(const LineReader& Reader, std::string_view Text,
+                std::vector<std::uint8_t>& Options) {
     std::string_view Rest;
     const auto Index = Number(Reader, FirstWord(Text, Rest), OptionByteCount - 1);
     if (Index != Options.size()) {
@@ -122,8 +124,8 @@ PackageDescription ReadPackageDescription(const std::filesystem::path& File) {
     while (Reader.Next()) {
         std::string_view Text;
         const std::string Keyword(FirstWord(Reader.Line(), Text));
-        const bool Once = Keyword != "flag" && Keyword != "requires" && Keyword != "unit" &&
-                          Keyword != "option";
+        const bool Once =
+            Keyword != "flag" && Keyword != "requires" && Keyword != "unit" && Keyword != "option";
         if (Once && std::exchange(Given[Keyword], true)) {
             Reader.Fail("'" + Keyword + "' given twice");
         }

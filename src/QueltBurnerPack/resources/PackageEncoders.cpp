@@ -1,7 +1,6 @@
 // The package's RCDATA resources and the resource script.
 #include "ResourceEncoders.hpp"
 
-#include <algorithm>
 #include <sstream>
 
 namespace QueltResources {
@@ -78,31 +77,56 @@ Bytes EncodePlatformTargets(const PackageDescription& Package) {
 std::string ResourceScript(const PackageDescription& Package,
                            const std::filesystem::path& OutputDir) {
     const auto File = [&](const char* Name) { return Quoted(OutputDir / Name); };
-    std::ostringstream Version;
-    Version << Package.Version[0] << ',' << Package.Version[1] << ',' << Package.Version[2] << ','
-            << Package.Version[3];
-    std::string Dotted = Version.str();
-    std::replace(Dotted.begin(), Dotted.end(), ',', '.');
-
-    std::ostringstream Rc;
-    Rc << "// Written by quelt_resgen from the package's descriptions; edit those, not this.\n\n"
-       << "// US English (1033)\nLANGUAGE 9, 1\n"
-       << "TQUELTBURNER BITMAP " << File("TQUELTBURNER.bmp") << '\n'
-       << "MAINICON ICON " << File("MAINICON.ico") << '\n'
-       << "PLATFORMTARGETS RCDATA " << File("PLATFORMTARGETS.bin") << "\n\n"
-       // File OS 4: VOS__WINDOWS32. File type 1: VFT_APP, as packages have always been marked.
-       << "1 VERSIONINFO\nFILEVERSION " << Version.str() << "\nPRODUCTVERSION " << Version.str()
-       << "\nFILEFLAGSMASK 0x3F\nFILEFLAGS 0x0\nFILEOS 0x4\nFILETYPE 0x1\nFILESUBTYPE 0x0\n"
-       << "BEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"040904E4\"\n    BEGIN\n"
-       << "      VALUE \"FileVersion\", \"" << Dotted << "\"\n"
-       << "      VALUE \"ProductVersion\", \"" << Dotted << "\"\n"
-       << "    END\n  END\n  BLOCK \"VarFileInfo\"\n  BEGIN\n"
-       << "    VALUE \"Translation\", 0x0409, 0x04E4\n  END\nEND\n\n"
-       << "// Neutral\nLANGUAGE 0, 0\n"
-       << "DESCRIPTION RCDATA " << File("DESCRIPTION.bin") << '\n'
-       << "PACKAGEINFO RCDATA " << File("PACKAGEINFO.bin") << '\n'
-       << "PACKAGEOPTIONS RCDATA " << File("PACKAGEOPTIONS.bin") << '\n';
-    return Rc.str();
+    const auto Version = [&](char Separator) {
+        std::ostringstream Text;
+        Text << Package.Version[0] << Separator << Package.Version[1] << Separator
+             << Package.Version[2] << Separator << Package.Version[3];
+        return Text.str();
+    };
+    const std::string Lines[] = {
+        "// Written by quelt_resgen from the package's descriptions; edit those, not this.",
+        "",
+        "// US English (1033)",
+        "LANGUAGE 9, 1",
+        "TQUELTBURNER BITMAP " + File("TQUELTBURNER.bmp"),
+        "MAINICON ICON " + File("MAINICON.ico"),
+        "PLATFORMTARGETS RCDATA " + File("PLATFORMTARGETS.bin"),
+        "",
+        "1 VERSIONINFO",
+        "FILEVERSION " + Version(','),
+        "PRODUCTVERSION " + Version(','),
+        "FILEFLAGSMASK 0x3F",
+        "FILEFLAGS 0x0",
+        "FILEOS 0x4",   // VOS__WINDOWS32
+        "FILETYPE 0x1", // VFT_APP, as packages have always been marked
+        "FILESUBTYPE 0x0",
+        "BEGIN",
+        R"(  BLOCK "StringFileInfo")",
+        "  BEGIN",
+        // US English in Windows-1252, as the translation below says.
+        R"(    BLOCK "040904E4")",
+        "    BEGIN",
+        R"(      VALUE "FileVersion", ")" + Version('.') + '"',
+        R"(      VALUE "ProductVersion", ")" + Version('.') + '"',
+        "    END",
+        "  END",
+        R"(  BLOCK "VarFileInfo")",
+        "  BEGIN",
+        R"(    VALUE "Translation", 0x0409, 0x04E4)",
+        "  END",
+        "END",
+        "",
+        "// Neutral",
+        "LANGUAGE 0, 0",
+        "DESCRIPTION RCDATA " + File("DESCRIPTION.bin"),
+        "PACKAGEINFO RCDATA " + File("PACKAGEINFO.bin"),
+        "PACKAGEOPTIONS RCDATA " + File("PACKAGEOPTIONS.bin"),
+    };
+    std::string Script;
+    for (const std::string& Line : Lines) {
+        Script += Line + '\n';
+    }
+    return Script;
 }
 
 } // namespace QueltResources

@@ -81,7 +81,8 @@ void ReadRow(const LineReader& Reader, std::string_view Line, const PictureRules
 // the pixel's colour, which must therefore add nothing.
 void PointTransparentPixelsAtBlack(const LineReader& Reader, const PictureRules& Rules,
                                    Picture& Result) {
-    if (std::none_of(Result.Transparent.begin(), Result.Transparent.end(), [](bool T) { return T; })) {
+    if (std::none_of(Result.Transparent.begin(), Result.Transparent.end(),
+                     [](bool T) { return T; })) {
         return;
     }
     auto Found = std::find(Result.Colours.begin(), Result.Colours.end(), Black);

@@ -1,5 +1,6 @@
-// quelt_resgen on descriptions spoilt one way at a time: it must stop with exit status 1 and a
-// message naming the file and the fault, and write nothing.
+// quelt_resgen run on copies of the descriptions: edited within the formats' limits it follows the
+// edits; spoilt one way at a time it must stop with exit status 1 and a message naming the file and
+// the fault, and write nothing.
 #include "ResourceBytes.hpp"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,27 @@ TEST_F(Generator, TakesAStringOf255BytesAfterAOneByteLength) {
     EXPECT_EQ(Options[44 + 1 + 6], 255) << "the aliases' length byte";
 }
 
+TEST_F(Generator, PadsPackageInfoWithZerosToAMultipleOfFour) {
+    // One name length for each remainder, so that every amount of padding is needed once.
+    for (const std::string Name : {"Pack", "Pack1", "Pack12", "Pack123"}) {
+        SCOPED_TRACE(Name);
+        Reset();
+        const fs::path Info = Source() / "PackageInfo.txt";
+        Lines Content = ReadLines(Info);
+        Content[LineStarting(Content, "package ")] = "package " + Name;
+        WriteLines(Info, Content);
+        std::string Message;
+        ASSERT_EQ(Run(Message), 0) << Message;
+        const Bytes Data = ReadBytes(Output() / "PACKAGEINFO.bin");
+        const std::string Text(Data.begin(), Data.end());
+        const std::size_t End = Text.rfind(Name + '\0') + Name.size() + 1;
+        ASSERT_LE(End, Data.size());
+        EXPECT_EQ(Data.size() % 4, 0U);
+        EXPECT_LT(Data.size() - End, 4U);
+        EXPECT_EQ(Text.find_first_not_of('\0', End), std::string::npos) << "zeros only";
+    }
+}
+
 TEST_F(Generator, RejectsSpoiltDescriptions) {
     const struct {
         const char* File;
@@ -120,7 +142,8 @@ TEST_F(Generator, RejectsSpoiltDescriptions) {
         const char* Expected; // in the message
     } Rows[] = {
         {"PaletteBitmap.txt", "a row one pixel short",
-         [](Lines& L) { L[LineStarting(L, "|")].erase(1, 1); }, "15 pixels; the picture is 16 wide"},
+         [](Lines& L) { L[LineStarting(L, "|")].erase(1, 1); },
+         "15 pixels; the picture is 16 wide"},
         {"PaletteBitmap.txt", "a row missing",
          [](Lines& L) { L.erase(L.begin() + static_cast<std::ptrdiff_t>(LineStarting(L, "|"))); },
          "PaletteBitmap.txt: 15 rows; the picture is 16 high"},
@@ -131,8 +154,8 @@ TEST_F(Generator, RejectsSpoiltDescriptions) {
          "'Z' in column 3 is not in the legend"},
         {"MainIcon.txt", "a 17th colour",
          [](Lines& L) {
-             const std::size_t Opaque = static_cast<std::size_t>(std::count_if(
-                 L.begin(), L.end(), [](const std::string& Line) {
+             const std::size_t Opaque = static_cast<std::size_t>(
+                 std::count_if(L.begin(), L.end(), [](const std::string& Line) {
                      return Line.starts_with("colour ") && !Line.ends_with("transparent");
                  }));
              for (std::size_t I = Opaque; I < 17; ++I) {
@@ -150,7 +173,9 @@ TEST_F(Generator, RejectsSpoiltDescriptions) {
          [](Lines& L) { L[LineStarting(L, "aliases ")] = "aliases " + std::string(256, 'A'); },
          "aliases is 256 bytes long; a one-byte length holds at most 255"},
         {"PackageInfo.txt", "a description of 300 bytes",
-         [](Lines& L) { L[LineStarting(L, "description ")] = "description " + std::string(300, 'd'); },
+         [](Lines& L) {
+             L[LineStarting(L, "description ")] = "description " + std::string(300, 'd');
+         },
          "description is 300 bytes long"},
         {"PackageInfo.txt", "defines of 256 bytes",
          [](Lines& L) { L[LineStarting(L, "defines ")] = "defines " + std::string(256, ';'); },
@@ -159,12 +184,16 @@ TEST_F(Generator, RejectsSpoiltDescriptions) {
          [](Lines& L) { L[LineStarting(L, "flag producer")] = "flag producer 4"; },
          "'4' is not a number from 0 to 3"},
         {"PackageInfo.txt", "a flag field missing",
-         [](Lines& L) { L.erase(L.begin() + static_cast<std::ptrdiff_t>(LineStarting(L, "flag module-type"))); },
+         [](Lines& L) {
+             L.erase(L.begin() + static_cast<std::ptrdiff_t>(LineStarting(L, "flag module-type")));
+         },
          "flag field 'module-type' is missing"},
         {"PackageInfo.txt", "an unknown unit flag",
          [](Lines& L) { L[LineStarting(L, "unit ")] += " weak"; }, "unknown unit flag 'weak'"},
         {"PackageInfo.txt", "an option byte missing",
-         [](Lines& L) { L.erase(L.begin() + static_cast<std::ptrdiff_t>(LineStarting(L, "option ", true))); },
+         [](Lines& L) {
+             L.erase(L.begin() + static_cast<std::ptrdiff_t>(LineStarting(L, "option ", true)));
+         },
          "43 option bytes; there must be 44"},
         {"PackageInfo.txt", "an option byte out of order",
          [](Lines& L) { L[LineStarting(L, "option 5 ")].replace(7, 1, "6"); },
