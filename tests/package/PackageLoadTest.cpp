@@ -103,22 +103,27 @@ TEST(PackageLoad, RegisterPutsExactlyOneClassOnQueltSoftUntilTheLibraryIsUnloade
     Package.Register();
     Package.Register(); // a second installation changes nothing
 
-    const std::vector<System::Classes::TPalettePage> Palette = System::Classes::Palette();
-    ASSERT_EQ(Palette.size(), 1U);
-    EXPECT_EQ(Palette[0].Name, u"Quelt Soft");
-    ASSERT_EQ(Palette[0].Classes.size(), 1U);
-    EXPECT_EQ(Palette[0].Classes[0].Name, u"TQueltBurner");
+    {
+        const std::vector<System::Classes::TPalettePage> Palette = System::Classes::Palette();
+        ASSERT_EQ(Palette.size(), 1U);
+        EXPECT_EQ(Palette[0].Name, u"Quelt Soft");
+        ASSERT_EQ(Palette[0].Classes.size(), 1U);
+        EXPECT_EQ(Palette[0].Classes[0].Name, u"TQueltBurner");
+    }
 
-    // The palette's class creates a working component, through the services the host set.
+    // The palette's class creates a working component, through the services the host set. The
+    // class record holds the package's code, so it must be gone before the package is unloaded.
     Package.SetHostServices(Host);
-    const std::optional<System::Classes::TComponentClass> Class = System::Classes::GetClass(u"tqueltburner");
-    ASSERT_TRUE(Class);
-    std::unique_ptr<System::Classes::TComponent> Component(Class->Create(nullptr));
-    EXPECT_EQ(Component->ClassName(), u"TQueltBurner");
-    ASSERT_FALSE(Host->Calls.empty());
-    EXPECT_EQ(Host->CallNames().front(), "ReadUserString");
-    EXPECT_TRUE(Host->Messages.empty());
-    Component.reset();
+    {
+        const std::optional<System::Classes::TComponentClass> Class =
+            System::Classes::GetClass(u"tqueltburner");
+        ASSERT_TRUE(Class);
+        const std::unique_ptr<System::Classes::TComponent> Component(Class->Create(nullptr));
+        EXPECT_EQ(Component->ClassName(), u"TQueltBurner");
+        ASSERT_FALSE(Host->Calls.empty());
+        EXPECT_EQ(Host->CallNames().front(), "ReadUserString");
+        EXPECT_TRUE(Host->Messages.empty());
+    }
 
     Package.Finalize();
     Package.SetHostServices(nullptr);
