@@ -41,8 +41,9 @@ const std::array<System::PackageUnitEntry, 7> UnitTable{{
 }};
 
 // The run-time type records the package publishes, and the units that contribute them.
-const std::array<const std::type_info*, 3> TypeTable{
-    &typeid(Queltburner::TQueltBurner), &typeid(Queltburner::TDiskType), &typeid(Queltburner::TErrorEvent)};
+const std::array<const std::type_info*, 3> TypeTable{&typeid(Queltburner::TQueltBurner),
+                                                     &typeid(Queltburner::TDiskType),
+                                                     &typeid(Queltburner::TErrorEvent)};
 const std::array<const char*, 2> TypeUnitNames{"QueltBurner", "SysInit"};
 
 const System::PackageInfoTable PackageTable{

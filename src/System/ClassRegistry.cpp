@@ -91,7 +91,8 @@ TComponentClass FindClass(std::u16string_view Name) {
     throw EClassNotFound("Class " + Narrow + " not found");
 }
 
-void RegisterComponents(const UnicodeString& Page, const std::vector<TComponentClass>& ComponentClasses) {
+void RegisterComponents(const UnicodeString& Page,
+                        const std::vector<TComponentClass>& ComponentClasses) {
     if (Page.empty()) {
         throw std::invalid_argument("RegisterComponents: the palette page has no name");
     }

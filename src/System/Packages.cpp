@@ -59,7 +59,8 @@ void UnregisterModule(TLibModule* Module) {
 bool IsModuleRegistered(const TLibModule* Module) {
     RuntimeState& Runtime = State();
     const std::lock_guard Lock(Runtime.Mutex);
-    return std::find(Runtime.Modules.begin(), Runtime.Modules.end(), Module) != Runtime.Modules.end();
+    return std::find(Runtime.Modules.begin(), Runtime.Modules.end(), Module) !=
+           Runtime.Modules.end();
 }
 
 void PackageLoad(PackageInfo Table, TLibModule* /*Module*/) {

@@ -155,8 +155,10 @@ TEST(PackageLoad, UnitTableHasTheComponentUnitLastButOneAndAnEmptyPackageUnitLas
         EXPECT_NE(Table->UnitInfo[Index].FInit, nullptr) << Index;
     }
     const System::PackageUnitEntry& Component = Table->UnitInfo[Count - 2];
-    EXPECT_EQ(reinterpret_cast<void*>(Component.Init), Package.Export(PackageExports::UnitInitialization));
-    EXPECT_EQ(reinterpret_cast<void*>(Component.FInit), Package.Export(PackageExports::UnitFinalization));
+    EXPECT_EQ(reinterpret_cast<void*>(Component.Init),
+              Package.Export(PackageExports::UnitInitialization));
+    EXPECT_EQ(reinterpret_cast<void*>(Component.FInit),
+              Package.Export(PackageExports::UnitFinalization));
     EXPECT_EQ(Table->UnitInfo[Count - 1].Init, nullptr);
     EXPECT_EQ(Table->UnitInfo[Count - 1].FInit, nullptr);
 

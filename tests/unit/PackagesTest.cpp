@@ -22,17 +22,20 @@ using System::Classes::TComponentClass;
 std::vector<std::string> Trace;
 int ThrowingUnit = -1;
 
-template <int Unit> void Start() {
+template <int Unit>
+void Start() {
     if (Unit == ThrowingUnit) {
         throw std::runtime_error("unit " + std::to_string(Unit) + " cannot start");
     }
     Trace.push_back("+" + std::to_string(Unit));
 }
-template <int Unit> void Stop() {
+template <int Unit>
+void Stop() {
     Trace.push_back("-" + std::to_string(Unit));
 }
 
-// Four units; the third has no start-up, the last (the package's own) neither start-up nor shut-down.
+// Four units; the third has no start-up, the last (the package's own) neither start-up nor
+// shut-down.
 const PackageUnitEntry Units[] = {
     {&Start<0>, &Stop<0>}, {&Start<1>, &Stop<1>}, {nullptr, &Stop<2>}, {nullptr, nullptr}};
 const PackageInfoTable Table{4, Units, {}};
@@ -65,7 +68,8 @@ TEST_F(PackageLoadRoutine, EachLoadNeedsItsOwnUnload) {
     System::PackageLoad(&Table, &Module);
     System::PackageUnload(&Table, &Module);
     System::PackageUnload(&Table, &Module);
-    EXPECT_EQ(Trace, (std::vector<std::string>{"+0", "+1", "+0", "+1", "-2", "-1", "-0", "-2", "-1", "-0"}));
+    EXPECT_EQ(Trace, (std::vector<std::string>{"+0", "+1", "+0", "+1", "-2", "-1", "-0", "-2", "-1",
+                                               "-0"}));
 }
 
 TEST_F(PackageLoadRoutine, AUnitThatFailsToStartStopsTheOnesBeforeItAndCountsNoLoad) {
@@ -123,17 +127,21 @@ std::vector<std::u16string> ClassesOn(std::u16string_view PageName) {
 }
 
 TEST(Palette, RegisterComponentsPlacesEachClassOnceAndRegistersItByName) {
-    System::Classes::RegisterComponents(u"Test Page A", {Plain(u"TPaletteOne"), Plain(u"TPaletteTwo")});
-    EXPECT_EQ(ClassesOn(u"Test Page A"), (std::vector<std::u16string>{u"TPaletteOne", u"TPaletteTwo"}));
+    System::Classes::RegisterComponents(u"Test Page A",
+                                        {Plain(u"TPaletteOne"), Plain(u"TPaletteTwo")});
+    EXPECT_EQ(ClassesOn(u"Test Page A"),
+              (std::vector<std::u16string>{u"TPaletteOne", u"TPaletteTwo"}));
     const auto Found = System::Classes::GetClass(u"tpalettetwo");
     ASSERT_TRUE(Found);
     delete Found->Create(nullptr);
 
     // Registering a class again moves it; a page left empty disappears.
-    System::Classes::RegisterComponents(u"Test Page B", {Plain(u"TPaletteOne"), Plain(u"TPaletteOne")});
+    System::Classes::RegisterComponents(u"Test Page B",
+                                        {Plain(u"TPaletteOne"), Plain(u"TPaletteOne")});
     System::Classes::RegisterComponents(u"Test Page B", {Plain(u"TPaletteTwo")});
     EXPECT_TRUE(ClassesOn(u"Test Page A").empty());
-    EXPECT_EQ(ClassesOn(u"Test Page B"), (std::vector<std::u16string>{u"TPaletteOne", u"TPaletteTwo"}));
+    EXPECT_EQ(ClassesOn(u"Test Page B"),
+              (std::vector<std::u16string>{u"TPaletteOne", u"TPaletteTwo"}));
     for (const auto& Page : System::Classes::Palette()) {
         EXPECT_NE(Page.Name, u"Test Page A");
     }
@@ -150,8 +158,9 @@ TEST(Palette, IncompleteRequestsRegisterNothing) {
         {u"Test Page C", TComponentClass{u"TPaletteRejected", nullptr}},
     };
     for (const Case& Row : Cases) {
-        EXPECT_THROW(System::Classes::RegisterComponents(Row.Page, {Plain(u"TPaletteFirst"), Row.Class}),
-                     std::invalid_argument);
+        EXPECT_THROW(
+            System::Classes::RegisterComponents(Row.Page, {Plain(u"TPaletteFirst"), Row.Class}),
+            std::invalid_argument);
     }
     EXPECT_FALSE(System::Classes::GetClass(u"TPaletteFirst"));
     EXPECT_TRUE(ClassesOn(u"Test Page C").empty());

@@ -10,8 +10,10 @@ namespace Designhost {
 namespace {
 
 // A function address from the loader's untyped one; the names above fix each signature.
-template <typename Function> Function* AsFunction(void* Address) {
-    return reinterpret_cast<Function*>(Address); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+template <typename Function>
+Function* AsFunction(void* Address) {
+    return reinterpret_cast<Function*>(
+        Address); // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
 }
 
 } // namespace

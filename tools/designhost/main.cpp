@@ -19,13 +19,15 @@ class CountingHost final : public Queltburner::HostServices {
 public:
     std::atomic<int> Calls{0};
 
-    std::uint32_t DriveType(const System::UnicodeString& /*RootPath*/) override { return Count(1U); }
+    std::uint32_t DriveType(const System::UnicodeString& /*RootPath*/) override {
+        return Count(1U);
+    }
     bool FileExists(const System::UnicodeString& /*Path*/) override { return Count(false); }
     bool DirectoryExists(const System::UnicodeString& /*Path*/) override { return Count(false); }
-    std::optional<Queltburner::StartedProcess> StartProcess(const System::UnicodeString& /*Application*/,
-                                                           const System::UnicodeString& /*CommandLine*/,
-                                                           int /*ShowState*/,
-                                                           Queltburner::LaunchMode /*Mode*/) override {
+    std::optional<Queltburner::StartedProcess>
+    StartProcess(const System::UnicodeString& /*Application*/,
+                 const System::UnicodeString& /*CommandLine*/, int /*ShowState*/,
+                 Queltburner::LaunchMode /*Mode*/) override {
         return Count(std::optional<Queltburner::StartedProcess>());
     }
     std::uint32_t WaitForProcess(Queltburner::HostHandle /*Process*/) override { return Count(1U); }
@@ -40,7 +42,8 @@ public:
     }
 
 private:
-    template <typename T> T Count(T Answer) {
+    template <typename T>
+    T Count(T Answer) {
         ++Calls;
         return Answer;
     }

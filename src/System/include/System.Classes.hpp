@@ -89,11 +89,13 @@ struct TPalettePage {
 // Puts each class on the page (once: a class already on the palette moves there) and registers it
 // by name. Throws std::invalid_argument for an empty page name or a class without a name or a
 // factory, before anything is registered.
-void RegisterComponents(const UnicodeString& Page, const std::vector<TComponentClass>& ComponentClasses);
+void RegisterComponents(const UnicodeString& Page,
+                        const std::vector<TComponentClass>& ComponentClasses);
 // A copy of the palette as it stands. A class record copied from a package holds the package's
 // code: drop such copies before the package is unloaded.
 std::vector<TPalettePage> Palette();
-// Drops every registered class and palette entry whose Home lies in the module at that base address.
+// Drops every registered class and palette entry whose Home lies in the module at that base
+// address.
 void UnregisterModuleClasses(const void* ModuleInstance);
 
 // Raised for an index outside the list.

@@ -1,6 +1,7 @@
 // Packages: libraries loaded at run time that carry units. The runtime keeps a record of every
-// loaded module, runs a package's unit start-ups and shut-downs from its unit table, and forgets the
-// classes a module registered when the module goes away, so no registry points into unloaded code.
+// loaded module, runs a package's unit start-ups and shut-downs from its unit table, and forgets
+// the classes a module registered when the module goes away, so no registry points into unloaded
+// code.
 #pragma once
 
 #include "System.hpp"
@@ -14,8 +15,9 @@ namespace System {
 
 // The runtime's record of one loaded module.
 struct TLibModule {
-    void* Instance = nullptr;    // the module's base address (its instance handle on Windows)
-    void* ResInstance = nullptr; // where its resources are read; a separate library is freed with it
+    void* Instance = nullptr; // the module's base address (its instance handle on Windows)
+    void* ResInstance =
+        nullptr; // where its resources are read; a separate library is freed with it
 };
 
 // One unit's start-up and shut-down. Either may be null (a unit without such code).

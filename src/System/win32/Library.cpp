@@ -13,8 +13,8 @@ void* OpenLibrary(const UnicodeString& Path) {
     const std::wstring Wide(Path.begin(), Path.end());
     HMODULE Library = LoadLibraryW(Wide.c_str());
     if (Library == nullptr) {
-        throw EPackageError("cannot load the library (Windows error " + std::to_string(GetLastError()) +
-                            ")");
+        throw EPackageError("cannot load the library (Windows error " +
+                            std::to_string(GetLastError()) + ")");
     }
     return static_cast<void*>(Library);
 }
@@ -33,8 +33,10 @@ bool CloseLibrary(void* Library) noexcept {
 
 void* ModuleOfAddress(const void* Address) noexcept {
     HMODULE Module = nullptr;
-    const DWORD Flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
-    if (Address == nullptr || GetModuleHandleExW(Flags, static_cast<LPCWSTR>(Address), &Module) == FALSE) {
+    const DWORD Flags =
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    if (Address == nullptr ||
+        GetModuleHandleExW(Flags, static_cast<LPCWSTR>(Address), &Module) == FALSE) {
         return nullptr;
     }
     return static_cast<void*>(Module);
