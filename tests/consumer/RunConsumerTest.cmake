@@ -15,8 +15,19 @@ run_step(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build" -G "${GENERA
     "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}"
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
 run_step(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
-execute_process(COMMAND "${WORK_DIR}/build/consumer" RESULT_VARIABLE Result OUTPUT_VARIABLE Out)
-message(STATUS "${Out}")
-if(NOT Result EQUAL 0)
-    message(FATAL_ERROR "the consumer program failed")
+foreach(program consumer consumer_package)
+    execute_process(COMMAND "${WORK_DIR}/build/${program}" RESULT_VARIABLE Result OUTPUT_VARIABLE Out)
+    message(STATUS "${program}: ${Out}")
+    if(NOT Result EQUAL 0)
+        message(FATAL_ERROR "the program ${program} failed")
+    endif()
+endforeach()
+
+# The installed design host loads the installed package and finds the component on its page.
+file(GLOB Packages "${PREFIX}/lib*/libQueltBurnerPack.so")
+execute_process(COMMAND "${PREFIX}/bin/quelt_design_host" ${Packages}
+    RESULT_VARIABLE Result OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
+message(STATUS "quelt_design_host: ${Out}${Err}")
+if(NOT Result EQUAL 0 OR NOT Out MATCHES "Quelt Soft: TQueltBurner")
+    message(FATAL_ERROR "the installed design host did not list the installed package")
 endif()
