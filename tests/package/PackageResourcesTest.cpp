@@ -1,5 +1,6 @@
 // The resources as the built package carries them, read through the Windows resource API and
 // compared with what the generator wrote.
+#include "PackageInfoChecks.hpp"
 #include "ResourceBytes.hpp"
 
 #include <gtest/gtest.h>
@@ -140,6 +141,14 @@ TEST_F(PackageResources, InUsEnglishAreNotFoundUnderAnotherLanguage) {
             }
         }
     }
+}
+
+// Decoded from the package itself, not only compared with the generator's file.
+TEST_F(PackageResources, PackageInfoInThePackageDecodesFieldByField) {
+    const Bytes Info = Load(Resources[1], Neutral);
+    ASSERT_FALSE(Info.empty());
+    ExpectPackageInfoFlags(Info);
+    ExpectPackageInfoFields(Info);
 }
 
 } // namespace
