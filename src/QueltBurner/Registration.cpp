@@ -16,14 +16,6 @@ System::Classes::TComponent* CreateQueltBurner(System::Classes::TComponent* AOwn
 // and registers nothing. Components are created, and the tool is looked up, only on request.
 System::TUnitEntryCount UnitEntries;
 
-// Only running out of memory at start-up could make this throw, which ends the program either way.
-const bool RegisteredAtStartUp = [] { // NOLINT(cert-err58-cpp)
-    if (RegisterClassAtStartUp) {
-        System::Classes::RegisterClass(QueltBurnerClass());
-    }
-    return RegisterClassAtStartUp;
-}();
-
 } // namespace
 
 System::Classes::TComponentClass QueltBurnerClass() {
