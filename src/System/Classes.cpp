@@ -1,6 +1,4 @@
 #include "System.Classes.hpp"
-#include "System.Packages.hpp"
-
 #include <algorithm>
 #include <limits>
 #include <mutex>
@@ -154,18 +152,6 @@ void TComponent::ForgetMethodName(std::u16string_view EventName) noexcept {
     if (Found != FMethodNames.end()) {
         FMethodNames.erase(Found);
     }
-}
-
-namespace {
-TUnitEntryCount UnitEntries;
-} // namespace
-
-void initialization() {
-    UnitEntries.Enter();
-}
-
-void Finalization() {
-    UnitEntries.Leave();
 }
 
 } // namespace System::Classes

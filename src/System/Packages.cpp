@@ -32,8 +32,6 @@ void RunShutDowns(PackageInfo Table, int Count) {
     }
 }
 
-TUnitEntryCount UnitEntries;
-
 } // namespace
 
 void RegisterModule(TLibModule* Module) {
@@ -100,14 +98,6 @@ void PackageUnload(PackageInfo Table, TLibModule* /*Module*/) {
         }
     }
     RunShutDowns(Table, Table->UnitCount);
-}
-
-void initialization() {
-    UnitEntries.Enter();
-}
-
-void Finalization() {
-    UnitEntries.Leave();
 }
 
 } // namespace System

@@ -1,7 +1,5 @@
 #include "System.SysUtils.hpp"
 
-#include "System.Packages.hpp"
-
 #include <cstdint>
 
 namespace System::Sysutils {
@@ -168,18 +166,6 @@ std::string UTF8Encode(std::u16string_view S) {
 }
 UnicodeString UTF8ToString(std::string_view S) {
     return *Decode(S, false);
-}
-
-namespace {
-TUnitEntryCount UnitEntries;
-} // namespace
-
-void initialization() {
-    UnitEntries.Enter();
-}
-
-void Finalization() {
-    UnitEntries.Leave();
 }
 
 } // namespace System::Sysutils

@@ -1,7 +1,5 @@
 #include "System.TypInfo.hpp"
 
-#include "System.Packages.hpp"
-
 #include "System.SysUtils.hpp"
 
 #include <algorithm>
@@ -20,18 +18,6 @@ const TPropInfo* FindPropInfo(const TPropList& Properties, std::u16string_view N
         return SameIdentifier(P.Name, Name);
     });
     return Found == Properties.end() ? nullptr : &*Found;
-}
-
-namespace {
-TUnitEntryCount UnitEntries;
-} // namespace
-
-void initialization() {
-    UnitEntries.Enter();
-}
-
-void Finalization() {
-    UnitEntries.Leave();
 }
 
 } // namespace System::Typinfo
