@@ -70,24 +70,7 @@ void _PackageUnload() {
 }
 
 int initialization(void* Instance, std::uint32_t Reason) noexcept {
-    ModuleRecord.Instance = Instance;
-    if (ModuleRecord.ResInstance == nullptr) {
-        ModuleRecord.ResInstance = Instance;
-    }
-    try {
-        if (Reason == ProcessAttach) {
-            System::RegisterModule(&ModuleRecord);
-        } else if (Reason == ProcessDetach) {
-            System::UnregisterModule(&ModuleRecord);
-            if (ModuleRecord.ResInstance != Instance) {
-                System::CloseLibrary(ModuleRecord.ResInstance);
-            }
-            ModuleRecord.ResInstance = nullptr;
-        }
-    } catch (...) {
-        // Only memory exhaustion can get here. An entry point reports success regardless: failing
-        // the attach would make the loader fail the host's load, and nothing else depends on it.
-    }
+    System::HandleLibraryNotification(ModuleRecord, Instance, Reason);
     return 1;
 }
 

@@ -61,6 +61,27 @@ bool IsModuleRegistered(const TLibModule* Module) {
            Runtime.Modules.end();
 }
 
+void HandleLibraryNotification(TLibModule& Module, void* Instance, std::uint32_t Reason) noexcept {
+    Module.Instance = Instance;
+    if (Module.ResInstance == nullptr) {
+        Module.ResInstance = Instance;
+    }
+    try {
+        if (Reason == ProcessAttach) {
+            RegisterModule(&Module);
+        } else if (Reason == ProcessDetach) {
+            UnregisterModule(&Module);
+            if (Module.ResInstance != Instance) {
+                CloseLibrary(Module.ResInstance);
+            }
+            Module.ResInstance = nullptr;
+        }
+    } catch (...) {
+        // Only memory exhaustion can get here. An entry point reports success regardless: failing
+        // the attach would make the loader fail the host's load, and nothing else depends on it.
+    }
+}
+
 void PackageLoad(PackageInfo Table, TLibModule* /*Module*/) {
     if (Table == nullptr) {
         return;

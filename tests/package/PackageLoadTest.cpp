@@ -180,6 +180,30 @@ TEST(PackageLoad, ThePlainTableExportGivesTheSameTable) {
     EXPECT_EQ(Plain(), Package.UnitTable());
 }
 
+TEST(PackageLoad, DetachingAModuleFreesItsSeparateResourceLibraryOnly) {
+    // The package stands in for a resource library: once it is freed, its own detach takes its
+    // class off the palette.
+    void* Resources = System::OpenLibrary(PackagePath());
+    using RegisterFunction = void();
+    reinterpret_cast<RegisterFunction*>(
+        System::LibrarySymbol(Resources, PackageExports::Register))();
+    ASSERT_TRUE(PaletteHasClass(u"TQueltBurner"));
+
+    int Instance = 0;
+    System::TLibModule Module;
+    System::HandleLibraryNotification(Module, &Instance, System::ProcessAttach);
+    EXPECT_TRUE(System::IsModuleRegistered(&Module));
+    EXPECT_EQ(Module.Instance, &Instance);
+    EXPECT_EQ(Module.ResInstance, &Instance);
+    System::HandleLibraryNotification(Module, &Instance, System::ThreadAttach);
+    EXPECT_TRUE(PaletteHasClass(u"TQueltBurner"));
+
+    Module.ResInstance = Resources;
+    System::HandleLibraryNotification(Module, &Instance, System::ProcessDetach);
+    EXPECT_FALSE(System::IsModuleRegistered(&Module));
+    EXPECT_FALSE(PaletteHasClass(u"TQueltBurner"));
+}
+
 TEST(PackageLoad, AMissingPackageIsAnErrorWithTheSystemsReason) {
     try {
         DesignEnvironment Package(u"no-such-folder/QueltBurnerPack.bpl");

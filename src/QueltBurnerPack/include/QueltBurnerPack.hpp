@@ -18,12 +18,10 @@ void _PackageLoad();
 // Runs the units' shut-downs in reverse order.
 void _PackageUnload();
 
-// The notifications a library's entry point receives (the values Windows uses).
-enum : std::uint32_t { ProcessDetach = 0, ProcessAttach = 1, ThreadAttach = 2, ThreadDetach = 3 };
-
-// The library's entry point. Records Instance in the package's module record; on ProcessAttach
-// registers that record with the runtime; on ProcessDetach unregisters it (the package's classes
-// leave the registries) and frees a separate resource library if one is recorded. Always 1.
+// The library's entry point, with the notifications of System.Packages.hpp. Records Instance in
+// the package's module record; on ProcessAttach registers that record with the runtime; on
+// ProcessDetach unregisters it (the package's classes leave the registries) and frees a separate
+// resource library if one is recorded. Always 1.
 int initialization(void* Instance, std::uint32_t Reason) noexcept;
 
 } // namespace Queltburnerpack

@@ -9,11 +9,11 @@ void* ThisLibrary() noexcept {
 }
 
 __attribute__((constructor)) void AttachPackage() {
-    Queltburnerpack::initialization(ThisLibrary(), Queltburnerpack::ProcessAttach);
+    Queltburnerpack::initialization(ThisLibrary(), System::ProcessAttach);
 }
 
 __attribute__((destructor)) void DetachPackage() {
-    Queltburnerpack::initialization(ThisLibrary(), Queltburnerpack::ProcessDetach);
+    Queltburnerpack::initialization(ThisLibrary(), System::ProcessDetach);
 }
 
 } // namespace

@@ -50,6 +50,14 @@ void UnregisterModule(TLibModule* Module);
 // Whether the module is in the runtime's list.
 bool IsModuleRegistered(const TLibModule* Module);
 
+// The notifications a library's entry point receives (the values Windows uses).
+enum : std::uint32_t { ProcessDetach = 0, ProcessAttach = 1, ThreadAttach = 2, ThreadDetach = 3 };
+
+// What a package's entry point does with its module record. Every notification records Instance;
+// ProcessAttach registers the record; ProcessDetach unregisters it (the module's classes leave the
+// registries) and frees the resource library when one other than the module itself is recorded.
+void HandleLibraryNotification(TLibModule& Module, void* Instance, std::uint32_t Reason) noexcept;
+
 // Runs the start-ups of the table in order. When one throws, the units already started are shut
 // down in reverse order and the exception passes on. Every successful load counts once.
 void PackageLoad(PackageInfo Table, TLibModule* Module);
