@@ -1,7 +1,7 @@
 #include "System.Classes.hpp"
+
 #include <algorithm>
 #include <limits>
-#include <mutex>
 #include <string>
 
 namespace System::Classes {

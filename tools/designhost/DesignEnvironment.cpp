@@ -58,8 +58,7 @@ bool DesignEnvironment::Unload() {
     if (Library == nullptr) {
         return true;
     }
-    const bool Released = System::CloseLibrary(std::exchange(Library, nullptr));
-    return Released;
+    return System::CloseLibrary(std::exchange(Library, nullptr));
 }
 
 System::PackageInfo DesignEnvironment::UnitTable() const {
