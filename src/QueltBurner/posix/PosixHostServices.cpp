@@ -6,7 +6,9 @@
 #include "RegistryFile.hpp"
 #include "System.SysUtils.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -61,41 +63,74 @@ std::string RegistryFilePath() {
     return {};
 }
 
-// The file's bytes; no value when it does not exist (a missing key). Other failures throw.
-std::optional<std::string> ReadWholeFile(const std::string& Path) {
+// Closes a descriptor on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int Value) noexcept : FValue(Value) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
+    ~Descriptor() {
+        if (FValue >= 0) {
+            (void)close(FValue);
+        }
+    }
+    int Get() const noexcept { return FValue; }
+
+private:
+    int FValue;
+};
+
+// The registry file's bytes; no value when there is no such file, or when it is not a regular
+// file (a device, a FIFO, a folder) or is larger than Cap: reading /dev/zero or a sparse file of
+// gigabytes would exhaust memory, and a FIFO without a writer would block for ever. Opening does
+// not block either. Other failures throw.
+std::optional<std::string> ReadRegistryFile(const std::string& Path, std::size_t Cap) {
     if (Path.empty()) {
         return std::nullopt;
     }
-    const int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (Descriptor < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
+    const Descriptor File(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (File.Get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == ENXIO) {
             return std::nullopt;
         }
         throw std::runtime_error("cannot open the registry file " + Path);
     }
-    std::string Bytes;
-    char Buffer[16384];
+    struct stat Info {};
+    if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode) ||
+        static_cast<std::uintmax_t>(Info.st_size) > Cap) {
+        return std::nullopt;
+    }
+    // One byte more than the cap is asked for, so that a file that grew since fstat is caught.
+    std::string Bytes(static_cast<std::size_t>(Info.st_size) + 1, '\0');
+    std::size_t Filled = 0;
     for (;;) {
-        const ssize_t Got = read(Descriptor, Buffer, sizeof Buffer);
+        if (Filled == Bytes.size()) {
+            if (Bytes.size() > Cap) {
+                return std::nullopt;
+            }
+            Bytes.resize(std::min(Cap + 1, Bytes.size() * 2));
+        }
+        const ssize_t Got = read(File.Get(), Bytes.data() + Filled, Bytes.size() - Filled);
         if (Got < 0 && errno == EINTR) {
             continue;
         }
         if (Got < 0) {
-            close(Descriptor);
             throw std::runtime_error("cannot read the registry file " + Path);
         }
         if (Got == 0) {
             break;
         }
-        Bytes.append(Buffer, static_cast<std::size_t>(Got));
+        Filled += static_cast<std::size_t>(Got);
     }
-    close(Descriptor);
+    Bytes.resize(Filled);
     return Bytes;
 }
 
-void WriteAll(int Descriptor, std::string_view Bytes) {
+void WriteAll(int Target, std::string_view Bytes) {
     while (!Bytes.empty()) {
-        const ssize_t Written = write(Descriptor, Bytes.data(), Bytes.size());
+        const ssize_t Written = write(Target, Bytes.data(), Bytes.size());
         if (Written < 0 && errno == EINTR) {
             continue;
         }
@@ -104,6 +139,32 @@ void WriteAll(int Descriptor, std::string_view Bytes) {
         }
         Bytes.remove_prefix(static_cast<std::size_t>(Written));
     }
+}
+
+// Writes to a stream whose reader may be gone without raising SIGPIPE, which would end the whole
+// application over a message: SIGPIPE is blocked on this thread for the write, and one that the
+// write itself raised is taken back before it is unblocked. One that was pending before is kept.
+void WriteWithoutSigpipe(int Target, std::string_view Bytes) {
+    sigset_t Pipe;
+    sigset_t Previous;
+    sigemptyset(&Pipe);
+    sigaddset(&Pipe, SIGPIPE);
+    if (pthread_sigmask(SIG_BLOCK, &Pipe, &Previous) != 0) {
+        return;
+    }
+    sigset_t Pending;
+    sigemptyset(&Pending);
+    (void)sigpending(&Pending);
+    const bool WasPending = sigismember(&Pending, SIGPIPE) == 1;
+    const int SavedErrno = errno;
+    WriteAll(Target, Bytes);
+    if (!WasPending) {
+        const timespec Now{};
+        while (sigtimedwait(&Pipe, nullptr, &Now) < 0 && errno == EINTR) {
+        }
+    }
+    errno = SavedErrno;
+    (void)pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
 }
 
 } // namespace
@@ -149,55 +210,56 @@ PosixHostServices::StartProcess(const System::UnicodeString& Application,
         Argv.push_back(std::move(*Encoded));
     }
 
-    HandleRecord Process;
+    // Everything that can fail is made before the tool starts: once it runs, its run is either
+    // handed to the caller or waited for, never abandoned.
+    const ToolStart Start(*Program, Argv);
+    std::map<HostHandle, HandleRecord> Records;
+    StartedProcess Started;
+    {
+        const std::lock_guard Lock(FMutex);
+        Started.Process = FNextHandle++;
+        Started.Thread = FNextHandle++;
+    }
+    HandleRecord& Process = Records[Started.Process];
+    Records[Started.Thread];
+    ReleaseEndedLaunches();
     if (Mode == LaunchMode::Detached) {
-        if (!SpawnDetached(*Program, Argv)) {
+        if (!LaunchDetachedTool(Start)) {
             return std::nullopt;
         }
     } else {
-        const std::optional<pid_t> Pid = SpawnChild(*Program, Argv);
-        if (!Pid) {
+        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
+        if (!StartWaitedTool(Start, *Process.Waiter)) {
             return std::nullopt;
         }
-        Process.Pid = *Pid;
-        Process.Waitable = true;
     }
     const std::lock_guard Lock(FMutex);
-    StartedProcess Started;
-    Started.Process = AddHandle(Process);
-    Started.Thread = AddHandle(HandleRecord{});
+    FHandles.merge(Records); // moves the nodes: allocates nothing
     return Started;
 }
 
-HostHandle PosixHostServices::AddHandle(HandleRecord Record) {
-    const HostHandle Handle = FNextHandle++;
-    FHandles.emplace(Handle, Record);
-    return Handle;
-}
-
 std::uint32_t PosixHostServices::WaitForProcess(HostHandle Process) {
-    pid_t Pid = 0;
+    std::shared_ptr<ToolWaiter> Waiter;
     {
         const std::lock_guard Lock(FMutex);
         const auto Found = FHandles.find(Process);
-        if (Found == FHandles.end() || !Found->second.Waitable) {
+        if (Found == FHandles.end() || !Found->second.Waiter) {
             return WaitFailed;
         }
-        if (Found->second.Reaped) {
+        if (Found->second.Status) {
             return WaitEnded;
         }
-        Pid = Found->second.Pid;
+        Waiter = Found->second.Waiter;
     }
     // Wait outside the lock: other components may use this host meanwhile.
-    const std::optional<int> Status = WaitForChild(Pid);
-    const std::lock_guard Lock(FMutex);
-    const auto Found = FHandles.find(Process);
+    const std::optional<int> Status = Waiter->Wait();
     if (!Status) {
         return WaitFailed;
     }
+    const std::lock_guard Lock(FMutex);
+    const auto Found = FHandles.find(Process);
     if (Found != FHandles.end()) {
-        Found->second.Reaped = true;
-        Found->second.Status = *Status;
+        Found->second.Status = Status;
     }
     return WaitEnded;
 }
@@ -205,35 +267,32 @@ std::uint32_t PosixHostServices::WaitForProcess(HostHandle Process) {
 std::optional<std::uint32_t> PosixHostServices::ProcessExitCode(HostHandle Process) {
     const std::lock_guard Lock(FMutex);
     const auto Found = FHandles.find(Process);
-    if (Found == FHandles.end() || !Found->second.Reaped) {
+    if (Found == FHandles.end() || !Found->second.Status) {
         return std::nullopt;
     }
-    return ExitCodeOfStatus(Found->second.Status);
+    return ExitCodeOfStatus(*Found->second.Status);
 }
 
 bool PosixHostServices::ReleaseHandle(HostHandle Handle) {
-    const std::lock_guard Lock(FMutex);
-    const auto Found = FHandles.find(Handle);
-    if (Found == FHandles.end()) {
-        return false;
+    std::map<HostHandle, HandleRecord>::node_type Released;
+    {
+        const std::lock_guard Lock(FMutex);
+        Released = FHandles.extract(Handle);
     }
-    // A child that was never waited for is reaped if it has ended, so it does not linger.
-    if (Found->second.Waitable && !Found->second.Reaped) {
-        (void)ReapIfEnded(Found->second.Pid);
-    }
-    FHandles.erase(Found);
-    return true;
+    // Outside the lock: a waiting run whose tool was never waited for (an exception left the
+    // operation early) is waited for here, when the last reference to its waiter goes.
+    return !Released.empty();
 }
 
 void PosixHostServices::ShowErrorMessage(const System::UnicodeString& Text) {
     std::string Line = System::Sysutils::UTF8Encode(Text);
     Line.push_back('\n');
-    WriteAll(STDERR_FILENO, Line);
+    WriteWithoutSigpipe(STDERR_FILENO, Line);
 }
 
 RegistryValue PosixHostServices::ReadUserString(const System::UnicodeString& Key,
                                                 const System::UnicodeString& Name) {
-    const std::optional<std::string> Bytes = ReadWholeFile(RegistryFilePath());
+    const std::optional<std::string> Bytes = ReadRegistryFile(RegistryFilePath(), RegistryFileCap);
     if (!Bytes) {
         return {};
     }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
+#include "ToolWaiter.hpp"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/types.h>
 
@@ -31,17 +33,16 @@ public:
     // Handles this host has handed out and not yet released.
     std::size_t OpenHandleCount() const;
 
+    // The largest registry file that is read; a larger one counts as a registry without the value.
+    static constexpr std::size_t RegistryFileCap = 4U << 20U;
+
 private:
     // What a handle stands for. A thread handle, and the process handle of a detached launch,
-    // stand for nothing that can be waited for.
+    // stand for nothing that can be waited for (no waiter).
     struct HandleRecord {
-        pid_t Pid = 0;
-        bool Waitable = false;
-        bool Reaped = false;
-        int Status = 0;
+        std::shared_ptr<ToolWaiter> Waiter;
+        std::optional<int> Status; // the tool's raw wait status once it has been waited for
     };
-
-    HostHandle AddHandle(HandleRecord Record);
 
     mutable std::mutex FMutex;
     std::map<HostHandle, HandleRecord> FHandles;

@@ -1,29 +1,64 @@
 // Starting a program on POSIX the way the component starts its tool on Windows: exactly the named
 // program (no PATH search), the caller's environment and working directory, no inherited
 // descriptors beyond the standard three, default signal handling, and a failed exec reported as a
-// failed start rather than as an exit code.
+// failed start rather than as an exit code. Every start goes through a waiter process
+// (ToolWaiter.hpp), so the application's own child handling can neither take the tool's status
+// nor be disturbed by it.
 #pragma once
 
-#include <sys/types.h>
+#include "ToolWaiter.hpp"
 
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace Queltburner::Posix {
 
-// Starts Program with Argv for the caller to wait for; the child's pid, or no value.
-std::optional<pid_t> SpawnChild(const std::string& Program, const std::vector<std::string>& Argv);
+// What a start needs, made before anything starts: nothing can fail between a tool's start and
+// the hand-over of its run.
+class ToolStart {
+public:
+    // Throws std::bad_alloc; nothing has started then.
+    ToolStart(const std::string& Program, const std::vector<std::string>& Argv);
+    ToolStart(const ToolStart&) = delete;
+    ToolStart& operator=(const ToolStart&) = delete;
+    ToolStart(ToolStart&&) = delete;
+    ToolStart& operator=(ToolStart&&) = delete;
+    ~ToolStart();
 
-// Starts Program with Argv detached: it is nobody's child here, so it never stays behind as a
-// zombie, and the caller's own child handling (SIGCHLD) is not disturbed. True when it started.
-bool SpawnDetached(const std::string& Program, const std::vector<std::string>& Argv);
+    // False when the spawn attributes could not be made: the start fails.
+    bool Ready() const noexcept { return FReady; }
+    SpawnRequest Request() const noexcept;
 
-// Waits for Pid; the raw wait status, or no value when the wait failed.
-std::optional<int> WaitForChild(pid_t Pid);
+private:
+    const std::string& FProgram;
+    std::vector<char*> FPointers;
+    posix_spawnattr_t FAttributes{};
+    posix_spawn_file_actions_t FFileActions{};
+    bool FAttributesMade = false;
+    bool FFileActionsMade = false;
+    bool FReady = false;
+};
 
-// Reaps Pid if it has already ended; true when it was reaped.
-bool ReapIfEnded(pid_t Pid);
+// Starts the tool for the caller to wait for through Waiter (made with WaiterEnd::AfterTool).
+// True when it started.
+bool StartWaitedTool(const ToolStart& Start, ToolWaiter& Waiter) noexcept;
+
+// Launches the tool without waiting: true when it started. The tool never stays behind as the
+// application's zombie: in an ordinary application it is orphaned and the system reaps it; in one
+// that adopts orphans (a child subreaper, or the first process of a PID namespace) a waiter reaps
+// it and stays asleep until the next start or the application's end. Throws std::bad_alloc before
+// anything starts.
+bool LaunchDetachedTool(const ToolStart& Start);
+
+// Lets the waiters of launches whose tools have ended go, and collects them. Cheap when none wait.
+void ReleaseEndedLaunches() noexcept;
+
+// Waiters of launches kept alive until released (for tests).
+std::size_t KeptLaunchCount() noexcept;
+
+// True when orphaned descendants of this process become its own children.
+bool AdoptsOrphans() noexcept;
 
 // The exit code that a wait status stands for: the exit status, or 128 + the signal's number.
 std::uint32_t ExitCodeOfStatus(int Status);

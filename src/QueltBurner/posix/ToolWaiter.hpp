@@ -1,0 +1,92 @@
+// The waiter: a small process between the library and the tool, so that the tool's end reaches
+// the library whatever the application does with its own children.
+//
+// The application may ignore SIGCHLD (the kernel then reaps its children at once), set
+// SA_NOCLDWAIT, or reap every child with waitpid(-1, ...) from a handler or another thread. Any of
+// these takes a plain child's status away from the library. The waiter is created with no exit
+// signal, which makes it a "clone" child: waitpid(-1, ...) without __WALL never sees it and the
+// kernel never reaps it behind the library's back. It shares the application's memory (no copy of
+// a large application per run), starts the tool as its own child with SIGCHLD at its default,
+// waits for it, and leaves the raw status in memory the library reads once the waiter has ended.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <spawn.h>
+#include <sys/types.h>
+
+namespace Queltburner::Posix {
+
+// Everything posix_spawn needs, prepared (and owned) by the caller before the waiter starts.
+struct SpawnRequest {
+    const char* Program = nullptr;
+    char* const* Argv = nullptr;
+    const posix_spawn_file_actions_t* FileActions = nullptr;
+    const posix_spawnattr_t* Attributes = nullptr;
+};
+
+// What the waiter does once the tool has started.
+enum class WaiterEnd : std::uint8_t {
+    // Waits for the tool and keeps its status for Wait (a waiting run).
+    AfterTool,
+    // Ends at once: the tool is orphaned and the system's reaper collects it (a launch without
+    // waiting in an application that does not adopt orphans).
+    AtStart,
+    // Waits for the tool so that it never becomes the application's zombie, then stays, asleep,
+    // until Release or the application's end (a launch without waiting in an application that
+    // adopts orphans: a child subreaper, or the first process of a PID namespace).
+    AfterRelease,
+};
+
+class ToolWaiter {
+public:
+    // Reserves the waiter's memory and, for AfterRelease, its lifeline. Throws std::bad_alloc or
+    // std::system_error; nothing has started then.
+    explicit ToolWaiter(WaiterEnd End);
+    ToolWaiter(const ToolWaiter&) = delete;
+    ToolWaiter& operator=(const ToolWaiter&) = delete;
+    ToolWaiter(ToolWaiter&&) = delete;
+    ToolWaiter& operator=(ToolWaiter&&) = delete;
+    // A waiter that was started is waited for (released first), so that it is never left behind
+    // running in the application's memory or as a zombie.
+    ~ToolWaiter();
+
+    // Starts the waiter, which starts the tool. Returns once the tool has started (true) or failed
+    // to (false: exec failed, or the waiter could not be created). Call once. The request must
+    // stay valid until it returns.
+    bool Start(const SpawnRequest& Request) noexcept;
+
+    // Waits for the waiter to end; the tool's raw wait status, or no value when the waiter ended
+    // without seeing the tool end (it was killed). Safe to call again and from several threads.
+    std::optional<int> Wait() noexcept;
+
+    // True once the tool has ended (the waiter saw it end); does not block.
+    bool ToolEnded() const noexcept;
+
+    // AfterRelease: lets the waiter end once its tool has ended. Does not block.
+    void Release() noexcept;
+
+    // The waiter's process id while it may still be collected; 0 otherwise. For tests.
+    pid_t WaiterId() const noexcept;
+
+    struct Block;
+
+private:
+    void ReapWaiter() noexcept;
+
+    WaiterEnd FEnd;
+    void* FRegion = nullptr; // the shared block and the waiter's stack
+    Block* FBlock = nullptr;
+    pid_t FWaiter = 0;
+    int FPidFd = -1;
+    int FLifelineWrite = -1;
+    int FLifelineRead = -1;
+    bool FStarted = false;
+    bool FCollected = false;
+    std::optional<int> FStatus;
+    std::mutex FWaitMutex;
+};
+
+} // namespace Queltburner::Posix
