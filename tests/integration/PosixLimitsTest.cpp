@@ -21,36 +21,6 @@ using QueltTest::RealWorld;
 using QueltTest::Utf16;
 using Strings = std::vector<std::string>;
 
-// Children of this process that have ended and not been reaped.
-std::vector<long> OwnZombies() {
-    std::vector<long> Zombies;
-    const long Self = static_cast<long>(getpid());
-    for (const fs::directory_entry& Entry : fs::directory_iterator("/proc")) {
-        const std::string Name = Entry.path().filename().string();
-        if (Name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream Stat(Entry.path() / "stat");
-        std::string Line;
-        if (!std::getline(Stat, Line)) {
-            continue; // it ended while the folder was read
-        }
-        // pid (comm) state ppid ...; comm may hold blanks and parentheses, so read from its end.
-        const std::size_t Close = Line.rfind(')');
-        if (Close == std::string::npos) {
-            continue;
-        }
-        std::istringstream Rest(Line.substr(Close + 1));
-        char State = 0;
-        long Parent = 0;
-        Rest >> State >> Parent;
-        if (State == 'Z' && Parent == Self) {
-            Zombies.push_back(std::stol(Name));
-        }
-    }
-    return Zombies;
-}
-
 std::size_t ArgMax() {
     const long Limit = sysconf(_SC_ARG_MAX);
     return Limit > 0 ? static_cast<std::size_t>(Limit) : std::size_t{2} * 1024 * 1024;
@@ -93,7 +63,7 @@ TEST(PosixLimits, ArgumentListPastTheKernelsLimitIsAFailedStart) {
             // The tool never ran, not even with a shortened list.
             EXPECT_FALSE(fs::exists(W.Log)) << Row.Case;
             EXPECT_EQ(W.Host->OpenHandleCount(), 0U) << Row.Case;
-            EXPECT_TRUE(OwnZombies().empty()) << Row.Case;
+            EXPECT_TRUE(QueltTest::ZombieChildren().empty()) << Row.Case;
         }
     }
 }
@@ -129,7 +99,7 @@ TEST(PosixLimits, LargeArgumentListWithinTheLimitReachesTheToolWhole) {
     Expected.insert(Expected.end(), Entries.begin(), Entries.end());
     EXPECT_TRUE(Runs[0].Argv == Expected) << Runs[0].Argv.size() << " arguments arrived";
     EXPECT_EQ(W.Host->OpenHandleCount(), 0U);
-    EXPECT_TRUE(OwnZombies().empty());
+    EXPECT_TRUE(QueltTest::ZombieChildren().empty());
 }
 
 } // namespace

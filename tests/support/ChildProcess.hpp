@@ -30,4 +30,9 @@ RunProgram(const std::vector<std::string>& Argv,
 // True while a process with this id exists (a zombie counts as existing).
 bool ProcessExists(long long Pid);
 
+// The children of this process, as /proc shows them: all of them, or only those that have ended
+// and not been collected (zombies).
+std::vector<long> ChildProcesses();
+std::vector<long> ZombieChildren();
+
 } // namespace QueltTest

@@ -8,6 +8,9 @@
 #include <charconv>
 #include <csignal>
 #include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -183,6 +186,50 @@ ProcessOutcome RunProgram(const std::vector<std::string>& Argv,
 bool ProcessExists(long long Pid) {
     // kill() takes 0 and negative ids as whole process groups, which always exist.
     return Pid > 0 && (kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM);
+}
+
+namespace {
+
+// The children of this process whose state letter passes Wanted.
+std::vector<long> ChildrenWhere(bool (*Wanted)(char State)) {
+    namespace fs = std::filesystem;
+    std::vector<long> Children;
+    const long Self = static_cast<long>(getpid());
+    std::error_code Error;
+    for (const fs::directory_entry& Entry : fs::directory_iterator("/proc", Error)) {
+        const std::string Name = Entry.path().filename().string();
+        if (Name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream Stat(Entry.path() / "stat");
+        std::string Line;
+        if (!std::getline(Stat, Line)) {
+            continue; // it ended while the folder was read
+        }
+        // pid (comm) state ppid ...; comm may hold blanks and parentheses, so read from its end.
+        const std::size_t Close = Line.rfind(')');
+        if (Close == std::string::npos) {
+            continue;
+        }
+        std::istringstream Rest(Line.substr(Close + 1));
+        char State = 0;
+        long Parent = 0;
+        Rest >> State >> Parent;
+        if (Parent == Self && Wanted(State)) {
+            Children.push_back(std::stol(Name));
+        }
+    }
+    return Children;
+}
+
+} // namespace
+
+std::vector<long> ChildProcesses() {
+    return ChildrenWhere([](char) { return true; });
+}
+
+std::vector<long> ZombieChildren() {
+    return ChildrenWhere([](char State) { return State == 'Z'; });
 }
 
 } // namespace QueltTest
