@@ -55,6 +55,11 @@ const System::UnicodeString& StandinPathText() {
     return Text;
 }
 
+const std::string& ToolPath(BenchTool Tool) {
+    static const std::string NoOp = QUELT_NOOP_TOOL_PATH;
+    return Tool == BenchTool::NoOp ? NoOp : StandinPath();
+}
+
 const std::vector<System::UnicodeString>& EntryTexts() {
     return MutableEntryTexts();
 }
@@ -98,8 +103,8 @@ void RemoveEntryFiles() noexcept {
     EntryFolder().clear();
 }
 
-void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count) {
-    Burner.NeroCmdLocation = StandinPathText();
+void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count, BenchTool Tool) {
+    Burner.NeroCmdLocation = System::Sysutils::UTF8ToString(ToolPath(Tool));
     Burner.SetSynchronous(true);
     Burner.SetShowMessages(false);
     Burner.Files()->Clear();
@@ -139,6 +144,14 @@ std::vector<std::string> ArgvOf(const System::UnicodeString& CommandLine) {
     std::vector<std::string> Argv;
     for (const System::UnicodeString& Item : Queltburner::SplitCommandLine(CommandLine)) {
         Argv.push_back(System::Sysutils::UTF8Encode(Item));
+    }
+    return Argv;
+}
+
+std::vector<std::string> ArgvWithTool(const System::UnicodeString& CommandLine, BenchTool Tool) {
+    std::vector<std::string> Argv = ArgvOf(CommandLine);
+    if (!Argv.empty()) {
+        Argv.front() = ToolPath(Tool);
     }
     return Argv;
 }

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,8 +24,13 @@ namespace QueltBench {
 inline constexpr std::size_t ExistingFileCount = 10'000;
 inline constexpr std::size_t MaxEntries = 100'000;
 
+// The tools a run can start: the stand-in (which parses its arguments and logs), or a program
+// that does nothing, which leaves the library's own cost as the difference.
+enum class BenchTool : std::uint8_t { Standin = 0, NoOp = 1 };
+
 const std::string& StandinPath();
 const System::UnicodeString& StandinPathText();
+const std::string& ToolPath(BenchTool Tool);
 
 // Entry names: the first ExistingFileCount exist as files (once CreateEntryFiles has run).
 const std::vector<System::UnicodeString>& EntryTexts();
@@ -36,7 +42,8 @@ void RemoveEntryFiles() noexcept;
 
 // Sets what every benchmark's component shares: the stand-in as the tool, waiting runs, no
 // message output, and the first Count entries as Files.
-void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count);
+void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count,
+                   BenchTool Tool = BenchTool::Standin);
 
 // Runs BurnData in the benchmark's loop and reports the most heap one call added on top of what
 // was live before it, against the size in bytes of the command line (LineLength code units, read
@@ -51,5 +58,8 @@ System::UnicodeString EjectCommandLine();
 // The argv the POSIX host hands the tool for a command line: split by the C runtime's rules,
 // then UTF-8.
 std::vector<std::string> ArgvOf(const System::UnicodeString& CommandLine);
+
+// The same argv with Tool as its program, as the host builds it when Tool is NeroCmdLocation.
+std::vector<std::string> ArgvWithTool(const System::UnicodeString& CommandLine, BenchTool Tool);
 
 } // namespace QueltBench

@@ -36,10 +36,10 @@ private:
     std::vector<char*> FPointers;
 };
 
-// The least a caller can do to run the tool and learn its exit code.
+// The least a caller can do to run the tool (Argv's first item) and learn its exit code.
 int SpawnAndWait(const RawArgv& Argv) {
     pid_t Pid = 0;
-    if (posix_spawn(&Pid, StandinPath().c_str(), nullptr, nullptr, Argv.Pointers(), environ) != 0) {
+    if (posix_spawn(&Pid, Argv.Pointers()[0], nullptr, nullptr, Argv.Pointers(), environ) != 0) {
         return -1;
     }
     int Status = 0;
@@ -47,6 +47,10 @@ int SpawnAndWait(const RawArgv& Argv) {
         return -1;
     }
     return WEXITSTATUS(Status);
+}
+
+BenchTool ToolOf(const benchmark::State& State, std::size_t Index) {
+    return State.range(Index) == 0 ? BenchTool::Standin : BenchTool::NoOp;
 }
 
 // The argv must be the one the host would hand the tool, or the floor measures other work.
@@ -57,7 +61,7 @@ bool StartsWithTool(const std::vector<std::string>& Argv) {
 void EjectWaitedLibrary(benchmark::State& State) {
     Queltburner::TQueltBurner Burner(nullptr,
                                      std::make_shared<Queltburner::Posix::PosixHostServices>());
-    PrepareBurner(Burner, 0);
+    PrepareBurner(Burner, 0, ToolOf(State, 0));
     for (auto _ : State) {
         if (Burner.Eject(u'E') != 0) {
             State.SkipWithError("Eject did not return 0");
@@ -67,12 +71,11 @@ void EjectWaitedLibrary(benchmark::State& State) {
 }
 
 void EjectWaitedFloor(benchmark::State& State) {
-    std::vector<std::string> Items = ArgvOf(EjectCommandLine());
-    if (!StartsWithTool(Items)) {
+    if (!StartsWithTool(ArgvOf(EjectCommandLine()))) {
         State.SkipWithError("the composed argv does not start with the tool");
         return;
     }
-    const RawArgv Argv(std::move(Items));
+    const RawArgv Argv(ArgvWithTool(EjectCommandLine(), ToolOf(State, 0)));
     for (auto _ : State) {
         if (SpawnAndWait(Argv) != 0) {
             State.SkipWithError("the tool did not exit with 0");
@@ -85,7 +88,7 @@ void BurnDataPosixLibrary(benchmark::State& State) {
     const auto Count = static_cast<std::size_t>(State.range(0));
     Queltburner::TQueltBurner Burner(nullptr,
                                      std::make_shared<Queltburner::Posix::PosixHostServices>());
-    PrepareBurner(Burner, Count);
+    PrepareBurner(Burner, Count, ToolOf(State, 1));
     for (auto _ : State) {
         if (Burner.BurnData(u'E') != 0) {
             State.SkipWithError("BurnData did not return 0");
@@ -97,12 +100,11 @@ void BurnDataPosixLibrary(benchmark::State& State) {
 
 void BurnDataPosixFloor(benchmark::State& State) {
     const auto Count = static_cast<std::size_t>(State.range(0));
-    std::vector<std::string> Items = ArgvOf(DataCommandLine(Count));
-    if (!StartsWithTool(Items)) {
+    if (!StartsWithTool(ArgvOf(DataCommandLine(Count)))) {
         State.SkipWithError("the composed argv does not start with the tool");
         return;
     }
-    const RawArgv Argv(std::move(Items));
+    const RawArgv Argv(ArgvWithTool(DataCommandLine(Count), ToolOf(State, 1)));
     const std::vector<std::string>& Paths = EntryPaths();
     for (auto _ : State) {
         std::size_t Existing = 0;
@@ -134,13 +136,19 @@ void BurnDataPosixPeakMemory(benchmark::State& State) {
 } // namespace
 
 // Real time: the parent sleeps in waitpid while the tool runs, and that time is the run's cost.
-BENCHMARK(EjectWaitedLibrary)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(EjectWaitedFloor)->UseRealTime()->Unit(benchmark::kMicrosecond);
+// The second argument (the first for Eject) is the tool: 0 the stand-in, 1 the no-op program.
+BENCHMARK(EjectWaitedLibrary)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(EjectWaitedFloor)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BurnDataPosixLibrary)
-    ->Arg(ExistingFileCount)
+    ->Args({ExistingFileCount, 0})
+    ->Args({ExistingFileCount, 1})
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BurnDataPosixFloor)->Arg(ExistingFileCount)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BurnDataPosixFloor)
+    ->Args({ExistingFileCount, 0})
+    ->Args({ExistingFileCount, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BurnDataPosixPeakMemory)
     ->Arg(ExistingFileCount)
     ->Iterations(3)

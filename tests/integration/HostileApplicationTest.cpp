@@ -305,7 +305,7 @@ TEST(HostileApplication, ForkingNeighbourDoesNotStallLaunches) {
                 _exit(0);
             }
             Sleepers.push_back(Child);
-            std::this_thread::sleep_for(2ms);
+            std::this_thread::sleep_for(200us);
         }
     });
     std::vector<long long> Slow;

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <iterator>
+#include <mutex>
+#include <new>
 #include <csignal>
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -48,6 +51,52 @@ std::size_t PageSize() noexcept {
 std::size_t RegionSize() noexcept {
     return 2 * PageSize() + WaiterStackSize;
 }
+
+// Regions of waiters that have ended, kept for the next ones: a fresh mapping would cost page
+// faults on the waiter's stack and, at munmap, a TLB shootdown on every run.
+class RegionPool {
+public:
+    static RegionPool& Instance() noexcept {
+        // Never destroyed: a waiter may still end while the program exits.
+        alignas(RegionPool) static unsigned char Storage[sizeof(RegionPool)];
+        static RegionPool* const Pool = new (Storage) RegionPool;
+        return *Pool;
+    }
+
+    // A region with its guard page in place; nullptr when none can be mapped.
+    void* Take() noexcept {
+        {
+            const std::lock_guard Lock(FMutex);
+            if (FCount > 0) {
+                return FFree[--FCount];
+            }
+        }
+        void* Region = mmap(nullptr, RegionSize(), PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+        if (Region == MAP_FAILED) {
+            return nullptr;
+        }
+        (void)mprotect(static_cast<char*>(Region) + PageSize(), PageSize(), PROT_NONE);
+        return Region;
+    }
+
+    // Only a region whose waiter has let go of it.
+    void Give(void* Region) noexcept {
+        {
+            const std::lock_guard Lock(FMutex);
+            if (FCount < std::size(FFree)) {
+                FFree[FCount++] = Region;
+                return;
+            }
+        }
+        (void)munmap(Region, RegionSize());
+    }
+
+private:
+    std::mutex FMutex;
+    void* FFree[4] = {};
+    std::size_t FCount = 0;
+};
 
 std::atomic_ref<int> Shared(int& Field) noexcept {
     return std::atomic_ref<int>(Field);
@@ -113,16 +162,12 @@ WaiterMain(void* Argument) noexcept {
 } // namespace
 
 ToolWaiter::ToolWaiter(WaiterEnd End) : FEnd(End) {
-    void* Region = mmap(nullptr, RegionSize(), PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (Region == MAP_FAILED) {
+    FRegion = RegionPool::Instance().Take();
+    if (FRegion == nullptr) {
         return; // Start reports the failed start
     }
-    FRegion = Region;
-    char* Base = static_cast<char*>(Region);
-    (void)mprotect(Base + PageSize(), PageSize(), PROT_NONE);
     static_assert(sizeof(Block) <= 4096);
-    FBlock = new (Base) Block{};
+    FBlock = new (FRegion) Block{};
     FBlock->End = End;
     if (End == WaiterEnd::AfterRelease) {
         int Lifeline[2];
@@ -144,7 +189,8 @@ ToolWaiter::~ToolWaiter() {
         }
     }
     if (FRegion != nullptr) {
-        (void)munmap(FRegion, RegionSize());
+        // Started or not, nothing runs on it any more.
+        RegionPool::Instance().Give(FRegion);
     }
 }
 
