@@ -1,5 +1,8 @@
 #include "CommandLineSplit.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 namespace Queltburner {
 
 namespace {
@@ -8,25 +11,60 @@ bool IsBlank(char16_t C) {
     return C == u' ' || C == u'\t';
 }
 
+// Whether any of the four UTF-16 units packed in Units is Value (the zero-lane test: exact).
+bool AnyUnitIs(std::uint64_t Units, char16_t Value) noexcept {
+    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
+    const std::uint64_t Lanes = Units ^ (Ones * Value);
+    return ((Lanes - Ones) & ~Lanes & Highs) != 0;
+}
+
+// The end of the run from P of units that are copied as they are: up to a backslash, a double
+// quote, or (outside quotes) a blank. Four units are tested at once while none of them ends it:
+// entries are long and hold few such characters.
+std::size_t EndOfPlainRun(std::u16string_view Line, std::size_t P, bool InQuotes) noexcept {
+    const std::size_t End = Line.size();
+    while (P + 4 <= End) {
+        std::uint64_t Units = 0;
+        std::memcpy(&Units, Line.data() + P, sizeof Units);
+        if (AnyUnitIs(Units, u'\\') || AnyUnitIs(Units, u'"') ||
+            (!InQuotes && (AnyUnitIs(Units, u' ') || AnyUnitIs(Units, u'\t')))) {
+            break;
+        }
+        P += 4;
+    }
+    while (P < End && Line[P] != u'\\' && Line[P] != u'"' && (InQuotes || !IsBlank(Line[P]))) {
+        ++P;
+    }
+    return P;
+}
+
 } // namespace
 
 std::vector<System::UnicodeString> SplitCommandLine(std::u16string_view Line) {
     std::vector<System::UnicodeString> Items;
+    VisitCommandLineItems(Line, [&Items](std::u16string_view Item) { Items.emplace_back(Item); });
+    return Items;
+}
+
+void VisitCommandLineItems(std::u16string_view Line,
+                           const std::function<void(std::u16string_view Item)>& Visit) {
     std::size_t P = 0;
     const std::size_t End = Line.size();
+    // One buffer for every item: a command line of thousands of entries makes no string each.
+    System::UnicodeString Item;
 
     // The program name.
-    System::UnicodeString Program;
     bool InQuotes = false;
     while (P < End && (InQuotes || !IsBlank(Line[P]))) {
         if (Line[P] == u'"') {
             InQuotes = !InQuotes;
         } else {
-            Program.push_back(Line[P]);
+            Item.push_back(Line[P]);
         }
         ++P;
     }
-    Items.push_back(std::move(Program));
+    Visit(Item);
 
     // The arguments.
     for (;;) {
@@ -36,7 +74,7 @@ std::vector<System::UnicodeString> SplitCommandLine(std::u16string_view Line) {
         if (P >= End) {
             break;
         }
-        System::UnicodeString Item;
+        Item.clear();
         InQuotes = false;
         while (P < End) {
             std::size_t Backslashes = 0;
@@ -61,12 +99,13 @@ std::vector<System::UnicodeString> SplitCommandLine(std::u16string_view Line) {
             if (P >= End || (!InQuotes && IsBlank(Line[P]))) {
                 break;
             }
-            Item.push_back(Line[P]);
-            ++P;
+            // The run up to the next character with a meaning of its own, in one append.
+            const std::size_t RunStart = P;
+            P = EndOfPlainRun(Line, P, InQuotes);
+            Item.append(Line.substr(RunStart, P - RunStart));
         }
-        Items.push_back(std::move(Item));
+        Visit(Item);
     }
-    return Items;
 }
 
 } // namespace Queltburner

@@ -6,6 +6,7 @@
 
 #include "System.hpp"
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -17,5 +18,10 @@ namespace Queltburner {
 // quoting; 2n+1 give n backslashes and a literal quote; two double quotes inside quoting give a
 // literal quote; other backslashes are literal.
 std::vector<System::UnicodeString> SplitCommandLine(std::u16string_view Line);
+
+// The same items, each handed to Visit in order (the program first) without a string of its own:
+// Item is valid during the call only.
+void VisitCommandLineItems(std::u16string_view Line,
+                           const std::function<void(std::u16string_view Item)>& Visit);
 
 } // namespace Queltburner

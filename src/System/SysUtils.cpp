@@ -1,6 +1,7 @@
 #include "System.SysUtils.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 namespace System::Sysutils {
 
@@ -77,22 +78,54 @@ void AppendUtf16(UnicodeString& Out, char32_t C) {
     }
 }
 
-// Encodes S; on an unpaired surrogate either fails (Strict) or writes U+FFFD.
-std::optional<std::string> Encode(std::u16string_view S, bool Strict) {
-    std::string Out;
-    Out.reserve(S.size());
-    for (std::size_t I = 0; I < S.size(); ++I) {
+// The leading ASCII units of S written as bytes to Out, four at a time; how many were written.
+std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out) noexcept {
+    constexpr std::uint64_t NotAscii = 0xFF80FF80FF80FF80ULL;
+    std::size_t I = 0;
+    for (; I + 4 <= S.size(); I += 4) {
+        std::uint64_t Units = 0;
+        std::memcpy(&Units, S.data() + I, sizeof Units);
+        if ((Units & NotAscii) != 0) {
+            break;
+        }
+        for (std::size_t K = 0; K < 4; ++K) {
+            Out[I + K] = static_cast<char>(S[I + K]);
+        }
+    }
+    for (; I < S.size() && S[I] < 0x80; ++I) {
+        Out[I] = static_cast<char>(S[I]);
+    }
+    return I;
+}
+
+// Appends S encoded; on an unpaired surrogate either fails (Strict) or writes U+FFFD. Paths and
+// options are mostly ASCII, which is copied without a decision a unit.
+bool AppendEncoded(std::string& Out, std::u16string_view S, bool Strict) {
+    const std::size_t At = Out.size();
+    Out.resize(At + S.size());
+    const std::size_t Ascii = CopyAsciiPrefix(S, Out.data() + At);
+    Out.resize(At + Ascii);
+    for (std::size_t I = Ascii; I < S.size(); ++I) {
         char32_t C = S[I];
         if (IsHighSurrogate(C) && I + 1 < S.size() && IsLowSurrogate(S[I + 1])) {
             C = 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(S[I + 1]) - 0xDC00);
             ++I;
         } else if (IsHighSurrogate(C) || IsLowSurrogate(C)) {
             if (Strict) {
-                return std::nullopt;
+                return false;
             }
             C = Replacement;
         }
         AppendUtf8(Out, C);
+    }
+    return true;
+}
+
+std::optional<std::string> Encode(std::u16string_view S, bool Strict) {
+    std::string Out;
+    Out.reserve(S.size());
+    if (!AppendEncoded(Out, S, Strict)) {
+        return std::nullopt;
     }
     return Out;
 }
@@ -157,6 +190,14 @@ std::optional<UnicodeString> Decode(std::string_view S, bool Strict) {
 
 std::optional<std::string> TryUTF8Encode(std::u16string_view S) {
     return Encode(S, true);
+}
+bool TryAppendUTF8(std::string& Out, std::u16string_view S) {
+    const std::size_t Before = Out.size();
+    if (!AppendEncoded(Out, S, true)) {
+        Out.resize(Before);
+        return false;
+    }
+    return true;
 }
 std::optional<UnicodeString> TryUTF8ToString(std::string_view S) {
     return Decode(S, true);

@@ -1,5 +1,6 @@
 #include "PosixHostServices.hpp"
 
+#include "CommandLine.hpp"
 #include "CommandLineSplit.hpp"
 #include "DriveMap.hpp"
 #include "ProcessLauncher.hpp"
@@ -40,12 +41,49 @@ std::optional<std::string> FileSystemPath(const System::UnicodeString& Path) {
 }
 
 std::optional<struct stat> StatFollowingLinks(const System::UnicodeString& Path) {
-    const std::optional<std::string> Native = FileSystemPath(Path);
+    // One buffer a thread: a data disc of thousands of entries tests each without an allocation.
+    thread_local std::string Native;
+    Native.clear();
+    // A NUL would name another file.
+    if (Path.empty() || !CanBeCarried(Path) || !System::Sysutils::TryAppendUTF8(Native, Path)) {
+        return std::nullopt;
+    }
     struct stat Info {};
-    if (!Native || stat(Native->c_str(), &Info) != 0) {
+    if (stat(Native.c_str(), &Info) != 0) {
         return std::nullopt;
     }
     return Info;
+}
+
+// The command line's items as the tool's argv, in one block; no value when an item is not valid
+// UTF-16, or when the first item does not read back as the program itself (a path the
+// program-name rule cannot carry, one holding a double quote, would shift every argument after
+// it).
+std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
+                                 const System::UnicodeString& CommandLine) {
+    // A NUL inside an item cannot be passed: it would end the item there.
+    if (!CanBeCarried(CommandLine)) {
+        return std::nullopt;
+    }
+    NativeArgv Argv;
+    Argv.Bytes.reserve(CommandLine.size() + 1);
+    bool Carried = true;
+    VisitCommandLineItems(CommandLine, [&](std::u16string_view Item) {
+        if (!Carried) {
+            return;
+        }
+        if (Argv.Starts.empty() && Item != Application) {
+            Carried = false;
+            return;
+        }
+        Argv.Starts.push_back(Argv.Bytes.size());
+        Carried = System::Sysutils::TryAppendUTF8(Argv.Bytes, Item);
+        Argv.Bytes.push_back('\0');
+    });
+    if (!Carried) {
+        return std::nullopt;
+    }
+    return Argv;
 }
 
 std::string RegistryFilePath() {
@@ -191,28 +229,17 @@ PosixHostServices::StartProcess(const System::UnicodeString& Application,
                                 const System::UnicodeString& CommandLine, int /*ShowState*/,
                                 LaunchMode Mode) {
     const std::optional<std::string> Program = FileSystemPath(Application);
-    if (!Program || CommandLine.find(u'\0') != System::UnicodeString::npos) {
+    if (!Program) {
         return std::nullopt;
     }
-    const std::vector<System::UnicodeString> Items = SplitCommandLine(CommandLine);
-    // The first item must read back as the program itself; a path the program-name rule cannot
-    // carry (one holding a double quote) would shift every argument after it.
-    if (Items.front() != Application) {
+    const std::optional<NativeArgv> Argv = ArgvOf(Application, CommandLine);
+    if (!Argv) {
         return std::nullopt;
-    }
-    std::vector<std::string> Argv;
-    Argv.reserve(Items.size());
-    for (const System::UnicodeString& Item : Items) {
-        std::optional<std::string> Encoded = System::Sysutils::TryUTF8Encode(Item);
-        if (!Encoded) {
-            return std::nullopt;
-        }
-        Argv.push_back(std::move(*Encoded));
     }
 
     // Everything that can fail is made before the tool starts: once it runs, its run is either
     // handed to the caller or waited for, never abandoned.
-    const ToolStart Start(*Program, Argv);
+    const ToolStart Start(*Program, *Argv);
     std::map<HostHandle, HandleRecord> Records;
     StartedProcess Started;
     {

@@ -62,11 +62,10 @@ private:
 
 } // namespace
 
-ToolStart::ToolStart(const std::string& Program, const std::vector<std::string>& Argv)
-    : FProgram(Program) {
-    FPointers.reserve(Argv.size() + 1);
-    for (const std::string& Item : Argv) {
-        FPointers.push_back(const_cast<char*>(Item.c_str()));
+ToolStart::ToolStart(const std::string& Program, const NativeArgv& Argv) : FProgram(Program) {
+    FPointers.reserve(Argv.Starts.size() + 1);
+    for (const std::size_t Start : Argv.Starts) {
+        FPointers.push_back(const_cast<char*>(Argv.Bytes.data() + Start));
     }
     FPointers.push_back(nullptr);
     // The tool starts with no signal blocked and every signal at its default, as a freshly created

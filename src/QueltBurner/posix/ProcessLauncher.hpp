@@ -14,12 +14,18 @@
 
 namespace Queltburner::Posix {
 
+// A program's argv in one block: each item's bytes followed by a NUL, starting at its offset.
+struct NativeArgv {
+    std::string Bytes;
+    std::vector<std::size_t> Starts;
+};
+
 // What a start needs, made before anything starts: nothing can fail between a tool's start and
 // the hand-over of its run.
 class ToolStart {
 public:
-    // Throws std::bad_alloc; nothing has started then.
-    ToolStart(const std::string& Program, const std::vector<std::string>& Argv);
+    // Throws std::bad_alloc; nothing has started then. Program and Argv must outlive it.
+    ToolStart(const std::string& Program, const NativeArgv& Argv);
     ToolStart(const ToolStart&) = delete;
     ToolStart& operator=(const ToolStart&) = delete;
     ToolStart(ToolStart&&) = delete;

@@ -1,5 +1,5 @@
 // Linux: the waiter is created with clone(CLONE_VM) and no exit signal; the kernel clears and wakes
-// a futex word when it ends (CLONE_CHILD_CLEARTID), and a pidfd collects exactly that process.
+// a futex word when it ends (CLONE_CHILD_CLEARTID).
 #include "ToolWaiter.hpp"
 
 #include <atomic>
@@ -183,7 +183,7 @@ ToolWaiter::~ToolWaiter() {
         Release();
         (void)Wait();
     }
-    for (const int Descriptor : {FLifelineRead, FLifelineWrite, FPidFd}) {
+    for (const int Descriptor : {FLifelineRead, FLifelineWrite}) {
         if (Descriptor >= 0) {
             (void)close(Descriptor);
         }
@@ -212,18 +212,10 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
     sigfillset(&All);
     (void)pthread_sigmask(SIG_SETMASK, &All, &Previous);
     constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID; // and no exit signal
-    int PidFd = -1;
-    pid_t Waiter = clone(WaiterMain, StackTop, Flags | CLONE_PIDFD, FBlock, &PidFd, nullptr,
-                         &FBlock->Word);
-    if (Waiter < 0 && errno == EINVAL) {
-        // A kernel without pidfds: the waiter is collected by its process id instead.
-        PidFd = -1;
-        Waiter = clone(WaiterMain, StackTop, Flags, FBlock, nullptr, nullptr, &FBlock->Word);
-    }
+    const pid_t Waiter = clone(WaiterMain, StackTop, Flags, FBlock, nullptr, nullptr, &FBlock->Word);
     if (Waiter > 0) {
         FStarted = true;
         FWaiter = Waiter;
-        FPidFd = PidFd;
         while (Shared(FBlock->Word).load(std::memory_order_acquire) == WaiterRunning) {
             (void)Futex(&FBlock->Word, FUTEX_WAIT, WaiterRunning);
         }
@@ -266,19 +258,13 @@ std::optional<int> ToolWaiter::Wait() noexcept {
 }
 
 void ToolWaiter::ReapWaiter() noexcept {
-    // The waiter has let go of the shared memory; collect the process itself. ECHILD means the
-    // application collected it already (waitpid with __WALL), which loses nothing: the status is
-    // in the block. A pidfd names exactly this process, never a later one with a reused id.
-    if (FPidFd >= 0) {
-        siginfo_t Info{};
-        while (waitid(P_PIDFD, static_cast<id_t>(FPidFd), &Info, WEXITED | __WALL) < 0 &&
-               errno == EINTR) {
-        }
-        (void)close(FPidFd);
-        FPidFd = -1;
-    } else {
-        while (waitpid(FWaiter, nullptr, __WALL) < 0 && errno == EINTR) {
-        }
+    // The kernel has just told that the waiter ended (it cleared the word): collect the process.
+    // ECHILD means the application collected it already (waitpid with __WALL), which loses
+    // nothing: the status is in the block. The id is not taken after a failed wait, only once the
+    // process is known to have ended, microseconds ago: the kernel hands out ids in turn, so it
+    // cannot belong to another process yet. (A pidfd would name it exactly, at a cost of a few
+    // percent of a whole run of a small tool.)
+    while (waitpid(FWaiter, nullptr, __WALL) < 0 && errno == EINTR) {
     }
 }
 

@@ -80,7 +80,6 @@ private:
     void* FRegion = nullptr; // the shared block and the waiter's stack
     Block* FBlock = nullptr;
     pid_t FWaiter = 0;
-    int FPidFd = -1;
     int FLifelineWrite = -1;
     int FLifelineRead = -1;
     bool FStarted = false;

@@ -41,6 +41,9 @@ UnicodeString IntToStr(std::int64_t Value);
 // Strict conversions: an unpaired surrogate (UTF-16) or an ill-formed sequence (UTF-8) gives
 // no result rather than a silently altered text.
 std::optional<std::string> TryUTF8Encode(std::u16string_view S);
+// Appends S to Out as UTF-8 and returns true; on an unpaired surrogate leaves Out as it was and
+// returns false. For callers that reuse one buffer instead of making a string a call.
+bool TryAppendUTF8(std::string& Out, std::u16string_view S);
 std::optional<UnicodeString> TryUTF8ToString(std::string_view S);
 
 // Lenient conversions for display: ill-formed input becomes U+FFFD.
