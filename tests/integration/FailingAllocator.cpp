@@ -19,9 +19,10 @@ void* Allocate(std::size_t Size, std::size_t Alignment) {
         --Countdown;
     }
     const std::size_t Wanted = Size == 0 ? 1 : Size;
-    void* Block = Alignment <= alignof(std::max_align_t)
-                      ? std::malloc(Wanted)
-                      : std::aligned_alloc(Alignment, (Wanted + Alignment - 1) / Alignment * Alignment);
+    void* Block =
+        Alignment <= alignof(std::max_align_t)
+            ? std::malloc(Wanted)
+            : std::aligned_alloc(Alignment, (Wanted + Alignment - 1) / Alignment * Alignment);
     if (Block == nullptr) {
         throw std::bad_alloc();
     }

@@ -76,7 +76,8 @@ std::string InOwnProcess(const std::function<void(Findings&)>& Case,
     const auto Deadline = Clock::now() + Limit;
     bool TimedOut = false;
     for (;;) {
-        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
+        const auto Left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now());
         pollfd Poll{Report[0], POLLIN, 0};
         if (Left.count() <= 0 || poll(&Poll, 1, static_cast<int>(Left.count())) == 0) {
             TimedOut = true;
@@ -201,8 +202,7 @@ TEST_P(ChildHandlingTest, RunsReportTheToolsOwnExitCodeAndLaunchesStart) {
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, ChildHandlingTest,
                          testing::Values(ChildHandling::Ignored, ChildHandling::NoChildWait,
-                                         ChildHandling::ReapingHandler,
-                                         ChildHandling::ReaperThread,
+                                         ChildHandling::ReapingHandler, ChildHandling::ReaperThread,
                                          ChildHandling::ReaperThreadAll));
 
 TEST(HostileApplication, SubreaperKeepsNoZombieOfALaunch) {
@@ -284,8 +284,7 @@ TEST(HostileApplication, NoApplicationSignalHandlerRunsInAHelper) {
         Storm.join();
         Check.Expect(Tally->Application > 0, "the storm never reached the application");
         Check.Expect(Tally->Elsewhere == 0, "the application's handler ran in a helper " +
-                                                std::to_string(Tally->Elsewhere.load()) +
-                                                " times");
+                                                std::to_string(Tally->Elsewhere.load()) + " times");
     });
     EXPECT_EQ(Found, "");
 }
@@ -312,7 +311,8 @@ TEST(HostileApplication, ForkingNeighbourDoesNotStallLaunches) {
     for (int Launch = 0; Launch < 40; ++Launch) {
         const auto Start = Clock::now();
         EXPECT_EQ(W.Burner->BurnData(u'E'), 0);
-        const auto Took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start);
+        const auto Took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start);
         if (Took > 100ms) {
             Slow.push_back(Took.count());
         }
@@ -426,18 +426,20 @@ TEST_P(RegistryFileKind, ComponentIsCreatedAtOnceWithinTheCap) {
             const Queltburner::TQueltBurner Burner(nullptr, Host);
             const auto Took = Clock::now() - Start;
             const long Peak = PeakResidentKiB();
-            Check.Expect(Took < 1s, "creating the component took " +
-                                        std::to_string(std::chrono::duration_cast<
-                                                           std::chrono::milliseconds>(Took)
-                                                           .count()) +
-                                        " ms");
+            Check.Expect(
+                Took < 1s,
+                "creating the component took " +
+                    std::to_string(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Took).count()) +
+                    " ms");
             // A file that is not read costs nothing; one that is read costs its decoding too.
             constexpr long CapKiB = Queltburner::Posix::PosixHostServices::RegistryFileCap / 1024;
             const long Allowed = (Case.Found ? 5 * CapKiB : CapKiB) + 4096;
             Check.Expect(Peak - Before <= Allowed,
                          "memory grew by " + std::to_string(Peak - Before) + " KiB");
             const bool Read = !Burner.NeroCmdLocation.empty();
-            Check.Expect(Read == Case.Found, Read ? "the value was read" : "the value was not read");
+            Check.Expect(Read == Case.Found,
+                         Read ? "the value was read" : "the value was not read");
         },
         10s);
     EXPECT_EQ(Found, "");

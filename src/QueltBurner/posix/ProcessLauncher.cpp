@@ -1,11 +1,11 @@
 #include "ProcessLauncher.hpp"
 
+#include <atomic>
 #include <csignal>
 #include <list>
-#include <atomic>
 #include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ public:
     static KeptLaunches& Instance() noexcept {
         // Never destroyed: a destructor at exit would wait for tools still running.
         alignas(KeptLaunches) static unsigned char Storage[sizeof(KeptLaunches)];
-        static KeptLaunches* const Kept = new (Storage) KeptLaunches;
+        static auto* const Kept = new (Storage) KeptLaunches;
         return *Kept;
     }
 
@@ -82,8 +82,8 @@ ToolStart::ToolStart(const std::string& Program, const NativeArgv& Argv) : FProg
     sigfillset(&All);
     FReady = posix_spawnattr_setsigmask(&FAttributes, &Empty) == 0 &&
              posix_spawnattr_setsigdefault(&FAttributes, &All) == 0 &&
-             posix_spawnattr_setflags(&FAttributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) ==
-                 0 &&
+             posix_spawnattr_setflags(&FAttributes,
+                                      POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
              posix_spawn_file_actions_addclosefrom_np(&FFileActions, 3) == 0;
 }
 

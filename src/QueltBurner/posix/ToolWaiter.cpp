@@ -5,12 +5,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <iterator>
-#include <mutex>
-#include <new>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <linux/futex.h>
+#include <mutex>
+#include <new>
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -40,7 +40,7 @@ namespace {
 constexpr int WaiterRunning = -1;
 constexpr int ToolReported = -2;
 // The waiter runs posix_spawn and little else; the rest of the region is never touched.
-constexpr std::size_t WaiterStackSize = 256 * 1024;
+constexpr std::size_t WaiterStackSize = std::size_t{256} * 1024;
 
 std::size_t PageSize() noexcept {
     const long Size = sysconf(_SC_PAGESIZE);
@@ -59,7 +59,7 @@ public:
     static RegionPool& Instance() noexcept {
         // Never destroyed: a waiter may still end while the program exits.
         alignas(RegionPool) static unsigned char Storage[sizeof(RegionPool)];
-        static RegionPool* const Pool = new (Storage) RegionPool;
+        static auto* const Pool = new (Storage) RegionPool;
         return *Pool;
     }
 
@@ -195,8 +195,7 @@ ToolWaiter::~ToolWaiter() {
 }
 
 bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
-    if (FBlock == nullptr || FStarted ||
-        (FEnd == WaiterEnd::AfterRelease && FLifelineRead < 0)) {
+    if (FBlock == nullptr || FStarted || (FEnd == WaiterEnd::AfterRelease && FLifelineRead < 0)) {
         return false;
     }
     FBlock->Request = Request;
@@ -212,7 +211,8 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
     sigfillset(&All);
     (void)pthread_sigmask(SIG_SETMASK, &All, &Previous);
     constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID; // and no exit signal
-    const pid_t Waiter = clone(WaiterMain, StackTop, Flags, FBlock, nullptr, nullptr, &FBlock->Word);
+    const pid_t Waiter =
+        clone(WaiterMain, StackTop, Flags, FBlock, nullptr, nullptr, &FBlock->Word);
     if (Waiter > 0) {
         FStarted = true;
         FWaiter = Waiter;
@@ -257,7 +257,7 @@ std::optional<int> ToolWaiter::Wait() noexcept {
     return FStatus;
 }
 
-void ToolWaiter::ReapWaiter() noexcept {
+void ToolWaiter::ReapWaiter() const noexcept {
     // The kernel has just told that the waiter ended (it cleared the word): collect the process.
     // ECHILD means the application collected it already (waitpid with __WALL), which loses
     // nothing: the status is in the block. The id is not taken after a failed wait, only once the

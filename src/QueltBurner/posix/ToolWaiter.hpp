@@ -74,7 +74,7 @@ public:
     struct Block;
 
 private:
-    void ReapWaiter() noexcept;
+    void ReapWaiter() const noexcept;
 
     WaiterEnd FEnd;
     void* FRegion = nullptr; // the shared block and the waiter's stack
