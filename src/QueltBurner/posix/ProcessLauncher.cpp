@@ -1,7 +1,6 @@
 #include "ProcessLauncher.hpp"
 
 #include <atomic>
-#include <csignal>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -68,53 +67,20 @@ ToolStart::ToolStart(const std::string& Program, const NativeArgv& Argv) : FProg
         FPointers.push_back(const_cast<char*>(Argv.Bytes.data() + Start));
     }
     FPointers.push_back(nullptr);
-    // The tool starts with no signal blocked and every signal at its default, as a freshly created
-    // Windows process would, whatever the application has set for itself; and with none of the
-    // application's descriptors but the standard three.
-    FAttributesMade = posix_spawnattr_init(&FAttributes) == 0;
-    FFileActionsMade = posix_spawn_file_actions_init(&FFileActions) == 0;
-    if (!FAttributesMade || !FFileActionsMade) {
-        return;
-    }
-    sigset_t Empty;
-    sigset_t All;
-    sigemptyset(&Empty);
-    sigfillset(&All);
-    FReady = posix_spawnattr_setsigmask(&FAttributes, &Empty) == 0 &&
-             posix_spawnattr_setsigdefault(&FAttributes, &All) == 0 &&
-             posix_spawnattr_setflags(&FAttributes,
-                                      POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
-             posix_spawn_file_actions_addclosefrom_np(&FFileActions, 3) == 0;
-}
-
-ToolStart::~ToolStart() {
-    if (FAttributesMade) {
-        posix_spawnattr_destroy(&FAttributes);
-    }
-    if (FFileActionsMade) {
-        posix_spawn_file_actions_destroy(&FFileActions);
-    }
 }
 
 SpawnRequest ToolStart::Request() const noexcept {
     SpawnRequest Request;
-    // posix_spawn (not posix_spawnp): the program is exactly the path given. glibc reports a
-    // failed exec through its result, so an unexecutable tool never looks like a run.
     Request.Program = FProgram.c_str();
     Request.Argv = FPointers.data();
-    Request.FileActions = &FFileActions;
-    Request.Attributes = &FAttributes;
     return Request;
 }
 
 bool StartWaitedTool(const ToolStart& Start, ToolWaiter& Waiter) noexcept {
-    return Start.Ready() && Waiter.Start(Start.Request());
+    return Waiter.Start(Start.Request());
 }
 
 bool LaunchDetachedTool(const ToolStart& Start) {
-    if (!Start.Ready()) {
-        return false;
-    }
     if (!AdoptsOrphans()) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
         ToolWaiter Waiter(WaiterEnd::AtStart);

@@ -30,20 +30,13 @@ public:
     ToolStart& operator=(const ToolStart&) = delete;
     ToolStart(ToolStart&&) = delete;
     ToolStart& operator=(ToolStart&&) = delete;
-    ~ToolStart();
+    ~ToolStart() = default;
 
-    // False when the spawn attributes could not be made: the start fails.
-    bool Ready() const noexcept { return FReady; }
     SpawnRequest Request() const noexcept;
 
 private:
     const std::string& FProgram;
     std::vector<char*> FPointers;
-    posix_spawnattr_t FAttributes{};
-    posix_spawn_file_actions_t FFileActions{};
-    bool FAttributesMade = false;
-    bool FFileActionsMade = false;
-    bool FReady = false;
 };
 
 // Starts the tool for the caller to wait for through Waiter (made with WaiterEnd::AfterTool).

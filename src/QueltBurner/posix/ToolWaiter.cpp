@@ -1,5 +1,9 @@
-// Linux: the waiter is created with clone(CLONE_VM) and no exit signal; the kernel clears and wakes
-// a futex word when it ends (CLONE_CHILD_CLEARTID).
+// Linux: the waiter is created with clone(CLONE_VM) and no exit signal. It creates the tool the
+// same way but as its own child (exit signal SIGCHLD), and both carry a word the kernel clears,
+// waking whoever waits on it (CLONE_CHILD_CLEARTID), when their share of the memory goes: for
+// the tool that is the moment exec has replaced its image (or it died before), for the waiter its
+// end. So the caller sleeps once until the tool runs and once until it has ended, as with a
+// plain posix_spawn and waitpid.
 #include "ToolWaiter.hpp"
 
 #include <atomic>
@@ -15,41 +19,55 @@
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
 
 namespace Queltburner::Posix {
 
-// The memory the library and the waiter share. The waiter writes only the fields below Word, and
-// only before it reports and once its tool has ended.
+// The memory the library, the waiter and (until its exec) the tool share.
 struct ToolWaiter::Block {
     SpawnRequest Request;
     WaiterEnd End = WaiterEnd::AfterTool;
-    int Lifeline = -1; // the read end the waiter keeps until it is released (AfterRelease)
-    // The futex word: WaiterRunning, then ToolReported, and 0 once the waiter has ended.
-    int Word = 0;
-    int Reported = 0; // 1 once SpawnError holds the start's outcome (Word may be 0 by then)
-    int SpawnError = 0;
+    int Lifeline = -1;         // the read end the waiter keeps until it is released (AfterRelease)
+    int FirstRealtime = 34;    // SIGRTMIN: the signals from 32 up to it are the C library's own
+    int OpenMax = 1024;        // for closing descriptors where close_range is missing
+    char* ToolStack = nullptr; // the top of the tool's stack
+    // Running, then 0 once the waiter has ended (cleared by the kernel).
+    int WaiterWord = 0;
+    // Running, then 0 once the tool has replaced its image or ended (cleared by the kernel), or
+    // once the waiter has given up creating it.
+    int ExecWord = 0;
+    int ToolCreated = 0; // 1 once the tool exists
+    int SpawnError = 0;  // why the tool did not start: the failed exec's or clone's errno
     int ToolStatus = 0;
-    int ToolEnded = 0;
+    int ToolEnded = 0; // 1 once ToolStatus holds the tool's raw wait status
 };
 
 namespace {
 
-constexpr int WaiterRunning = -1;
-constexpr int ToolReported = -2;
-// The waiter runs posix_spawn and little else; the rest of the region is never touched.
-constexpr std::size_t WaiterStackSize = std::size_t{256} * 1024;
+constexpr int Running = -1;
+// The waiter and the tool before its exec each need a few frames; the rest is never touched.
+constexpr std::size_t StackSize = std::size_t{64} * 1024;
 
 std::size_t PageSize() noexcept {
     const long Size = sysconf(_SC_PAGESIZE);
     return Size > 0 ? static_cast<std::size_t>(Size) : 4096;
 }
 
-// The block's page, a guard page, then the waiter's stack, which grows down towards the guard.
+// The block's page, then for the waiter and then for the tool a guard page and a stack that grows
+// down towards it.
 std::size_t RegionSize() noexcept {
-    return 2 * PageSize() + WaiterStackSize;
+    return 3 * PageSize() + 2 * StackSize;
+}
+
+char* WaiterStackTop(void* Region) noexcept {
+    return static_cast<char*>(Region) + 2 * PageSize() + StackSize;
+}
+
+char* ToolStackTop(void* Region) noexcept {
+    return static_cast<char*>(Region) + RegionSize();
 }
 
 // Regions of waiters that have ended, kept for the next ones: a fresh mapping would cost page
@@ -77,6 +95,7 @@ public:
             return nullptr;
         }
         (void)mprotect(static_cast<char*>(Region) + PageSize(), PageSize(), PROT_NONE);
+        (void)mprotect(WaiterStackTop(Region), PageSize(), PROT_NONE);
         return Region;
     }
 
@@ -106,19 +125,58 @@ long Futex(int* Word, int Operation, int Value) noexcept {
     return syscall(SYS_futex, Word, Operation, Value, nullptr, nullptr, 0);
 }
 
-// Keeps only Kept (or nothing when it is -1): the waiter must not hold the application's files,
-// pipes and sockets open while the tool runs, or their other ends would not see them close.
-void CloseDescriptorsBut(int Kept) noexcept {
-    if (Kept > 0) {
-        (void)close_range(0, static_cast<unsigned>(Kept) - 1, 0);
+// Closes every descriptor from First up, but Kept (-1: none kept).
+void CloseDescriptorsFrom(unsigned First, int Kept) noexcept {
+    if (Kept >= 0 && static_cast<unsigned>(Kept) >= First) {
+        if (static_cast<unsigned>(Kept) > First) {
+            (void)close_range(First, static_cast<unsigned>(Kept) - 1, 0);
+        }
+        (void)close_range(static_cast<unsigned>(Kept) + 1, UINT_MAX, 0);
+        return;
     }
-    (void)close_range(static_cast<unsigned>(Kept + 1), UINT_MAX, 0);
+    (void)close_range(First, UINT_MAX, 0);
 }
 
-// The waiter's whole life. It shares the memory of the thread that created it, including that
-// thread's thread-local storage, so it must stay out of the sanitizers' and the stack protector's
-// bookkeeping, and once it has reported, that thread runs on: from then on only raw system calls
-// that cannot fail here (so errno is never written) and the shared block.
+// The tool until its exec, on its own stack in the shared memory. The caller's thread sleeps, with
+// every signal blocked, until the exec: what runs here may use that thread's thread-local storage
+// (errno), but stays out of the sanitizers' and the stack protector's bookkeeping.
+[[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] int
+ToolMain(void* Argument) noexcept {
+    auto* State = static_cast<ToolWaiter::Block*>(Argument);
+    // Every handler back to its default while every signal is still blocked, as a fresh Windows
+    // process starts: none of the application's handlers runs here, and an ignored signal is not
+    // ignored by the tool. (The C library's own signals are left: exec resets them.)
+    for (int Signal = 1; Signal < _NSIG; ++Signal) {
+        if (Signal == SIGKILL || Signal == SIGSTOP ||
+            (Signal >= 32 && Signal < State->FirstRealtime)) {
+            continue;
+        }
+        struct sigaction Current {};
+        if (sigaction(Signal, nullptr, &Current) == 0 && Current.sa_handler != SIG_DFL) {
+            struct sigaction Default {};
+            Default.sa_handler = SIG_DFL;
+            (void)sigaction(Signal, &Default, nullptr);
+        }
+    }
+    // The standard streams only: nothing else of the application reaches the tool.
+    if (close_range(3, UINT_MAX, 0) != 0) {
+        for (int Descriptor = 3; Descriptor < State->OpenMax; ++Descriptor) {
+            (void)close(Descriptor);
+        }
+    }
+    sigset_t None;
+    sigemptyset(&None);
+    (void)syscall(SYS_rt_sigprocmask, SIG_SETMASK, &None, nullptr, _NSIG / 8);
+    // execve, not execvp: the program is exactly the path given.
+    execve(State->Request.Program, State->Request.Argv, environ);
+    State->SpawnError = errno;
+    _exit(127);
+}
+
+// The waiter's whole life. It shares the caller thread's thread-local storage, so it stays out of
+// the sanitizers' and the stack protector's bookkeeping; and once the tool runs, that thread runs
+// on: from then on only system calls that cannot fail here (so errno is never written) and the
+// shared block.
 [[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] int
 WaiterMain(void* Argument) noexcept {
     auto* State = static_cast<ToolWaiter::Block*>(Argument);
@@ -131,19 +189,22 @@ WaiterMain(void* Argument) noexcept {
     struct sigaction Default {};
     Default.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &Default, nullptr);
+    // None of the application's files, pipes and sockets stay open here (their other ends would
+    // not see them close while the tool runs), but the standard streams for the tool and the
+    // lifeline.
+    CloseDescriptorsFrom(3, State->Lifeline);
 
-    pid_t Tool = 0;
-    const int Error = posix_spawn(&Tool, State->Request.Program, State->Request.FileActions,
-                                  State->Request.Attributes, State->Request.Argv, environ);
-    if (Error == 0 && State->End != WaiterEnd::AtStart) {
-        CloseDescriptorsBut(State->Lifeline);
-    }
-    State->SpawnError = Error;
-    std::atomic_ref<int>(State->Reported).store(1, std::memory_order_release);
-    std::atomic_ref<int>(State->Word).store(ToolReported, std::memory_order_release);
-    (void)Futex(&State->Word, FUTEX_WAKE, INT_MAX);
-    if (Error != 0 || State->End == WaiterEnd::AtStart) {
+    const pid_t Tool = clone(ToolMain, State->ToolStack, CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD,
+                             State, nullptr, nullptr, &State->ExecWord);
+    if (Tool < 0) {
+        State->SpawnError = errno;
+        std::atomic_ref<int>(State->ExecWord).store(0, std::memory_order_release);
+        (void)syscall(SYS_futex, &State->ExecWord, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
         return 0;
+    }
+    std::atomic_ref<int>(State->ToolCreated).store(1, std::memory_order_release);
+    if (State->End == WaiterEnd::AtStart) {
+        return 0; // the tool is orphaned: the system's reaper collects it
     }
 
     int Status = 0;
@@ -152,6 +213,7 @@ WaiterMain(void* Argument) noexcept {
         std::atomic_ref<int>(State->ToolEnded).store(1, std::memory_order_release);
     }
     if (State->End == WaiterEnd::AfterRelease) {
+        (void)close_range(0, 2, 0);
         // Returns at the end of file: Release closed the other end, or the application ended.
         char Byte = 0;
         (void)syscall(SYS_read, State->Lifeline, &Byte, 1);
@@ -169,6 +231,10 @@ ToolWaiter::ToolWaiter(WaiterEnd End) : FEnd(End) {
     static_assert(sizeof(Block) <= 4096);
     FBlock = new (FRegion) Block{};
     FBlock->End = End;
+    FBlock->FirstRealtime = SIGRTMIN;
+    const long OpenMax = sysconf(_SC_OPEN_MAX);
+    FBlock->OpenMax = OpenMax > 0 && OpenMax < INT_MAX ? static_cast<int>(OpenMax) : 1024;
+    FBlock->ToolStack = ToolStackTop(FRegion);
     if (End == WaiterEnd::AfterRelease) {
         int Lifeline[2];
         if (pipe2(Lifeline, O_CLOEXEC) == 0) {
@@ -200,25 +266,22 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
     }
     FBlock->Request = Request;
     FBlock->Lifeline = FLifelineRead;
-    FBlock->Word = WaiterRunning;
-    char* StackTop = static_cast<char*>(FRegion) + RegionSize();
+    FBlock->WaiterWord = Running;
+    FBlock->ExecWord = Running;
 
-    // This thread keeps every signal blocked until the waiter has reported, as during a vfork:
-    // the waiter starts with them all blocked, and no handler of the application runs on this
-    // thread while the waiter uses its thread-local storage.
+    // This thread keeps every signal blocked until the tool has replaced its image, as during a
+    // vfork: the waiter and the tool start with them all blocked, and no handler of the
+    // application runs on this thread while they use its thread-local storage.
     sigset_t All;
     sigset_t Previous;
     sigfillset(&All);
     (void)pthread_sigmask(SIG_SETMASK, &All, &Previous);
-    constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID; // and no exit signal
-    const pid_t Waiter =
-        clone(WaiterMain, StackTop, Flags, FBlock, nullptr, nullptr, &FBlock->Word);
+    const pid_t Waiter = clone(WaiterMain, WaiterStackTop(FRegion), CLONE_VM | CLONE_CHILD_CLEARTID,
+                               FBlock, nullptr, nullptr, &FBlock->WaiterWord);
     if (Waiter > 0) {
         FStarted = true;
         FWaiter = Waiter;
-        while (Shared(FBlock->Word).load(std::memory_order_acquire) == WaiterRunning) {
-            (void)Futex(&FBlock->Word, FUTEX_WAIT, WaiterRunning);
-        }
+        AwaitExec();
     }
     (void)pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
     if (!FStarted) {
@@ -229,13 +292,29 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
         (void)close(FLifelineRead);
         FLifelineRead = -1;
     }
-    // A waiter that ends at once may have ended already (Word 0); one that was killed before it
-    // could report never set Reported.
-    if (Shared(FBlock->Reported).load(std::memory_order_acquire) != 0 && FBlock->SpawnError == 0) {
+    if (Shared(FBlock->ExecWord).load(std::memory_order_acquire) == 0 && FBlock->SpawnError == 0) {
         return true;
     }
     (void)Wait();
     return false;
+}
+
+void ToolWaiter::AwaitExec() noexcept {
+    // A waiter killed before it created the tool clears only its own word: the sleep is cut into
+    // slices so that this is noticed.
+    constexpr timespec Slice{0, 50'000'000};
+    for (;;) {
+        const int Exec = Shared(FBlock->ExecWord).load(std::memory_order_acquire);
+        if (Exec == 0) {
+            return;
+        }
+        if (Shared(FBlock->WaiterWord).load(std::memory_order_acquire) == 0 &&
+            Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0) {
+            FBlock->SpawnError = ECHILD;
+            return;
+        }
+        (void)syscall(SYS_futex, &FBlock->ExecWord, FUTEX_WAIT, Exec, &Slice, nullptr, 0);
+    }
 }
 
 std::optional<int> ToolWaiter::Wait() noexcept {
@@ -244,11 +323,12 @@ std::optional<int> ToolWaiter::Wait() noexcept {
         return std::nullopt;
     }
     if (!FCollected) {
-        for (int Word = Shared(FBlock->Word).load(std::memory_order_acquire); Word != 0;
-             Word = Shared(FBlock->Word).load(std::memory_order_acquire)) {
-            (void)Futex(&FBlock->Word, FUTEX_WAIT, Word);
-        }
         ReapWaiter();
+        // Once collected, the waiter has let go of the shared memory; the word says so too.
+        for (int Word = Shared(FBlock->WaiterWord).load(std::memory_order_acquire); Word != 0;
+             Word = Shared(FBlock->WaiterWord).load(std::memory_order_acquire)) {
+            (void)Futex(&FBlock->WaiterWord, FUTEX_WAIT, Word);
+        }
         FCollected = true;
         if (Shared(FBlock->ToolEnded).load(std::memory_order_acquire) != 0) {
             FStatus = FBlock->ToolStatus;
@@ -258,12 +338,13 @@ std::optional<int> ToolWaiter::Wait() noexcept {
 }
 
 void ToolWaiter::ReapWaiter() const noexcept {
-    // The kernel has just told that the waiter ended (it cleared the word): collect the process.
-    // ECHILD means the application collected it already (waitpid with __WALL), which loses
-    // nothing: the status is in the block. The id is not taken after a failed wait, only once the
-    // process is known to have ended, microseconds ago: the kernel hands out ids in turn, so it
-    // cannot belong to another process yet. (A pidfd would name it exactly, at a cost of a few
-    // percent of a whole run of a small tool.)
+    // Waits for the waiter itself, and collects it: one sleep until the end, as waitpid on the
+    // tool would be. The waiter never has an exit signal, so only a wait with __WALL or __WCLONE
+    // sees it: the application's waitpid(-1, ...) cannot. One with __WALL may collect it first:
+    // this wait then ends with ECHILD, which loses nothing, since the status is in the block.
+    // The wait starts while the waiter is alive or has just ended (a waiter that ends at the
+    // start is collected right after it), so its id has not passed to another process: the
+    // kernel hands ids out in turn.
     while (waitpid(FWaiter, nullptr, __WALL) < 0 && errno == EINTR) {
     }
 }

@@ -8,23 +8,23 @@
 // kernel never reaps it behind the library's back. It shares the application's memory (no copy of
 // a large application per run), starts the tool as its own child with SIGCHLD at its default,
 // waits for it, and leaves the raw status in memory the library reads once the waiter has ended.
+// The tool starts with every signal at its default and none blocked, as a fresh Windows process
+// would, whatever the application has set for itself, and with none of the application's
+// descriptors but the standard three.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <spawn.h>
 #include <sys/types.h>
 
 namespace Queltburner::Posix {
 
-// Everything posix_spawn needs, prepared (and owned) by the caller before the waiter starts.
+// The program and its argv, prepared (and owned) by the caller before the waiter starts.
 struct SpawnRequest {
     const char* Program = nullptr;
     char* const* Argv = nullptr;
-    const posix_spawn_file_actions_t* FileActions = nullptr;
-    const posix_spawnattr_t* Attributes = nullptr;
 };
 
 // What the waiter does once the tool has started.
@@ -53,9 +53,9 @@ public:
     // running in the application's memory or as a zombie.
     ~ToolWaiter();
 
-    // Starts the waiter, which starts the tool. Returns once the tool has started (true) or failed
-    // to (false: exec failed, or the waiter could not be created). Call once. The request must
-    // stay valid until it returns.
+    // Starts the waiter, which starts the tool. Returns once the tool runs (true: its exec has
+    // replaced its image) or failed to start (false: exec failed, or the waiter or the tool could
+    // not be created). Call once. The request must stay valid until it returns.
     bool Start(const SpawnRequest& Request) noexcept;
 
     // Waits for the waiter to end; the tool's raw wait status, or no value when the waiter ended
@@ -74,6 +74,7 @@ public:
     struct Block;
 
 private:
+    void AwaitExec() noexcept;
     void ReapWaiter() const noexcept;
 
     WaiterEnd FEnd;
