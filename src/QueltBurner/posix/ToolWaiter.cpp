@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <iterator>
 #include <linux/futex.h>
@@ -19,7 +20,6 @@
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
