@@ -78,35 +78,47 @@ void AppendUtf16(UnicodeString& Out, char32_t C) {
     }
 }
 
+// Whether any of the four UTF-16 units packed in Units is 0 (the zero-lane test: exact).
+bool AnyZeroUnit(std::uint64_t Units) noexcept {
+    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
+    return ((Units - Ones) & ~Units & Highs) != 0;
+}
+
 // The leading ASCII units of S written as bytes to Out, four at a time; how many were written.
-std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out) noexcept {
+// With StopAtNul, a NUL ends the run too.
+std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out, bool StopAtNul) noexcept {
     constexpr std::uint64_t NotAscii = 0xFF80FF80FF80FF80ULL;
     std::size_t I = 0;
     for (; I + 4 <= S.size(); I += 4) {
         std::uint64_t Units = 0;
         std::memcpy(&Units, S.data() + I, sizeof Units);
-        if ((Units & NotAscii) != 0) {
+        if ((Units & NotAscii) != 0 || (StopAtNul && AnyZeroUnit(Units))) {
             break;
         }
         for (std::size_t K = 0; K < 4; ++K) {
             Out[I + K] = static_cast<char>(S[I + K]);
         }
     }
-    for (; I < S.size() && S[I] < 0x80; ++I) {
+    for (; I < S.size() && S[I] < 0x80 && (!StopAtNul || S[I] != 0); ++I) {
         Out[I] = static_cast<char>(S[I]);
     }
     return I;
 }
 
-// Appends S encoded; on an unpaired surrogate either fails (Strict) or writes U+FFFD. Paths and
-// options are mostly ASCII, which is copied without a decision a unit.
-bool AppendEncoded(std::string& Out, std::u16string_view S, bool Strict) {
+// Appends S encoded; on an unpaired surrogate either fails (Strict) or writes U+FFFD; on a NUL
+// fails when NulRefused. Paths and options are mostly ASCII, which is copied without a decision a
+// unit.
+bool AppendEncoded(std::string& Out, std::u16string_view S, bool Strict, bool NulRefused = false) {
     const std::size_t At = Out.size();
     Out.resize(At + S.size());
-    const std::size_t Ascii = CopyAsciiPrefix(S, Out.data() + At);
+    const std::size_t Ascii = CopyAsciiPrefix(S, Out.data() + At, NulRefused);
     Out.resize(At + Ascii);
     for (std::size_t I = Ascii; I < S.size(); ++I) {
         char32_t C = S[I];
+        if (NulRefused && C == 0) {
+            return false;
+        }
         if (IsHighSurrogate(C) && I + 1 < S.size() && IsLowSurrogate(S[I + 1])) {
             C = 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(S[I + 1]) - 0xDC00);
             ++I;
@@ -194,6 +206,14 @@ std::optional<std::string> TryUTF8Encode(std::u16string_view S) {
 bool TryAppendUTF8(std::string& Out, std::u16string_view S) {
     const std::size_t Before = Out.size();
     if (!AppendEncoded(Out, S, true)) {
+        Out.resize(Before);
+        return false;
+    }
+    return true;
+}
+bool TryAppendUTF8WithoutNul(std::string& Out, std::u16string_view S) {
+    const std::size_t Before = Out.size();
+    if (!AppendEncoded(Out, S, true, true)) {
         Out.resize(Before);
         return false;
     }

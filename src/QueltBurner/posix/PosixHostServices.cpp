@@ -1,6 +1,5 @@
 #include "PosixHostServices.hpp"
 
-#include "CommandLine.hpp"
 #include "CommandLineSplit.hpp"
 #include "DriveMap.hpp"
 #include "ProcessLauncher.hpp"
@@ -45,7 +44,7 @@ std::optional<struct stat> StatFollowingLinks(const System::UnicodeString& Path)
     thread_local std::string Native;
     Native.clear();
     // A NUL would name another file.
-    if (Path.empty() || !CanBeCarried(Path) || !System::Sysutils::TryAppendUTF8(Native, Path)) {
+    if (Path.empty() || !System::Sysutils::TryAppendUTF8WithoutNul(Native, Path)) {
         return std::nullopt;
     }
     struct stat Info {};
@@ -61,10 +60,6 @@ std::optional<struct stat> StatFollowingLinks(const System::UnicodeString& Path)
 // it).
 std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
                                  const System::UnicodeString& CommandLine) {
-    // A NUL inside an item cannot be passed: it would end the item there.
-    if (!CanBeCarried(CommandLine)) {
-        return std::nullopt;
-    }
     NativeArgv Argv;
     Argv.Bytes.reserve(CommandLine.size() + 1);
     bool Carried = true;
@@ -77,7 +72,8 @@ std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
             return;
         }
         Argv.Starts.push_back(Argv.Bytes.size());
-        Carried = System::Sysutils::TryAppendUTF8(Argv.Bytes, Item);
+        // A NUL inside an item cannot be passed: it would end the item there.
+        Carried = System::Sysutils::TryAppendUTF8WithoutNul(Argv.Bytes, Item);
         Argv.Bytes.push_back('\0');
     });
     if (!Carried) {

@@ -44,6 +44,8 @@ std::optional<std::string> TryUTF8Encode(std::u16string_view S);
 // Appends S to Out as UTF-8 and returns true; on an unpaired surrogate leaves Out as it was and
 // returns false. For callers that reuse one buffer instead of making a string a call.
 bool TryAppendUTF8(std::string& Out, std::u16string_view S);
+// The same, and also false for text holding a NUL (which would end a C string there).
+bool TryAppendUTF8WithoutNul(std::string& Out, std::u16string_view S);
 std::optional<UnicodeString> TryUTF8ToString(std::string_view S);
 
 // Lenient conversions for display: ill-formed input becomes U+FFFD.
