@@ -190,9 +190,12 @@ WaiterMain(void* Argument) noexcept {
     Default.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &Default, nullptr);
     // None of the application's files, pipes and sockets stay open here (their other ends would
-    // not see them close while the tool runs), but the standard streams for the tool and the
-    // lifeline.
-    CloseDescriptorsFrom(3, State->Lifeline);
+    // not see them close while the tool runs). A waiter that ends with its tool shares the
+    // application's descriptor table, so it holds nothing of its own; one that stays until it is
+    // released has a copy, and keeps only the standard streams for the tool and the lifeline.
+    if (State->End == WaiterEnd::AfterRelease) {
+        CloseDescriptorsFrom(3, State->Lifeline);
+    }
 
     const pid_t Tool = clone(ToolMain, State->ToolStack, CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD,
                              State, nullptr, nullptr, &State->ExecWord);
@@ -276,7 +279,8 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
     sigset_t Previous;
     sigfillset(&All);
     (void)pthread_sigmask(SIG_SETMASK, &All, &Previous);
-    const pid_t Waiter = clone(WaiterMain, WaiterStackTop(FRegion), CLONE_VM | CLONE_CHILD_CLEARTID,
+    const int Sharing = CLONE_VM | CLONE_FS | (FEnd == WaiterEnd::AfterRelease ? 0 : CLONE_FILES);
+    const pid_t Waiter = clone(WaiterMain, WaiterStackTop(FRegion), Sharing | CLONE_CHILD_CLEARTID,
                                FBlock, nullptr, nullptr, &FBlock->WaiterWord);
     if (Waiter > 0) {
         FStarted = true;
