@@ -39,7 +39,8 @@ std::optional<std::string> FileSystemPath(const System::UnicodeString& Path) {
     return System::Sysutils::TryUTF8Encode(Path);
 }
 
-std::optional<struct stat> StatFollowingLinks(const System::UnicodeString& Path) {
+// The file type bits of what Path names, links followed; no value when it names nothing.
+std::optional<mode_t> TypeFollowingLinks(const System::UnicodeString& Path) {
     // One buffer a thread: a data disc of thousands of entries tests each without an allocation.
     thread_local std::string Native;
     Native.clear();
@@ -51,7 +52,7 @@ std::optional<struct stat> StatFollowingLinks(const System::UnicodeString& Path)
     if (stat(Native.c_str(), &Info) != 0) {
         return std::nullopt;
     }
-    return Info;
+    return Info.st_mode & S_IFMT;
 }
 
 // The command line's items as the tool's argv, in one block; no value when an item is not valid
@@ -211,13 +212,13 @@ std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath
 }
 
 bool PosixHostServices::FileExists(const System::UnicodeString& Path) {
-    const std::optional<struct stat> Info = StatFollowingLinks(Path);
-    return Info && !S_ISDIR(Info->st_mode);
+    const std::optional<mode_t> Type = TypeFollowingLinks(Path);
+    return Type && !S_ISDIR(*Type);
 }
 
 bool PosixHostServices::DirectoryExists(const System::UnicodeString& Path) {
-    const std::optional<struct stat> Info = StatFollowingLinks(Path);
-    return Info && S_ISDIR(Info->st_mode);
+    const std::optional<mode_t> Type = TypeFollowingLinks(Path);
+    return Type && S_ISDIR(*Type);
 }
 
 std::optional<StartedProcess>
