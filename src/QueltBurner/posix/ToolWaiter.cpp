@@ -121,10 +121,6 @@ std::atomic_ref<int> Shared(int& Field) noexcept {
     return std::atomic_ref<int>(Field);
 }
 
-long Futex(int* Word, int Operation, int Value) noexcept {
-    return syscall(SYS_futex, Word, Operation, Value, nullptr, nullptr, 0);
-}
-
 // Closes every descriptor from First up, but Kept (-1: none kept).
 void CloseDescriptorsFrom(unsigned First, int Kept) noexcept {
     if (Kept >= 0 && static_cast<unsigned>(Kept) >= First) {
@@ -304,21 +300,31 @@ bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
 }
 
 void ToolWaiter::AwaitExec() noexcept {
-    // A waiter killed before it created the tool clears only its own word: the sleep is cut into
-    // slices so that this is noticed.
+    // A waiter that ended before it created the tool (killed, or run by an emulator that does not
+    // clear the words, such as valgrind) leaves the tool's word as it was: the sleep is cut into
+    // slices, and after each the waiter is looked at without collecting it.
     constexpr timespec Slice{0, 50'000'000};
     for (;;) {
         const int Exec = Shared(FBlock->ExecWord).load(std::memory_order_acquire);
         if (Exec == 0) {
             return;
         }
-        if (Shared(FBlock->WaiterWord).load(std::memory_order_acquire) == 0 &&
-            Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0) {
+        if (Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0 && WaiterEnded()) {
             FBlock->SpawnError = ECHILD;
             return;
         }
         (void)syscall(SYS_futex, &FBlock->ExecWord, FUTEX_WAIT, Exec, &Slice, nullptr, 0);
     }
+}
+
+bool ToolWaiter::WaiterEnded() const noexcept {
+    if (Shared(FBlock->WaiterWord).load(std::memory_order_acquire) == 0) {
+        return true;
+    }
+    siginfo_t Info{};
+    const int Looked =
+        waitid(P_PID, static_cast<id_t>(FWaiter), &Info, WEXITED | WNOHANG | WNOWAIT | __WALL);
+    return (Looked == 0 && Info.si_pid == FWaiter) || (Looked < 0 && errno == ECHILD);
 }
 
 std::optional<int> ToolWaiter::Wait() noexcept {
@@ -327,12 +333,9 @@ std::optional<int> ToolWaiter::Wait() noexcept {
         return std::nullopt;
     }
     if (!FCollected) {
+        // Once collected (or gone), the waiter has let go of the shared memory: a process lets go
+        // of its memory before it becomes a zombie.
         ReapWaiter();
-        // Once collected, the waiter has let go of the shared memory; the word says so too.
-        for (int Word = Shared(FBlock->WaiterWord).load(std::memory_order_acquire); Word != 0;
-             Word = Shared(FBlock->WaiterWord).load(std::memory_order_acquire)) {
-            (void)Futex(&FBlock->WaiterWord, FUTEX_WAIT, Word);
-        }
         FCollected = true;
         if (Shared(FBlock->ToolEnded).load(std::memory_order_acquire) != 0) {
             FStatus = FBlock->ToolStatus;

@@ -75,6 +75,7 @@ public:
 
 private:
     void AwaitExec() noexcept;
+    bool WaiterEnded() const noexcept;
     void ReapWaiter() const noexcept;
 
     WaiterEnd FEnd;
