@@ -11,6 +11,13 @@ function(run_step)
 endfunction()
 
 run_step(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}")
+# The stand-in only logs: it is installed where its folder says so, never as bin/NeroCmd.exe.
+if(EXISTS "${PREFIX}/bin/NeroCmd.exe")
+    message(FATAL_ERROR "the stand-in tool was installed as ${PREFIX}/bin/NeroCmd.exe")
+endif()
+if(NOT EXISTS "${PREFIX}/libexec/queltburner/standin/NeroCmd.exe")
+    message(FATAL_ERROR "the stand-in tool is not at ${PREFIX}/libexec/queltburner/standin")
+endif()
 run_step(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
     "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_PREFIX_PATH=${PREFIX}"
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
