@@ -40,8 +40,8 @@ const std::vector<std::string>& EntryPaths();
 void CreateEntryFiles();
 void RemoveEntryFiles() noexcept;
 
-// Sets what every benchmark's component shares: the stand-in as the tool, waiting runs, no
-// message output, and the first Count entries as Files.
+// Sets what every benchmark's component shares: Tool as the tool, waiting runs, no message
+// output, and the first Count entries as Files.
 void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count,
                    BenchTool Tool = BenchTool::Standin);
 

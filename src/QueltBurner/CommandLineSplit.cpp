@@ -1,5 +1,7 @@
 #include "CommandLineSplit.hpp"
 
+#include "System.SysUtils.hpp"
+
 #include <cstdint>
 #include <cstring>
 
@@ -11,18 +13,11 @@ bool IsBlank(char16_t C) {
     return C == u' ' || C == u'\t';
 }
 
-// Whether any of the four UTF-16 units packed in Units is Value (the zero-lane test: exact).
-bool AnyUnitIs(std::uint64_t Units, char16_t Value) noexcept {
-    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
-    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
-    const std::uint64_t Lanes = Units ^ (Ones * Value);
-    return ((Lanes - Ones) & ~Lanes & Highs) != 0;
-}
-
 // The end of the run from P of units that are copied as they are: up to a backslash, a double
 // quote, or (outside quotes) a blank. Four units are tested at once while none of them ends it:
 // entries are long and hold few such characters.
 std::size_t EndOfPlainRun(std::u16string_view Line, std::size_t P, bool InQuotes) noexcept {
+    using System::Sysutils::AnyUnitIs;
     const std::size_t End = Line.size();
     while (P + 4 <= End) {
         std::uint64_t Units = 0;

@@ -78,13 +78,6 @@ void AppendUtf16(UnicodeString& Out, char32_t C) {
     }
 }
 
-// Whether any of the four UTF-16 units packed in Units is 0 (the zero-lane test: exact).
-bool AnyZeroUnit(std::uint64_t Units) noexcept {
-    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
-    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
-    return ((Units - Ones) & ~Units & Highs) != 0;
-}
-
 // The leading ASCII units of S written as bytes to Out, four at a time; how many were written.
 // With StopAtNul, a NUL ends the run too.
 std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out, bool StopAtNul) noexcept {
@@ -93,7 +86,7 @@ std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out, bool StopAtNul) no
     for (; I + 4 <= S.size(); I += 4) {
         std::uint64_t Units = 0;
         std::memcpy(&Units, S.data() + I, sizeof Units);
-        if ((Units & NotAscii) != 0 || (StopAtNul && AnyZeroUnit(Units))) {
+        if ((Units & NotAscii) != 0 || (StopAtNul && AnyUnitIs(Units, u'\0'))) {
             break;
         }
         for (std::size_t K = 0; K < 4; ++K) {

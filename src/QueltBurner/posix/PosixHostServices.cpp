@@ -32,11 +32,16 @@ constexpr std::uint32_t WaitFailed = 0xFFFFFFFF;
 
 // A path the file system can be asked about: valid UTF-16 without NUL. Anything else would name a
 // different file once converted, so it names none.
+bool AppendFileSystemPath(std::string& Out, const System::UnicodeString& Path) {
+    return !Path.empty() && System::Sysutils::TryAppendUTF8WithoutNul(Out, Path);
+}
+
 std::optional<std::string> FileSystemPath(const System::UnicodeString& Path) {
-    if (Path.empty() || Path.find(u'\0') != System::UnicodeString::npos) {
+    std::string Native;
+    if (!AppendFileSystemPath(Native, Path)) {
         return std::nullopt;
     }
-    return System::Sysutils::TryUTF8Encode(Path);
+    return Native;
 }
 
 // The file type bits of what Path names, links followed; no value when it names nothing.
@@ -44,8 +49,7 @@ std::optional<mode_t> TypeFollowingLinks(const System::UnicodeString& Path) {
     // One buffer a thread: a data disc of thousands of entries tests each without an allocation.
     thread_local std::string Native;
     Native.clear();
-    // A NUL would name another file.
-    if (Path.empty() || !System::Sysutils::TryAppendUTF8WithoutNul(Native, Path)) {
+    if (!AppendFileSystemPath(Native, Path)) {
         return std::nullopt;
     }
     struct stat Info {};
@@ -253,7 +257,7 @@ PosixHostServices::StartProcess(const System::UnicodeString& Application,
         }
     } else {
         Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
-        if (!StartWaitedTool(Start, *Process.Waiter)) {
+        if (!Process.Waiter->Start(Start.Request())) {
             return std::nullopt;
         }
     }

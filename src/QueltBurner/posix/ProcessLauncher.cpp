@@ -1,10 +1,11 @@
 #include "ProcessLauncher.hpp"
 
+#include "Immortal.hpp"
+
 #include <atomic>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,13 +19,6 @@ namespace {
 // application ends see the end of their lifeline and end by themselves.
 class KeptLaunches {
 public:
-    static KeptLaunches& Instance() noexcept {
-        // Never destroyed: a destructor at exit would wait for tools still running.
-        alignas(KeptLaunches) static unsigned char Storage[sizeof(KeptLaunches)];
-        static auto* const Kept = new (Storage) KeptLaunches;
-        return *Kept;
-    }
-
     void Keep(std::list<std::unique_ptr<ToolWaiter>>& Entry) noexcept {
         const std::lock_guard Lock(FMutex);
         FWaiters.splice(FWaiters.end(), Entry);
@@ -76,10 +70,6 @@ SpawnRequest ToolStart::Request() const noexcept {
     return Request;
 }
 
-bool StartWaitedTool(const ToolStart& Start, ToolWaiter& Waiter) noexcept {
-    return Waiter.Start(Start.Request());
-}
-
 bool LaunchDetachedTool(const ToolStart& Start) {
     if (!AdoptsOrphans()) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
@@ -91,16 +81,16 @@ bool LaunchDetachedTool(const ToolStart& Start) {
     if (!Entry.front()->Start(Start.Request())) {
         return false;
     }
-    KeptLaunches::Instance().Keep(Entry);
+    Immortal<KeptLaunches>().Keep(Entry);
     return true;
 }
 
 void ReleaseEndedLaunches() noexcept {
-    KeptLaunches::Instance().ReleaseEnded();
+    Immortal<KeptLaunches>().ReleaseEnded();
 }
 
 std::size_t KeptLaunchCount() noexcept {
-    return KeptLaunches::Instance().Count();
+    return Immortal<KeptLaunches>().Count();
 }
 
 bool AdoptsOrphans() noexcept {

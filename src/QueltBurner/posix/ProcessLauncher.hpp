@@ -39,10 +39,6 @@ private:
     std::vector<char*> FPointers;
 };
 
-// Starts the tool for the caller to wait for through Waiter (made with WaiterEnd::AfterTool).
-// True when it started.
-bool StartWaitedTool(const ToolStart& Start, ToolWaiter& Waiter) noexcept;
-
 // Launches the tool without waiting: true when it started. The tool never stays behind as the
 // application's zombie: in an ordinary application it is orphaned and the system reaps it; in one
 // that adopts orphans (a child subreaper, or the first process of a PID namespace) a waiter reaps

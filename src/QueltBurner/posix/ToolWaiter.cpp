@@ -6,6 +6,8 @@
 // plain posix_spawn and waitpid.
 #include "ToolWaiter.hpp"
 
+#include "Immortal.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -74,13 +76,6 @@ char* ToolStackTop(void* Region) noexcept {
 // faults on the waiter's stack and, at munmap, a TLB shootdown on every run.
 class RegionPool {
 public:
-    static RegionPool& Instance() noexcept {
-        // Never destroyed: a waiter may still end while the program exits.
-        alignas(RegionPool) static unsigned char Storage[sizeof(RegionPool)];
-        static auto* const Pool = new (Storage) RegionPool;
-        return *Pool;
-    }
-
     // A region with its guard page in place; nullptr when none can be mapped.
     void* Take() noexcept {
         {
@@ -121,16 +116,12 @@ std::atomic_ref<int> Shared(int& Field) noexcept {
     return std::atomic_ref<int>(Field);
 }
 
-// Closes every descriptor from First up, but Kept (-1: none kept).
-void CloseDescriptorsFrom(unsigned First, int Kept) noexcept {
-    if (Kept >= 0 && static_cast<unsigned>(Kept) >= First) {
-        if (static_cast<unsigned>(Kept) > First) {
-            (void)close_range(First, static_cast<unsigned>(Kept) - 1, 0);
-        }
-        (void)close_range(static_cast<unsigned>(Kept) + 1, UINT_MAX, 0);
-        return;
+// Closes every descriptor but Kept.
+void CloseAllBut(int Kept) noexcept {
+    if (Kept > 0) {
+        (void)close_range(0, static_cast<unsigned>(Kept) - 1, 0);
     }
-    (void)close_range(First, UINT_MAX, 0);
+    (void)close_range(static_cast<unsigned>(Kept) + 1, UINT_MAX, 0);
 }
 
 // The tool until its exec, on its own stack in the shared memory. The caller's thread sleeps, with
@@ -185,14 +176,6 @@ WaiterMain(void* Argument) noexcept {
     struct sigaction Default {};
     Default.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &Default, nullptr);
-    // None of the application's files, pipes and sockets stay open here (their other ends would
-    // not see them close while the tool runs). A waiter that ends with its tool shares the
-    // application's descriptor table, so it holds nothing of its own; one that stays until it is
-    // released has a copy, and keeps only the standard streams for the tool and the lifeline.
-    if (State->End == WaiterEnd::AfterRelease) {
-        CloseDescriptorsFrom(3, State->Lifeline);
-    }
-
     const pid_t Tool = clone(ToolMain, State->ToolStack, CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD,
                              State, nullptr, nullptr, &State->ExecWord);
     if (Tool < 0) {
@@ -202,6 +185,13 @@ WaiterMain(void* Argument) noexcept {
         return 0;
     }
     std::atomic_ref<int>(State->ToolCreated).store(1, std::memory_order_release);
+    // None of the application's files, pipes and sockets stay open here (their other ends would
+    // not see them close while the tool runs). A waiter that ends with its tool shares the
+    // application's descriptor table, so it holds nothing of its own; one that stays until it is
+    // released has a copy (the tool has its own by now), and keeps only the lifeline.
+    if (State->End == WaiterEnd::AfterRelease) {
+        CloseAllBut(State->Lifeline);
+    }
     if (State->End == WaiterEnd::AtStart) {
         return 0; // the tool is orphaned: the system's reaper collects it
     }
@@ -212,7 +202,6 @@ WaiterMain(void* Argument) noexcept {
         std::atomic_ref<int>(State->ToolEnded).store(1, std::memory_order_release);
     }
     if (State->End == WaiterEnd::AfterRelease) {
-        (void)close_range(0, 2, 0);
         // Returns at the end of file: Release closed the other end, or the application ended.
         char Byte = 0;
         (void)syscall(SYS_read, State->Lifeline, &Byte, 1);
@@ -223,7 +212,7 @@ WaiterMain(void* Argument) noexcept {
 } // namespace
 
 ToolWaiter::ToolWaiter(WaiterEnd End) : FEnd(End) {
-    FRegion = RegionPool::Instance().Take();
+    FRegion = Immortal<RegionPool>().Take();
     if (FRegion == nullptr) {
         return; // Start reports the failed start
     }
@@ -255,7 +244,7 @@ ToolWaiter::~ToolWaiter() {
     }
     if (FRegion != nullptr) {
         // Started or not, nothing runs on it any more.
-        RegionPool::Instance().Give(FRegion);
+        Immortal<RegionPool>().Give(FRegion);
     }
 }
 
@@ -365,10 +354,6 @@ void ToolWaiter::Release() noexcept {
         (void)close(FLifelineWrite);
         FLifelineWrite = -1;
     }
-}
-
-pid_t ToolWaiter::WaiterId() const noexcept {
-    return FStarted && !FCollected ? FWaiter : 0;
 }
 
 } // namespace Queltburner::Posix

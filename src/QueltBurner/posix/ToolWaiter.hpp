@@ -68,9 +68,6 @@ public:
     // AfterRelease: lets the waiter end once its tool has ended. Does not block.
     void Release() noexcept;
 
-    // The waiter's process id while it may still be collected; 0 otherwise. For tests.
-    pid_t WaiterId() const noexcept;
-
     struct Block;
 
 private:

@@ -26,6 +26,15 @@ constexpr int HexDigitValue(char16_t C) noexcept {
     return -1;
 }
 
+// Whether any of the four UTF-16 units packed in FourUnits (a 64-bit word read from text) is
+// Value: the zero-lane test, exact. Long texts are scanned a word at a time with it.
+constexpr bool AnyUnitIs(std::uint64_t FourUnits, char16_t Value) noexcept {
+    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
+    const std::uint64_t Lanes = FourUnits ^ (Ones * Value);
+    return ((Lanes - Ones) & ~Lanes & Highs) != 0;
+}
+
 // The lower-case form of an ASCII letter; every other character as it is. Identifiers, keywords
 // and file endings compare this way, whatever the user's locale.
 constexpr char16_t LowerAscii(char16_t C) noexcept {
