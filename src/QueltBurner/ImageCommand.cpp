@@ -4,12 +4,6 @@
 
 namespace Queltburner {
 
-namespace {
-
-constexpr int ImageMissing = -3;
-
-} // namespace
-
 System::UnicodeString TQueltBurner::ComposeImageCommand(const System::UnicodeString& FileName,
                                                         System::WideChar Drive) const {
     CommandLine Line(NeroCmdLocation);
@@ -38,7 +32,7 @@ int TQueltBurner::BurnImage(System::UnicodeString FileName, System::WideChar Dri
     if (!FHost->FileExists(FileName)) {
         // The message ends with a double quote, as the component's users have always seen it.
         ShowError(u"Image file not found.\"");
-        return ImageMissing;
+        return ResultImageNotFound;
     }
     return RunCommandLine(ComposeImageCommand(FileName, Drive));
 }

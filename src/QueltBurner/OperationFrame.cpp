@@ -11,9 +11,9 @@ namespace Queltburner {
 
 namespace {
 
-constexpr int DriveCheckFailed = -2;
-constexpr int ToolCheckFailed = -1;
-constexpr int RunFailed = -1;
+constexpr int DriveCheckFailed = ResultNotOpticalDrive;
+constexpr int ToolCheckFailed = ResultToolFailed;
+constexpr int RunFailed = ResultToolFailed;
 
 bool IsAsciiLetter(System::WideChar C) noexcept {
     return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');

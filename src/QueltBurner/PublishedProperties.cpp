@@ -90,7 +90,7 @@ TPropInfo Method(UnicodeString Name, UnicodeString TypeName,
 System::Typinfo::TPropList MakePublishedProperties() {
     System::Typinfo::TPropList List;
     List.push_back(String(u"Artist", &TQueltBurner::Artist, &TQueltBurner::SetArtist));
-    List.push_back(Ordinal<int>(u"ContinueSession", TTypeKind::Integer, u"Integer", -1,
+    List.push_back(Ordinal<int>(u"ContinueSession", TTypeKind::Integer, u"Integer", Initial::ContinueSession,
                                 &TQueltBurner::ContinueSession, &TQueltBurner::SetContinueSession));
     List.push_back(String(u"Title", &TQueltBurner::Title, &TQueltBurner::SetTitle));
     TPropInfo Files;
@@ -123,18 +123,18 @@ System::Typinfo::TPropList MakePublishedProperties() {
                            &TQueltBurner::SetForceEraseDisk));
     List.push_back(Boolean(u"CloseSession", std::nullopt, &TQueltBurner::CloseSession,
                            &TQueltBurner::SetCloseSession));
-    List.push_back(Boolean(u"DVD", false, &TQueltBurner::DVD, &TQueltBurner::SetDVD));
+    List.push_back(Boolean(u"DVD", Initial::Switch, &TQueltBurner::DVD, &TQueltBurner::SetDVD));
     TPropInfo DiskType =
-        Ordinal<TDiskType>(u"DiskType", TTypeKind::Enumeration, u"TDiskType", dtData,
+        Ordinal<TDiskType>(u"DiskType", TTypeKind::Enumeration, u"TDiskType", Initial::DiskType,
                            &TQueltBurner::DiskType, &TQueltBurner::SetDiskType);
     DiskType.EnumNames = {u"dtData", u"dtAudio", u"dtVideo", u"dtSuperVideo", u"dtDVDVideo"};
     DiskType.MaxValue = dtDVDVideo;
     List.push_back(std::move(DiskType));
     List.push_back(
-        Boolean(u"Synchronous", false, &TQueltBurner::Synchronous, &TQueltBurner::SetSynchronous));
+        Boolean(u"Synchronous", Initial::Switch, &TQueltBurner::Synchronous, &TQueltBurner::SetSynchronous));
     List.push_back(
-        Boolean(u"HideNeroCmd", false, &TQueltBurner::HideNeroCmd, &TQueltBurner::SetHideNeroCmd));
-    List.push_back(Boolean(u"ShowMessages", true, &TQueltBurner::ShowMessages,
+        Boolean(u"HideNeroCmd", Initial::Switch, &TQueltBurner::HideNeroCmd, &TQueltBurner::SetHideNeroCmd));
+    List.push_back(Boolean(u"ShowMessages", Initial::ShowMessages, &TQueltBurner::ShowMessages,
                            &TQueltBurner::SetShowMessages));
     List.push_back(Method<TErrorEvent>(u"OnError", u"TErrorEvent", &TQueltBurner::OnError,
                                        &TQueltBurner::SetOnError));

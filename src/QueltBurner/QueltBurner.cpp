@@ -21,29 +21,11 @@ TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner) : TQueltBurner(A
 
 TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner, std::shared_ptr<HostServices> Host)
     : TComponent(AOwner), FHost(Host ? std::move(Host) : DefaultHostServices()) {
+    // Every setting starts at its initial value (the members' initialisers); the tool is looked up
+    // once, here.
     FVersion = ComponentVersion;
-    NeroCmdLocation = GetNeroCmdLocation();
-    FSpeed = 4;
-    FVolume = u"NEW";
-    FDisableEject = false;
-    FArtist.clear();
-    FTitle.clear();
-    FUnderrunProtection = true;
-    FDetectNonEmptyDisk = false;
-    FTao = false;
-    FForceEraseDisk = false;
-    FVerify = false;
-    FSpeedTest = false;
-    FCloseSession = false;
-    FDVD = false;
-    FDiskType = dtData;
-    FContinueSession = -1;
     FFiles = std::make_unique<System::Classes::TStringList>();
-    FSynchronous = false;
-    FHideNeroCmd = false;
-    FShowMessages = true;
-    FOnError = nullptr;
-    FOnSuccess = nullptr;
+    NeroCmdLocation = GetNeroCmdLocation();
 }
 
 // The owned list goes with the members; the owner bookkeeping follows in TComponent.

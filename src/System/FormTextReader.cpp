@@ -81,16 +81,6 @@ UnicodeString LowerAscii(std::u16string_view Text) {
     return Result;
 }
 
-// Identifiers are ASCII (the lexer accepts nothing else), so they narrow unit by unit.
-std::string Narrow(std::u16string_view Text) {
-    std::string Result;
-    Result.reserve(Text.size());
-    for (const char16_t C : Text) {
-        Result.push_back(C < 0x80 ? static_cast<char>(C) : '?');
-    }
-    return Result;
-}
-
 std::string DescribeChar(char16_t C) {
     if (C > 0x20 && C < 0x7F) {
         return std::string("'") + static_cast<char>(C) + "'";
@@ -400,7 +390,7 @@ TToken TFormTextReader::LexString() {
 
 [[noreturn]] void TFormTextReader::Fail(int Line, const std::string& Message) const {
     if (FProperty != nullptr) {
-        throw EFormTextError(Line, Narrow(*FProperty) + ": " + Message);
+        throw EFormTextError(Line, Sysutils::UTF8Encode(*FProperty) + ": " + Message);
     }
     throw EFormTextError(Line, Message);
 }

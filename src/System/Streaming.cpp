@@ -16,12 +16,8 @@ using Typinfo::TTypeKind;
 
 constexpr std::u16string_view StringsSuffix = u".Strings";
 
-std::string Narrow(std::u16string_view Text) {
-    return Sysutils::UTF8Encode(Text);
-}
-
 [[noreturn]] void Fail(int Line, std::u16string_view Property, const std::string& What) {
-    throw EFormTextError(Line, Narrow(Property) + ": " + What);
+    throw EFormTextError(Line, Sysutils::UTF8Encode(Property) + ": " + What);
 }
 
 TFormValue Identifier(UnicodeString Name) {
@@ -114,7 +110,7 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
     case TTypeKind::Boolean:
     case TTypeKind::Enumeration: {
         if (Value.Kind != TFormValueKind::Identifier) {
-            Fail(Line, Info.Name, "one of the " + Narrow(Info.TypeName) + " names is expected");
+            Fail(Line, Info.Name, "one of the " + Sysutils::UTF8Encode(Info.TypeName) + " names is expected");
         }
         for (std::size_t I = 0; I < Info.EnumNames.size(); ++I) {
             if (SameIdentifier(Info.EnumNames[I], Value.Text)) {
@@ -122,7 +118,7 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
                     [&Info, N = static_cast<std::int64_t>(I)](TComponent& C) { Info.SetOrd(C, N); };
             }
         }
-        Fail(Line, Info.Name, Narrow(Value.Text) + " is not a " + Narrow(Info.TypeName) + " value");
+        Fail(Line, Info.Name, Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName) + " value");
     }
     case TTypeKind::UString:
         if (Value.Kind != TFormValueKind::String) {
@@ -148,11 +144,11 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
         }
         std::optional<std::any> Handler = Resolver ? Resolver(Value.Text, Info) : std::nullopt;
         if (!Handler) {
-            Fail(Line, Info.Name, "no method named " + Narrow(Value.Text));
+            Fail(Line, Info.Name, "no method named " + Sysutils::UTF8Encode(Value.Text));
         }
         if (!Info.AcceptsHandler(*Handler)) {
             Fail(Line, Info.Name,
-                 "method " + Narrow(Value.Text) + " is not a " + Narrow(Info.TypeName));
+                 "method " + Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName));
         }
         return [&Info, Handler = std::move(*Handler), Method = Value.Text](TComponent& C) {
             Info.SetMethod(C, Handler);
@@ -174,8 +170,8 @@ std::int32_t DesignPosition(const TFormProperty& Property) {
 
 void ApplyBlock(const TFormObject& Block, TComponent& Component, const TMethodResolver& Resolver) {
     if (!SameIdentifier(Block.ClassName, Component.ClassName())) {
-        throw EFormTextError(Block.Line, "the block is a " + Narrow(Block.ClassName) + ", not a " +
-                                             Narrow(Component.ClassName()));
+        throw EFormTextError(Block.Line, "the block is a " + Sysutils::UTF8Encode(Block.ClassName) + ", not a " +
+                                             Sysutils::UTF8Encode(Component.ClassName()));
     }
     const Typinfo::TPropList& Properties = Component.PublishedProperties();
     std::vector<std::function<void(TComponent&)>> Changes;
@@ -203,7 +199,7 @@ void ApplyBlock(const TFormObject& Block, TComponent& Component, const TMethodRe
         const TPropInfo* Info = Typinfo::FindPropInfo(Properties, Name);
         if (Info == nullptr || ListForm != (Info->Kind == TTypeKind::Strings)) {
             Fail(Property.Line, Property.Name,
-                 "no such property in " + Narrow(Component.ClassName()));
+                 "no such property in " + Sysutils::UTF8Encode(Component.ClassName()));
         }
         Changes.push_back(ReadValue(*Info, Property, Resolver));
     }
@@ -269,7 +265,7 @@ void ReadComponentFromForm(std::u16string_view FormText, std::u16string_view Nam
     const TFormObject Form = ParseFormText(FormText);
     const TFormObject* Block = FindBlock(Form, Name);
     if (Block == nullptr) {
-        throw EFormTextError(Form.Line, "no component named " + Narrow(Name));
+        throw EFormTextError(Form.Line, "no component named " + Sysutils::UTF8Encode(Name));
     }
     ApplyBlock(*Block, Component, Resolver);
 }

@@ -43,13 +43,6 @@ namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t C) {
-    return C >= 0xD800 && C <= 0xDBFF;
-}
-bool IsLowSurrogate(char32_t C) {
-    return C >= 0xDC00 && C <= 0xDFFF;
-}
-
 void AppendUtf8(std::string& Out, char32_t C) {
     if (C < 0x80) {
         Out.push_back(static_cast<char>(C));
@@ -220,6 +213,37 @@ std::string UTF8Encode(std::u16string_view S) {
 }
 UnicodeString UTF8ToString(std::string_view S) {
     return *Decode(S, false);
+}
+
+UnicodeString DecodeTextFile(std::string_view Bytes) {
+    if (Bytes.starts_with("\xFF\xFE")) {
+        return DecodeUTF16LE(Bytes.substr(2));
+    }
+    if (Bytes.starts_with("\xEF\xBB\xBF")) {
+        Bytes.remove_prefix(3);
+    }
+    return UTF8ToString(Bytes);
+}
+
+UnicodeString DecodeUTF16LE(std::string_view Bytes) {
+    UnicodeString Units;
+    Units.reserve(Bytes.size() / 2 + 1);
+    for (std::size_t I = 0; I + 1 < Bytes.size(); I += 2) {
+        const auto Low = static_cast<unsigned char>(Bytes[I]);
+        const auto High = static_cast<unsigned char>(Bytes[I + 1]);
+        Units.push_back(static_cast<char16_t>(Low | (High << 8U)));
+    }
+    if (Bytes.size() % 2 != 0) {
+        Units.push_back(static_cast<char16_t>(Replacement));
+    }
+    for (std::size_t I = 0; I < Units.size(); ++I) {
+        if (IsHighSurrogate(Units[I]) && I + 1 < Units.size() && IsLowSurrogate(Units[I + 1])) {
+            ++I;
+        } else if (IsHighSurrogate(Units[I]) || IsLowSurrogate(Units[I])) {
+            Units[I] = static_cast<char16_t>(Replacement);
+        }
+    }
+    return Units;
 }
 
 } // namespace System::Sysutils

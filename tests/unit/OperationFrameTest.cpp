@@ -106,6 +106,17 @@ TEST(OperationFrame, FailedChecksReturnTheirCodeWithTheirMessageAndNoEvent) {
     }
 }
 
+TEST(ResultText, NamesEveryCheckAndTheToolsOwnCodes) {
+    using Queltburner::ResultText;
+    EXPECT_EQ(ResultText(Queltburner::ResultSuccess), u"success");
+    EXPECT_EQ(ResultText(Queltburner::ResultToolFailed),
+              u"the tool was not found or could not be run");
+    EXPECT_EQ(ResultText(Queltburner::ResultNotOpticalDrive), u"the drive is not an optical drive");
+    EXPECT_EQ(ResultText(Queltburner::ResultImageNotFound), u"the image file was not found");
+    EXPECT_EQ(ResultText(7), u"the tool ended with exit code 7");
+    EXPECT_EQ(ResultText(-1073741819), u"the tool ended with exit code -1073741819");
+}
+
 TEST(OperationFrame, ToolThatIsEmptyOrAFolderFailsTheToolCheck) {
     for (const UnicodeString& Location : {UnicodeString(), UnicodeString(u"C:\\Nero")}) {
         Frame F;

@@ -151,4 +151,33 @@ TEST(Utf8Conversion, StrictFormsRefuseWhatTheyCannotCarry) {
     EXPECT_EQ(System::Sysutils::UTF8Encode(UnicodeString(1, u'\xD800')), "\xEF\xBF\xBD");
 }
 
+TEST(TextFileDecoding, MarkedUtf16AndUtf8WithOrWithoutMarkAreReadLeniently) {
+    using System::Sysutils::DecodeTextFile;
+    const struct {
+        const char* Case;
+        std::string Bytes;
+        UnicodeString Text;
+    } Rows[] = {
+        {"UTF-8 without a mark", "a\xC3\xA9\n", u"a\u00e9\n"},
+        {"UTF-8 mark dropped", "\xEF\xBB\xBFx", u"x"},
+        {"UTF-16LE after its mark", std::string("\xFF\xFEO\0\x01\xD8\x00\xDC", 8), u"O\U00010400"},
+        {"torn last byte", std::string("\xFF\xFEO\0P", 5), u"O\uFFFD"},
+        {"unpaired surrogate", std::string("\xFF\xFE\x00\xD8x\0", 6), u"\uFFFDx"},
+        {"low surrogate first", std::string("\xFF\xFE\x00\xDC\x00\xD8", 6), u"\uFFFD\uFFFD"},
+        {"ill-formed UTF-8", "a\xFF" "b", u"a\uFFFDb"},
+        {"a big-endian mark is UTF-8 text", "\xFE\xFF", u"\uFFFD\uFFFD"},
+        {"empty", "", u""},
+    };
+    for (const auto& Row : Rows) {
+        EXPECT_EQ(DecodeTextFile(Row.Bytes), Row.Text) << Row.Case;
+    }
+}
+
+TEST(TrimBlanks, OnlySpacesAndTabsAtBothEnds) {
+    using System::Sysutils::TrimBlanks;
+    EXPECT_EQ(TrimBlanks(std::u16string_view(u" \t a b\t ")), u"a b");
+    EXPECT_EQ(TrimBlanks(std::string_view("\na\r")), "\na\r");
+    EXPECT_EQ(TrimBlanks(std::string_view(" \t ")), "");
+}
+
 } // namespace

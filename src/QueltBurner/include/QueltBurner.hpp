@@ -21,6 +21,35 @@ enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVid
 
 using TErrorEvent = std::function<void(System::TObject* Sender, int ErrorCode)>;
 
+// What an operation returns besides the tool's own exit code (0: success; when not waiting, 0 means
+// the tool was started).
+inline constexpr int ResultSuccess = 0;
+// The tool was not found; or, when waiting, it could not be started, waited for, or its exit code
+// read; or, when not waiting, it could not be started.
+inline constexpr int ResultToolFailed = -1;
+// The drive letter does not name an optical drive.
+inline constexpr int ResultNotOpticalDrive = -2;
+// BurnImage only: the image file does not exist.
+inline constexpr int ResultImageNotFound = -3;
+
+// What a result code means, as a short lower-case phrase for messages and logs, for example
+// "the drive is not an optical drive"; any other value is the tool's exit code.
+System::UnicodeString ResultText(int Result);
+
+// The settings a new component starts with. The published properties with a declared default
+// declare these values, so form data leaves such a property out while it holds its initial value.
+namespace Initial {
+inline constexpr std::u16string_view VolumeLabel = u"NEW";
+inline constexpr std::uint16_t Speed = 4;
+inline constexpr bool UnderrunProtection = true;
+inline constexpr int ContinueSession = -1;
+inline constexpr TDiskType DiskType = dtData;
+inline constexpr bool ShowMessages = true;
+// Every other switch (DisableEject, DetectNonEmptyDisk, Verify, SpeedTest, Tao, ForceEraseDisk,
+// CloseSession, DVD, Synchronous, HideNeroCmd) starts off; Artist, Title and Files start empty.
+inline constexpr bool Switch = false;
+} // namespace Initial
+
 class TQueltBurner : public System::Classes::TComponent {
 public:
     // Uses DefaultHostServices(). Looks up NeroCmd.exe once, through the registry.
@@ -151,24 +180,24 @@ private:
     std::shared_ptr<HostServices> FHost;
 
     std::unique_ptr<System::Classes::TStringList> FFiles;
-    System::UnicodeString FVolume;
+    System::UnicodeString FVolume{Initial::VolumeLabel};
     System::UnicodeString FArtist;
     System::UnicodeString FTitle;
-    std::uint16_t FSpeed = 0;
-    bool FDisableEject = false;
-    bool FUnderrunProtection = false;
-    bool FDetectNonEmptyDisk = false;
-    bool FTao = false;
-    bool FForceEraseDisk = false;
-    bool FVerify = false;
-    bool FSpeedTest = false;
-    bool FCloseSession = false;
-    bool FDVD = false;
-    TDiskType FDiskType = dtData;
-    int FContinueSession = 0;
-    bool FSynchronous = false;
-    bool FHideNeroCmd = false;
-    bool FShowMessages = false;
+    std::uint16_t FSpeed = Initial::Speed;
+    bool FDisableEject = Initial::Switch;
+    bool FUnderrunProtection = Initial::UnderrunProtection;
+    bool FDetectNonEmptyDisk = Initial::Switch;
+    bool FTao = Initial::Switch;
+    bool FForceEraseDisk = Initial::Switch;
+    bool FVerify = Initial::Switch;
+    bool FSpeedTest = Initial::Switch;
+    bool FCloseSession = Initial::Switch;
+    bool FDVD = Initial::Switch;
+    TDiskType FDiskType = Initial::DiskType;
+    int FContinueSession = Initial::ContinueSession;
+    bool FSynchronous = Initial::Switch;
+    bool FHideNeroCmd = Initial::Switch;
+    bool FShowMessages = Initial::ShowMessages;
     TErrorEvent FOnError;
     System::Classes::TNotifyEvent FOnSuccess;
     double FVersion = 0.0;

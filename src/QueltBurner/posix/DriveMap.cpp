@@ -1,24 +1,17 @@
 #include "DriveMap.hpp"
 
+#include "System.SysUtils.hpp"
+
 #include <algorithm>
 
 namespace Queltburner::Posix {
+
+using System::Sysutils::TrimBlanks;
 
 namespace {
 
 constexpr std::uint32_t DriveTypeOptical = 5;
 constexpr std::uint32_t DriveTypeNoRoot = 1;
-
-std::string_view TrimBlanks(std::string_view S) {
-    const auto IsBlank = [](char C) { return C == ' ' || C == '\t'; };
-    while (!S.empty() && IsBlank(S.front())) {
-        S.remove_prefix(1);
-    }
-    while (!S.empty() && IsBlank(S.back())) {
-        S.remove_suffix(1);
-    }
-    return S;
-}
 
 char UpperAsciiLetter(char16_t C) {
     if (C >= u'a' && C <= u'z') {

@@ -15,32 +15,12 @@ namespace {
 using System::UnicodeString;
 using Text = std::u16string_view;
 using System::Sysutils::HexDigitValue;
+using System::Sysutils::TrimBlanks;
 
-constexpr char16_t Replacement = u'\uFFFD';
 constexpr Text UserRoot = u"HKEY_CURRENT_USER";
 // The registry's type numbers of the two plain string types, as hex(N): writes them.
 constexpr std::uint32_t RegSz = 1;
 constexpr std::uint32_t RegExpandSz = 2;
-
-bool IsHighSurrogate(char16_t C) {
-    return C >= 0xD800 && C <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t C) {
-    return C >= 0xDC00 && C <= 0xDFFF;
-}
-bool IsBlank(char16_t C) {
-    return C == u' ' || C == u'\t';
-}
-
-Text TrimBlanks(Text S) {
-    while (!S.empty() && IsBlank(S.front())) {
-        S.remove_prefix(1);
-    }
-    while (!S.empty() && IsBlank(S.back())) {
-        S.remove_suffix(1);
-    }
-    return S;
-}
 
 // Windows compares key and value names by upper-casing each UTF-16 unit on its own. This covers
 // the letters key names are realistically written in (ASCII, Latin-1, Greek, Cyrillic); other
@@ -76,41 +56,6 @@ bool StartsWithText(Text S, Text Prefix) {
 bool IsSameOrAncestor(Text Key, Text Target) {
     return StartsWithText(Target, Key) &&
            (Target.size() == Key.size() || Target[Key.size()] == u'\\');
-}
-
-// Decodes leniently: a torn last byte and unpaired surrogates become U+FFFD, so that a damaged
-// file still yields the lines that are intact.
-UnicodeString DecodeUtf16Le(std::string_view Bytes) {
-    UnicodeString Units;
-    Units.reserve(Bytes.size() / 2 + 1);
-    for (std::size_t I = 0; I + 1 < Bytes.size(); I += 2) {
-        const auto Low = static_cast<unsigned char>(Bytes[I]);
-        const auto High = static_cast<unsigned char>(Bytes[I + 1]);
-        Units.push_back(static_cast<char16_t>(Low | (High << 8)));
-    }
-    if (Bytes.size() % 2 != 0) {
-        Units.push_back(Replacement);
-    }
-    for (std::size_t I = 0; I < Units.size(); ++I) {
-        if (IsHighSurrogate(Units[I]) && I + 1 < Units.size() && IsLowSurrogate(Units[I + 1])) {
-            ++I;
-        } else if (IsHighSurrogate(Units[I]) || IsLowSurrogate(Units[I])) {
-            Units[I] = Replacement;
-        }
-    }
-    return Units;
-}
-
-// regedit writes UTF-16LE after a byte-order mark; files written by hand (and REGEDIT4 exports)
-// are 8-bit, which on POSIX means UTF-8, with or without its byte-order mark.
-UnicodeString DecodeFile(std::string_view Bytes) {
-    if (Bytes.starts_with("\xFF\xFE")) {
-        return DecodeUtf16Le(Bytes.substr(2));
-    }
-    if (Bytes.starts_with("\xEF\xBB\xBF")) {
-        Bytes.remove_prefix(3);
-    }
-    return System::Sysutils::UTF8ToString(Bytes);
 }
 
 // Hands out the lines of the text without their line ends (LF or CRLF).
@@ -284,7 +229,7 @@ std::optional<RegistryValue> ReadData(Text Data) {
     if (Bytes->size() % 2 != 0 && Bytes->back() == '\0') {
         Bytes->pop_back();
     }
-    UnicodeString Value = DecodeUtf16Le(*Bytes);
+    UnicodeString Value = System::Sysutils::DecodeUTF16LE(*Bytes);
     while (!Value.empty() && Value.back() == u'\0') {
         Value.pop_back();
     }
@@ -319,7 +264,7 @@ std::optional<ValueLine> ReadValueLine(Text Line) {
 
 RegistryValue FindUserValue(std::string_view FileBytes, std::u16string_view Key,
                             std::u16string_view Name) {
-    const UnicodeString Content = DecodeFile(FileBytes);
+    const UnicodeString Content = System::Sysutils::DecodeTextFile(FileBytes);
     LineReader Lines(Content);
     if (!ReadHeader(Lines)) {
         return {};

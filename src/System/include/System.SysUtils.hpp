@@ -41,8 +41,29 @@ constexpr char16_t LowerAscii(char16_t C) noexcept {
     return C >= u'A' && C <= u'Z' ? static_cast<char16_t>(C - u'A' + u'a') : C;
 }
 
+constexpr bool IsHighSurrogate(char32_t C) noexcept {
+    return C >= 0xD800 && C <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t C) noexcept {
+    return C >= 0xDC00 && C <= 0xDFFF;
+}
+
 // Removes leading and trailing characters whose code is 32 or less; inner text stays as it is.
 UnicodeString Trim(const UnicodeString& S);
+
+// S without leading and trailing blanks (spaces and tabs only): the trimming of hand-written
+// configuration text, where a line break or another control character is not a blank.
+template <typename Char>
+constexpr std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> S) noexcept {
+    const auto IsBlank = [](Char C) { return C == Char(' ') || C == Char('\t'); };
+    while (!S.empty() && IsBlank(S.front())) {
+        S.remove_prefix(1);
+    }
+    while (!S.empty() && IsBlank(S.back())) {
+        S.remove_suffix(1);
+    }
+    return S;
+}
 
 // Decimal text without leading zeros or plus sign; a minus sign for negative values.
 UnicodeString IntToStr(std::int64_t Value);
@@ -60,6 +81,14 @@ std::optional<UnicodeString> TryUTF8ToString(std::string_view S);
 // Lenient conversions for display: ill-formed input becomes U+FFFD.
 std::string UTF8Encode(std::u16string_view S);
 UnicodeString UTF8ToString(std::string_view S);
+
+// The text of a file as Windows tools write it: UTF-16LE after its byte-order mark, otherwise
+// UTF-8 with or without its mark (8-bit text on POSIX). Lenient, so that a damaged file still
+// yields the lines that are intact: a torn last byte, unpaired surrogates and ill-formed UTF-8
+// become U+FFFD. The mark itself is not part of the text.
+UnicodeString DecodeTextFile(std::string_view Bytes);
+// UTF-16LE bytes without a mark, as leniently.
+UnicodeString DecodeUTF16LE(std::string_view Bytes);
 
 // The start-up and shut-down of this unit; they only count how often the unit was entered.
 void initialization();
