@@ -1,7 +1,6 @@
-// The published properties of TQueltBurner, in declared order, and the class's registration, so
-// that form data can create the component by its class name and store and load its settings.
+// The published properties of TQueltBurner, in declared order, so that form data can store and
+// load the component's settings.
 #include "QueltBurner.hpp"
-#include "Registration.hpp"
 
 #include <limits>
 
@@ -142,16 +141,6 @@ System::Typinfo::TPropList MakePublishedProperties() {
         u"OnSuccess", u"TNotifyEvent", &TQueltBurner::OnSuccess, &TQueltBurner::SetOnSuccess));
     return List;
 }
-
-// Here rather than beside Register: this file is linked into every program that uses the class,
-// so a program linked with the static library finds the class by name from its start.
-// Only running out of memory at start-up could make this throw, which ends the program either way.
-const bool RegisteredAtStartUp = [] { // NOLINT(cert-err58-cpp)
-    if (RegisterClassAtStartUp) {
-        System::Classes::RegisterClass(QueltBurnerClass());
-    }
-    return RegisterClassAtStartUp;
-}();
 
 } // namespace
 

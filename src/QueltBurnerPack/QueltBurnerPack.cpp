@@ -2,16 +2,12 @@
 #include "QueltBurnerPack.hpp"
 
 #include "QueltBurner.hpp"
-#include "Registration.hpp"
 #include "System.Classes.hpp"
 #include "System.SysUtils.hpp"
 #include "System.TypInfo.hpp"
 
 #include <array>
 #include <typeinfo>
-
-// In the package the class is registered by Register alone, when a design environment installs it.
-const bool Queltburner::RegisterClassAtStartUp = false;
 
 // NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming)
 namespace Queltburnerpack {

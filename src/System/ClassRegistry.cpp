@@ -28,9 +28,13 @@ struct Registries {
 };
 
 // Never destroyed: a package's shut-down at process exit may still unregister its classes after
-// this library's own static objects are gone.
+// this library's own static objects are gone. The registry asks the module list to be told of
+// every module that goes away, before it can hold any entry from one.
 Registries& State() {
-    static auto* const Instance = new Registries();
+    static auto* const Instance = [] {
+        AddModuleUnloadHandler(&UnregisterModuleClasses);
+        return new Registries();
+    }();
     return *Instance;
 }
 

@@ -1,7 +1,5 @@
 #include "System.Packages.hpp"
 
-#include "System.Classes.hpp"
-
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -15,6 +13,7 @@ struct RuntimeState {
     std::vector<TLibModule*> Modules;
     // How many loads of each unit table are waiting for their unload.
     std::map<PackageInfo, int> LoadCounts;
+    std::vector<TModuleUnloadHandler> UnloadHandlers;
 };
 
 // Never destroyed: at process exit a package's shut-down may unregister its module after this
@@ -44,13 +43,29 @@ void RegisterModule(TLibModule* Module) {
 }
 
 void UnregisterModule(TLibModule* Module) {
+    std::vector<TModuleUnloadHandler> Handlers;
     {
         RuntimeState& Runtime = State();
         const std::lock_guard Lock(Runtime.Mutex);
         std::erase(Runtime.Modules, Module);
+        Handlers = Runtime.UnloadHandlers;
     }
+    // Outside the lock: a handler takes its own registry's lock, which another thread may hold
+    // while it looks up a module here.
     if (Module != nullptr) {
-        Classes::UnregisterModuleClasses(Module->Instance);
+        for (const TModuleUnloadHandler Handler : Handlers) {
+            Handler(Module->Instance);
+        }
+    }
+}
+
+void AddModuleUnloadHandler(TModuleUnloadHandler Handler) {
+    RuntimeState& Runtime = State();
+    const std::lock_guard Lock(Runtime.Mutex);
+    if (Handler != nullptr && std::find(Runtime.UnloadHandlers.begin(),
+                                        Runtime.UnloadHandlers.end(),
+                                        Handler) == Runtime.UnloadHandlers.end()) {
+        Runtime.UnloadHandlers.push_back(Handler);
     }
 }
 

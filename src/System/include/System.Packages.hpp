@@ -45,8 +45,13 @@ using PackageInfo = const PackageInfoTable*;
 
 // Adds the module to the runtime's list; a module already listed is not added twice.
 void RegisterModule(TLibModule* Module);
-// Removes the module from the list and drops every class and palette entry whose code lives in it.
+// Removes the module from the list, then tells every module-unload handler, so that registries
+// holding entries whose code lives in the module (the class registry and the palette) drop them.
 void UnregisterModule(TLibModule* Module);
+// A registry that keeps entries pointing into modules adds its handler once; handlers stay for the
+// whole run and are called, in the order added, with the instance of each module that goes away.
+using TModuleUnloadHandler = void (*)(const void* ModuleInstance);
+void AddModuleUnloadHandler(TModuleUnloadHandler Handler);
 // Whether the module is in the runtime's list.
 bool IsModuleRegistered(const TLibModule* Module);
 
