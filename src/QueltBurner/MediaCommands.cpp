@@ -1,46 +1,54 @@
 // The audio CD, Video CD and Super Video CD commands: the existing entries of Files written in the
 // disc's own format.
 #include "CommandLine.hpp"
-#include "QueltBurner.hpp"
+#include "OperationFrame.hpp"
 
 namespace Queltburner {
 
-System::UnicodeString TQueltBurner::ComposeAudioCommand(System::WideChar Drive) const {
-    CommandLine Line(NeroCmdLocation);
+System::UnicodeString ComposeAudioCommand(const TQueltBurner& Burner, HostServices& Host,
+                                          System::WideChar Drive) {
+    CommandLine Line(Burner.NeroCmdLocation);
     AppendBurnHead(Line, Drive);
-    Line.TextIf(FTao, u"--tao ");
-    AppendArtistAndTitle(Line);
+    Line.TextIf(Burner.Tao(), u"--tao ");
+    AppendArtistAndTitle(Line, Burner);
     Line.Text(u"--recursive ");
-    AppendSpeed(Line, FSpeed);
-    Line.TextIf(FDisableEject, u"--disable_eject ").Text(u"--audio ");
-    AppendExistingEntries(Line, *FFiles, *FHost);
+    AppendSpeed(Line, Burner.Speed());
+    Line.TextIf(Burner.DisableEject(), u"--disable_eject ").Text(u"--audio ");
+    AppendExistingEntries(Line, *Burner.Files(), Host);
     return std::move(Line).Result();
 }
 
-System::UnicodeString TQueltBurner::ComposeVideoCommand(System::WideChar Drive,
-                                                        std::u16string_view FormatOption) const {
-    CommandLine Line(NeroCmdLocation);
+System::UnicodeString ComposeVideoCommand(const TQueltBurner& Burner, HostServices& Host,
+                                          System::WideChar Drive,
+                                          std::u16string_view FormatOption) {
+    CommandLine Line(Burner.NeroCmdLocation);
     AppendBurnHead(Line, Drive);
-    Line.TextIf(FTao, u"--tao ")
-        .TextIf(FDisableEject, u"--disable_eject ")
+    Line.TextIf(Burner.Tao(), u"--tao ")
+        .TextIf(Burner.DisableEject(), u"--disable_eject ")
         .Text(FormatOption)
         .Text(u"--recursive ");
-    AppendSpeed(Line, FSpeed);
-    Line.TextIf(FSpeedTest, u"--speedtest ").TextIf(FCloseSession, u"--close_session ");
-    AppendEntriesThenForceErase(Line);
+    AppendSpeed(Line, Burner.Speed());
+    Line.TextIf(Burner.SpeedTest(), u"--speedtest ")
+        .TextIf(Burner.CloseSession(), u"--close_session ");
+    AppendEntriesThenForceErase(Line, Burner, Host);
     return std::move(Line).Result();
 }
 
 int TQueltBurner::BurnAudio(System::WideChar Drive) {
-    return RunOperation(Drive, [&] { return ComposeAudioCommand(Drive); });
+    return OperationFrame(*this).Run(
+        Drive, [&](HostServices& Host) { return ComposeAudioCommand(*this, Host, Drive); });
 }
 
 int TQueltBurner::BurnVideo(System::WideChar Drive) {
-    return RunOperation(Drive, [&] { return ComposeVideoCommand(Drive, u"--videocd "); });
+    return OperationFrame(*this).Run(Drive, [&](HostServices& Host) {
+        return ComposeVideoCommand(*this, Host, Drive, u"--videocd ");
+    });
 }
 
 int TQueltBurner::BurnSuperVideo(System::WideChar Drive) {
-    return RunOperation(Drive, [&] { return ComposeVideoCommand(Drive, u"--svideocd "); });
+    return OperationFrame(*this).Run(Drive, [&](HostServices& Host) {
+        return ComposeVideoCommand(*this, Host, Drive, u"--svideocd ");
+    });
 }
 
 } // namespace Queltburner

@@ -1,7 +1,7 @@
 // The frame every operation runs in: drive check, tool check, then the composed command line run
 // waiting (with events) or not.
+#include "OperationFrame.hpp"
 #include "CommandLine.hpp"
-#include "QueltBurner.hpp"
 
 #include <bit>
 #include <cstdint>
@@ -51,89 +51,93 @@ private:
 
 } // namespace
 
-void TQueltBurner::ShowError(const System::UnicodeString& Text) {
-    if (FShowMessages) {
-        FHost->ShowErrorMessage(Text);
+void OperationFrame::ShowError(const System::UnicodeString& Text) {
+    if (FBurner.ShowMessages()) {
+        Host().ShowErrorMessage(Text);
     }
 }
 
-int TQueltBurner::CheckDriveAndTool(System::WideChar Drive) {
+int OperationFrame::CheckDriveAndTool(System::WideChar Drive) {
     // Only a letter names a drive; anything else would make a root text that means something else.
     const System::UnicodeString Root{Drive, u':', u'\\'};
-    if (!IsAsciiLetter(Drive) || FHost->DriveType(Root) != DriveTypeCdRom) {
+    if (!IsAsciiLetter(Drive) || Host().DriveType(Root) != DriveTypeCdRom) {
         ShowError(System::UnicodeString(u"Invalid drive ") + Drive + u".");
         return DriveCheckFailed;
     }
-    if (!FHost->FileExists(NeroCmdLocation)) {
+    if (!Host().FileExists(FBurner.NeroCmdLocation)) {
         ShowError(u"Invalid path to NeroCmd.exe.");
         return ToolCheckFailed;
     }
     return 0;
 }
 
-int TQueltBurner::RunOperation(System::WideChar Drive,
-                               const std::function<System::UnicodeString()>& Compose) {
+int OperationFrame::Run(System::WideChar Drive, const ComposeCommand& Compose) {
     if (const int Failed = CheckDriveAndTool(Drive); Failed != 0) {
         return Failed;
     }
-    return RunCommandLine(Compose());
+    return RunCommandLine(Compose(Host()));
 }
 
-int TQueltBurner::RunCommandLine(const System::UnicodeString& CommandLineText) {
-    const int ShowState = BoolToIntNeg(FHideNeroCmd);
-    if (!FSynchronous) {
+int OperationFrame::RunCommandLine(const System::UnicodeString& CommandLineText) {
+    const int ShowState = TQueltBurner::BoolToIntNeg(FBurner.HideNeroCmd());
+    if (!FBurner.Synchronous()) {
         return LaunchWithoutWaiting(CommandLineText, ShowState);
     }
-    const int Code = ExecuteAndWait(CommandLineText, ShowState);
-    // The handler runs from a copy: it may replace the event, or destroy this component.
+    const int Code = FBurner.ExecuteAndWait(CommandLineText, ShowState);
+    // The handler runs from a copy: it may replace the event, or destroy the component.
     if (Code == 0) {
-        if (FOnSuccess) {
-            const System::Classes::TNotifyEvent Handler = FOnSuccess;
-            Handler(this);
+        if (FBurner.OnSuccess()) {
+            const System::Classes::TNotifyEvent Handler = FBurner.OnSuccess();
+            Handler(&FBurner);
         }
-    } else if (FOnError) {
-        const TErrorEvent Handler = FOnError;
-        Handler(this, Code);
+    } else if (FBurner.OnError()) {
+        const TErrorEvent Handler = FBurner.OnError();
+        Handler(&FBurner, Code);
     }
     return Code;
 }
 
-std::optional<StartedProcess> TQueltBurner::StartTool(const System::UnicodeString& CommandLineText,
-                                                      int ShowState, LaunchMode Mode) {
+std::optional<StartedProcess>
+OperationFrame::StartTool(const System::UnicodeString& CommandLineText, int ShowState,
+                          LaunchMode Mode) {
     // A NUL would cut the command line short on Windows and cannot be passed at all on POSIX.
     if (!CanBeCarried(CommandLineText)) {
         return std::nullopt;
     }
-    return FHost->StartProcess(NeroCmdLocation, CommandLineText, ShowState, Mode);
+    return Host().StartProcess(FBurner.NeroCmdLocation, CommandLineText, ShowState, Mode);
 }
 
-int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
+int OperationFrame::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
     int Result = RunFailed;
     const std::optional<StartedProcess> Started =
         StartTool(CommandLineText, ShowState, LaunchMode::Waited);
     if (!Started) {
         return Result;
     }
-    const ProcessHandles Handles(*FHost, *Started);
-    if (FHost->WaitForProcess(Handles.Process()) == WaitEnded) {
+    const ProcessHandles Handles(Host(), *Started);
+    if (Host().WaitForProcess(Handles.Process()) == WaitEnded) {
         if (const std::optional<std::uint32_t> ExitCode =
-                FHost->ProcessExitCode(Handles.Process())) {
+                Host().ProcessExitCode(Handles.Process())) {
             Result = std::bit_cast<std::int32_t>(*ExitCode);
         }
     }
     return Result;
 }
 
-int TQueltBurner::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText,
-                                       int ShowState) {
+int OperationFrame::LaunchWithoutWaiting(const System::UnicodeString& CommandLineText,
+                                         int ShowState) {
     const std::optional<StartedProcess> Started =
         StartTool(CommandLineText, ShowState, LaunchMode::Detached);
     if (!Started) {
         // Reporting 0 here would tell the host that a tool which never ran was launched.
         return RunFailed;
     }
-    const ProcessHandles Handles(*FHost, *Started);
+    const ProcessHandles Handles(Host(), *Started);
     return 0;
+}
+
+int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
+    return OperationFrame(*this).ExecuteAndWait(CommandLineText, ShowState);
 }
 
 int TQueltBurner::BoolToInt(bool Value) noexcept {

@@ -2,7 +2,6 @@
 #include "QueltBurner.hpp"
 #include "RecordingHost.hpp"
 #include "System.SysUtils.hpp"
-#include "TestAccess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@ namespace {
 
 using Queltburner::RegistryValueKind;
 using Queltburner::TQueltBurner;
-using Queltburner::TQueltBurnerTestAccess;
 using QueltTest::RecordingHost;
 using System::UnicodeString;
 
@@ -87,7 +85,8 @@ TEST(Discovery, ARegistryFailureMeansNotRegistered) {
     EXPECT_EQ(Burner.NeroCmdLocation, u"NeroCmd.exe");
 }
 
-TEST(Discovery, CutFileNameKeepsUpToTheLastSeparator) {
+// The candidate's folder is the value up to and including its last separator.
+TEST(Discovery, FolderOfTheValueEndsAtItsLastSeparator) {
     const struct {
         UnicodeString Path;
         UnicodeString Folder;
@@ -98,13 +97,17 @@ TEST(Discovery, CutFileNameKeepsUpToTheLastSeparator) {
         {P(u"a|b|"), P(u"a|b|")},
         {P(u"a|b|c.exe"), P(u"a|b|")},
         {P(u"||server|share|x"), P(u"||server|share|")},
+        // Only the platform's separator counts.
+        {System::Sysutils::PathDelim == u'/' ? u"C:\\x\\y" : u"/x/y", u""},
     };
     for (const auto& Row : Rows) {
-        EXPECT_EQ(TQueltBurnerTestAccess::CutFileName(Row.Path), Row.Folder);
+        auto Host = std::make_shared<RecordingHost>();
+        Host->Registry = {RegistryValueKind::Text, Row.Path};
+        Host->Files = {Row.Folder + u"NeroCmd.exe"};
+        const TQueltBurner Burner(nullptr, Host);
+        EXPECT_EQ(Burner.NeroCmdLocation, Row.Folder + u"NeroCmd.exe")
+            << System::Sysutils::UTF8Encode(Row.Path);
     }
-    // Only the platform's separator counts.
-    const UnicodeString Other = System::Sysutils::PathDelim == u'/' ? u"C:\\x\\y" : u"/x/y";
-    EXPECT_EQ(TQueltBurnerTestAccess::CutFileName(Other), u"");
 }
 
 } // namespace

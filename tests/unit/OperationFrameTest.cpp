@@ -1,8 +1,8 @@
 // The frame every operation shares: the checks, the run waiting or not, the events, the result
 // codes and the handles, seen through the recording host.
+#include "OperationFrame.hpp"
 #include "QueltBurner.hpp"
 #include "RecordingHost.hpp"
-#include "TestAccess.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@ namespace {
 
 using Queltburner::LaunchMode;
 using Queltburner::TQueltBurner;
-using Queltburner::TQueltBurnerTestAccess;
 using QueltTest::RecordingHost;
 using System::UnicodeString;
 using Names = std::vector<std::string>;
@@ -278,10 +277,6 @@ TEST(OperationFrame, ShowStateFollowsHideNeroCmdBothWays) {
             EXPECT_EQ(F.Host->LastStart().ShowState, Hide ? 0 : 1);
         }
     }
-    EXPECT_EQ(TQueltBurnerTestAccess::BoolToIntNeg(true), 0);
-    EXPECT_EQ(TQueltBurnerTestAccess::BoolToIntNeg(false), 1);
-    EXPECT_EQ(TQueltBurnerTestAccess::BoolToInt(true), 1);
-    EXPECT_EQ(TQueltBurnerTestAccess::BoolToInt(false), 0);
 }
 
 TEST(OperationFrame, WithoutHandlersTheResultIsTheExitCode) {
@@ -388,7 +383,7 @@ TEST(OperationFrame, HandlerMayReplaceItselfOrDestroyTheComponent) {
 TEST(OperationFrame, ExecuteAndWaitStartsTheLocationWithTheGivenText) {
     Frame F;
     F.Host->ExitCode = 4;
-    EXPECT_EQ(TQueltBurnerTestAccess::ExecuteAndWait(*F.Burner, u"anything at all", 7), 4);
+    EXPECT_EQ(Queltburner::OperationFrame(*F.Burner).ExecuteAndWait(u"anything at all", 7), 4);
     EXPECT_EQ(F.Host->LastStart().CommandLine, u"anything at all");
     EXPECT_EQ(F.Host->LastStart().ShowState, 7);
     EXPECT_EQ(F.Host->LastStart().Application, Tool);

@@ -10,12 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string_view>
 
 namespace Queltburner {
 
-class CommandLine;
+class OperationFrame;
 
 enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVideo };
 
@@ -141,41 +140,19 @@ public:
     int Eject(System::WideChar Drive);
 
 private:
-    friend struct TQueltBurnerTestAccess;
+    // The frame the operations share, inside the library.
+    friend class OperationFrame;
 
+    // The tool NeroCmd.exe as the registry names it; the constructor looks it up once.
     System::UnicodeString GetNeroCmdLocation();
+    // The folder part of Path: everything up to and including its last separator.
     static System::UnicodeString CutFileName(const System::UnicodeString& Path);
-
-    // The checks every operation starts with: 0 when both pass, else the operation's result.
-    int CheckDriveAndTool(System::WideChar Drive);
-    // The whole frame: both checks, then the command line that Compose builds, run.
-    int RunOperation(System::WideChar Drive, const std::function<System::UnicodeString()>& Compose);
-    void ShowError(const System::UnicodeString& Text);
-    // Runs a composed command line waiting or not, fires the events, returns the result code.
-    int RunCommandLine(const System::UnicodeString& CommandLine);
-    std::optional<StartedProcess> StartTool(const System::UnicodeString& CommandLine, int ShowState,
-                                            LaunchMode Mode);
+    // Starts the tool, waits for it without a time limit and returns its exit code, or -1 when
+    // any step fails.
     int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
-    int LaunchWithoutWaiting(const System::UnicodeString& CommandLine, int ShowState);
+    // 1 for true and 0 for false; and the reverse, the tool's window show state from HideNeroCmd.
     static int BoolToInt(bool Value) noexcept;
     static int BoolToIntNeg(bool Value) noexcept;
-
-    // Command composition, one per command; each appends its options in the tool's order.
-    System::UnicodeString ComposeDataCommand(System::WideChar Drive) const;
-    System::UnicodeString ComposeAudioCommand(System::WideChar Drive) const;
-    System::UnicodeString ComposeVideoCommand(System::WideChar Drive,
-                                              std::u16string_view FormatOption) const;
-    System::UnicodeString ComposeDVDVideoCommand(System::WideChar Drive) const;
-    System::UnicodeString ComposeImageCommand(const System::UnicodeString& FileName,
-                                              System::WideChar Drive) const;
-    System::UnicodeString ComposeEraseCommand(System::WideChar Drive, bool FullErase) const;
-    System::UnicodeString ComposeEjectCommand(System::WideChar Drive) const;
-    // The pieces that more than one command writes the same way.
-    void AppendArtistAndTitle(CommandLine& Line) const;
-    void AppendWriteSwitches(CommandLine& Line) const;
-    // The head of the commands that write a file system: burn head to volume label.
-    void AppendFileSystemHead(CommandLine& Line, System::WideChar Drive) const;
-    void AppendEntriesThenForceErase(CommandLine& Line) const;
 
     std::shared_ptr<HostServices> FHost;
 

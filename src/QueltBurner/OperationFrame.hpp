@@ -1,0 +1,69 @@
+// The inside of TQueltBurner's operations: the frame every operation runs in, and the composition
+// of each operation's command line. Only the component's own files use it.
+#pragma once
+
+#include "QueltBurner.hpp"
+
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace Queltburner {
+
+class CommandLine;
+
+// Builds an operation's command line; the host answers which entries exist.
+using ComposeCommand = std::function<System::UnicodeString(HostServices& Host)>;
+
+// The steps every operation shares, on one component: the drive and tool checks, then the composed
+// command line run waiting (with the events) or not. A friend of the component, as it needs the
+// component's host services.
+class OperationFrame {
+public:
+    explicit OperationFrame(TQueltBurner& Burner) noexcept : FBurner(Burner) {}
+
+    // Both checks, then the command line that Compose builds, run.
+    int Run(System::WideChar Drive, const ComposeCommand& Compose);
+    // The checks every operation starts with: 0 when both pass, else the operation's result.
+    int CheckDriveAndTool(System::WideChar Drive);
+    // Shows Text while the component shows messages.
+    void ShowError(const System::UnicodeString& Text);
+    // Runs a composed command line waiting or not, fires the events, returns the result code.
+    int RunCommandLine(const System::UnicodeString& CommandLine);
+    // Starts the tool, waits for it and returns its exit code, or -1 when a step fails.
+    int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
+
+    HostServices& Host() const noexcept { return *FBurner.FHost; }
+
+private:
+    std::optional<StartedProcess> StartTool(const System::UnicodeString& CommandLine, int ShowState,
+                                            LaunchMode Mode);
+    int LaunchWithoutWaiting(const System::UnicodeString& CommandLine, int ShowState);
+
+    TQueltBurner& FBurner;
+};
+
+// Command composition, one per command; each appends its options in the tool's order, reading the
+// component's settings.
+System::UnicodeString ComposeDataCommand(const TQueltBurner& Burner, HostServices& Host,
+                                         System::WideChar Drive);
+System::UnicodeString ComposeDVDVideoCommand(const TQueltBurner& Burner, HostServices& Host,
+                                             System::WideChar Drive);
+System::UnicodeString ComposeAudioCommand(const TQueltBurner& Burner, HostServices& Host,
+                                          System::WideChar Drive);
+// FormatOption: "--videocd " or "--svideocd ".
+System::UnicodeString ComposeVideoCommand(const TQueltBurner& Burner, HostServices& Host,
+                                          System::WideChar Drive, std::u16string_view FormatOption);
+System::UnicodeString ComposeImageCommand(const TQueltBurner& Burner,
+                                          const System::UnicodeString& FileName,
+                                          System::WideChar Drive);
+System::UnicodeString ComposeEraseCommand(const TQueltBurner& Burner, System::WideChar Drive,
+                                          bool FullErase);
+System::UnicodeString ComposeEjectCommand(const TQueltBurner& Burner, System::WideChar Drive);
+
+// The pieces that more than one command writes the same way.
+void AppendArtistAndTitle(CommandLine& Line, const TQueltBurner& Burner);
+// The existing entries of Files, then the switch that erases the disc first.
+void AppendEntriesThenForceErase(CommandLine& Line, const TQueltBurner& Burner, HostServices& Host);
+
+} // namespace Queltburner
