@@ -99,7 +99,7 @@ int OperationFrame::RunCommandLine(const System::UnicodeString& CommandLineText)
 
 std::optional<StartedProcess>
 OperationFrame::StartTool(const System::UnicodeString& CommandLineText, int ShowState,
-                          LaunchMode Mode) {
+                          LaunchMode Mode) const {
     // A NUL would cut the command line short on Windows and cannot be passed at all on POSIX.
     if (!CanBeCarried(CommandLineText)) {
         return std::nullopt;

@@ -37,7 +37,7 @@ public:
 
 private:
     std::optional<StartedProcess> StartTool(const System::UnicodeString& CommandLine, int ShowState,
-                                            LaunchMode Mode);
+                                            LaunchMode Mode) const;
     int LaunchWithoutWaiting(const System::UnicodeString& CommandLine, int ShowState);
 
     TQueltBurner& FBurner;

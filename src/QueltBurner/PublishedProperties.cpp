@@ -89,8 +89,9 @@ TPropInfo Method(UnicodeString Name, UnicodeString TypeName,
 System::Typinfo::TPropList MakePublishedProperties() {
     System::Typinfo::TPropList List;
     List.push_back(String(u"Artist", &TQueltBurner::Artist, &TQueltBurner::SetArtist));
-    List.push_back(Ordinal<int>(u"ContinueSession", TTypeKind::Integer, u"Integer", Initial::ContinueSession,
-                                &TQueltBurner::ContinueSession, &TQueltBurner::SetContinueSession));
+    List.push_back(Ordinal<int>(u"ContinueSession", TTypeKind::Integer, u"Integer",
+                                Initial::ContinueSession, &TQueltBurner::ContinueSession,
+                                &TQueltBurner::SetContinueSession));
     List.push_back(String(u"Title", &TQueltBurner::Title, &TQueltBurner::SetTitle));
     TPropInfo Files;
     Files.Name = u"Files";
@@ -129,10 +130,10 @@ System::Typinfo::TPropList MakePublishedProperties() {
     DiskType.EnumNames = {u"dtData", u"dtAudio", u"dtVideo", u"dtSuperVideo", u"dtDVDVideo"};
     DiskType.MaxValue = dtDVDVideo;
     List.push_back(std::move(DiskType));
-    List.push_back(
-        Boolean(u"Synchronous", Initial::Switch, &TQueltBurner::Synchronous, &TQueltBurner::SetSynchronous));
-    List.push_back(
-        Boolean(u"HideNeroCmd", Initial::Switch, &TQueltBurner::HideNeroCmd, &TQueltBurner::SetHideNeroCmd));
+    List.push_back(Boolean(u"Synchronous", Initial::Switch, &TQueltBurner::Synchronous,
+                           &TQueltBurner::SetSynchronous));
+    List.push_back(Boolean(u"HideNeroCmd", Initial::Switch, &TQueltBurner::HideNeroCmd,
+                           &TQueltBurner::SetHideNeroCmd));
     List.push_back(Boolean(u"ShowMessages", Initial::ShowMessages, &TQueltBurner::ShowMessages,
                            &TQueltBurner::SetShowMessages));
     List.push_back(Method<TErrorEvent>(u"OnError", u"TErrorEvent", &TQueltBurner::OnError,

@@ -62,9 +62,9 @@ void UnregisterModule(TLibModule* Module) {
 void AddModuleUnloadHandler(TModuleUnloadHandler Handler) {
     RuntimeState& Runtime = State();
     const std::lock_guard Lock(Runtime.Mutex);
-    if (Handler != nullptr && std::find(Runtime.UnloadHandlers.begin(),
-                                        Runtime.UnloadHandlers.end(),
-                                        Handler) == Runtime.UnloadHandlers.end()) {
+    if (Handler != nullptr &&
+        std::find(Runtime.UnloadHandlers.begin(), Runtime.UnloadHandlers.end(), Handler) ==
+            Runtime.UnloadHandlers.end()) {
         Runtime.UnloadHandlers.push_back(Handler);
     }
 }

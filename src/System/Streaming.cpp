@@ -110,7 +110,8 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
     case TTypeKind::Boolean:
     case TTypeKind::Enumeration: {
         if (Value.Kind != TFormValueKind::Identifier) {
-            Fail(Line, Info.Name, "one of the " + Sysutils::UTF8Encode(Info.TypeName) + " names is expected");
+            Fail(Line, Info.Name,
+                 "one of the " + Sysutils::UTF8Encode(Info.TypeName) + " names is expected");
         }
         for (std::size_t I = 0; I < Info.EnumNames.size(); ++I) {
             if (SameIdentifier(Info.EnumNames[I], Value.Text)) {
@@ -118,7 +119,9 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
                     [&Info, N = static_cast<std::int64_t>(I)](TComponent& C) { Info.SetOrd(C, N); };
             }
         }
-        Fail(Line, Info.Name, Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName) + " value");
+        Fail(Line, Info.Name,
+             Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName) +
+                 " value");
     }
     case TTypeKind::UString:
         if (Value.Kind != TFormValueKind::String) {
@@ -148,7 +151,8 @@ std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormPro
         }
         if (!Info.AcceptsHandler(*Handler)) {
             Fail(Line, Info.Name,
-                 "method " + Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName));
+                 "method " + Sysutils::UTF8Encode(Value.Text) + " is not a " +
+                     Sysutils::UTF8Encode(Info.TypeName));
         }
         return [&Info, Handler = std::move(*Handler), Method = Value.Text](TComponent& C) {
             Info.SetMethod(C, Handler);
@@ -170,7 +174,8 @@ std::int32_t DesignPosition(const TFormProperty& Property) {
 
 void ApplyBlock(const TFormObject& Block, TComponent& Component, const TMethodResolver& Resolver) {
     if (!SameIdentifier(Block.ClassName, Component.ClassName())) {
-        throw EFormTextError(Block.Line, "the block is a " + Sysutils::UTF8Encode(Block.ClassName) + ", not a " +
+        throw EFormTextError(Block.Line, "the block is a " + Sysutils::UTF8Encode(Block.ClassName) +
+                                             ", not a " +
                                              Sysutils::UTF8Encode(Component.ClassName()));
     }
     const Typinfo::TPropList& Properties = Component.PublishedProperties();

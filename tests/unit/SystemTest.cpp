@@ -164,7 +164,10 @@ TEST(TextFileDecoding, MarkedUtf16AndUtf8WithOrWithoutMarkAreReadLeniently) {
         {"torn last byte", std::string("\xFF\xFEO\0P", 5), u"O\uFFFD"},
         {"unpaired surrogate", std::string("\xFF\xFE\x00\xD8x\0", 6), u"\uFFFDx"},
         {"low surrogate first", std::string("\xFF\xFE\x00\xDC\x00\xD8", 6), u"\uFFFD\uFFFD"},
-        {"ill-formed UTF-8", "a\xFF" "b", u"a\uFFFDb"},
+        {"ill-formed UTF-8",
+         "a\xFF"
+         "b",
+         u"a\uFFFDb"},
         {"a big-endian mark is UTF-8 text", "\xFE\xFF", u"\uFFFD\uFFFD"},
         {"empty", "", u""},
     };

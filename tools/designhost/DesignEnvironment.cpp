@@ -19,14 +19,14 @@ Function* AsFunction(void* Address) {
 } // namespace
 
 DesignEnvironment::DesignEnvironment(const System::UnicodeString& PackagePath)
-    : Library(System::OpenLibrary(PackagePath)) {}
+    : FLibrary(System::OpenLibrary(PackagePath)) {}
 
 DesignEnvironment::~DesignEnvironment() {
     Unload();
 }
 
 void* DesignEnvironment::Export(const char* Name) const {
-    return System::LibrarySymbol(Library, Name);
+    return System::LibrarySymbol(FLibrary, Name);
 }
 
 void* DesignEnvironment::Required(const char* Name) const {
@@ -55,10 +55,10 @@ void DesignEnvironment::Finalize() {
 }
 
 bool DesignEnvironment::Unload() {
-    if (Library == nullptr) {
+    if (FLibrary == nullptr) {
         return true;
     }
-    return System::CloseLibrary(std::exchange(Library, nullptr));
+    return System::CloseLibrary(std::exchange(FLibrary, nullptr));
 }
 
 System::PackageInfo DesignEnvironment::UnitTable() const {

@@ -52,12 +52,12 @@ public:
     System::PackageInfo UnitTable() const;
     // The address of an export, or null.
     void* Export(const char* Name) const;
-    bool Loaded() const noexcept { return Library != nullptr; }
+    bool Loaded() const noexcept { return FLibrary != nullptr; }
 
 private:
     void* Required(const char* Name) const;
 
-    void* Library = nullptr;
+    void* FLibrary = nullptr;
 };
 
 // The palette as a design environment lists it: one line per page, "Page: Class, Class".

@@ -6,20 +6,20 @@
 #include <utility>
 #include <variant>
 
-namespace standin {
+namespace Standin {
 
-std::optional<std::string_view> ParsedCommand::Value(std::string_view option) const {
-    for (const Given& item : given) {
-        if (item.name == option) {
-            return item.value;
+std::optional<std::string_view> ParsedCommand::Value(std::string_view Option) const {
+    for (const Given& Item : Present) {
+        if (Item.Name == Option) {
+            return Item.Value;
         }
     }
     return std::nullopt;
 }
 
-bool ParsedCommand::Has(std::string_view name) const {
-    return std::any_of(given.begin(), given.end(),
-                       [name](const Given& item) { return item.name == name; });
+bool ParsedCommand::Has(std::string_view Name) const {
+    return std::any_of(Present.begin(), Present.end(),
+                       [Name](const Given& Item) { return Item.Name == Name; });
 }
 
 namespace {
@@ -27,203 +27,203 @@ namespace {
 // Why a walk stopped. Index is into the arguments; an index equal to their count means the
 // command line ended too early.
 struct Failure {
-    std::size_t index = 0;
+    std::size_t Index = 0;
     // Fixed arguments that would have fitted at the index.
-    std::vector<std::string_view> expected;
+    std::vector<std::string_view> Expected;
     // For a missing or unacceptable value: what the option needs instead.
-    std::string problem;
+    std::string Problem;
 };
 
 // Keeps whichever failure got further; at the same index the expectations add up, so a reason
 // can list everything that would have fitted there.
-void KeepFurthest(std::optional<Failure>& kept, Failure failure) {
-    if (!kept || failure.index > kept->index) {
-        kept = std::move(failure);
+void KeepFurthest(std::optional<Failure>& Kept, Failure Failure) {
+    if (!Kept || Failure.Index > Kept->Index) {
+        Kept = std::move(Failure);
         return;
     }
-    if (failure.index < kept->index) {
+    if (Failure.Index < Kept->Index) {
         return;
     }
-    for (const std::string_view name : failure.expected) {
-        if (std::find(kept->expected.begin(), kept->expected.end(), name) == kept->expected.end()) {
-            kept->expected.push_back(name);
+    for (const std::string_view Name : Failure.Expected) {
+        if (std::find(Kept->Expected.begin(), Kept->Expected.end(), Name) == Kept->Expected.end()) {
+            Kept->Expected.push_back(Name);
         }
     }
-    if (kept->problem.empty()) {
-        kept->problem = std::move(failure.problem);
+    if (Kept->Problem.empty()) {
+        Kept->Problem = std::move(Failure.Problem);
     }
 }
 
 class Walker {
 public:
-    Walker(std::span<const Step> steps, std::span<const std::string> arguments)
-        : steps_(steps), arguments_(arguments) {}
+    Walker(std::span<const Step> Steps, std::span<const std::string> Arguments)
+        : FSteps(Steps), FArguments(Arguments) {}
 
     std::variant<ParsedCommand, Failure> Run() {
-        for (std::size_t s = 0; s < steps_.size(); ++s) {
-            const Step& step = steps_[s];
-            switch (step.kind) {
+        for (std::size_t S = 0; S < FSteps.size(); ++S) {
+            const Step& Step = FSteps[S];
+            switch (Step.Kind) {
             case StepKind::Keyword:
-                if (!Fits(step.name)) {
-                    return Stop(step.name);
+                if (!Fits(Step.Name)) {
+                    return Stop(Step.Name);
                 }
-                Take(step.name, std::nullopt, 1);
+                Take(Step.Name, std::nullopt, 1);
                 break;
             case StepKind::Switch:
-                if (Fits(step.name)) {
-                    Take(step.name, std::nullopt, 1);
+                if (Fits(Step.Name)) {
+                    Take(Step.Name, std::nullopt, 1);
                 } else {
-                    couldFit_.push_back(step.name);
+                    FCouldFit.push_back(Step.Name);
                 }
                 break;
             case StepKind::Option:
-                if (!Fits(step.name)) {
-                    return Stop(step.name);
+                if (!Fits(Step.Name)) {
+                    return Stop(Step.Name);
                 }
-                if (auto problem = ValueProblem(step)) {
-                    KeepFurthest(furthest_, std::move(*problem));
-                    return *furthest_;
+                if (auto Problem = ValueProblem(Step)) {
+                    KeepFurthest(FFurthest, std::move(*Problem));
+                    return *FFurthest;
                 }
-                Take(step.name, arguments_[at_ + 1], 2);
+                Take(Step.Name, FArguments[FAt + 1], 2);
                 break;
             case StepKind::OptionalOption:
                 // With a bad or missing value the pair is not this option. Further on that is
                 // fatal anyway (nothing else accepts the option's name there), but before a run
                 // of entries both arguments are simply entries. The value's problem is kept in
                 // case the walk fails, as it is then the most useful thing to report.
-                if (Fits(step.name)) {
-                    if (auto problem = ValueProblem(step)) {
-                        KeepFurthest(furthest_, std::move(*problem));
+                if (Fits(Step.Name)) {
+                    if (auto Problem = ValueProblem(Step)) {
+                        KeepFurthest(FFurthest, std::move(*Problem));
                     } else {
-                        Take(step.name, arguments_[at_ + 1], 2);
+                        Take(Step.Name, FArguments[FAt + 1], 2);
                         break;
                     }
                 }
-                couldFit_.push_back(step.name);
+                FCouldFit.push_back(Step.Name);
                 break;
             case StepKind::Entries:
-                return TakeEntriesAndTrailing(steps_.subspan(s + 1));
+                return TakeEntriesAndTrailing(FSteps.subspan(S + 1));
             }
         }
-        if (at_ < arguments_.size()) {
-            KeepFurthest(furthest_, Failure{at_, couldFit_, {}});
-            return *furthest_;
+        if (FAt < FArguments.size()) {
+            KeepFurthest(FFurthest, Failure{FAt, FCouldFit, {}});
+            return *FFurthest;
         }
-        return std::move(parsed_);
+        return std::move(FParsed);
     }
 
 private:
-    bool Fits(std::string_view name) const {
-        return at_ < arguments_.size() && arguments_[at_] == name;
+    bool Fits(std::string_view Name) const {
+        return FAt < FArguments.size() && FArguments[FAt] == Name;
     }
 
-    void Take(std::string_view name, std::optional<std::string_view> value, std::size_t count) {
-        parsed_.given.push_back({name, value});
-        at_ += count;
-        couldFit_.clear();
+    void Take(std::string_view Name, std::optional<std::string_view> Value, std::size_t Count) {
+        FParsed.Present.push_back({Name, Value});
+        FAt += Count;
+        FCouldFit.clear();
     }
 
-    Failure Stop(std::string_view required) {
-        couldFit_.push_back(required);
-        KeepFurthest(furthest_, Failure{at_, couldFit_, {}});
-        return *furthest_;
+    Failure Stop(std::string_view Required) {
+        FCouldFit.push_back(Required);
+        KeepFurthest(FFurthest, Failure{FAt, FCouldFit, {}});
+        return *FFurthest;
     }
 
     // Whether the argument after the option at the cursor is missing or unacceptable.
-    std::optional<Failure> ValueProblem(const Step& option) const {
-        const std::size_t valueIndex = at_ + 1;
-        if (valueIndex < arguments_.size() && option.value->accepts(arguments_[valueIndex])) {
+    std::optional<Failure> ValueProblem(const Step& Option) const {
+        const std::size_t ValueIndex = FAt + 1;
+        if (ValueIndex < FArguments.size() && Option.Value->Accepts(FArguments[ValueIndex])) {
             return std::nullopt;
         }
-        std::string problem(option.name);
-        problem += " needs ";
-        problem += option.value->needs;
-        return Failure{valueIndex, {}, std::move(problem)};
+        std::string Problem(Option.Name);
+        Problem += " needs ";
+        Problem += Option.Value->Needs;
+        return Failure{ValueIndex, {}, std::move(Problem)};
     }
 
     // Everything from the cursor on is entries, except a tail of fixed arguments matched from
     // the end: entries may look like anything, so only the very last arguments can be told apart
     // from them.
-    std::variant<ParsedCommand, Failure> TakeEntriesAndTrailing(std::span<const Step> trailing) {
-        std::size_t end = arguments_.size();
-        std::vector<ParsedCommand::Given> found;
-        for (std::size_t k = trailing.size(); k > 0; --k) {
-            const Step& step = trailing[k - 1];
-            if (end > at_ && arguments_[end - 1] == step.name) {
-                found.push_back({step.name, std::nullopt});
-                --end;
-            } else if (step.kind == StepKind::Keyword) {
-                KeepFurthest(furthest_, Failure{arguments_.size(), {step.name}, {}});
-                return *furthest_;
+    std::variant<ParsedCommand, Failure> TakeEntriesAndTrailing(std::span<const Step> Trailing) {
+        std::size_t End = FArguments.size();
+        std::vector<ParsedCommand::Given> Found;
+        for (std::size_t K = Trailing.size(); K > 0; --K) {
+            const Step& Step = Trailing[K - 1];
+            if (End > FAt && FArguments[End - 1] == Step.Name) {
+                Found.push_back({Step.Name, std::nullopt});
+                --End;
+            } else if (Step.Kind == StepKind::Keyword) {
+                KeepFurthest(FFurthest, Failure{FArguments.size(), {Step.Name}, {}});
+                return *FFurthest;
             }
         }
-        for (std::size_t index = at_; index < end; ++index) {
-            parsed_.entries.emplace_back(arguments_[index]);
+        for (std::size_t Index = FAt; Index < End; ++Index) {
+            FParsed.Entries.emplace_back(FArguments[Index]);
         }
-        parsed_.given.insert(parsed_.given.end(), found.rbegin(), found.rend());
-        at_ = arguments_.size();
-        return std::move(parsed_);
+        FParsed.Present.insert(FParsed.Present.end(), Found.rbegin(), Found.rend());
+        FAt = FArguments.size();
+        return std::move(FParsed);
     }
 
-    std::span<const Step> steps_;
-    std::span<const std::string> arguments_;
-    std::size_t at_ = 0;
-    ParsedCommand parsed_;
+    std::span<const Step> FSteps;
+    std::span<const std::string> FArguments;
+    std::size_t FAt = 0;
+    ParsedCommand FParsed;
     // Optional fixed arguments passed over at the cursor: they belong in "expected ..." if the
     // argument there fits nothing.
-    std::vector<std::string_view> couldFit_;
-    std::optional<Failure> furthest_;
+    std::vector<std::string_view> FCouldFit;
+    std::optional<Failure> FFurthest;
 };
 
-std::string Alternatives(const std::vector<std::string_view>& names) {
-    std::string text;
-    std::size_t left = names.size();
-    for (const std::string_view name : names) {
-        text += name;
-        --left;
-        text += left > 1 ? ", " : left == 1 ? " or " : "";
+std::string Alternatives(const std::vector<std::string_view>& Names) {
+    std::string Text;
+    std::size_t Left = Names.size();
+    for (const std::string_view Name : Names) {
+        Text += Name;
+        --Left;
+        Text += Left > 1 ? ", " : Left == 1 ? " or " : "";
     }
-    return text;
+    return Text;
 }
 
-std::string Reason(const Failure& failure, std::span<const std::string> arguments) {
-    std::string text = "argument " + std::to_string(failure.index + 1);
-    if (failure.index < arguments.size()) {
-        text += ' ';
-        AppendJsonString(text, arguments[failure.index]);
+std::string Reason(const Failure& Failure, std::span<const std::string> Arguments) {
+    std::string Text = "argument " + std::to_string(Failure.Index + 1);
+    if (Failure.Index < Arguments.size()) {
+        Text += ' ';
+        AppendJsonString(Text, Arguments[Failure.Index]);
     } else {
-        text += " missing";
+        Text += " missing";
     }
-    text += ": ";
-    if (!failure.problem.empty()) {
-        text += failure.problem;
-    } else if (failure.expected.empty()) {
-        text += "nothing may follow";
+    Text += ": ";
+    if (!Failure.Problem.empty()) {
+        Text += Failure.Problem;
+    } else if (Failure.Expected.empty()) {
+        Text += "nothing may follow";
     } else {
-        if (failure.index == 0 && failure.index < arguments.size()) {
-            text += "unknown command, ";
+        if (Failure.Index == 0 && Failure.Index < Arguments.size()) {
+            Text += "unknown command, ";
         }
-        text += "expected " + Alternatives(failure.expected);
+        Text += "expected " + Alternatives(Failure.Expected);
     }
-    return text;
+    return Text;
 }
 
 } // namespace
 
-Recognition Recognize(std::span<const CommandGrammar> commands,
-                      std::span<const std::string> arguments) {
-    std::optional<Failure> furthest;
-    for (const CommandGrammar& command : commands) {
-        auto outcome = Walker(command.steps, arguments).Run();
-        if (const auto* parsed = std::get_if<ParsedCommand>(&outcome)) {
-            return {true, command.describe(*parsed)};
+Recognition Recognize(std::span<const CommandGrammar> Commands,
+                      std::span<const std::string> Arguments) {
+    std::optional<Failure> Furthest;
+    for (const CommandGrammar& Command : Commands) {
+        auto Outcome = Walker(Command.Steps, Arguments).Run();
+        if (const auto* Parsed = std::get_if<ParsedCommand>(&Outcome)) {
+            return {true, Command.Describe(*Parsed)};
         }
-        KeepFurthest(furthest, std::get<Failure>(std::move(outcome)));
+        KeepFurthest(Furthest, std::get<Failure>(std::move(Outcome)));
     }
-    if (!furthest) {
+    if (!Furthest) {
         return {false, "no command is known"};
     }
-    return {false, Reason(*furthest, arguments)};
+    return {false, Reason(*Furthest, Arguments)};
 }
 
-} // namespace standin
+} // namespace Standin

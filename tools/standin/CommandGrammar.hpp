@@ -12,13 +12,13 @@
 #include <string_view>
 #include <vector>
 
-namespace standin {
+namespace Standin {
 
 // What the argument after an option has to be.
 struct ValueRule {
     // Completes "--speed needs ..." in a rejection, so it reads as a noun phrase.
-    std::string_view needs;
-    bool (*accepts)(std::string_view value);
+    std::string_view Needs;
+    bool (*Accepts)(std::string_view Value);
 };
 
 enum class StepKind {
@@ -30,22 +30,22 @@ enum class StepKind {
 };
 
 struct Step {
-    StepKind kind;
-    std::string_view name; // the fixed argument; empty for Entries
-    const ValueRule* value;
+    StepKind Kind;
+    std::string_view Name; // the fixed argument; empty for Entries
+    const ValueRule* Value;
 };
 
-constexpr Step Keyword(std::string_view name) {
-    return {StepKind::Keyword, name, nullptr};
+constexpr Step Keyword(std::string_view Name) {
+    return {StepKind::Keyword, Name, nullptr};
 }
-constexpr Step Switch(std::string_view name) {
-    return {StepKind::Switch, name, nullptr};
+constexpr Step Switch(std::string_view Name) {
+    return {StepKind::Switch, Name, nullptr};
 }
-constexpr Step Option(std::string_view name, const ValueRule& value) {
-    return {StepKind::Option, name, &value};
+constexpr Step Option(std::string_view Name, const ValueRule& Value) {
+    return {StepKind::Option, Name, &Value};
 }
-constexpr Step OptionalOption(std::string_view name, const ValueRule& value) {
-    return {StepKind::OptionalOption, name, &value};
+constexpr Step OptionalOption(std::string_view Name, const ValueRule& Value) {
+    return {StepKind::OptionalOption, Name, &Value};
 }
 constexpr Step Entries() {
     return {StepKind::Entries, {}, nullptr};
@@ -55,20 +55,20 @@ constexpr Step Entries() {
 // only fixed arguments after it. Those trailing fixed arguments are matched from the end of argv,
 // because entries may look exactly like them; a final argument that equals one is read as the
 // fixed argument, never as an entry.
-constexpr bool IsWalkable(std::span<const Step> steps) {
-    bool afterEntries = false;
-    for (const Step& step : steps) {
-        const bool hasValue =
-            step.kind == StepKind::Option || step.kind == StepKind::OptionalOption;
-        if (hasValue != (step.value != nullptr)) {
+constexpr bool IsWalkable(std::span<const Step> Steps) {
+    bool AfterEntries = false;
+    for (const Step& Step : Steps) {
+        const bool HasValue =
+            Step.Kind == StepKind::Option || Step.Kind == StepKind::OptionalOption;
+        if (HasValue != (Step.Value != nullptr)) {
             return false;
         }
-        if (step.kind == StepKind::Entries) {
-            if (afterEntries) {
+        if (Step.Kind == StepKind::Entries) {
+            if (AfterEntries) {
                 return false;
             }
-            afterEntries = true;
-        } else if (step.name.empty() || (afterEntries && hasValue)) {
+            AfterEntries = true;
+        } else if (Step.Name.empty() || (AfterEntries && HasValue)) {
             return false;
         }
     }
@@ -79,34 +79,34 @@ constexpr bool IsWalkable(std::span<const Step> steps) {
 class ParsedCommand {
 public:
     struct Given {
-        std::string_view name;
-        std::optional<std::string_view> value;
+        std::string_view Name;
+        std::optional<std::string_view> Value;
     };
 
     // Every fixed argument that was present, with its value if it takes one, in argv order.
-    std::vector<Given> given;
-    std::vector<std::string_view> entries;
+    std::vector<Given> Present;
+    std::vector<std::string_view> Entries;
 
-    std::optional<std::string_view> Value(std::string_view option) const;
-    bool Has(std::string_view name) const;
+    std::optional<std::string_view> Value(std::string_view Option) const;
+    bool Has(std::string_view Name) const;
 };
 
 struct CommandGrammar {
-    std::span<const Step> steps;
+    std::span<const Step> Steps;
     // Says in a few words what the real tool would do with the command.
-    std::string (*describe)(const ParsedCommand& command);
+    std::string (*Describe)(const ParsedCommand& Command);
 };
 
 struct Recognition {
-    bool accepted;
+    bool Accepted;
     // The description for an accepted command; otherwise the reason, which names the offending
     // argument by its argv index and text.
-    std::string text;
+    std::string Text;
 };
 
 // The arguments are argv[1..]. Where more than one command fails, the reason comes from the one
 // that matched furthest, since that is the command the caller was most likely writing.
-Recognition Recognize(std::span<const CommandGrammar> commands,
-                      std::span<const std::string> arguments);
+Recognition Recognize(std::span<const CommandGrammar> Commands,
+                      std::span<const std::string> Arguments);
 
-} // namespace standin
+} // namespace Standin

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace standin {
+namespace Standin {
 
 namespace {
 
@@ -21,87 +21,87 @@ namespace {
 // Digits only, no sign, no leading zero unless the number is 0 itself, and at most Maximum. The
 // tool reads these as the number they show, so "04" or "+4" would be a different command line
 // from the one the component means to compose.
-bool IsPlainDecimal(std::string_view text, std::uint64_t maximum) {
-    if (text.empty() || text.size() > 19 || (text.size() > 1 && text.front() == '0')) {
+bool IsPlainDecimal(std::string_view Text, std::uint64_t Maximum) {
+    if (Text.empty() || Text.size() > 19 || (Text.size() > 1 && Text.front() == '0')) {
         return false;
     }
-    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!std::all_of(Text.begin(), Text.end(), [](char C) { return C >= '0' && C <= '9'; })) {
         return false;
     }
-    std::uint64_t number = 0;
-    std::from_chars(text.data(), text.data() + text.size(), number);
-    return number <= maximum;
+    std::uint64_t Number = 0;
+    std::from_chars(Text.data(), Text.data() + Text.size(), Number);
+    return Number <= Maximum;
 }
 
-bool IsDriveLetter(std::string_view text) {
-    return text.size() == 1 &&
-           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+bool IsDriveLetter(std::string_view Text) {
+    return Text.size() == 1 &&
+           ((Text[0] >= 'A' && Text[0] <= 'Z') || (Text[0] >= 'a' && Text[0] <= 'z'));
 }
 
-bool IsNonEmpty(std::string_view text) {
-    return !text.empty();
+bool IsNonEmpty(std::string_view Text) {
+    return !Text.empty();
 }
 
 bool IsAnything(std::string_view /*text*/) {
     return true;
 }
 
-bool IsSpeed(std::string_view text) {
-    return IsPlainDecimal(text, 65535);
+bool IsSpeed(std::string_view Text) {
+    return IsPlainDecimal(Text, 65535);
 }
 
-bool IsSessionNumber(std::string_view text) {
-    return IsPlainDecimal(text, 2147483647);
+bool IsSessionNumber(std::string_view Text) {
+    return IsPlainDecimal(Text, 2147483647);
 }
 
-constexpr ValueRule kDriveLetter{"one ASCII letter", &IsDriveLetter};
-constexpr ValueRule kNonEmptyText{"a non-empty text", &IsNonEmpty};
-constexpr ValueRule kAnyText{"a text, possibly empty", &IsAnything};
-constexpr ValueRule kSpeed{"a decimal number 0..65535 without sign or leading zeros", &IsSpeed};
-constexpr ValueRule kSessionNumber{"a decimal number 0..2147483647 without sign or leading zeros",
-                                   &IsSessionNumber};
+constexpr ValueRule DriveLetterValue{"one ASCII letter", &IsDriveLetter};
+constexpr ValueRule NonEmptyTextValue{"a non-empty text", &IsNonEmpty};
+constexpr ValueRule AnyTextValue{"a text, possibly empty", &IsAnything};
+constexpr ValueRule SpeedValue{"a decimal number 0..65535 without sign or leading zeros", &IsSpeed};
+constexpr ValueRule SessionNumberValue{
+    "a decimal number 0..2147483647 without sign or leading zeros", &IsSessionNumber};
 
 // --- Describing ---------------------------------------------------------------------------------
 
-std::string EntryCount(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " entry" : " entries");
+std::string EntryCount(std::size_t Count) {
+    return std::to_string(Count) + (Count == 1 ? " entry" : " entries");
 }
 
 // The fixed arguments that are not already named in the description's main phrase, with their
 // values quoted so that a value holding a line break cannot split the one-line output.
-std::string OtherOptions(const ParsedCommand& command,
-                         std::span<const std::string_view> alreadyDescribed) {
-    std::string text;
-    for (const ParsedCommand::Given& item : command.given) {
-        if (std::find(alreadyDescribed.begin(), alreadyDescribed.end(), item.name) !=
-            alreadyDescribed.end()) {
+std::string OtherOptions(const ParsedCommand& Command,
+                         std::span<const std::string_view> AlreadyDescribed) {
+    std::string Text;
+    for (const ParsedCommand::Given& Item : Command.Present) {
+        if (std::find(AlreadyDescribed.begin(), AlreadyDescribed.end(), Item.Name) !=
+            AlreadyDescribed.end()) {
             continue;
         }
-        if (!text.empty()) {
-            text += ' ';
+        if (!Text.empty()) {
+            Text += ' ';
         }
-        text += item.name;
-        if (item.value) {
-            text += ' ';
-            AppendJsonString(text, *item.value);
+        Text += Item.Name;
+        if (Item.Value) {
+            Text += ' ';
+            AppendJsonString(Text, *Item.Value);
         }
     }
-    return text.empty() ? "none" : text;
+    return Text.empty() ? "none" : Text;
 }
 
 // --- Data disc ----------------------------------------------------------------------------------
 
-constexpr std::array kDataDisc{
+constexpr std::array DataDiscSteps{
     Keyword("--write"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
     Keyword("--real"),
     Switch("--tao"),
-    OptionalOption("--artist", kNonEmptyText),
-    OptionalOption("--title", kNonEmptyText),
+    OptionalOption("--artist", NonEmptyTextValue),
+    OptionalOption("--title", NonEmptyTextValue),
     Keyword("--recursive"),
-    Option("--speed", kSpeed),
-    Option("--iso", kAnyText),
-    OptionalOption("--import", kSessionNumber),
+    Option("--speed", SpeedValue),
+    Option("--iso", AnyTextValue),
+    OptionalOption("--import", SessionNumberValue),
     Switch("--speedtest"),
     Switch("--close_session"),
     Switch("--detect_non_empty_disk"),
@@ -112,71 +112,71 @@ constexpr std::array kDataDisc{
     Entries(),
     Switch("--force_erase_disk"),
 };
-static_assert(IsWalkable(kDataDisc));
+static_assert(IsWalkable(DataDiscSteps));
 
-std::string DescribeDataDisc(const ParsedCommand& command) {
-    static constexpr std::array<std::string_view, 6> mainPhrase{
+std::string DescribeDataDisc(const ParsedCommand& Command) {
+    static constexpr std::array<std::string_view, 6> MainPhrase{
         "--write", "--drivename", "--real", "--recursive", "--speed", "--iso"};
-    std::string text = "would write a data disc in drive ";
-    text += command.Value("--drivename").value_or("?");
-    text += ": label ";
-    AppendJsonString(text, command.Value("--iso").value_or(""));
-    text += ", speed ";
-    text += command.Value("--speed").value_or("?");
-    text += ", " + EntryCount(command.entries.size());
-    text += ", options: " + OtherOptions(command, mainPhrase);
-    return text;
+    std::string Text = "would write a data disc in drive ";
+    Text += Command.Value("--drivename").value_or("?");
+    Text += ": label ";
+    AppendJsonString(Text, Command.Value("--iso").value_or(""));
+    Text += ", speed ";
+    Text += Command.Value("--speed").value_or("?");
+    Text += ", " + EntryCount(Command.Entries.size());
+    Text += ", options: " + OtherOptions(Command, MainPhrase);
+    return Text;
 }
 
 // --- The other disc kinds -----------------------------------------------------------------------
 
 // An audio CD: no file system, so no label; the tracks follow "--audio".
-constexpr std::array kAudioCd{
+constexpr std::array AudioCdSteps{
     Keyword("--write"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
     Keyword("--real"),
     Switch("--tao"),
-    OptionalOption("--artist", kNonEmptyText),
-    OptionalOption("--title", kNonEmptyText),
+    OptionalOption("--artist", NonEmptyTextValue),
+    OptionalOption("--title", NonEmptyTextValue),
     Keyword("--recursive"),
-    Option("--speed", kSpeed),
+    Option("--speed", SpeedValue),
     Switch("--disable_eject"),
     Keyword("--audio"),
     Entries(),
 };
-static_assert(IsWalkable(kAudioCd));
+static_assert(IsWalkable(AudioCdSteps));
 
 // A Video CD or a Super Video CD: the format keyword is their only difference.
 template <std::size_t N>
 constexpr std::array<Step, 12> VideoDisc(const char (&Format)[N]) {
     return {Keyword("--write"),
-            Option("--drivename", kDriveLetter),
+            Option("--drivename", DriveLetterValue),
             Keyword("--real"),
             Switch("--tao"),
             Switch("--disable_eject"),
             Keyword(std::string_view(Format, N - 1)),
             Keyword("--recursive"),
-            Option("--speed", kSpeed),
+            Option("--speed", SpeedValue),
             Switch("--speedtest"),
             Switch("--close_session"),
             Entries(),
             Switch("--force_erase_disk")};
 }
-constexpr auto kVideoCd = VideoDisc("--videocd");
-constexpr auto kSuperVideoCd = VideoDisc("--svideocd");
-static_assert(IsWalkable(kVideoCd) && IsWalkable(kSuperVideoCd));
+constexpr auto VideoCdSteps = VideoDisc("--videocd");
+constexpr auto SuperVideoCdSteps = VideoDisc("--svideocd");
+static_assert(IsWalkable(VideoCdSteps) && IsWalkable(SuperVideoCdSteps));
 
 // A DVD-Video disc: the data disc's options without an import, with a fixed file-system block.
-constexpr std::array kDvdVideo{
+constexpr std::array DvdVideoSteps{
     Keyword("--write"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
     Keyword("--real"),
     Switch("--tao"),
-    OptionalOption("--artist", kNonEmptyText),
-    OptionalOption("--title", kNonEmptyText),
+    OptionalOption("--artist", NonEmptyTextValue),
+    OptionalOption("--title", NonEmptyTextValue),
     Keyword("--recursive"),
-    Option("--speed", kSpeed),
-    Option("--iso", kAnyText),
+    Option("--speed", SpeedValue),
+    Option("--iso", AnyTextValue),
     Switch("--speedtest"),
     Switch("--close_session"),
     Switch("--detect_non_empty_disk"),
@@ -191,16 +191,16 @@ constexpr std::array kDvdVideo{
     Entries(),
     Switch("--force_erase_disk"),
 };
-static_assert(IsWalkable(kDvdVideo));
+static_assert(IsWalkable(DvdVideoSteps));
 
-constexpr std::array kImage{
+constexpr std::array ImageSteps{
     Keyword("--write"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
     Keyword("--real"),
     Switch("--tao"),
     Switch("--dvd"),
-    Option("--image", kNonEmptyText),
-    Option("--speed", kSpeed),
+    Option("--image", NonEmptyTextValue),
+    Option("--speed", SpeedValue),
     Switch("--speedtest"),
     Switch("--close_session"),
     Switch("--detect_non_empty_disk"),
@@ -208,92 +208,91 @@ constexpr std::array kImage{
     Switch("--disable_eject"),
     Switch("--force_erase_disk"),
 };
-static_assert(IsWalkable(kImage));
+static_assert(IsWalkable(ImageSteps));
 
-constexpr std::array kErase{
+constexpr std::array EraseSteps{
     Keyword("--erase"),
     Switch("--entire"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
 };
-static_assert(IsWalkable(kErase));
+static_assert(IsWalkable(EraseSteps));
 
-constexpr std::array kEject{
+constexpr std::array EjectSteps{
     Keyword("--eject"),
-    Option("--drivename", kDriveLetter),
+    Option("--drivename", DriveLetterValue),
 };
-static_assert(IsWalkable(kEject));
+static_assert(IsWalkable(EjectSteps));
 
 // "would write <what> in drive E: speed 4, 2 entries, options: ..."
-std::string DescribeWrite(const ParsedCommand& command, std::string_view what,
-                          std::span<const std::string_view> mainPhrase) {
-    std::string text = "would write ";
-    text += what;
-    text += " in drive ";
-    text += command.Value("--drivename").value_or("?");
-    text += ": speed ";
-    text += command.Value("--speed").value_or("?");
-    text += ", " + EntryCount(command.entries.size());
-    text += ", options: " + OtherOptions(command, mainPhrase);
-    return text;
+std::string DescribeWrite(const ParsedCommand& Command, std::string_view What,
+                          std::span<const std::string_view> MainPhrase) {
+    std::string Text = "would write ";
+    Text += What;
+    Text += " in drive ";
+    Text += Command.Value("--drivename").value_or("?");
+    Text += ": speed ";
+    Text += Command.Value("--speed").value_or("?");
+    Text += ", " + EntryCount(Command.Entries.size());
+    Text += ", options: " + OtherOptions(Command, MainPhrase);
+    return Text;
 }
 
-constexpr std::array<std::string_view, 4> kBurnPhrase{"--write", "--drivename", "--real",
-                                                      "--speed"};
+constexpr std::array<std::string_view, 4> BurnPhrase{"--write", "--drivename", "--real", "--speed"};
 
-std::string DescribeAudioCd(const ParsedCommand& command) {
-    return DescribeWrite(command, "an audio CD", kBurnPhrase);
+std::string DescribeAudioCd(const ParsedCommand& Command) {
+    return DescribeWrite(Command, "an audio CD", BurnPhrase);
 }
-std::string DescribeVideoCd(const ParsedCommand& command) {
-    return DescribeWrite(command, "a Video CD", kBurnPhrase);
+std::string DescribeVideoCd(const ParsedCommand& Command) {
+    return DescribeWrite(Command, "a Video CD", BurnPhrase);
 }
-std::string DescribeSuperVideoCd(const ParsedCommand& command) {
-    return DescribeWrite(command, "a Super Video CD", kBurnPhrase);
+std::string DescribeSuperVideoCd(const ParsedCommand& Command) {
+    return DescribeWrite(Command, "a Super Video CD", BurnPhrase);
 }
-std::string DescribeDvdVideo(const ParsedCommand& command) {
-    return DescribeWrite(command, "a DVD-Video disc", kBurnPhrase);
+std::string DescribeDvdVideo(const ParsedCommand& Command) {
+    return DescribeWrite(Command, "a DVD-Video disc", BurnPhrase);
 }
 
-std::string DescribeImage(const ParsedCommand& command) {
-    static constexpr std::array<std::string_view, 5> mainPhrase{"--write", "--drivename", "--real",
+std::string DescribeImage(const ParsedCommand& Command) {
+    static constexpr std::array<std::string_view, 5> MainPhrase{"--write", "--drivename", "--real",
                                                                 "--speed", "--image"};
-    std::string text = "would write the image ";
-    AppendJsonString(text, command.Value("--image").value_or(""));
-    text += " in drive ";
-    text += command.Value("--drivename").value_or("?");
-    text += ": speed ";
-    text += command.Value("--speed").value_or("?");
-    text += ", options: " + OtherOptions(command, mainPhrase);
-    return text;
+    std::string Text = "would write the image ";
+    AppendJsonString(Text, Command.Value("--image").value_or(""));
+    Text += " in drive ";
+    Text += Command.Value("--drivename").value_or("?");
+    Text += ": speed ";
+    Text += Command.Value("--speed").value_or("?");
+    Text += ", options: " + OtherOptions(Command, MainPhrase);
+    return Text;
 }
 
-std::string DescribeErase(const ParsedCommand& command) {
-    std::string text = command.Has("--entire") ? "would erase the entire disc in drive "
+std::string DescribeErase(const ParsedCommand& Command) {
+    std::string Text = Command.Has("--entire") ? "would erase the entire disc in drive "
                                                : "would quickly erase the disc in drive ";
-    return text + std::string(command.Value("--drivename").value_or("?"));
+    return Text + std::string(Command.Value("--drivename").value_or("?"));
 }
 
-std::string DescribeEject(const ParsedCommand& command) {
+std::string DescribeEject(const ParsedCommand& Command) {
     return "would open the tray of drive " +
-           std::string(command.Value("--drivename").value_or("?"));
+           std::string(Command.Value("--drivename").value_or("?"));
 }
 
 // The DVD-Video command also fits the data disc's grammar (its fixed block would read as
 // entries), so it is tried first: the first command that accepts the arguments names them.
-constexpr std::array kCommands{
-    CommandGrammar{kDvdVideo, &DescribeDvdVideo},
-    CommandGrammar{kDataDisc, &DescribeDataDisc},
-    CommandGrammar{kAudioCd, &DescribeAudioCd},
-    CommandGrammar{kVideoCd, &DescribeVideoCd},
-    CommandGrammar{kSuperVideoCd, &DescribeSuperVideoCd},
-    CommandGrammar{kImage, &DescribeImage},
-    CommandGrammar{kErase, &DescribeErase},
-    CommandGrammar{kEject, &DescribeEject},
+constexpr std::array Grammars{
+    CommandGrammar{DvdVideoSteps, &DescribeDvdVideo},
+    CommandGrammar{DataDiscSteps, &DescribeDataDisc},
+    CommandGrammar{AudioCdSteps, &DescribeAudioCd},
+    CommandGrammar{VideoCdSteps, &DescribeVideoCd},
+    CommandGrammar{SuperVideoCdSteps, &DescribeSuperVideoCd},
+    CommandGrammar{ImageSteps, &DescribeImage},
+    CommandGrammar{EraseSteps, &DescribeErase},
+    CommandGrammar{EjectSteps, &DescribeEject},
 };
 
 } // namespace
 
 std::span<const CommandGrammar> KnownCommands() {
-    return kCommands;
+    return Grammars;
 }
 
-} // namespace standin
+} // namespace Standin

@@ -5,8 +5,8 @@
 
 #include <span>
 
-namespace standin {
+namespace Standin {
 
 std::span<const CommandGrammar> KnownCommands();
 
-} // namespace standin
+} // namespace Standin

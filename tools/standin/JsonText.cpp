@@ -2,97 +2,97 @@
 
 #include <cstddef>
 
-namespace standin {
+namespace Standin {
 
 namespace {
 
-unsigned ByteAt(std::string_view text, std::size_t index) {
-    return static_cast<unsigned char>(text[index]);
+unsigned ByteAt(std::string_view Text, std::size_t Index) {
+    return static_cast<unsigned char>(Text[Index]);
 }
 
 // Length of the well-formed UTF-8 sequence that starts at the index, or 0 when the byte there
 // does not start one. The lead byte decides the length and narrows the range of the second byte;
 // that narrowing is what excludes overlong forms, surrogates and values past U+10FFFF.
-std::size_t WellFormedSequenceLength(std::string_view text, std::size_t index) {
-    const unsigned lead = ByteAt(text, index);
-    std::size_t length = 0;
-    unsigned secondLow = 0x80;
-    unsigned secondHigh = 0xBF;
-    if (lead < 0x80) {
+std::size_t WellFormedSequenceLength(std::string_view Text, std::size_t Index) {
+    const unsigned Lead = ByteAt(Text, Index);
+    std::size_t Length = 0;
+    unsigned SecondLow = 0x80;
+    unsigned SecondHigh = 0xBF;
+    if (Lead < 0x80) {
         return 1;
     }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead == 0xE0) {
-        length = 3;
-        secondLow = 0xA0;
-    } else if (lead == 0xED) {
-        length = 3;
-        secondHigh = 0x9F;
-    } else if (lead >= 0xE1 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead == 0xF0) {
-        length = 4;
-        secondLow = 0x90;
-    } else if (lead == 0xF4) {
-        length = 4;
-        secondHigh = 0x8F;
-    } else if (lead >= 0xF1 && lead <= 0xF3) {
-        length = 4;
+    if (Lead >= 0xC2 && Lead <= 0xDF) {
+        Length = 2;
+    } else if (Lead == 0xE0) {
+        Length = 3;
+        SecondLow = 0xA0;
+    } else if (Lead == 0xED) {
+        Length = 3;
+        SecondHigh = 0x9F;
+    } else if (Lead >= 0xE1 && Lead <= 0xEF) {
+        Length = 3;
+    } else if (Lead == 0xF0) {
+        Length = 4;
+        SecondLow = 0x90;
+    } else if (Lead == 0xF4) {
+        Length = 4;
+        SecondHigh = 0x8F;
+    } else if (Lead >= 0xF1 && Lead <= 0xF3) {
+        Length = 4;
     } else {
         return 0;
     }
-    if (text.size() - index < length) {
+    if (Text.size() - Index < Length) {
         return 0;
     }
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned byte = ByteAt(text, index + k);
-        const unsigned low = k == 1 ? secondLow : 0x80U;
-        const unsigned high = k == 1 ? secondHigh : 0xBFU;
-        if (byte < low || byte > high) {
+    for (std::size_t K = 1; K < Length; ++K) {
+        const unsigned Byte = ByteAt(Text, Index + K);
+        const unsigned Low = K == 1 ? SecondLow : 0x80U;
+        const unsigned High = K == 1 ? SecondHigh : 0xBFU;
+        if (Byte < Low || Byte > High) {
             return 0;
         }
     }
-    return length;
+    return Length;
 }
 
-void AppendByteEscape(std::string& out, unsigned byte) {
-    constexpr std::string_view digits = "0123456789abcdef";
-    out += "\\u00";
-    out += digits[(byte >> 4U) & 0xFU];
-    out += digits[byte & 0xFU];
+void AppendByteEscape(std::string& Out, unsigned Byte) {
+    constexpr std::string_view Digits = "0123456789abcdef";
+    Out += "\\u00";
+    Out += Digits[(Byte >> 4U) & 0xFU];
+    Out += Digits[Byte & 0xFU];
 }
 
 } // namespace
 
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    std::size_t index = 0;
-    while (index < text.size()) {
-        const unsigned byte = ByteAt(text, index);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += text[index];
-            ++index;
+void AppendJsonString(std::string& Out, std::string_view Text) {
+    Out += '"';
+    std::size_t Index = 0;
+    while (Index < Text.size()) {
+        const unsigned Byte = ByteAt(Text, Index);
+        if (Byte == '"' || Byte == '\\') {
+            Out += '\\';
+            Out += Text[Index];
+            ++Index;
             continue;
         }
-        const bool control = byte < 0x20 || byte == 0x7F;
-        const std::size_t length = control ? 0 : WellFormedSequenceLength(text, index);
-        if (length == 0) {
-            AppendByteEscape(out, byte);
-            ++index;
+        const bool Control = Byte < 0x20 || Byte == 0x7F;
+        const std::size_t Length = Control ? 0 : WellFormedSequenceLength(Text, Index);
+        if (Length == 0) {
+            AppendByteEscape(Out, Byte);
+            ++Index;
         } else {
-            out.append(text.substr(index, length));
-            index += length;
+            Out.append(Text.substr(Index, Length));
+            Index += Length;
         }
     }
-    out += '"';
+    Out += '"';
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out;
-    AppendJsonString(out, text);
-    return out;
+std::string JsonString(std::string_view Text) {
+    std::string Out;
+    AppendJsonString(Out, Text);
+    return Out;
 }
 
-} // namespace standin
+} // namespace Standin

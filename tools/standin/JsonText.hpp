@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace standin {
+namespace Standin {
 
 // Appends the text as a JSON string literal, quotes included. The result is always valid JSON
 // even when the text is not valid UTF-8:
@@ -17,8 +17,8 @@ namespace standin {
 // Since well-formed text above U+007F is never escaped, \u0080..\u00ff in the output always
 // stands for one raw byte of the original, and a reader that maps every \u00xx back to the byte
 // xx recovers the argument bytes exactly.
-void AppendJsonString(std::string& out, std::string_view text);
+void AppendJsonString(std::string& Out, std::string_view Text);
 
-std::string JsonString(std::string_view text);
+std::string JsonString(std::string_view Text);
 
-} // namespace standin
+} // namespace Standin

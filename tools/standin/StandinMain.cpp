@@ -29,139 +29,139 @@
 
 namespace {
 
-constexpr std::string_view kPrefix = "NeroCmd stand-in: ";
-constexpr int kRejected = 2;
-constexpr int kCannotRecord = 3;
+constexpr std::string_view OutputPrefix = "NeroCmd stand-in: ";
+constexpr int ExitRejected = 2;
+constexpr int ExitCannotRecord = 3;
 
-bool WriteLine(std::FILE* stream, std::string_view text) {
-    std::string line(kPrefix);
-    line += text;
-    line += '\n';
-    return std::fwrite(line.data(), 1, line.size(), stream) == line.size() &&
-           std::fflush(stream) == 0;
+bool WriteLine(std::FILE* Stream, std::string_view Text) {
+    std::string Line(OutputPrefix);
+    Line += Text;
+    Line += '\n';
+    return std::fwrite(Line.data(), 1, Line.size(), Stream) == Line.size() &&
+           std::fflush(Stream) == 0;
 }
 
-int Fail(int exitCode, std::string_view reason) {
+int Fail(int ExitCode, std::string_view Reason) {
     // When even standard error is gone nobody is left to tell; the exit code still says it.
-    WriteLine(stderr, reason);
-    return exitCode;
+    WriteLine(stderr, Reason);
+    return ExitCode;
 }
 
-std::optional<std::string> Setting(const char* name) {
-    auto value = standin::host::EnvironmentValue(name);
-    if (value && value->empty()) {
+std::optional<std::string> Setting(const char* Name) {
+    auto Value = Standin::Host::EnvironmentValue(Name);
+    if (Value && Value->empty()) {
         return std::nullopt;
     }
-    return value;
+    return Value;
 }
 
-template <typename Number>
-std::optional<Number> ParseWhole(std::string_view text) {
-    Number number{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, number);
-    if (error != std::errc() || stop != end) {
+template <typename Whole>
+std::optional<Whole> ParseWhole(std::string_view Text) {
+    Whole Number{};
+    const char* End = Text.data() + Text.size();
+    const auto [stop, error] = std::from_chars(Text.data(), End, Number);
+    if (error != std::errc() || stop != End) {
         return std::nullopt;
     }
-    return number;
+    return Number;
 }
 
 struct Settings {
-    std::optional<std::string> logPath;
-    std::uint32_t delayMilliseconds = 0;
-    int exitCode = 0;
+    std::optional<std::string> LogPath;
+    std::uint32_t DelayMilliseconds = 0;
+    int ExitCode = 0;
     // Why a setting was rejected, if one was.
-    std::optional<std::string> problem;
+    std::optional<std::string> Problem;
 };
 
-std::string SettingProblem(std::string_view name, std::string_view value, std::string_view needs) {
-    std::string text(name);
-    text += ' ';
-    standin::AppendJsonString(text, value);
-    text += ": expected ";
-    text += needs;
-    return text;
+std::string SettingProblem(std::string_view Name, std::string_view Value, std::string_view Needs) {
+    std::string Text(Name);
+    Text += ' ';
+    Standin::AppendJsonString(Text, Value);
+    Text += ": expected ";
+    Text += Needs;
+    return Text;
 }
 
 Settings ReadSettings() {
-    Settings settings;
-    settings.logPath = Setting("NEROCMD_LOG");
-    if (const auto delay = Setting("NEROCMD_DELAY_MS")) {
-        if (const auto milliseconds = ParseWhole<std::uint32_t>(*delay)) {
-            settings.delayMilliseconds = *milliseconds;
+    Settings Environment;
+    Environment.LogPath = Setting("NEROCMD_LOG");
+    if (const auto Delay = Setting("NEROCMD_DELAY_MS")) {
+        if (const auto Milliseconds = ParseWhole<std::uint32_t>(*Delay)) {
+            Environment.DelayMilliseconds = *Milliseconds;
         } else {
-            settings.problem = SettingProblem("NEROCMD_DELAY_MS", *delay,
-                                              "a decimal number of milliseconds 0..4294967295");
+            Environment.Problem = SettingProblem("NEROCMD_DELAY_MS", *Delay,
+                                                 "a decimal number of milliseconds 0..4294967295");
         }
     }
-    if (const auto exit = Setting("NEROCMD_EXIT"); exit && !settings.problem) {
-        const auto code = ParseWhole<std::int64_t>(*exit);
-        if (code && *code >= -2147483648LL && *code <= 4294967295LL) {
+    if (const auto Exit = Setting("NEROCMD_EXIT"); Exit && !Environment.Problem) {
+        const auto Code = ParseWhole<std::int64_t>(*Exit);
+        if (Code && *Code >= -2147483648LL && *Code <= 4294967295LL) {
             // Negative codes and codes past INT_MAX both land on the same 32 bits the system
             // passes on; a POSIX parent then sees only the low 8 of them.
-            settings.exitCode = static_cast<int>(static_cast<std::uint32_t>(*code));
+            Environment.ExitCode = static_cast<int>(static_cast<std::uint32_t>(*Code));
         } else {
-            settings.problem =
-                SettingProblem("NEROCMD_EXIT", *exit, "a decimal integer -2147483648..4294967295");
+            Environment.Problem =
+                SettingProblem("NEROCMD_EXIT", *Exit, "a decimal integer -2147483648..4294967295");
         }
     }
-    return settings;
+    return Environment;
 }
 
-std::string LogLine(std::span<const std::string> argv, bool accepted) {
-    std::string line = "{\"argv\":[";
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        if (i > 0) {
-            line += ',';
+std::string LogLine(std::span<const std::string> Argv, bool Accepted) {
+    std::string Line = "{\"argv\":[";
+    for (std::size_t I = 0; I < Argv.size(); ++I) {
+        if (I > 0) {
+            Line += ',';
         }
-        standin::AppendJsonString(line, argv[i]);
+        Standin::AppendJsonString(Line, Argv[I]);
     }
-    line += "],\"pid\":" + std::to_string(standin::host::ProcessId());
-    line += accepted ? ",\"accepted\":true" : ",\"accepted\":false";
-    if (const auto commandLine = standin::host::RawCommandLine()) {
-        line += ",\"commandLine\":";
-        standin::AppendJsonString(line, *commandLine);
+    Line += "],\"pid\":" + std::to_string(Standin::Host::ProcessId());
+    Line += Accepted ? ",\"accepted\":true" : ",\"accepted\":false";
+    if (const auto CommandLine = Standin::Host::RawCommandLine()) {
+        Line += ",\"commandLine\":";
+        Standin::AppendJsonString(Line, *CommandLine);
     }
-    if (const auto show = standin::host::ShowState()) {
-        line += ",\"show\":" + std::to_string(*show);
+    if (const auto Show = Standin::Host::ShowState()) {
+        Line += ",\"show\":" + std::to_string(*Show);
     }
-    line += "}\n";
-    return line;
+    Line += "}\n";
+    return Line;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments = standin::host::Arguments(argc, argv);
-    std::span<const std::string> commandArguments(arguments);
-    if (!commandArguments.empty()) {
-        commandArguments = commandArguments.subspan(1);
+    const std::vector<std::string> Arguments = Standin::Host::Arguments(argc, argv);
+    std::span<const std::string> CommandArguments(Arguments);
+    if (!CommandArguments.empty()) {
+        CommandArguments = CommandArguments.subspan(1);
     }
 
-    const standin::Recognition recognition =
-        standin::Recognize(standin::KnownCommands(), commandArguments);
-    const Settings settings = ReadSettings();
+    const Standin::Recognition Verdict =
+        Standin::Recognize(Standin::KnownCommands(), CommandArguments);
+    const Settings Environment = ReadSettings();
 
-    if (settings.logPath) {
-        const std::string line = LogLine(arguments, recognition.accepted);
-        if (const auto failure = standin::host::AppendToFile(*settings.logPath, line)) {
-            std::string reason = "cannot append to NEROCMD_LOG ";
-            standin::AppendJsonString(reason, *settings.logPath);
-            reason += ": " + *failure;
-            return Fail(kCannotRecord, reason);
+    if (Environment.LogPath) {
+        const std::string Line = LogLine(Arguments, Verdict.Accepted);
+        if (const auto Failure = Standin::Host::AppendToFile(*Environment.LogPath, Line)) {
+            std::string Reason = "cannot append to NEROCMD_LOG ";
+            Standin::AppendJsonString(Reason, *Environment.LogPath);
+            Reason += ": " + *Failure;
+            return Fail(ExitCannotRecord, Reason);
         }
     }
-    if (!recognition.accepted) {
-        return Fail(kRejected, recognition.text);
+    if (!Verdict.Accepted) {
+        return Fail(ExitRejected, Verdict.Text);
     }
-    if (settings.problem) {
-        return Fail(kRejected, *settings.problem);
+    if (Environment.Problem) {
+        return Fail(ExitRejected, *Environment.Problem);
     }
-    if (!WriteLine(stdout, recognition.text)) {
-        return Fail(kCannotRecord, "cannot write to standard output");
+    if (!WriteLine(stdout, Verdict.Text)) {
+        return Fail(ExitCannotRecord, "cannot write to standard output");
     }
-    if (settings.delayMilliseconds > 0) {
-        standin::host::SleepMilliseconds(settings.delayMilliseconds);
+    if (Environment.DelayMilliseconds > 0) {
+        Standin::Host::SleepMilliseconds(Environment.DelayMilliseconds);
     }
-    return settings.exitCode;
+    return Environment.ExitCode;
 }

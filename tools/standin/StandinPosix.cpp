@@ -10,11 +10,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-namespace standin::host {
+namespace Standin::Host {
 
-std::vector<std::string> Arguments(int argc, char** argv) {
+std::vector<std::string> Arguments(int Argc, char** Argv) {
     // A starter may pass an empty argv (argc 0); the range is then empty and argv[0] is null.
-    return {argv, argv + argc};
+    return {Argv, Argv + Argc};
 }
 
 std::optional<std::string> RawCommandLine() {
@@ -25,51 +25,51 @@ std::optional<unsigned> ShowState() {
     return std::nullopt;
 }
 
-std::optional<std::string> EnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr) {
+std::optional<std::string> EnvironmentValue(const char* Name) {
+    const char* Value = std::getenv(Name);
+    if (Value == nullptr) {
         return std::nullopt;
     }
-    return std::string(value);
+    return std::string(Value);
 }
 
 std::uint64_t ProcessId() {
     return static_cast<std::uint64_t>(::getpid());
 }
 
-void SleepMilliseconds(std::uint32_t milliseconds) {
-    timespec remaining{};
-    remaining.tv_sec = static_cast<time_t>(milliseconds / 1000U);
-    remaining.tv_nsec = static_cast<long>(milliseconds % 1000U) * 1000000L;
+void SleepMilliseconds(std::uint32_t Milliseconds) {
+    timespec Remaining{};
+    Remaining.tv_sec = static_cast<time_t>(Milliseconds / 1000U);
+    Remaining.tv_nsec = static_cast<long>(Milliseconds % 1000U) * 1000000L;
     // A signal cuts nanosleep short; carry on with what is left so the delay is never shorter.
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    while (::nanosleep(&Remaining, &Remaining) != 0 && errno == EINTR) {
     }
 }
 
-std::optional<std::string> AppendToFile(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
+std::optional<std::string> AppendToFile(const std::string& Path, std::string_view Bytes) {
+    const int Fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (Fd < 0) {
         return std::string(std::strerror(errno));
     }
     // One write() only: O_APPEND makes positioning and writing a single step, and splitting the
     // line into several writes would let another run's line land in the middle of it.
-    ssize_t written = 0;
+    ssize_t Written = 0;
     do {
-        written = ::write(fd, bytes.data(), bytes.size());
-    } while (written < 0 && errno == EINTR);
-    const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
-    const int closeError = errno;
-    if (written < 0) {
-        return std::string(std::strerror(writeError));
+        Written = ::write(Fd, Bytes.data(), Bytes.size());
+    } while (Written < 0 && errno == EINTR);
+    const int WriteError = errno;
+    const bool Closed = ::close(Fd) == 0;
+    const int CloseError = errno;
+    if (Written < 0) {
+        return std::string(std::strerror(WriteError));
     }
-    if (static_cast<std::size_t>(written) != bytes.size()) {
+    if (static_cast<std::size_t>(Written) != Bytes.size()) {
         return std::string("only part of the line could be written");
     }
-    if (!closed) {
-        return std::string(std::strerror(closeError));
+    if (!Closed) {
+        return std::string(std::strerror(CloseError));
     }
     return std::nullopt;
 }
 
-} // namespace standin::host
+} // namespace Standin::Host

@@ -6,31 +6,31 @@
 
 #include <shellapi.h>
 
-namespace standin::host {
+namespace Standin::Host {
 
 namespace {
 
-std::string Utf8(const wchar_t* text, std::size_t length) {
-    if (length == 0) {
+std::string Utf8(const wchar_t* Text, std::size_t Length) {
+    if (Length == 0) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+    const int Size = WideCharToMultiByte(CP_UTF8, 0, Text, static_cast<int>(Length), nullptr, 0,
                                          nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
+    std::string Out(static_cast<std::size_t>(Size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text, static_cast<int>(Length), Out.data(), Size, nullptr,
                         nullptr);
-    return out;
+    return Out;
 }
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
+std::wstring Wide(const std::string& Text) {
+    if (Text.empty()) {
         return {};
     }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
+    const int Size =
+        MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+    std::wstring Out(static_cast<std::size_t>(Size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Out.data(), Size);
+    return Out;
 }
 
 std::string LastError() {
@@ -40,71 +40,71 @@ std::string LastError() {
 } // namespace
 
 std::vector<std::string> Arguments(int /*argc*/, char** /*argv*/) {
-    int count = 0;
-    wchar_t** items = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    if (items == nullptr) {
-        return arguments;
+    int Count = 0;
+    wchar_t** Items = CommandLineToArgvW(GetCommandLineW(), &Count);
+    std::vector<std::string> Arguments;
+    if (Items == nullptr) {
+        return Arguments;
     }
-    for (int i = 0; i < count; ++i) {
-        arguments.push_back(Utf8(items[i], wcslen(items[i])));
+    for (int I = 0; I < Count; ++I) {
+        Arguments.push_back(Utf8(Items[I], wcslen(Items[I])));
     }
-    LocalFree(items);
-    return arguments;
+    LocalFree(Items);
+    return Arguments;
 }
 
 std::optional<std::string> RawCommandLine() {
-    const wchar_t* line = GetCommandLineW();
-    return Utf8(line, wcslen(line));
+    const wchar_t* Line = GetCommandLineW();
+    return Utf8(Line, wcslen(Line));
 }
 
 std::optional<unsigned> ShowState() {
-    STARTUPINFOW info{};
-    info.cb = sizeof info;
-    GetStartupInfoW(&info);
-    if ((info.dwFlags & STARTF_USESHOWWINDOW) == 0) {
+    STARTUPINFOW Info{};
+    Info.cb = sizeof Info;
+    GetStartupInfoW(&Info);
+    if ((Info.dwFlags & STARTF_USESHOWWINDOW) == 0) {
         return std::nullopt;
     }
-    return info.wShowWindow;
+    return Info.wShowWindow;
 }
 
-std::optional<std::string> EnvironmentValue(const char* name) {
-    const std::wstring wideName = Wide(name);
-    const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (size == 0) {
+std::optional<std::string> EnvironmentValue(const char* Name) {
+    const std::wstring WideName = Wide(Name);
+    const DWORD Size = GetEnvironmentVariableW(WideName.c_str(), nullptr, 0);
+    if (Size == 0) {
         return std::nullopt;
     }
-    std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
-    return Utf8(value.data(), length);
+    std::wstring Value(Size, L'\0');
+    const DWORD Length = GetEnvironmentVariableW(WideName.c_str(), Value.data(), Size);
+    return Utf8(Value.data(), Length);
 }
 
 std::uint64_t ProcessId() {
     return GetCurrentProcessId();
 }
 
-void SleepMilliseconds(std::uint32_t milliseconds) {
-    Sleep(milliseconds);
+void SleepMilliseconds(std::uint32_t Milliseconds) {
+    Sleep(Milliseconds);
 }
 
-std::optional<std::string> AppendToFile(const std::string& path, std::string_view bytes) {
+std::optional<std::string> AppendToFile(const std::string& Path, std::string_view Bytes) {
     // FILE_APPEND_DATA alone makes every write land at the end, as O_APPEND does on POSIX.
-    const HANDLE file =
-        CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const HANDLE File =
+        CreateFileW(Wide(Path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (File == INVALID_HANDLE_VALUE) {
         return LastError();
     }
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    const std::optional<std::string> problem =
-        !ok ? std::optional(LastError())
-            : (written != bytes.size()
-                   ? std::optional<std::string>("only part of the line could be written")
+    DWORD Written = 0;
+    const BOOL Ok =
+        WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
+    const std::optional<std::string> Problem =
+        !Ok ? std::optional(LastError())
+            : (Written != Bytes.size()
+                   ? std::optional<std::string>("only part of the Line could be written")
                    : std::nullopt);
-    CloseHandle(file);
-    return problem;
+    CloseHandle(File);
+    return Problem;
 }
 
-} // namespace standin::host
+} // namespace Standin::Host

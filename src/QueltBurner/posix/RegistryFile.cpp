@@ -61,15 +61,15 @@ bool IsSameOrAncestor(Text Key, Text Target) {
 // Hands out the lines of the text without their line ends (LF or CRLF).
 class LineReader {
 public:
-    explicit LineReader(Text Content) : Rest(Content) {}
+    explicit LineReader(Text Content) : FRest(Content) {}
 
     bool Next(Text& Line) {
-        if (Rest.empty()) {
+        if (FRest.empty()) {
             return false;
         }
-        const std::size_t End = Rest.find(u'\n');
-        Line = Rest.substr(0, End);
-        Rest.remove_prefix(End == Text::npos ? Rest.size() : End + 1);
+        const std::size_t End = FRest.find(u'\n');
+        Line = FRest.substr(0, End);
+        FRest.remove_prefix(End == Text::npos ? FRest.size() : End + 1);
         if (!Line.empty() && Line.back() == u'\r') {
             Line.remove_suffix(1);
         }
@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    Text Rest;
+    Text FRest;
 };
 
 // The first non-empty line names the format. regedit refuses a file without it, so such a file

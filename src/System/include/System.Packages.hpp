@@ -89,12 +89,12 @@ void* ModuleOfAddress(const void* Address) noexcept;
 // on the last leave; a leave without an entry changes nothing.
 class TUnitEntryCount {
 public:
-    bool Enter() noexcept { return Count++ == 0; }
-    bool Leave() noexcept { return Count > 0 && --Count == 0; }
-    int Value() const noexcept { return Count; }
+    bool Enter() noexcept { return FCount++ == 0; }
+    bool Leave() noexcept { return FCount > 0 && --FCount == 0; }
+    int Value() const noexcept { return FCount; }
 
 private:
-    int Count = 0;
+    int FCount = 0;
 };
 
 // The start-up and shut-down of this unit; they only count how often the unit was entered.
