@@ -7,6 +7,10 @@ want=(cmake ninja-build g++ make)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
+    # The consumer test builds through pkg-config. The Debian package test runs CPack, whose
+    # dependency scan needs dpkg-shlibdeps (dpkg-dev) and file, and reads the packed files with
+    # readelf (binutils).
+    want+=(pkgconf dpkg-dev file binutils)
 fi
 
 missing=()
