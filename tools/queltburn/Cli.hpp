@@ -10,10 +10,6 @@
 
 namespace Queltburn {
 
-// The arguments after the program name, in UTF-16; a reason when they cannot be read.
-std::optional<std::string> ProgramArguments(int argc, char** argv,
-                                            std::vector<System::UnicodeString>& Args);
-
 // Runs one command (the arguments after the program name). Prints the result code and the event
 // that fired to Out, usage errors to Err. Returns the process's exit code: 0 for result 0, 1 for
 // any other result, 2 for a usage error.
