@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CommandLineSplit.hpp"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -25,7 +30,8 @@ TEST(QueltburnCli, DataBurnPrintsResultAndEvent) {
          "--label", "My Disc", "--title", " T ", "--no-underrun-prot", "--verify", "--speed", "16",
          "--continue-session", "1"});
     EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
-    EXPECT_NE(Outcome.Out.find("result: 0\nevent: OnSuccess\n"), std::string::npos) << Outcome.Out;
+    EXPECT_NE(Outcome.Out.find("result: 0 (success)\nevent: OnSuccess\n"), std::string::npos)
+        << Outcome.Out;
     const auto Runs = W.Runs();
     ASSERT_EQ(Runs.size(), 1U);
     EXPECT_EQ(Runs[0].Argv,
@@ -34,55 +40,85 @@ TEST(QueltburnCli, DataBurnPrintsResultAndEvent) {
                        "--verify", File.string(), Folder.string()}));
 }
 
+// The host waits for the tool unless told not to, whatever a settings file says, and prints the
+// result with its meaning.
 TEST(QueltburnCli, ExitCodesFollowTheResult) {
     RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string NoWaitForm =
+        W.Dir.Write("nowait.dfm", "object B: TQueltBurner\n  Synchronous = False\nend\n").string();
+    const auto Meaning = [](int Result) {
+        return "result: " + std::to_string(Result) + " (" +
+               QueltTest::Utf8(Queltburner::ResultText(Result)) + ")\n";
+    };
     const struct {
         Strings Args;
         std::optional<std::string> ToolExit;
         int Exit;
         std::string Out;
     } Rows[] = {
-        {{"data", "E", "--sync", "--tool", Standin.string()},
+        {{"data", "E", File, "--tool", Standin.string()},
          "3",
          1,
-         "result: 3\nevent: OnError(3)\n"},
-        {{"data", "E", "--tool", Standin.string()}, "3", 0, "result: 0\nevent: none\n"},
-        {{"data", "Q", "--sync", "--quiet", "--tool", Standin.string()},
+         Meaning(3) + "event: OnError(3)\n"},
+        {{"data", "E", File, "--sync", "--tool", Standin.string()},
+         "3",
+         1,
+         Meaning(3) + "event: OnError(3)\n"},
+        {{"data", "E", File, "--settings", NoWaitForm, "--tool", Standin.string()},
+         "3",
+         1,
+         Meaning(3) + "event: OnError(3)\n"},
+        {{"data", "E", File, "--no-wait", "--tool", Standin.string()},
+         "3",
+         0,
+         "result: 0 (the tool was started)\nevent: none\n"},
+        {{"data", "E", File, "--tool", Standin.string()},
+         "0",
+         0,
+         Meaning(0) + "event: OnSuccess\n"},
+        {{"data", "Q", File, "--quiet", "--tool", Standin.string()},
          std::nullopt,
          1,
-         "result: -2\nevent: none\n"},
-        {{"data", "E", "--sync", "--quiet", "--tool", "/nonexistent"},
+         Meaning(Queltburner::ResultNotOpticalDrive) + "event: none\n"},
+        {{"data", "E", File, "--quiet", "--tool", "/nonexistent"},
          std::nullopt,
          1,
-         "result: -1\nevent: none\n"},
+         Meaning(Queltburner::ResultToolFailed) + "event: none\n"},
     };
     for (const auto& Row : Rows) {
         ScopedEnv Exit{"NEROCMD_EXIT", Row.ToolExit};
         Strings Argv{Cli};
         Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
         const auto Outcome = QueltTest::RunProgram(Argv);
-        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Outcome.Err;
+        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << testing::PrintToString(Row.Args) << Outcome.Err;
         EXPECT_NE(Outcome.Out.find(Row.Out), std::string::npos) << Outcome.Out;
     }
 }
 
 TEST(QueltburnCli, UsageErrorsExitTwo) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
     const Strings Cases[] = {
         {},
         {"format", "E"},
         {"data"},
-        {"data", "EF"},
-        {"data", "E", "--speed", "65536"},
-        {"data", "E", "--speed"},
-        {"data", "E", "--continue-session", "x"},
-        {"data", "E", "--bogus"},
-        {"data", "E", "--no-label", "x"},
-        {"audio", "E", "--verify"},
+        {"data", "EF", File},
+        {"data", "E", File, "--speed", "65536"},
+        {"data", "E", File, "--speed"},
+        {"data", "E", File, "--continue-session", "x"},
+        {"data", "E", File, "--bogus"},
+        {"data", "E", File, "--no-label", "x"},
+        {"data", "E", File, "--verify=yes"},
+        {"data", "E", File, "--no-verify=1"},
+        {"data", "E", File, "--speed="},
+        {"audio", "E", File, "--verify"},
         {"image", "E"},
         {"image", "E", "a.iso", "b.iso"},
         {"erase", "E", "extra"},
         {"eject", "E", "--speed", "4"},
-        {"burn", "E", "--type", "blu-ray"},
+        {"burn", "E", File, "--type", "blu-ray"},
+        {"settings", "--no-wait"},
     };
     for (const Strings& Args : Cases) {
         Strings Argv{Cli};
@@ -91,6 +127,143 @@ TEST(QueltburnCli, UsageErrorsExitTwo) {
         EXPECT_EQ(Outcome.ExitCode, 2) << testing::PrintToString(Args);
         EXPECT_EQ(Outcome.Err.rfind("queltburn: ", 0), 0U) << Outcome.Err;
     }
+    EXPECT_TRUE(W.Runs().empty());
+}
+
+// A named entry that does not exist, a burn without entries and an unknown dash argument stop
+// the run before anything starts; with --skip-missing the component leaves missing entries out.
+TEST(QueltburnCli, EntriesAreCheckedBeforeTheBurn) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string Missing = (W.Dir.Path() / "does-not-exist.txt").string();
+    const std::string Dangling = (W.Dir.Path() / "dangling").string();
+    fs::create_symlink(W.Dir.Path() / "gone", Dangling);
+    const std::string Linked = (W.Dir.Path() / "linked").string();
+    fs::create_symlink(File, Linked);
+    const std::string Tool = Standin.string();
+    const struct {
+        Strings Args;
+        std::string Named; // what the message must name, if anything
+    } Refused[] = {
+        {{"data", "E", Missing}, Missing},
+        {{"data", "E", File, Missing}, Missing},
+        {{"data", "E", Dangling}, Dangling},
+        {{"data", "E"}, ""},
+        {{"audio", "E"}, ""},
+        {{"video", "E"}, ""},
+        {{"svideo", "E"}, ""},
+        {{"dvdvideo", "E"}, ""},
+        {{"burn", "E"}, ""},
+        {{"data", "E", "--skip-missing"}, ""},
+        {{"data", "E", File, "-v"}, "-v"},
+        {{"data", "E", "-x", File}, "-x"},
+        {{"eject", "E", "-f"}, "-f"},
+    };
+    for (const auto& Row : Refused) {
+        Strings Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        Argv.insert(Argv.end(), {"--tool", Tool});
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_EQ(Outcome.ExitCode, 2) << testing::PrintToString(Row.Args) << Outcome.Out;
+        EXPECT_EQ(Outcome.Err.rfind("queltburn: ", 0), 0U) << Outcome.Err;
+        EXPECT_NE(Outcome.Err.find(Row.Named), std::string::npos) << Outcome.Err;
+    }
+    EXPECT_TRUE(W.Runs().empty());
+
+    const struct {
+        Strings Args;
+        Strings Entries; // the entries the tool gets, last on its command line
+    } Accepted[] = {
+        {{"data", "E", Linked}, {Linked}},
+        {{"data", "E", Missing, File, "--skip-missing"}, {File}},
+    };
+    for (const auto& Row : Accepted) {
+        Strings Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        Argv.insert(Argv.end(), {"--tool", Tool});
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_EQ(Outcome.ExitCode, 0) << testing::PrintToString(Row.Args) << Outcome.Err;
+        const auto Runs = W.Runs();
+        ASSERT_FALSE(Runs.empty());
+        const Strings& Got = Runs.back().Argv;
+        ASSERT_GE(Got.size(), Row.Entries.size());
+        EXPECT_EQ(Strings(Got.end() - static_cast<std::ptrdiff_t>(Row.Entries.size()), Got.end()),
+                  Row.Entries);
+        EXPECT_EQ(std::count(Got.begin(), Got.end(), Missing), 0);
+    }
+}
+
+// --opt=value is --opt value; --print-command shows the command line a run would start, and starts
+// nothing.
+TEST(QueltburnCli, PrintCommandShowsWhatARunWouldStart) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("my file.txt", "a").string();
+    const Strings Args{
+        Cli, "data", "E", File, "--label=My \"Disc\"", "--speed=8", "--tool=" + Standin.string()};
+    const auto Burned = QueltTest::RunProgram(Args);
+    ASSERT_EQ(Burned.ExitCode, 0) << Burned.Err;
+    ASSERT_EQ(W.Runs().size(), 1U);
+    const Strings Started = W.Runs()[0].Argv;
+    EXPECT_NE(std::find(Started.begin(), Started.end(), "My \"Disc\""), Started.end());
+    EXPECT_NE(std::find(Started.begin(), Started.end(), "8"), Started.end());
+
+    Strings Printing = Args;
+    Printing.emplace_back("--print-command");
+    const auto Printed = QueltTest::RunProgram(Printing);
+    EXPECT_EQ(Printed.ExitCode, 0) << Printed.Err;
+    const std::string Prefix = "command: ";
+    ASSERT_EQ(Printed.Out.rfind(Prefix, 0), 0U) << Printed.Out;
+    const std::size_t LineEnd = Printed.Out.find('\n');
+    const std::string Line = Printed.Out.substr(Prefix.size(), LineEnd - Prefix.size());
+    Strings Split;
+    for (const System::UnicodeString& Item :
+         Queltburner::SplitCommandLine(QueltTest::Utf16(Line))) {
+        Split.push_back(QueltTest::Utf8(Item));
+    }
+    EXPECT_EQ(Split, Started);
+    EXPECT_EQ(Printed.Out.substr(LineEnd + 1), "result: 0 (" +
+                                                   QueltTest::Utf8(Queltburner::ResultText(0)) +
+                                                   ")\nevent: OnSuccess\n");
+
+    Printing[2] = "Q";
+    Printing.emplace_back("--quiet");
+    const auto BadDrive = QueltTest::RunProgram(Printing);
+    EXPECT_EQ(BadDrive.ExitCode, 1);
+    EXPECT_EQ(BadDrive.Out.find(Prefix), std::string::npos) << BadDrive.Out;
+    EXPECT_NE(BadDrive.Out.find("result: " + std::to_string(Queltburner::ResultNotOpticalDrive)),
+              std::string::npos);
+    EXPECT_EQ(W.Runs().size(), 1U);
+}
+
+// A settings file that cannot be read as text is a usage error naming it, never a crash or a hang.
+TEST(QueltburnCli, UnreadableSettingsFilesAreUsageErrors) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string Folder = W.Dir.MakeDir("folder").string();
+    const std::string Fifo = (W.Dir.Path() / "fifo").string();
+    ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+    const std::string Binary =
+        W.Dir.Write("binary.dfm", std::string("object B: TQueltBurner\n\0\0end\n", 28)).string();
+    const std::string Huge =
+        W.Dir.Write("huge.dfm", std::string(std::size_t{4} << 20U, ' ') + "x").string();
+    const std::string Locked = W.Dir.Write("locked.dfm", "object B: TQueltBurner\nend\n").string();
+    fs::permissions(Locked, fs::perms::none);
+    std::vector<std::string> Paths{Folder, (W.Dir.Path() / "none.dfm").string(), Fifo, Binary,
+                                   Huge};
+    if (geteuid() != 0) { // root reads any file
+        Paths.push_back(Locked);
+    }
+    for (const std::string& Path : Paths) {
+        for (const Strings& Args :
+             {Strings{Cli, "data", "E", File, "--settings", Path, "--tool", Standin.string()},
+              Strings{Cli, "settings", "--settings=" + Path}}) {
+            const auto Outcome = QueltTest::RunProgram(Args);
+            EXPECT_FALSE(Outcome.Signal) << Path;
+            EXPECT_EQ(Outcome.ExitCode, 2) << Path;
+            EXPECT_EQ(Outcome.Err.rfind("queltburn: " + Path + ": ", 0), 0U) << Outcome.Err;
+        }
+    }
+    EXPECT_TRUE(W.Runs().empty());
 }
 
 // Each command offers exactly the options of the settings its operation reads, and says so.
@@ -189,7 +362,7 @@ TEST(QueltburnCli, EveryCommandReachesTheTool) {
         Argv.insert(Argv.end(), {"--sync", "--tool", Tool});
         const auto Outcome = QueltTest::RunProgram(Argv);
         EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
-        EXPECT_NE(Outcome.Out.find("result: 0\nevent: OnSuccess\n"), std::string::npos)
+        EXPECT_NE(Outcome.Out.find("result: 0 (success)\nevent: OnSuccess\n"), std::string::npos)
             << Outcome.Out;
         const auto Runs = W.Runs();
         ASSERT_EQ(Runs.size(), ++Expected);
@@ -200,7 +373,8 @@ TEST(QueltburnCli, EveryCommandReachesTheTool) {
     const auto Missing = QueltTest::RunProgram(
         {Cli, "image", "E", W.Dir.Path() / "none.iso", "--sync", "--tool", Tool});
     EXPECT_EQ(Missing.ExitCode, 1);
-    EXPECT_NE(Missing.Out.find("result: -3\nevent: none\n"), std::string::npos);
+    EXPECT_NE(Missing.Out.find("result: -3 (the image file was not found)\nevent: none\n"),
+              std::string::npos);
     EXPECT_NE(Missing.Err.find("Image file not found.\""), std::string::npos);
 }
 

@@ -4,8 +4,8 @@
 // --no-register  loads, starts and stops the package without calling Register, as an application
 //                that uses the component at run time does;
 // --record       gives the package's component unit a host that counts every call it receives.
-#include "Cli.hpp"
 #include "DesignEnvironment.hpp"
+#include "ProgramArguments.hpp"
 
 #include "System.SysUtils.hpp"
 
@@ -58,7 +58,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     std::vector<System::UnicodeString> Args;
-    if (const std::optional<std::string> Problem = Queltburn::ProgramArguments(argc, argv, Args)) {
+    if (const std::optional<std::string> Problem = QueltTools::ProgramArguments(argc, argv, Args)) {
         std::cerr << "quelt_design_host: " << *Problem << "\n";
         return 2;
     }

@@ -1,10 +1,11 @@
 #include "Cli.hpp"
+#include "ProgramArguments.hpp"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
     std::vector<System::UnicodeString> Args;
-    if (const std::optional<std::string> Problem = Queltburn::ProgramArguments(argc, argv, Args)) {
+    if (const std::optional<std::string> Problem = QueltTools::ProgramArguments(argc, argv, Args)) {
         std::cerr << "queltburn: " << *Problem << "\n";
         return 2;
     }

@@ -1,8 +1,8 @@
 // POSIX hands a program its arguments as bytes, which here must be UTF-8.
-#include "Cli.hpp"
+#include "ProgramArguments.hpp"
 #include "System.SysUtils.hpp"
 
-namespace Queltburn {
+namespace QueltTools {
 
 std::optional<std::string> ProgramArguments(int argc, char** argv,
                                             std::vector<System::UnicodeString>& Args) {
@@ -16,4 +16,4 @@ std::optional<std::string> ProgramArguments(int argc, char** argv,
     return std::nullopt;
 }
 
-} // namespace Queltburn
+} // namespace QueltTools

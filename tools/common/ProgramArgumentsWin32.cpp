@@ -1,11 +1,11 @@
 // Windows' argv is in the ANSI code page and loses characters; the wide command line does not.
-#include "Cli.hpp"
+#include "ProgramArguments.hpp"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
-namespace Queltburn {
+namespace QueltTools {
 
 std::optional<std::string> ProgramArguments(int /*argc*/, char** /*argv*/,
                                             std::vector<System::UnicodeString>& Args) {
@@ -22,4 +22,4 @@ std::optional<std::string> ProgramArguments(int /*argc*/, char** /*argv*/,
     return std::nullopt;
 }
 
-} // namespace Queltburn
+} // namespace QueltTools

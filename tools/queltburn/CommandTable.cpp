@@ -1,0 +1,303 @@
+#include "CommandTable.hpp"
+
+#include "System.SysUtils.hpp"
+#include "TextFile.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+namespace Queltburn {
+
+namespace {
+
+using Queltburner::TQueltBurner;
+using System::UnicodeString;
+using System::Sysutils::UTF8Encode;
+namespace Initial = Queltburner::Initial;
+
+std::string OnOff(bool On) {
+    return On ? "on" : "off";
+}
+
+template <typename Integer>
+Integer ParseInteger(const UnicodeString& Text, std::string_view Option) {
+    const std::string Narrow = UTF8Encode(Text);
+    Integer Value{};
+    const auto [End, Error] = std::from_chars(Narrow.data(), Narrow.data() + Narrow.size(), Value);
+    if (Narrow.empty() || Error != std::errc() || End != Narrow.data() + Narrow.size()) {
+        throw UsageError("--" + std::string(Option) + " takes a whole number from " +
+                         std::to_string(std::numeric_limits<Integer>::min()) + " to " +
+                         std::to_string(std::numeric_limits<Integer>::max()) + ", not '" + Narrow +
+                         "'");
+    }
+    return Value;
+}
+
+constexpr std::pair<std::string_view, Queltburner::TDiskType> DiskTypes[] = {
+    {"data", Queltburner::dtData},         {"audio", Queltburner::dtAudio},
+    {"video", Queltburner::dtVideo},       {"svideo", Queltburner::dtSuperVideo},
+    {"dvdvideo", Queltburner::dtDVDVideo},
+};
+
+std::string DiskTypeName(Queltburner::TDiskType Type) {
+    const auto* Found = std::find_if(std::begin(DiskTypes), std::end(DiskTypes),
+                                     [Type](const auto& Entry) { return Entry.second == Type; });
+    return std::string(Found->first);
+}
+
+Queltburner::TDiskType ParseDiskType(const UnicodeString& Text) {
+    const std::string Narrow = UTF8Encode(Text);
+    for (const auto& [Name, Type] : DiskTypes) {
+        if (Narrow == Name) {
+            return Type;
+        }
+    }
+    throw UsageError("--type takes data, audio, video, svideo or dvdvideo, not '" + Narrow + "'");
+}
+
+Option Text(std::string_view Name, std::string Help, std::string Default,
+            void (TQueltBurner::*Setter)(const UnicodeString&)) {
+    return {Name,
+            "TEXT",
+            std::move(Help),
+            std::move(Default),
+            nullptr,
+            [Setter](TQueltBurner& B, const UnicodeString& V, bool) { (B.*Setter)(V); }};
+}
+
+Option Switch(std::string_view Name, std::string Help, bool Initially,
+              void (TQueltBurner::*Setter)(bool)) {
+    return {Name,
+            "",
+            std::move(Help),
+            OnOff(Initially),
+            nullptr,
+            [Setter](TQueltBurner& B, const UnicodeString&, bool On) { (B.*Setter)(On); }};
+}
+
+Option RunSwitch(std::string_view Name, std::string Help, std::string Default,
+                 bool RunOptions::*Field) {
+    return {Name,
+            "",
+            std::move(Help),
+            std::move(Default),
+            [Field](RunOptions& R, const UnicodeString&, bool On) { R.*Field = On; },
+            nullptr};
+}
+
+Option RunValue(std::string_view Name, std::string_view Argument, std::string Help,
+                std::optional<UnicodeString> RunOptions::*Field) {
+    return {Name,
+            Argument,
+            std::move(Help),
+            "",
+            [Field](RunOptions& R, const UnicodeString& V, bool) { R.*Field = V; },
+            nullptr};
+}
+
+// The options of the data disc, which reads every burn setting.
+std::vector<std::string_view> DataSettings() {
+    return {"label",         "artist",           "title",
+            "speed",         "continue-session", "tao",
+            "speedtest",     "close-session",    "detect-non-empty-disk",
+            "underrun-prot", "disable-eject",    "verify",
+            "dvd",           "force-erase-disk"};
+}
+
+std::vector<std::string_view> DataSettingsAndType() {
+    std::vector<std::string_view> Reads = DataSettings();
+    Reads.emplace_back("type");
+    return Reads;
+}
+
+} // namespace
+
+const std::vector<Option>& AllOptions() {
+    static const std::vector<Option> Options = {
+        Text("label", "volume label, written as given; may be empty",
+             UTF8Encode(Initial::VolumeLabel), &TQueltBurner::SetVolumeLabel),
+        Text("artist", "artist text (trimmed; left out when blank)", "", &TQueltBurner::SetArtist),
+        Text("title", "title text (trimmed; left out when blank)", "", &TQueltBurner::SetTitle),
+        {"speed", "N", "write speed, 0 to 65535", std::to_string(Initial::Speed), nullptr,
+         [](TQueltBurner& B, const UnicodeString& V, bool) {
+             B.SetSpeed(ParseInteger<std::uint16_t>(V, "speed"));
+         }},
+        {"continue-session", "N", "session to import, 0 or more; negative: none",
+         std::to_string(Initial::ContinueSession), nullptr,
+         [](TQueltBurner& B, const UnicodeString& V, bool) {
+             B.SetContinueSession(ParseInteger<int>(V, "continue-session"));
+         }},
+        Switch("tao", "track-at-once writing", Initial::Switch, &TQueltBurner::SetTao),
+        Switch("speedtest", "test the speed first", Initial::Switch, &TQueltBurner::SetSpeedTest),
+        Switch("close-session", "close the session", Initial::Switch,
+               &TQueltBurner::SetCloseSession),
+        Switch("detect-non-empty-disk", "refuse a disc that is not empty", Initial::Switch,
+               &TQueltBurner::SetDetectNonEmptyDisk),
+        Switch("underrun-prot", "buffer underrun protection", Initial::UnderrunProtection,
+               &TQueltBurner::SetUnderrunProtection),
+        Switch("disable-eject", "leave the tray closed afterwards", Initial::Switch,
+               &TQueltBurner::SetDisableEject),
+        Switch("verify", "verify the written data", Initial::Switch, &TQueltBurner::SetVerify),
+        Switch("dvd", "write a DVD", Initial::Switch, &TQueltBurner::SetDVD),
+        Switch("force-erase-disk", "erase a rewritable disc first", Initial::Switch,
+               &TQueltBurner::SetForceEraseDisk),
+        {"type", "KIND", "disc kind: data, audio, video, svideo or dvdvideo",
+         DiskTypeName(Initial::DiskType), nullptr,
+         [](TQueltBurner& B, const UnicodeString& V, bool) { B.SetDiskType(ParseDiskType(V)); }},
+        RunSwitch("full", "erase the entire disc, not only its table of contents", OnOff(false),
+                  &RunOptions::FullErase),
+        RunSwitch("skip-missing",
+                  "pass a FILE that does not exist to the component, which leaves it out; "
+                  "without it such a FILE is an error",
+                  OnOff(false), &RunOptions::SkipMissing),
+        // How a command runs.
+        RunSwitch("wait",
+                  "wait for the tool, exit by its exit code and fire an event; --no-wait only "
+                  "starts it",
+                  OnOff(true), &RunOptions::Wait),
+        RunSwitch("sync", "the same as --wait (--no-sync: --no-wait)", "", &RunOptions::Wait),
+        RunSwitch("print-command",
+                  "print the tool's command line and run nothing; every check still happens",
+                  OnOff(false), &RunOptions::PrintCommand),
+        Switch("hide", "hide the tool's window", Initial::Switch, &TQueltBurner::SetHideNeroCmd),
+        {"quiet", "", "show no error messages", OnOff(!Initial::ShowMessages), nullptr,
+         [](TQueltBurner& B, const UnicodeString&, bool On) { B.SetShowMessages(!On); }},
+        {"tool", "PATH", "the tool to run, instead of the one found through the registry", "",
+         nullptr, [](TQueltBurner& B, const UnicodeString& V, bool) { B.NeroCmdLocation = V; }},
+        RunValue("settings", "FILE",
+                 "load the settings from a form file first (UTF-8 or UTF-16, at most " +
+                     std::string(MaxTextFileSize) + "); the other options then apply",
+                 &RunOptions::SettingsFile),
+        RunValue("name", "NAME", "with --settings: the component's block of that name",
+                 &RunOptions::SettingsName),
+    };
+    return Options;
+}
+
+const std::vector<Command>& Commands() {
+    using Queltburner::TQueltBurner;
+    using Files = std::vector<UnicodeString>;
+    static const std::vector<Command> List = {
+        {"data", Operands::DriveAndFiles, "writes a data disc from the files and folders",
+         DataSettings(),
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.BurnData(D);
+         }},
+        {"audio",
+         Operands::DriveAndFiles,
+         "writes an audio CD from the files",
+         {"artist", "title", "speed", "tao", "disable-eject"},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.BurnAudio(D);
+         }},
+        {"video",
+         Operands::DriveAndFiles,
+         "writes a Video CD from the files",
+         {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.BurnVideo(D);
+         }},
+        {"svideo",
+         Operands::DriveAndFiles,
+         "writes a Super Video CD from the files",
+         {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.BurnSuperVideo(D);
+         }},
+        {"dvdvideo",
+         Operands::DriveAndFiles,
+         "writes a DVD-Video disc from the files and folders",
+         {"label", "artist", "title", "speed", "tao", "speedtest", "close-session",
+          "detect-non-empty-disk", "underrun-prot", "disable-eject", "verify", "force-erase-disk"},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.BurnDVDVideo(D);
+         }},
+        {"image",
+         Operands::DriveAndOneFile,
+         "writes the image FILE (result -3 when it does not exist)",
+         {"speed", "tao", "dvd", "speedtest", "close-session", "detect-non-empty-disk",
+          "underrun-prot", "disable-eject", "force-erase-disk"},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files& Image) {
+             return B.BurnImage(Image.front(), D);
+         }},
+        {"erase",
+         Operands::DriveOnly,
+         "blanks the rewritable disc",
+         {"full"},
+         [](TQueltBurner& B, const RunOptions& R, System::WideChar D, const Files&) {
+             return B.Erase(D, R.FullErase);
+         }},
+        {"eject",
+         Operands::DriveOnly,
+         "opens the tray",
+         {},
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.Eject(D);
+         }},
+        {"burn", Operands::DriveAndFiles, "writes the disc kind that --type names, from the files",
+         DataSettingsAndType(),
+         [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
+             return B.Burn(D);
+         }},
+        {"settings", Operands::None,
+         "prints the settings that the options (and a settings file) produce, as the form text "
+         "the framework writes",
+         DataSettingsAndType(), nullptr},
+    };
+    return List;
+}
+
+const Option* FindOption(std::string_view Name) {
+    const auto& Options = AllOptions();
+    const auto Found = std::find_if(Options.begin(), Options.end(),
+                                    [&](const Option& O) { return O.Name == Name; });
+    return Found == Options.end() ? nullptr : &*Found;
+}
+
+const Command* FindCommand(std::u16string_view Name) {
+    const auto& List = Commands();
+    const auto Found = std::find_if(List.begin(), List.end(), [&](const Command& C) {
+        return std::equal(Name.begin(), Name.end(), C.Name.begin(), C.Name.end());
+    });
+    return Found == List.end() ? nullptr : &*Found;
+}
+
+std::vector<std::string_view> OwnOptions(const Command& C) {
+    std::vector<std::string_view> Names = C.Reads;
+    if (C.Takes == Operands::DriveAndFiles) {
+        Names.emplace_back("skip-missing");
+    }
+    return Names;
+}
+
+std::vector<std::string_view> RunnerOptions(const Command& C) {
+    if (C.Takes == Operands::None) {
+        // Printing the settings starts no tool; the settings of the tool's window and messages
+        // are part of the form text.
+        return {"hide", "quiet", "settings", "name"};
+    }
+    return {"wait", "sync", "print-command", "hide", "quiet", "tool", "settings", "name"};
+}
+
+std::string Synopsis(const Command& C) {
+    std::string Text = "queltburn " + std::string(C.Name);
+    switch (C.Takes) {
+    case Operands::DriveAndFiles:
+        Text += " DRIVE FILE...";
+        break;
+    case Operands::DriveAndOneFile:
+        Text += " DRIVE FILE";
+        break;
+    case Operands::DriveOnly:
+        Text += " DRIVE";
+        break;
+    case Operands::None:
+        break;
+    }
+    return Text + " [options]";
+}
+
+} // namespace Queltburn

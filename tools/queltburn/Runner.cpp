@@ -1,0 +1,145 @@
+#include "Runner.hpp"
+
+#include "PrintingHost.hpp"
+#include "QueltBurner.hpp"
+#include "System.Classes.FormText.hpp"
+#include "System.Classes.Streaming.hpp"
+#include "System.SysUtils.hpp"
+#include "TextFile.hpp"
+
+#include <any>
+#include <memory>
+
+namespace Queltburn {
+
+namespace {
+
+using Queltburner::TQueltBurner;
+using System::UnicodeString;
+using System::Sysutils::UTF8Encode;
+
+// Events named in a settings file need no code here: the host sets its own handlers.
+std::optional<std::any> NoHandlerNeeded(const UnicodeString&,
+                                        const System::Typinfo::TPropInfo& Event) {
+    if (Event.TypeName == u"TErrorEvent") {
+        return std::any(Queltburner::TErrorEvent());
+    }
+    return std::any(System::Classes::TNotifyEvent());
+}
+
+void LoadSettings(TQueltBurner& Burner, const RunOptions& Run) {
+    const std::string Name = UTF8Encode(*Run.SettingsFile);
+    UnicodeString Text;
+    if (const std::optional<std::string> Problem = ReadTextFile(*Run.SettingsFile, Text)) {
+        throw UsageError(Name + ": " + *Problem);
+    }
+    try {
+        if (Run.SettingsName) {
+            System::Classes::ReadComponentFromForm(Text, *Run.SettingsName, Burner,
+                                                   NoHandlerNeeded);
+        } else {
+            System::Classes::ReadComponentText(Text, Burner, NoHandlerNeeded);
+        }
+    } catch (const System::Classes::EFormTextError& Error) {
+        throw UsageError(Name + ": " + Error.what());
+    }
+}
+
+// The drive letter and the files of C, checked. A file or folder that does not exist stops the
+// run here, unless --skip-missing leaves that to the component, which passes over such entries.
+System::WideChar CheckOperands(const Command& C, const RunOptions& Run,
+                               std::vector<UnicodeString>& Operands,
+                               Queltburner::HostServices& Host) {
+    if (Operands.empty() || Operands[0].size() != 1) {
+        throw UsageError("the drive is one letter, for example E (usage: " + Synopsis(C) + ")");
+    }
+    const System::WideChar Drive = Operands[0][0];
+    Operands.erase(Operands.begin());
+    if ((C.Takes == Operands::DriveOnly && !Operands.empty()) ||
+        (C.Takes == Operands::DriveAndOneFile && Operands.size() != 1)) {
+        throw UsageError("usage: " + Synopsis(C));
+    }
+    if (C.Takes != Operands::DriveAndFiles) {
+        return Drive;
+    }
+    if (Operands.empty()) {
+        throw UsageError("no FILE given: '" + std::string(C.Name) +
+                         "' writes at least one file or folder (usage: " + Synopsis(C) + ")");
+    }
+    if (!Run.SkipMissing) {
+        for (const UnicodeString& File : Operands) {
+            if (!Host.FileExists(File) && !Host.DirectoryExists(File)) {
+                throw UsageError(UTF8Encode(File) +
+                                 ": no such file or folder (--skip-missing leaves it out)");
+            }
+        }
+    }
+    return Drive;
+}
+
+std::string Meaning(int Result, const RunOptions& Run) {
+    if (!Run.Wait && Result == Queltburner::ResultSuccess) {
+        return Run.PrintCommand ? "the tool would have been started" : "the tool was started";
+    }
+    return UTF8Encode(Queltburner::ResultText(Result));
+}
+
+} // namespace
+
+int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out) {
+    RunOptions Run;
+    for (const ParsedOption& Given : Parsed.Options) {
+        if (Given.Which->SetRun) {
+            Given.Which->SetRun(Run, Given.Value, Given.On);
+        }
+    }
+    if (Run.SettingsName && !Run.SettingsFile) {
+        throw UsageError("--name goes with --settings");
+    }
+    std::shared_ptr<Queltburner::HostServices> Host = Queltburner::DefaultHostServices();
+    std::shared_ptr<PrintingHost> Printing;
+    if (Run.PrintCommand) {
+        Printing = std::make_shared<PrintingHost>(Host);
+        Host = Printing;
+    }
+    TQueltBurner Burner(nullptr, Host);
+    if (Run.SettingsFile) {
+        LoadSettings(Burner, Run);
+    }
+    for (const ParsedOption& Given : Parsed.Options) {
+        if (Given.Which->SetSetting) {
+            Given.Which->SetSetting(Burner, Given.Value, Given.On);
+        }
+    }
+    std::vector<UnicodeString> Operands = Parsed.Operands;
+    if (C.Takes == Operands::None) {
+        if (!Operands.empty()) {
+            throw UsageError("usage: " + Synopsis(C));
+        }
+        if (Burner.Name().empty()) {
+            Burner.SetName(u"QueltBurner1");
+        }
+        Out << UTF8Encode(System::Classes::WriteComponentText(Burner));
+        return 0;
+    }
+    const System::WideChar Drive = CheckOperands(C, Run, Operands, *Host);
+    if (C.Takes == Operands::DriveAndFiles) {
+        for (const UnicodeString& File : Operands) {
+            Burner.Files()->Add(File);
+        }
+    }
+    // Set last: waiting is the command line's choice, not a settings file's.
+    Burner.SetSynchronous(Run.Wait);
+    std::string Event = "none";
+    Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
+    Burner.SetOnError(
+        [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
+    const int Result = C.Operation(Burner, Run, Drive, Operands);
+    if (Printing && Printing->CommandLine()) {
+        Out << "command: " << UTF8Encode(*Printing->CommandLine()) << "\n";
+    }
+    Out << "result: " << Result << " (" << Meaning(Result, Run) << ")\nevent: " << Event << "\n";
+    return Result == Queltburner::ResultSuccess ? 0 : 1;
+}
+
+} // namespace Queltburn

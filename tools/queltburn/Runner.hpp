@@ -1,0 +1,16 @@
+// Running one parsed command: the component made and set up, the operands checked, the operation
+// run, and its result printed.
+#pragma once
+
+#include "Parser.hpp"
+
+#include <ostream>
+
+namespace Queltburn {
+
+// Prints the command line (with --print-command), the result with its meaning and the event that
+// fired to Out. Returns the exit code: 0 for result 0, 1 for any other result. Throws UsageError
+// for operands or a settings file it cannot use; nothing is started then.
+int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out);
+
+} // namespace Queltburn

@@ -1,0 +1,115 @@
+# bash completion for queltburn, the command-line host of QueltBurner: the commands, the options
+# of each command, the drive letters of QUELT_DRIVES and files after the drive.
+# Installed as share/bash-completion/completions/queltburn; a test of the project checks that the
+# options offered here are exactly those that "queltburn COMMAND --help" lists.
+
+_queltburn_switches() {
+    local name
+    for name in "$@"; do
+        printf -- '--%s --no-%s ' "$name" "$name"
+    done
+}
+
+# The options of a command, as "queltburn COMMAND --help" lists them.
+_queltburn_options() {
+    local data_switches="tao speedtest close-session detect-non-empty-disk underrun-prot
+        disable-eject verify dvd force-erase-disk"
+    local data="--label --artist --title --speed --continue-session $(_queltburn_switches $data_switches)"
+    local video
+    video=$(_queltburn_switches tao disable-eject speedtest close-session force-erase-disk)
+    local missing
+    missing=$(_queltburn_switches skip-missing)
+    local run="$(_queltburn_switches wait sync print-command hide quiet) --tool --settings --name
+        -h --help"
+    case $1 in
+    data) echo "$data $missing $run" ;;
+    audio) echo "--artist --title --speed $(_queltburn_switches tao disable-eject) $missing $run" ;;
+    video | svideo) echo "--speed $video $missing $run" ;;
+    dvdvideo)
+        echo "--label --artist --title --speed $(_queltburn_switches tao speedtest close-session \
+            detect-non-empty-disk underrun-prot disable-eject verify force-erase-disk) $missing $run"
+        ;;
+    image)
+        echo "--speed $(_queltburn_switches tao dvd speedtest close-session detect-non-empty-disk \
+            underrun-prot disable-eject force-erase-disk) $run"
+        ;;
+    erase) echo "$(_queltburn_switches full) $run" ;;
+    eject) echo "$run" ;;
+    burn) echo "$data --type $missing $run" ;;
+    settings) echo "$data --type $(_queltburn_switches hide quiet) --settings --name -h --help" ;;
+    esac
+}
+
+# Files (and folders) starting with the word being completed, one per line.
+_queltburn_files() {
+    local IFS=$'\n'
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=($(compgen -f -- "$1"))
+}
+
+_queltburn() {
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=${COMP_WORDS[COMP_CWORD - 1]}
+    COMPREPLY=()
+    if ((COMP_CWORD == 1)); then
+        COMPREPLY=($(compgen -W "data audio video svideo dvdvideo image erase eject burn settings
+            -h --help --version" -- "$cur"))
+        return
+    fi
+    local command=${COMP_WORDS[1]}
+    case $prev in
+    --tool | --settings)
+        _queltburn_files "$cur"
+        return
+        ;;
+    --type)
+        COMPREPLY=($(compgen -W "data audio video svideo dvdvideo" -- "$cur"))
+        return
+        ;;
+    --label | --artist | --title | --speed | --continue-session | --name)
+        return
+        ;;
+    esac
+
+    # Count the operands before the word being completed: the drive comes first.
+    local i word operands=0 options_ended=0
+    for ((i = 2; i < COMP_CWORD; i++)); do
+        word=${COMP_WORDS[i]}
+        if ((options_ended)); then
+            ((operands++))
+        elif [[ $word == -- ]]; then
+            options_ended=1
+        elif [[ $word == --tool || $word == --settings || $word == --type || $word == --label ||
+            $word == --artist || $word == --title || $word == --speed ||
+            $word == --continue-session || $word == --name ]]; then
+            ((i++))
+        elif [[ $word != -?* ]]; then
+            ((operands++))
+        fi
+    done
+
+    if ((!options_ended)) && [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$(_queltburn_options "$command")" -- "$cur"))
+        return
+    fi
+    if [[ $command == settings ]]; then
+        return
+    fi
+    if ((operands == 0)); then
+        # The drive: the letters QUELT_DRIVES lists.
+        local entry letters=""
+        local IFS=';'
+        for entry in $QUELT_DRIVES; do
+            entry=${entry#"${entry%%[![:space:]]*}"}
+            [[ $entry == ?=* ]] && letters+="${entry:0:1} "
+        done
+        IFS=$' \t\n'
+        COMPREPLY=($(compgen -W "$letters" -- "$cur"))
+        return
+    fi
+    case $command in
+    data | audio | video | svideo | dvdvideo | burn | image) _queltburn_files "$cur" ;;
+    esac
+}
+
+complete -F _queltburn queltburn
