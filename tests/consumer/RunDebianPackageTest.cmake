@@ -97,7 +97,9 @@ set(Expected
     ${Lib}/cmake/QueltBurner/QueltBurnerTargets.cmake
     ${Lib}/pkgconfig/queltburner.pc
     ${Lib}/pkgconfig/queltburner-pack.pc
-    usr/libexec/queltburner/standin/NeroCmd.exe)
+    usr/libexec/queltburner/standin/NeroCmd.exe
+    usr/share/man/man1/queltburn.1
+    usr/share/bash-completion/completions/queltburn)
 set(ExpectedLinks)
 foreach(library QueltBurnerSystem QueltBurnerPack)
     list(APPEND Expected ${Lib}/lib${library}.so.${VERSION})
@@ -175,13 +177,10 @@ endif()
 
 # The packaged command-line host runs, and writes a data disc through the packaged stand-in found
 # through a registry file, as the README shows.
-# queltburn --version is not there yet; once it is, this line becomes: --version "${VERSION}"
-set(QueltburnCheck --help "usage: queltburn")
-list(POP_FRONT QueltburnCheck Argument)
-execute_process(COMMAND "${Root}/usr/bin/queltburn" ${Argument} RESULT_VARIABLE Result
+execute_process(COMMAND "${Root}/usr/bin/queltburn" --version RESULT_VARIABLE Result
     OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
-if(NOT Result EQUAL 0 OR NOT Out MATCHES "${QueltburnCheck}")
-    message(FATAL_ERROR "queltburn ${Argument} (${Result}):\n${Out}${Err}")
+if(NOT Result EQUAL 0 OR NOT Out MATCHES "${VERSION}")
+    message(FATAL_ERROR "queltburn --version (${Result}):\n${Out}${Err}")
 endif()
 file(WRITE "${WORK_DIR}/notes.txt" "notes\n")
 file(WRITE "${WORK_DIR}/user.reg" "Windows Registry Editor Version 5.00\r\n\r\n"
