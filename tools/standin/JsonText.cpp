@@ -89,10 +89,4 @@ void AppendJsonString(std::string& Out, std::string_view Text) {
     Out += '"';
 }
 
-std::string JsonString(std::string_view Text) {
-    std::string Out;
-    AppendJsonString(Out, Text);
-    return Out;
-}
-
 } // namespace Standin

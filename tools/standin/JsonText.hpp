@@ -19,6 +19,4 @@ namespace Standin {
 // xx recovers the argument bytes exactly.
 void AppendJsonString(std::string& Out, std::string_view Text);
 
-std::string JsonString(std::string_view Text);
-
 } // namespace Standin
