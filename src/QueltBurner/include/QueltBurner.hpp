@@ -20,16 +20,19 @@ enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVid
 
 using TErrorEvent = std::function<void(System::TObject* Sender, int ErrorCode)>;
 
+// The constants of this header are not inline variables: where one is given storage, it becomes a
+// unique symbol of the package that holds it, and the system never unloads such a library.
+
 // What an operation returns besides the tool's own exit code (0: success; when not waiting, 0 means
 // the tool was started).
-inline constexpr int ResultSuccess = 0;
+constexpr int ResultSuccess = 0;
 // The tool was not found; or, when waiting, it could not be started, waited for, or its exit code
 // read; or, when not waiting, it could not be started.
-inline constexpr int ResultToolFailed = -1;
+constexpr int ResultToolFailed = -1;
 // The drive letter does not name an optical drive.
-inline constexpr int ResultNotOpticalDrive = -2;
+constexpr int ResultNotOpticalDrive = -2;
 // BurnImage only: the image file does not exist.
-inline constexpr int ResultImageNotFound = -3;
+constexpr int ResultImageNotFound = -3;
 
 // What a result code means, as a short lower-case phrase for messages and logs, for example
 // "the drive is not an optical drive"; any other value is the tool's exit code.
@@ -38,15 +41,15 @@ System::UnicodeString ResultText(int Result);
 // The settings a new component starts with. The published properties with a declared default
 // declare these values, so form data leaves such a property out while it holds its initial value.
 namespace Initial {
-inline constexpr std::u16string_view VolumeLabel = u"NEW";
-inline constexpr std::uint16_t Speed = 4;
-inline constexpr bool UnderrunProtection = true;
-inline constexpr int ContinueSession = -1;
-inline constexpr TDiskType DiskType = dtData;
-inline constexpr bool ShowMessages = true;
+constexpr std::u16string_view VolumeLabel = u"NEW";
+constexpr std::uint16_t Speed = 4;
+constexpr bool UnderrunProtection = true;
+constexpr int ContinueSession = -1;
+constexpr TDiskType DiskType = dtData;
+constexpr bool ShowMessages = true;
 // Every other switch (DisableEject, DetectNonEmptyDisk, Verify, SpeedTest, Tao, ForceEraseDisk,
 // CloseSession, DVD, Synchronous, HideNeroCmd) starts off; Artist, Title and Files start empty.
-inline constexpr bool Switch = false;
+constexpr bool Switch = false;
 } // namespace Initial
 
 class TQueltBurner : public System::Classes::TComponent {

@@ -15,9 +15,9 @@ namespace Queltburner {
 using HostHandle = std::uintptr_t;
 
 // The drive type of an optical drive, as GetDriveTypeW reports it.
-inline constexpr std::uint32_t DriveTypeCdRom = 5;
+constexpr std::uint32_t DriveTypeCdRom = 5;
 // What WaitForProcess returns once the process has ended.
-inline constexpr std::uint32_t WaitEnded = 0;
+constexpr std::uint32_t WaitEnded = 0;
 
 struct StartedProcess {
     HostHandle Process = 0;
