@@ -77,7 +77,7 @@ struct Settings {
 std::string SettingProblem(std::string_view Name, std::string_view Value, std::string_view Needs) {
     std::string Text(Name);
     Text += ' ';
-    Standin::AppendJsonString(Text, Value);
+    ToolGrammar::AppendJsonString(Text, Value);
     Text += ": expected ";
     Text += Needs;
     return Text;
@@ -114,13 +114,13 @@ std::string LogLine(std::span<const std::string> Argv, bool Accepted) {
         if (I > 0) {
             Line += ',';
         }
-        Standin::AppendJsonString(Line, Argv[I]);
+        ToolGrammar::AppendJsonString(Line, Argv[I]);
     }
     Line += "],\"pid\":" + std::to_string(Standin::Host::ProcessId());
     Line += Accepted ? ",\"accepted\":true" : ",\"accepted\":false";
     if (const auto CommandLine = Standin::Host::RawCommandLine()) {
         Line += ",\"commandLine\":";
-        Standin::AppendJsonString(Line, *CommandLine);
+        ToolGrammar::AppendJsonString(Line, *CommandLine);
     }
     if (const auto Show = Standin::Host::ShowState()) {
         Line += ",\"show\":" + std::to_string(*Show);
@@ -138,15 +138,15 @@ int main(int argc, char** argv) {
         CommandArguments = CommandArguments.subspan(1);
     }
 
-    const Standin::Recognition Verdict =
-        Standin::Recognize(Standin::KnownCommands(), CommandArguments);
+    const ToolGrammar::Recognition Verdict =
+        ToolGrammar::Recognize(ToolGrammar::KnownCommands(), CommandArguments);
     const Settings Environment = ReadSettings();
 
     if (Environment.LogPath) {
         const std::string Line = LogLine(Arguments, Verdict.Accepted);
         if (const auto Failure = Standin::Host::AppendToFile(*Environment.LogPath, Line)) {
             std::string Reason = "cannot append to NEROCMD_LOG ";
-            Standin::AppendJsonString(Reason, *Environment.LogPath);
+            ToolGrammar::AppendJsonString(Reason, *Environment.LogPath);
             Reason += ": " + *Failure;
             return Fail(ExitCannotRecord, Reason);
         }

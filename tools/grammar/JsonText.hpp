@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace Standin {
+namespace ToolGrammar {
 
 // Appends the text as a JSON string literal, quotes included. The result is always valid JSON
 // even when the text is not valid UTF-8:
@@ -19,4 +19,4 @@ namespace Standin {
 // xx recovers the argument bytes exactly.
 void AppendJsonString(std::string& Out, std::string_view Text);
 
-} // namespace Standin
+} // namespace ToolGrammar

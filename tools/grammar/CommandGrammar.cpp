@@ -6,7 +6,7 @@
 #include <utility>
 #include <variant>
 
-namespace Standin {
+namespace ToolGrammar {
 
 std::optional<std::string_view> ParsedCommand::Value(std::string_view Option) const {
     for (const Given& Item : Present) {
@@ -216,14 +216,14 @@ Recognition Recognize(std::span<const CommandGrammar> Commands,
     for (const CommandGrammar& Command : Commands) {
         auto Outcome = Walker(Command.Steps, Arguments).Run();
         if (const auto* Parsed = std::get_if<ParsedCommand>(&Outcome)) {
-            return {true, Command.Describe(*Parsed)};
+            return {true, Command.Describe(*Parsed), Command.Kind, *Parsed};
         }
         KeepFurthest(Furthest, std::get<Failure>(std::move(Outcome)));
     }
     if (!Furthest) {
-        return {false, "no command is known"};
+        return {false, "no command is known", {}, {}};
     }
-    return {false, Reason(*Furthest, Arguments)};
+    return {false, Reason(*Furthest, Arguments), {}, {}};
 }
 
-} // namespace Standin
+} // namespace ToolGrammar

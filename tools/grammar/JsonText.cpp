@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace Standin {
+namespace ToolGrammar {
 
 namespace {
 
@@ -89,4 +89,4 @@ void AppendJsonString(std::string& Out, std::string_view Text) {
     Out += '"';
 }
 
-} // namespace Standin
+} // namespace ToolGrammar

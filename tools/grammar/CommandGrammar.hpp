@@ -6,13 +6,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace Standin {
+namespace ToolGrammar {
 
 // What the argument after an option has to be.
 struct ValueRule {
@@ -91,7 +92,20 @@ public:
     bool Has(std::string_view Name) const;
 };
 
+// The commands the component composes, one grammar each.
+enum class CommandKind : std::uint8_t {
+    DataDisc,
+    DvdVideo,
+    AudioCd,
+    VideoCd,
+    SuperVideoCd,
+    Image,
+    Erase,
+    Eject
+};
+
 struct CommandGrammar {
+    CommandKind Kind;
     std::span<const Step> Steps;
     // Says in a few words what the real tool would do with the command.
     std::string (*Describe)(const ParsedCommand& Command);
@@ -102,6 +116,9 @@ struct Recognition {
     // The description for an accepted command; otherwise the reason, which names the offending
     // argument by its argv index and text.
     std::string Text;
+    // For an accepted command: which one, and what it holds (views into the arguments).
+    CommandKind Kind{};
+    ParsedCommand Command;
 };
 
 // The arguments are argv[1..]. Where more than one command fails, the reason comes from the one
@@ -109,4 +126,4 @@ struct Recognition {
 Recognition Recognize(std::span<const CommandGrammar> Commands,
                       std::span<const std::string> Arguments);
 
-} // namespace Standin
+} // namespace ToolGrammar

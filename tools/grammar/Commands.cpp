@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace Standin {
+namespace ToolGrammar {
 
 namespace {
 
@@ -279,14 +279,14 @@ std::string DescribeEject(const ParsedCommand& Command) {
 // The DVD-Video command also fits the data disc's grammar (its fixed block would read as
 // entries), so it is tried first: the first command that accepts the arguments names them.
 constexpr std::array Grammars{
-    CommandGrammar{DvdVideoSteps, &DescribeDvdVideo},
-    CommandGrammar{DataDiscSteps, &DescribeDataDisc},
-    CommandGrammar{AudioCdSteps, &DescribeAudioCd},
-    CommandGrammar{VideoCdSteps, &DescribeVideoCd},
-    CommandGrammar{SuperVideoCdSteps, &DescribeSuperVideoCd},
-    CommandGrammar{ImageSteps, &DescribeImage},
-    CommandGrammar{EraseSteps, &DescribeErase},
-    CommandGrammar{EjectSteps, &DescribeEject},
+    CommandGrammar{CommandKind::DvdVideo, DvdVideoSteps, &DescribeDvdVideo},
+    CommandGrammar{CommandKind::DataDisc, DataDiscSteps, &DescribeDataDisc},
+    CommandGrammar{CommandKind::AudioCd, AudioCdSteps, &DescribeAudioCd},
+    CommandGrammar{CommandKind::VideoCd, VideoCdSteps, &DescribeVideoCd},
+    CommandGrammar{CommandKind::SuperVideoCd, SuperVideoCdSteps, &DescribeSuperVideoCd},
+    CommandGrammar{CommandKind::Image, ImageSteps, &DescribeImage},
+    CommandGrammar{CommandKind::Erase, EraseSteps, &DescribeErase},
+    CommandGrammar{CommandKind::Eject, EjectSteps, &DescribeEject},
 };
 
 } // namespace
@@ -295,4 +295,4 @@ std::span<const CommandGrammar> KnownCommands() {
     return Grammars;
 }
 
-} // namespace Standin
+} // namespace ToolGrammar
