@@ -49,26 +49,39 @@ std::vector<DriveMapping> ParseDriveMap(std::string_view Text) {
     return Map;
 }
 
+std::optional<std::string>
+DriveTargetOf(char16_t Letter, const char* DrivesVariable,
+              const std::function<bool(const std::string&)>& DeviceExists) {
+    const char Upper = UpperAsciiLetter(Letter);
+    if (Upper == '\0') {
+        return std::nullopt;
+    }
+    if (DrivesVariable != nullptr) {
+        // A letter listed twice: the first entry counts.
+        for (DriveMapping& Mapping : ParseDriveMap(DrivesVariable)) {
+            if (Mapping.Letter == Upper) {
+                return std::move(Mapping.Target);
+            }
+        }
+        return std::nullopt;
+    }
+    if (Upper < 'D') {
+        return std::nullopt;
+    }
+    std::string Device = "/dev/sr" + std::to_string(Upper - 'D');
+    if (!DeviceExists(Device)) {
+        return std::nullopt;
+    }
+    return Device;
+}
+
 std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,
                           const std::function<bool(const std::string&)>& DeviceExists) {
     if (RootPath.size() != 3 || RootPath[1] != u':' || RootPath[2] != u'\\') {
         return DriveTypeNoRoot;
     }
-    const char Letter = UpperAsciiLetter(RootPath[0]);
-    if (Letter == '\0') {
-        return DriveTypeNoRoot;
-    }
-    if (DrivesVariable != nullptr) {
-        const std::vector<DriveMapping> Map = ParseDriveMap(DrivesVariable);
-        const bool Mapped = std::any_of(Map.begin(), Map.end(),
-                                        [&](const DriveMapping& M) { return M.Letter == Letter; });
-        return Mapped ? DriveTypeOptical : DriveTypeNoRoot;
-    }
-    if (Letter < 'D') {
-        return DriveTypeNoRoot;
-    }
-    const std::string Device = "/dev/sr" + std::to_string(Letter - 'D');
-    return DeviceExists(Device) ? DriveTypeOptical : DriveTypeNoRoot;
+    return DriveTargetOf(RootPath[0], DrivesVariable, DeviceExists) ? DriveTypeOptical
+                                                                    : DriveTypeNoRoot;
 }
 
 } // namespace Queltburner::Posix

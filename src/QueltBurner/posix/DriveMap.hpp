@@ -20,6 +20,14 @@ struct DriveMapping {
 // '=', with anything but one ASCII letter before it, or with an empty target is skipped.
 std::vector<DriveMapping> ParseDriveMap(std::string_view Text);
 
+// The device or image file that the drive letter (either case) names: the first entry of the map
+// for that letter, or without a map (DrivesVariable null) the existing /dev/srN for the letter D +
+// N. No value for a letter that names no optical drive. The POSIX host and the recorder both map
+// letters this way.
+std::optional<std::string>
+DriveTargetOf(char16_t Letter, const char* DrivesVariable,
+              const std::function<bool(const std::string&)>& DeviceExists);
+
 // The drive type of RootPath (letter, colon, backslash): 5 for a mapped letter, else 1. Without a
 // map (DrivesVariable null), each existing /dev/srN is the letter D + N.
 std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,

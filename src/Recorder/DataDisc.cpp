@@ -1,0 +1,274 @@
+// A data disc: ISO 9660 level 3 with Rock Ridge and Joliet, file checksums recorded, written as a
+// new disc or as one more session that continues an earlier one.
+#include "RecorderFailure.hpp"
+#include "Sources.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace Recorder {
+
+namespace {
+
+constexpr std::size_t IsoVolumeIdBytes = 32;
+constexpr std::size_t JolietVolumeIdCharacters = 16;
+
+// The number before the "s" (blocks) of a result line "Name : 1234s", or none.
+std::optional<std::uint64_t> BlocksIn(const std::vector<std::string>& Lines,
+                                      std::string_view Name) {
+    for (const std::string& Line : Lines) {
+        if (!Line.starts_with(Name)) {
+            continue;
+        }
+        const std::size_t Colon = Line.find(':');
+        std::string_view Rest = std::string_view(Line).substr(Colon + 1);
+        while (!Rest.empty() && Rest.front() == ' ') {
+            Rest.remove_prefix(1);
+        }
+        std::uint64_t Value = 0;
+        const auto [End, Error] = std::from_chars(Rest.data(), Rest.data() + Rest.size(), Value);
+        if (Error == std::errc() && End != Rest.data() + Rest.size() && *End == 's') {
+            return Value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t CountLines(const std::vector<std::string>& Lines, std::string_view Head) {
+    std::size_t Count = 0;
+    for (const std::string& Line : Lines) {
+        Count += Line.starts_with(Head) ? 1U : 0U;
+    }
+    return Count;
+}
+
+std::size_t Utf8Characters(std::string_view Text) {
+    std::size_t Count = 0;
+    for (const char C : Text) {
+        Count += (static_cast<unsigned char>(C) & 0xC0U) != 0x80U ? 1 : 0;
+    }
+    return Count;
+}
+
+// The label as far as the volume identifier holds it, cut at a character boundary.
+std::string VolumeId(const WriteContext& Context) {
+    std::string Label = Context.Ask.Label;
+    if (Label.size() > IsoVolumeIdBytes) {
+        std::size_t Cut = IsoVolumeIdBytes;
+        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
+            --Cut;
+        }
+        Label.resize(Cut);
+        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
+    }
+    if (Utf8Characters(Label) > JolietVolumeIdCharacters) {
+        Context.Report.Say("label shown by Joliet readers as its first 16 characters");
+    }
+    return Label;
+}
+
+class DataSession {
+public:
+    explicit DataSession(const WriteContext& Context)
+        : FContext(Context), FSession(Context.Report) {}
+
+    void Run(const std::vector<std::string>& Command, ExitCode Failure) {
+        if (!FSession.Run(Command)) {
+            throw RecorderFailure(Failure, FContext.Where.Describe() + ": " + FSession.Problems());
+        }
+    }
+    XorrisoSession& Session() noexcept { return FSession; }
+
+private:
+    const WriteContext& FContext;
+    XorrisoSession FSession;
+};
+
+// For the tests of --verify: flips the first byte of the marker text in the written image.
+void CorruptForTest(const std::string& Image) {
+    const char* Marker = std::getenv("QUELT_RECORDER_TEST_CORRUPT");
+    if (Marker == nullptr || *Marker == '\0') {
+        return;
+    }
+    const int Fd = ::open(Image.c_str(), O_RDWR | O_CLOEXEC);
+    if (Fd < 0) {
+        return;
+    }
+    const std::string_view Wanted(Marker);
+    std::vector<char> Block(1 << 20);
+    off_t At = 0;
+    std::string Window;
+    for (ssize_t Got = 0; (Got = ::pread(Fd, Block.data(), Block.size(), At)) > 0; At += Got) {
+        const std::string_view Chunk(Block.data(), static_cast<std::size_t>(Got));
+        const std::size_t Found = Chunk.find(Wanted);
+        if (Found != std::string_view::npos) {
+            const char Flipped = static_cast<char>(~Chunk[Found]);
+            (void)::pwrite(Fd, &Flipped, 1, At + static_cast<off_t>(Found));
+            break;
+        }
+        At -= static_cast<off_t>(std::min(Wanted.size(), static_cast<std::size_t>(Got)));
+    }
+    ::close(Fd);
+}
+
+} // namespace
+
+void WriteDataDisc(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    Report.Begin("preparing");
+    const std::vector<Source> Sources = CheckSources(Ask.Entries);
+
+    DataSession Disc(Context);
+    bool Blank = true;
+    std::size_t Sessions = 0;
+    std::uint64_t NextAddress = 0;
+    std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    if (Where.RealDrive) {
+        Disc.Run({"-dev", Where.Path}, ExitCode::Target);
+        Disc.Run({"-toc"}, ExitCode::Target);
+        const auto& Toc = Disc.Session().Results();
+        Sessions = CountLines(Toc, "ISO session");
+        Blank = CountLines(Toc, "Media status : is blank") > 0;
+        NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
+    } else {
+        Blank = !HoldsSession(Where.Path);
+        if (!Blank) {
+            Disc.Run({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
+            Disc.Run({"-toc"}, ExitCode::Medium);
+            Sessions = CountLines(Disc.Session().Results(), "ISO session");
+            NextAddress = BlocksIn(Disc.Session().Results(), "Media nwa").value_or(0);
+        }
+    }
+
+    // Everything about the medium is decided before anything is written.
+    if (Ask.DetectNonEmptyDisk && !Blank) {
+        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": the disc is not blank");
+    }
+    const bool Erasing = Ask.ForceEraseDisk && !Blank;
+    const bool NewDisc = Blank || Erasing;
+    if (!NewDisc && !Ask.Import) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() +
+                                  ": the disc holds data; continue it (--import) or erase it "
+                                  "first (--force_erase_disk)");
+    }
+    if (Ask.Import && *Ask.Import > 0 &&
+        (NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
+        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": the disc has no session " +
+                                                    std::to_string(*Ask.Import));
+    }
+
+    if (Where.RealDrive) {
+        if (Erasing) {
+            Disc.Run({"-blank", "as_needed"}, ExitCode::Medium);
+        }
+        if (Ask.Import && *Ask.Import > 0) {
+            Disc.Run({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+        }
+        Disc.Run(
+            {"-speed", Ask.Speed == 0 ? "0" : std::to_string(Ask.Speed) + (Ask.Dvd ? "d" : "c")},
+            ExitCode::Target);
+        Disc.Run({"-close", Ask.CloseSession ? "on" : "off"}, ExitCode::Target);
+        Disc.Run({"-write_type", Ask.Tao ? "tao" : "auto"}, ExitCode::Target);
+        Disc.Run({"-dummy", Ask.SpeedTest ? "on" : "off"}, ExitCode::Target);
+    } else if (NewDisc) {
+        Disc.Run({"-outdev", "stdio:" + Context.Scratch}, ExitCode::Write);
+        NextAddress = 0;
+    } else if (*Ask.Import > 0) {
+        Disc.Run({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+    }
+    for (const auto& Setting : std::vector<std::vector<std::string>>{
+             {"-joliet", "on"},
+             {"-rockridge", "on"},
+             {"-compliance", "iso_9660_level=3"},
+             {"-follow", "param"},
+             {"-volid", VolumeId(Context)},
+             {"-publisher", Ask.Artist.value_or("")},
+             {"-volset_id", Ask.Title.value_or("")},
+         }) {
+        Disc.Run(Setting, ExitCode::Write);
+    }
+    for (const Source& Entry : Sources) {
+        Disc.Run({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+    }
+    Disc.Run({"-print_size"}, ExitCode::Write);
+    const std::uint64_t Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
+    if (Where.RealDrive) {
+        Capacity = NextAddress + Size; // libburn checks the medium's own capacity at -commit
+    }
+    if (NextAddress + Size > Capacity) {
+        throw RecorderFailure(
+            ExitCode::Fit, Where.Describe() + ": the session needs " + std::to_string(Size) +
+                               " blocks, the disc has " +
+                               std::to_string(Capacity > NextAddress ? Capacity - NextAddress : 0) +
+                               " free");
+    }
+    Report.End();
+
+    if (Ask.SpeedTest && !Where.RealDrive) {
+        Report.Say("simulation: " + std::to_string(Size) + " blocks would be written to " +
+                   Where.Describe() + "; nothing was written");
+        return;
+    }
+    if (Ask.CloseSession && !Where.RealDrive) {
+        Report.Say(Where.Describe() +
+                   " is a virtual disc, which cannot be closed: it stays appendable");
+    }
+    Report.Begin("writing");
+    Disc.Run({"-commit"}, ExitCode::Write);
+    Report.End();
+
+    const std::string Written = NewDisc && !Where.RealDrive ? Context.Scratch : Where.Path;
+    if (Ask.Verify) {
+        Report.Begin("verifying");
+        CorruptForTest(Written);
+        DataSession Check(Context);
+        Check.Run({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
+        if (!Check.Session().Run({"-check_md5_r", "SORRY", "/", "--"})) {
+            // The results name the files whose checksums differ.
+            std::string Mismatches;
+            for (const std::string& Line : Check.Session().Results()) {
+                if (Line.find("MISMATCH") != std::string::npos) {
+                    Mismatches += (Mismatches.empty() ? "" : "; ") + Line;
+                }
+            }
+            throw RecorderFailure(
+                ExitCode::Verify,
+                Where.Describe() + ": " +
+                    (Mismatches.empty() ? Check.Session().Problems() : Mismatches));
+        }
+        for (const Source& Entry : Sources) {
+            Check.Run({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
+            // A difference is a result, not a problem event: the report names the file.
+            for (const std::string& Line : Check.Session().Results()) {
+                if (Line.find(" : ") != std::string::npos &&
+                    Line.find("differs") != std::string::npos) {
+                    throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + Line);
+                }
+            }
+        }
+        Report.End();
+    }
+    if (NewDisc && !Where.RealDrive &&
+        std::rename(Context.Scratch.c_str(), Where.Path.c_str()) != 0) {
+        throw RecorderFailure(ExitCode::Write,
+                              Where.Describe() + ": cannot put the new disc in place");
+    }
+    if (Where.RealDrive && !Ask.DisableEject) {
+        Disc.Run({"-eject", "all"}, ExitCode::Write);
+    }
+    Report.Say("wrote " + std::to_string(Sources.size()) + " entries to " + Where.Describe() +
+               (NewDisc ? " as a new disc" : " as a new session"));
+}
+
+} // namespace Recorder

@@ -1,0 +1,154 @@
+// An image file written to the disc as it is: a virtual disc becomes a copy of the image.
+#include "RecorderFailure.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace Recorder {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int Fd) noexcept : FFd(Fd) {}
+    ~Descriptor() {
+        if (FFd >= 0) {
+            ::close(FFd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
+    int Get() const noexcept { return FFd; }
+
+private:
+    int FFd;
+};
+
+[[noreturn]] void Fail(ExitCode Code, const std::string& Thing, const std::string& Reason) {
+    throw RecorderFailure(Code, Thing + ": " + Reason);
+}
+
+void CopyInto(const WriteContext& Context, int From, off_t Size) {
+    const Descriptor To(
+        ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (To.Get() < 0) {
+        Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
+    }
+    std::vector<char> Buffer(1 << 20);
+    off_t Done = 0;
+    for (;;) {
+        const ssize_t Got = ::read(From, Buffer.data(), Buffer.size());
+        if (Got < 0) {
+            Fail(ExitCode::Source, "image " + Context.Ask.ImageFile, std::strerror(errno));
+        }
+        if (Got == 0) {
+            break;
+        }
+        for (ssize_t Put = 0; Put < Got;) {
+            const ssize_t Written =
+                ::write(To.Get(), Buffer.data() + Put, static_cast<std::size_t>(Got - Put));
+            if (Written < 0) {
+                Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
+            }
+            Put += Written;
+        }
+        Done += Got;
+        Context.Report.Update(
+            Size > 0 ? 100.0 * static_cast<double>(Done) / static_cast<double>(Size) : 100.0);
+    }
+    if (::fsync(To.Get()) != 0) {
+        Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
+    }
+}
+
+} // namespace
+
+void BurnImageFile(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    Report.Begin("preparing");
+    if (Ask.ImageFile.ends_with(".cue") || Ask.ImageFile.ends_with(".CUE")) {
+        throw RecorderFailure(ExitCode::CommandLine,
+                              "image " + Ask.ImageFile +
+                                  ": CD images (BIN/CUE) are not written yet");
+    }
+    const Descriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat Info {};
+    if (Image.Get() < 0 || ::fstat(Image.Get(), &Info) != 0) {
+        Fail(ExitCode::Source, "image " + Ask.ImageFile, std::strerror(errno));
+    }
+    if (!S_ISREG(Info.st_mode)) {
+        Fail(ExitCode::Source, "image " + Ask.ImageFile, "is not a regular file");
+    }
+    const bool Blank = Where.RealDrive || !HoldsSession(Where.Path);
+    if (!Where.RealDrive) {
+        if (Ask.DetectNonEmptyDisk && !Blank) {
+            Fail(ExitCode::Medium, Where.Describe(), "the disc is not blank");
+        }
+        if (!Blank && !Ask.ForceEraseDisk) {
+            Fail(ExitCode::Medium, Where.Describe(),
+                 "the disc holds data; erase it first (--force_erase_disk)");
+        }
+        const std::uint64_t Blocks = (static_cast<std::uint64_t>(Info.st_size) + 2047) / 2048;
+        const std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+        if (Blocks > Capacity) {
+            Fail(ExitCode::Fit, Where.Describe(),
+                 "the image needs " + std::to_string(Blocks) + " blocks, the disc holds " +
+                     std::to_string(Capacity));
+        }
+    }
+    Report.End();
+    if (Where.RealDrive) {
+        XorrisoSession Session(Report);
+        std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Where.Path};
+        if (Ask.Speed != 0) {
+            Command.push_back("speed=" + std::to_string(Ask.Speed));
+        }
+        Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
+        if (Ask.SpeedTest) {
+            Command.emplace_back("-dummy");
+        }
+        if (!Ask.CloseSession) {
+            Command.emplace_back("-multi");
+        }
+        if (Ask.ForceEraseDisk) {
+            Command.emplace_back("blank=as_needed");
+        }
+        if (!Ask.DisableEject) {
+            Command.emplace_back("-eject");
+        }
+        Command.push_back(Ask.ImageFile);
+        Command.emplace_back("--");
+        Report.Begin("writing");
+        if (!Session.Run(Command)) {
+            Fail(ExitCode::Write, Where.Describe(), Session.Problems());
+        }
+        Report.End();
+        return;
+    }
+    if (Ask.SpeedTest) {
+        Report.Say("simulation: the image would be written to " + Where.Describe() +
+                   "; nothing was written");
+        return;
+    }
+    Report.Begin("writing");
+    CopyInto(Context, Image.Get(), Info.st_size);
+    if (std::rename(Context.Scratch.c_str(), Where.Path.c_str()) != 0) {
+        Fail(ExitCode::Write, Where.Describe(), std::strerror(errno));
+    }
+    Report.End();
+    Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
+}
+
+} // namespace Recorder

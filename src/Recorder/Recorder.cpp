@@ -1,0 +1,154 @@
+#include "Recorder.hpp"
+
+#include "Commands.hpp"
+#include "RecorderFailure.hpp"
+#include "Request.hpp"
+#include "Writers.hpp"
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace Recorder {
+
+namespace {
+
+using ToolGrammar::CommandKind;
+
+volatile std::sig_atomic_t StopRequested = 0;
+
+extern "C" void RequestStop(int /*Signal*/) {
+    StopRequested = 1;
+}
+
+int Report(ExitCode Code, const std::string& Message) {
+    std::fprintf(stderr, "recorder: %s\n", Message.c_str());
+    std::fflush(stderr);
+    return static_cast<int>(Code);
+}
+
+std::string ScratchBeside(const Target& Where) {
+    const std::size_t Slash = Where.Path.find_last_of('/');
+    const std::string Name = Slash == std::string::npos ? Where.Path : Where.Path.substr(Slash + 1);
+    return FolderOf(Where.Path) + "/." + Name + ".recording-" + std::to_string(::getpid());
+}
+
+int RunWriter(const Request& Ask, const Target& Where, const std::string& Scratch) {
+    Progress Lines(stdout);
+    const WriteContext Context{Ask, Where, Scratch, Lines};
+    try {
+        switch (Ask.Kind) {
+        case CommandKind::DataDisc:
+            WriteDataDisc(Context);
+            break;
+        case CommandKind::Image:
+            BurnImageFile(Context);
+            break;
+        case CommandKind::Erase:
+            EraseDisc(Context);
+            break;
+        case CommandKind::Eject:
+            EjectDisc(Context);
+            break;
+        default:
+            return Report(ExitCode::CommandLine, "this kind of disc is not written yet");
+        }
+    } catch (const RecorderFailure& Failure) {
+        return Report(Failure.Code(), Failure.what());
+    } catch (const std::exception& Failure) {
+        return Report(ExitCode::Write, Where.Describe() + ": " + Failure.what());
+    }
+    return 0;
+}
+
+// Runs the writer in a child process and waits for it; a stop request ends the child at once.
+int RunInWorker(const Request& Ask, const Target& Where) {
+    const std::string Scratch = ScratchBeside(Where);
+    struct sigaction Stop {};
+    Stop.sa_handler = &RequestStop;
+    sigemptyset(&Stop.sa_mask);
+    struct sigaction OldInterrupt {};
+    struct sigaction OldTerminate {};
+    sigaction(SIGINT, &Stop, &OldInterrupt);
+    sigaction(SIGTERM, &Stop, &OldTerminate);
+    std::fflush(nullptr);
+    const pid_t Parent = ::getpid();
+    const pid_t Worker = ::fork();
+    if (Worker < 0) {
+        return Report(ExitCode::Write,
+                      std::string("cannot start the writer: ") + std::strerror(errno));
+    }
+    if (Worker == 0) {
+        sigaction(SIGINT, &OldInterrupt, nullptr);
+        sigaction(SIGTERM, &OldTerminate, nullptr);
+        // The worker must not outlive a recorder that was killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != Parent) {
+            ::_exit(static_cast<int>(ExitCode::Write));
+        }
+        const int Code = RunWriter(Ask, Where, Scratch);
+        std::fflush(nullptr);
+        ::_exit(Code);
+    }
+    int Status = 0;
+    bool Killed = false;
+    for (;;) {
+        if (StopRequested != 0 && !Killed) {
+            ::kill(Worker, SIGKILL);
+            Killed = true;
+        }
+        if (::waitpid(Worker, &Status, 0) == Worker) {
+            break;
+        }
+        if (errno != EINTR) {
+            return Report(ExitCode::Write, "lost the writer process");
+        }
+    }
+    const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    if (!Succeeded) {
+        ::unlink(Scratch.c_str());
+    }
+    if (StopRequested != 0) {
+        return Report(ExitCode::Write, Where.Describe() + ": stopped by a signal" +
+                                           (Succeeded ? " after the write was complete" : ""));
+    }
+    if (WIFSIGNALED(Status)) {
+        return Report(ExitCode::Write, Where.Describe() + ": the writer ended by signal " +
+                                           std::to_string(WTERMSIG(Status)));
+    }
+    return WEXITSTATUS(Status);
+}
+
+} // namespace
+
+int RunRecorder(std::span<const std::string> Arguments) {
+    const ToolGrammar::Recognition Recognised =
+        ToolGrammar::Recognize(ToolGrammar::KnownCommands(), Arguments);
+    if (!Recognised.Accepted) {
+        return Report(ExitCode::CommandLine, Recognised.Text);
+    }
+    switch (Recognised.Kind) {
+    case CommandKind::DataDisc:
+    case CommandKind::Image:
+    case CommandKind::Erase:
+    case CommandKind::Eject:
+        break;
+    default:
+        return Report(ExitCode::CommandLine,
+                      "audio CDs, Video CDs, Super Video CDs and DVD-Video are not written yet");
+    }
+    const Request Ask = RequestOf(Recognised);
+    try {
+        const Target Where = ResolveTarget(Ask.DriveLetter);
+        return RunInWorker(Ask, Where);
+    } catch (const RecorderFailure& Failure) {
+        return Report(Failure.Code(), Failure.what());
+    }
+}
+
+} // namespace Recorder

@@ -1,0 +1,16 @@
+// The recorder: the project's own burning tool for Linux. It accepts exactly the command lines the
+// component composes and writes data discs and images, erases and ejects, on virtual discs
+// (image files) and real drives.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace Recorder {
+
+// Runs one command line (the arguments after the program name) and returns the exit code. The
+// writing is done by a worker process, so that SIGINT and SIGTERM stop it at once (exit 7) while
+// this process removes what the interrupted write left beside the disc.
+int RunRecorder(std::span<const std::string> Arguments);
+
+} // namespace Recorder

@@ -1,0 +1,127 @@
+// Erase and eject, and what a virtual disc's file says about the disc.
+#include "RecorderFailure.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace Recorder {
+
+namespace {
+
+// The primary volume descriptor lies at block 16; it starts with its type 1 and "CD001".
+constexpr off_t DescriptorOffset = 16 * 2048;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int Fd) noexcept : FFd(Fd) {}
+    ~FileDescriptor() {
+        if (FFd >= 0) {
+            ::close(FFd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&&) = delete;
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+    int Get() const noexcept { return FFd; }
+
+private:
+    int FFd;
+};
+
+[[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
+    throw RecorderFailure(ExitCode::Write,
+                          Where.Describe() + ": " + What + ": " + std::strerror(errno));
+}
+
+void OverwriteWithZeros(const WriteContext& Context, int Fd, off_t Size) {
+    static const std::array<char, 1 << 20> Zeros{};
+    off_t Done = 0;
+    while (Done < Size) {
+        const auto Chunk = static_cast<std::size_t>(
+            std::min<off_t>(static_cast<off_t>(Zeros.size()), Size - Done));
+        const ssize_t Written = ::pwrite(Fd, Zeros.data(), Chunk, Done);
+        if (Written <= 0) {
+            WriteFailed(Context.Where, "cannot overwrite the image");
+        }
+        Done += Written;
+        Context.Report.Update(100.0 * static_cast<double>(Done) / static_cast<double>(Size));
+    }
+    if (::fsync(Fd) != 0) {
+        WriteFailed(Context.Where, "cannot overwrite the image");
+    }
+}
+
+void RunOnDrive(const WriteContext& Context, XorrisoSession& Session,
+                const std::vector<std::string>& Command, ExitCode Failure) {
+    if (!Session.Run(Command)) {
+        throw RecorderFailure(Failure, Context.Where.Describe() + ": " + Session.Problems());
+    }
+}
+
+} // namespace
+
+bool HoldsSession(const std::string& Path) {
+    const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::array<char, 6> Head{};
+    return File.Get() >= 0 &&
+           ::pread(File.Get(), Head.data(), Head.size(), DescriptorOffset) ==
+               static_cast<ssize_t>(Head.size()) &&
+           Head[0] == 1 && std::memcmp(Head.data() + 1, "CD001", 5) == 0;
+}
+
+void EraseDisc(const WriteContext& Context) {
+    const Target& Where = Context.Where;
+    Context.Report.Begin("erasing");
+    if (Where.RealDrive) {
+        XorrisoSession Session(Context.Report);
+        RunOnDrive(Context, Session, {"-outdev", Where.Path}, ExitCode::Target);
+        RunOnDrive(Context, Session, {"-blank", Context.Ask.EntireErase ? "all" : "fast"},
+                   ExitCode::Medium);
+        Context.Report.End();
+        return;
+    }
+    if (!Where.Exists) {
+        Context.Report.End();
+        Context.Report.Say("erased " + Where.Describe() + ": it was blank (no image file)");
+        return;
+    }
+    const FileDescriptor File(::open(Where.Path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (File.Get() < 0) {
+        WriteFailed(Where, "cannot open the image");
+    }
+    if (Context.Ask.EntireErase) {
+        struct stat Info {};
+        if (::fstat(File.Get(), &Info) != 0) {
+            WriteFailed(Where, "cannot read the image's size");
+        }
+        OverwriteWithZeros(Context, File.Get(), Info.st_size);
+    }
+    if (::ftruncate(File.Get(), 0) != 0 || ::fsync(File.Get()) != 0) {
+        WriteFailed(Where, "cannot erase the image");
+    }
+    Context.Report.End();
+    Context.Report.Say("erased " + Where.Describe() +
+                       (Context.Ask.EntireErase ? " in full" : ", quickly"));
+}
+
+void EjectDisc(const WriteContext& Context) {
+    const Target& Where = Context.Where;
+    if (!Where.RealDrive) {
+        Context.Report.Say(Where.Describe() + " is a virtual disc: nothing to eject");
+        return;
+    }
+    XorrisoSession Session(Context.Report);
+    RunOnDrive(Context, Session, {"-dev", Where.Path}, ExitCode::Target);
+    RunOnDrive(Context, Session, {"-eject", "all"}, ExitCode::Target);
+    Context.Report.Say("ejected " + Where.Describe());
+}
+
+} // namespace Recorder

@@ -1,0 +1,37 @@
+// One writer per kind of work. Each runs after the command line and the target were checked, does
+// its own remaining checks (sources, fit, medium) before it writes anything, and either returns
+// once everything is written or throws RecorderFailure.
+#pragma once
+
+#include "Progress.hpp"
+#include "Request.hpp"
+#include "Target.hpp"
+
+#include <cstdint>
+#include <string>
+
+namespace Recorder {
+
+// Blocks of 2,048 bytes a virtual disc holds: a CD, or a single-layer DVD.
+constexpr std::uint64_t CdBlocks = 360000;
+constexpr std::uint64_t DvdBlocks = 2295104;
+
+// A new first session (or a whole image) is written to Scratch, a file beside the virtual disc,
+// and moved over it only once complete, so that an interrupted first session never leaves a file
+// that readers take for a whole disc.
+struct WriteContext {
+    const Request& Ask;
+    const Target& Where;
+    std::string Scratch;
+    Progress& Report;
+};
+
+void WriteDataDisc(const WriteContext& Context);
+void BurnImageFile(const WriteContext& Context);
+void EraseDisc(const WriteContext& Context);
+void EjectDisc(const WriteContext& Context);
+
+// Whether a virtual disc's file holds a readable ISO 9660 session (its volume descriptor).
+bool HoldsSession(const std::string& Path);
+
+} // namespace Recorder

@@ -1,0 +1,174 @@
+#include "XorrisoSession.hpp"
+
+#include "RecorderFailure.hpp"
+
+#include <libisoburn/xorriso.h>
+
+#include <cstdlib>
+#include <string_view>
+
+namespace Recorder {
+
+namespace {
+
+// A command's argument vector as the interpreter takes it: mutable C strings.
+class ArgumentVector {
+public:
+    explicit ArgumentVector(const std::vector<std::string>& Command) : FCopies(Command) {
+        for (std::string& Item : FCopies) {
+            FPointers.push_back(Item.data());
+        }
+        FPointers.push_back(nullptr);
+    }
+    int Count() const noexcept { return static_cast<int>(FCopies.size()); }
+    char** Data() noexcept { return FPointers.data(); }
+
+private:
+    std::vector<std::string> FCopies;
+    std::vector<char*> FPointers;
+};
+
+bool IsProblem(std::string_view Severity) {
+    return Severity == "SORRY" || Severity == "MISHAP" || Severity == "FAILURE" ||
+           Severity == "FATAL" || Severity == "ABORT";
+}
+
+// "xorriso : FAILURE : Cannot ..." -> "Cannot ..."; the severity is returned apart.
+std::string_view SeverityOf(std::string_view Line, std::string_view& Rest) {
+    constexpr std::string_view Head = "xorriso : ";
+    if (!Line.starts_with(Head)) {
+        Rest = Line;
+        return {};
+    }
+    Line.remove_prefix(Head.size());
+    const std::size_t Colon = Line.find(" : ");
+    if (Colon == std::string_view::npos) {
+        Rest = Line;
+        return {};
+    }
+    Rest = Line.substr(Colon + 3);
+    return Line.substr(0, Colon);
+}
+
+std::string_view WithoutLineEnd(std::string_view Text) {
+    while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) {
+        Text.remove_suffix(1);
+    }
+    return Text;
+}
+
+// "Writing:  27467s   17.9%   fifo ..." -> 17.9
+bool WritingPercent(std::string_view Text, double& Percent) {
+    const std::size_t At = Text.find("Writing:");
+    const std::size_t Sign = Text.find('%', At == std::string_view::npos ? 0 : At);
+    if (At == std::string_view::npos || Sign == std::string_view::npos) {
+        return false;
+    }
+    std::size_t Start = Sign;
+    while (Start > 0 &&
+           (Text[Start - 1] == '.' || (Text[Start - 1] >= '0' && Text[Start - 1] <= '9'))) {
+        --Start;
+    }
+    if (Start == Sign) {
+        return false;
+    }
+    Percent = std::strtod(std::string(Text.substr(Start, Sign - Start)).c_str(), nullptr);
+    return true;
+}
+
+} // namespace
+
+XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
+    char Name[] = "xorriso";
+    if (Xorriso_new(&FXorriso, Name, 0) <= 0) {
+        throw RecorderFailure(ExitCode::Write, "cannot start libisoburn");
+    }
+    if (Xorriso_startup_libraries(FXorriso, 0) <= 0) {
+        Xorriso_destroy(&FXorriso, 0);
+        throw RecorderFailure(ExitCode::Write, "cannot start libisoburn, libisofs and libburn");
+    }
+    FWatching = Xorriso_start_msg_watcher(FXorriso, &OnResult, this, &OnInfo, this, 0) > 0;
+    // Every problem is judged by the caller; the interpreter never ends the program.
+    for (const auto& Setting : std::vector<std::vector<std::string>>{
+             {"-abort_on", "NEVER"},
+             {"-report_about", "UPDATE"},
+             {"-return_with", "FATAL", "0"},
+             {"-pacifier", "xorriso"},
+             // Checksums are recorded by every write and loaded with every image, so that
+             // sessions that continue a disc keep those of the files they take over.
+             {"-md5", "on"},
+             {"-stdio_sync", "off"},
+         }) {
+        Run(Setting);
+    }
+}
+
+XorrisoSession::~XorrisoSession() {
+    if (FWatching) {
+        Xorriso_stop_msg_watcher(FXorriso, 1);
+    }
+    // No global shutdown: the libraries stay up for the next session (or the process's end), and
+    // shutting them down under a session that is still alive would pull them away from it.
+    Xorriso_destroy(&FXorriso, 0);
+}
+
+bool XorrisoSession::Run(const std::vector<std::string>& Command) {
+    {
+        const std::lock_guard Lock(FMutex);
+        FResults.clear();
+        FProblems.clear();
+    }
+    char NoProblem[] = "";
+    Xorriso_set_problem_status(FXorriso, NoProblem, 0);
+    ArgumentVector Argv(Command);
+    int Index = 0;
+    const int Outcome = Xorriso_interpreter(FXorriso, Argv.Count(), Argv.Data(), &Index, 4);
+    Xorriso_eval_problem_status(FXorriso, Outcome, 1);
+    WaitForMessages();
+    char Severity[80] = {};
+    Xorriso_get_problem_status(FXorriso, Severity, 0);
+    const std::lock_guard Lock(FMutex);
+    return Outcome > 0 && !IsProblem(Severity) && FProblems.empty();
+}
+
+std::string XorrisoSession::Problems() const {
+    const std::lock_guard Lock(FMutex);
+    std::string Text;
+    for (const std::string& Problem : FProblems) {
+        if (!Text.empty()) {
+            Text += "; ";
+        }
+        Text += Problem;
+    }
+    return Text.empty() ? std::string("libisoburn reported a failure") : Text;
+}
+
+void XorrisoSession::WaitForMessages() {
+    if (FWatching) {
+        // Waits until the watcher has handed every pending message to the handlers.
+        Xorriso_peek_outlists(FXorriso, -1, 30, 1 | 2 | 4);
+    }
+}
+
+int XorrisoSession::OnResult(void* Handle, char* Text) {
+    auto& Self = *static_cast<XorrisoSession*>(Handle);
+    const std::lock_guard Lock(Self.FMutex);
+    Self.FResults.emplace_back(WithoutLineEnd(Text));
+    return 1;
+}
+
+int XorrisoSession::OnInfo(void* Handle, char* Text) {
+    auto& Self = *static_cast<XorrisoSession*>(Handle);
+    std::string_view Rest;
+    const std::string_view Severity = SeverityOf(WithoutLineEnd(Text), Rest);
+    double Percent = 0;
+    if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
+        Self.FReport.Update(Percent);
+    } else if (IsProblem(Severity)) {
+        const std::lock_guard Lock(Self.FMutex);
+        Self.FProblems.emplace_back(Rest);
+    }
+    return 1;
+}
+
+} // namespace Recorder

@@ -1,0 +1,47 @@
+// One session of libisoburn's xorriso interpreter, driven command by command with argument
+// vectors (never a composed text, so no name needs quoting). Its messages are watched: progress
+// reports become progress lines, the results of a command are handed back, and problems are kept
+// so that a failure can be reported with the libraries' own reasons.
+#pragma once
+
+#include "Progress.hpp"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct XorrisO;
+
+namespace Recorder {
+
+class XorrisoSession {
+public:
+    explicit XorrisoSession(Progress& Report);
+    ~XorrisoSession();
+    XorrisoSession(const XorrisoSession&) = delete;
+    XorrisoSession& operator=(const XorrisoSession&) = delete;
+    XorrisoSession(XorrisoSession&&) = delete;
+    XorrisoSession& operator=(XorrisoSession&&) = delete;
+
+    // Runs one command (its name first, then its arguments). True when it succeeded without an
+    // event of severity SORRY or worse; otherwise Problems() says why.
+    bool Run(const std::vector<std::string>& Command);
+    // The result lines (what xorriso writes to standard output) of the last command.
+    const std::vector<std::string>& Results() const noexcept { return FResults; }
+    // The problem reports (SORRY, FAILURE, FATAL) of the last command, joined.
+    std::string Problems() const;
+
+private:
+    static int OnResult(void* Handle, char* Text);
+    static int OnInfo(void* Handle, char* Text);
+    void WaitForMessages();
+
+    Progress& FReport;
+    XorrisO* FXorriso = nullptr;
+    bool FWatching = false;
+    mutable std::mutex FMutex;
+    std::vector<std::string> FResults;
+    std::vector<std::string> FProblems;
+};
+
+} // namespace Recorder
