@@ -16,7 +16,7 @@ fi
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BUILD_BENCHMARKS=ON \
     -DQUELT_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" -j "$(nproc)" --target quelt_bench
+cmake --build "$build_dir" -j "$(nproc)" --target quelt_bench quelt_recorder_bench
 
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
@@ -116,3 +116,41 @@ for label, subject, floor, ratio, goal in rows:
     met = ("yes" if ratio <= goal else "no") if goal is not None else "—"
     print(f"| {label} | {subject} | {floor} | {ratio:.2f}x | {goal_text} | {met} |")
 PY
+
+# The recorder, against genisoimage, xorriso's mkisofs emulation and a plain copy, on virtual discs.
+echo "Running the recorder's benchmarks (several minutes)..." >&2
+"$build_dir/bench/quelt_recorder_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true --benchmark_format=json \
+    --benchmark_out="$results/recorder.json" --benchmark_out_format=json >"$results/recorder.txt"
+python3 - "$results/recorder.json" <<'PY'
+import json, sys
+
+with open(sys.argv[1]) as f:
+    data = json.load(f)
+runs = {}
+for b in data["benchmarks"]:
+    if b.get("error_occurred"):
+        sys.exit("a recorder benchmark reported an error: " + b["name"])
+    if b.get("aggregate_name") in ("median", None) and b.get("run_type") != "aggregate" or b.get("aggregate_name") == "median":
+        runs[b["run_name"]] = b
+def ms(name):
+    b = runs[name]
+    return b["real_time"] * {"ms": 1.0, "s": 1000.0, "us": 0.001}[b["time_unit"]]
+def find(prefix):
+    return next(n for n in runs if n.startswith(prefix))
+print("\n| recorder benchmark | time | floor | ratio | goal | met? |")
+print("|---|---|---|---|---|---|")
+for label, subject, floor, goal in [
+        ("500 MB in 100 files to a virtual disc vs genisoimage -R -J + fsync", "RecorderLargeTree", "GenisoimageLargeTree", 1.2),
+        ("500 MB in 100 files to a virtual disc vs the same bytes copied into one file + fsync", "RecorderLargeTree", "CatLargeTree", 1.5),
+        ("100,000 small files vs xorriso -as mkisofs -R -J", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000", 1.2)]:
+    s, f = ms(find(subject)), ms(find(floor))
+    met = "yes" if s / f <= goal else "no"
+    print(f"| {label} | {s:.0f} ms | {f:.0f} ms | {s / f:.2f}x | ≤ {goal:g}x | {met} |")
+def peak(prefix):
+    return runs[find(prefix)]["peak_rss_kb"] / 1024
+print(f"\nRecorder peak memory (largest process): one 5 MB file {peak('RecorderOneFile/0'):.1f} MB, "
+      f"one 5 GiB file {peak('RecorderOneFile/1'):.1f} MB; 10,000 small files "
+      f"{peak('RecorderSmallFiles/10000'):.1f} MB, 100,000 small files {peak('RecorderSmallFiles/100000'):.1f} MB.")
+PY
+

@@ -1,0 +1,260 @@
+// The recorder writing virtual discs, each against its floor in the same run: the same tree made
+// into an image by genisoimage (plus one fsync), by xorriso's mkisofs emulation, and the same bytes
+// copied into one file with one fsync. Also its peak memory, in file size and in number of files.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& WorkFolder() {
+    static const fs::path Folder = [] {
+        fs::path Made = fs::temp_directory_path() / (std::string("quelt-recorder-bench-") + std::to_string(::getpid()));
+        fs::create_directories(Made);
+        return Made;
+    }();
+    return Folder;
+}
+
+void WriteRandomFile(const fs::path& Path, std::size_t Bytes, std::mt19937_64& Random) {
+    std::vector<std::uint64_t> Block(1 << 17);
+    std::ofstream Out(Path, std::ios::binary);
+    for (std::size_t Done = 0; Done < Bytes;) {
+        for (std::uint64_t& Word : Block) {
+            Word = Random();
+        }
+        const std::size_t Chunk = std::min(Bytes - Done, Block.size() * sizeof(std::uint64_t));
+        Out.write(reinterpret_cast<const char*>(Block.data()), static_cast<std::streamsize>(Chunk));
+        Done += Chunk;
+    }
+}
+
+// 100 files of 5 MB (incompressible), made once.
+const fs::path& LargeTree() {
+    static const fs::path Tree = [] {
+        fs::path Made = WorkFolder() / "large";
+        fs::create_directories(Made);
+        std::mt19937_64 Random(42);
+        for (int I = 0; I < 100; ++I) {
+            WriteRandomFile(Made / (std::string("file") + std::to_string(I) + ".bin"), 5'000'000, Random);
+        }
+        return Made;
+    }();
+    return Tree;
+}
+
+// Count small files of 100 bytes, in folders of 1,000, made once per count.
+fs::path SmallTree(int Count) {
+    fs::path Made = WorkFolder() / (std::string("small") + std::to_string(Count));
+    if (fs::exists(Made)) {
+        return Made;
+    }
+    const std::string Content(100, 'x');
+    for (int I = 0; I < Count; ++I) {
+        const fs::path Folder = Made / (std::string("d") + std::to_string(I / 1000));
+        if (I % 1000 == 0) {
+            fs::create_directories(Folder);
+        }
+        std::ofstream(Folder / (std::string("f") + std::to_string(I) + ".txt")) << Content;
+    }
+    return Made;
+}
+
+fs::path OneFile(const std::string& Name, std::uintmax_t Bytes) {
+    fs::path Made = WorkFolder() / Name;
+    if (!fs::exists(Made)) {
+        std::mt19937_64 Random(7);
+        if (Bytes <= 50'000'000) {
+            WriteRandomFile(Made, Bytes, Random);
+        } else {
+            std::ofstream(Made).close();
+            fs::resize_file(Made, Bytes); // sparse: reads as zeros, costs no disk
+        }
+    }
+    return Made;
+}
+
+struct Outcome {
+    int Exit = -1;
+    long PeakKilobytes = 0;
+};
+
+// Runs Argv (its first item a program found on the PATH, or a path) and waits for it.
+Outcome Run(const std::vector<std::string>& Argv) {
+    std::vector<char*> Pointers;
+    std::vector<std::string> Items = Argv;
+    for (std::string& Item : Items) {
+        Pointers.push_back(Item.data());
+    }
+    Pointers.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t Pid = 0;
+    const int Started = posix_spawnp(&Pid, Pointers[0], &Actions, nullptr, Pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Started != 0) {
+        throw std::runtime_error(std::string("cannot start ") + Argv[0]);
+    }
+    int Status = 0;
+    struct rusage Usage {};
+    if (::wait4(Pid, &Status, 0, &Usage) != Pid) {
+        throw std::runtime_error(std::string("lost ") + Argv[0]);
+    }
+    return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, Usage.ru_maxrss};
+}
+
+void Fsync(const fs::path& File) {
+    const int Fd = ::open(File.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0 || ::fsync(Fd) != 0) {
+        throw std::runtime_error(std::string("cannot fsync ") + File.string());
+    }
+    ::close(Fd);
+}
+
+std::vector<std::string> RecorderArgv(const std::vector<fs::path>& Entries) {
+    std::vector<std::string> Argv{QUELT_RECORDER_PATH, "--write", "--drivename", "E", "--real",
+                                  "--recursive", "--speed", "4", "--iso", "BENCH", "--dvd"};
+    for (const fs::path& Entry : Entries) {
+        Argv.push_back(Entry.string());
+    }
+    return Argv;
+}
+
+fs::path Disc() {
+    return WorkFolder() / "disc.iso";
+}
+
+void RunRecorder(benchmark::State& State, const std::vector<fs::path>& Entries) {
+    const std::vector<std::string> Argv = RecorderArgv(Entries);
+    long Peak = 0;
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Disc());
+        State.ResumeTiming();
+        const Outcome Done = Run(Argv);
+        if (Done.Exit != 0) {
+            State.SkipWithError("the recorder failed");
+            return;
+        }
+        Peak = std::max(Peak, Done.PeakKilobytes);
+    }
+    State.counters["peak_rss_kb"] = static_cast<double>(Peak);
+}
+
+std::vector<fs::path> LargeEntries() {
+    std::vector<fs::path> Entries;
+    for (const auto& Item : fs::directory_iterator(LargeTree())) {
+        Entries.push_back(Item.path());
+    }
+    return Entries;
+}
+
+void RecorderLargeTree(benchmark::State& State) {
+    RunRecorder(State, {LargeTree()});
+}
+
+void GenisoimageLargeTree(benchmark::State& State) {
+    const fs::path Tree = LargeTree();
+    const fs::path Out = WorkFolder() / "genisoimage.iso";
+    for (auto _ : State) {
+        if (Run({"genisoimage", "-quiet", "-R", "-J", "-o", Out.string(), Tree.string()}).Exit != 0) {
+            State.SkipWithError("genisoimage failed");
+            return;
+        }
+        Fsync(Out);
+    }
+}
+
+// The floor: the same bytes into one file, one fsync.
+void CatLargeTree(benchmark::State& State) {
+    const std::vector<fs::path> Entries = LargeEntries();
+    const fs::path Out = WorkFolder() / "cat.bin";
+    std::vector<char> Buffer(1 << 20);
+    for (auto _ : State) {
+        const int To = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        for (const fs::path& Entry : Entries) {
+            const int From = ::open(Entry.c_str(), O_RDONLY | O_CLOEXEC);
+            for (ssize_t Got = 0; (Got = ::read(From, Buffer.data(), Buffer.size())) > 0;) {
+                if (::write(To, Buffer.data(), static_cast<std::size_t>(Got)) != Got) {
+                    State.SkipWithError("write failed");
+                }
+            }
+            ::close(From);
+        }
+        ::fsync(To);
+        ::close(To);
+    }
+}
+
+void RecorderSmallFiles(benchmark::State& State) {
+    RunRecorder(State, {SmallTree(static_cast<int>(State.range(0)))});
+}
+
+void XorrisoMkisofsSmallFiles(benchmark::State& State) {
+    const fs::path Tree = SmallTree(static_cast<int>(State.range(0)));
+    const fs::path Out = WorkFolder() / "xorriso.iso";
+    for (auto _ : State) {
+        fs::remove(Out);
+        if (Run({"xorriso", "-as", "mkisofs", "-quiet", "-R", "-J", "-o", Out.string(),
+                 Tree.string()})
+                .Exit != 0) {
+            State.SkipWithError("xorriso failed");
+            return;
+        }
+    }
+}
+
+// Peak memory against the size of one file: 5 MB, and 5 GiB (sparse).
+void RecorderOneFile(benchmark::State& State) {
+    const std::uintmax_t Bytes = State.range(0) == 0 ? 5'000'000ULL : 5ULL << 30U;
+    RunRecorder(State, {OneFile(std::string("one") + std::to_string(State.range(0)) + ".bin", Bytes)});
+}
+
+BENCHMARK(RecorderLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(GenisoimageLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(CatLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(RecorderSmallFiles)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(XorrisoMkisofsSmallFiles)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(RecorderOneFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QUELT_DRIVES", (std::string("E=") + Disc().string()).c_str(), 1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    int Status = 0;
+    try {
+        benchmark::RunSpecifiedBenchmarks();
+    } catch (const std::exception& Error) {
+        std::fprintf(stderr, "quelt_recorder_bench: %s\n", Error.what());
+        Status = 1;
+    }
+    std::error_code Ignored;
+    fs::remove_all(WorkFolder(), Ignored);
+    benchmark::Shutdown();
+    return Status;
+}
