@@ -131,8 +131,12 @@ runs = {}
 for b in data["benchmarks"]:
     if b.get("error_occurred"):
         sys.exit("a recorder benchmark reported an error: " + b["name"])
-    if b.get("aggregate_name") in ("median", None) and b.get("run_type") != "aggregate" or b.get("aggregate_name") == "median":
-        runs[b["run_name"]] = b
+    # Medians where there are repetitions; the single run where there is one.
+    if b.get("run_type") == "aggregate":
+        if b.get("aggregate_name") == "median":
+            runs[b["run_name"]] = b
+    else:
+        runs.setdefault(b["run_name"], b)
 def ms(name):
     b = runs[name]
     return b["real_time"] * {"ms": 1.0, "s": 1000.0, "us": 0.001}[b["time_unit"]]
