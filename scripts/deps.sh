@@ -4,6 +4,9 @@
 set -euo pipefail
 
 want=(cmake ninja-build g++ make)
+# The recorder is built on libisoburn, libisofs and libburn (found through pkg-config); the demo
+# lists what it wrote with isoinfo (genisoimage) and 7z.
+want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf genisoimage p7zip-full)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
