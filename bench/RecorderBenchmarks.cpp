@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 
 const fs::path& WorkFolder() {
     static const fs::path Folder = [] {
-        fs::path Made = fs::temp_directory_path() / (std::string("quelt-recorder-bench-") + std::to_string(::getpid()));
+        fs::path Made = fs::temp_directory_path() /
+                        (std::string("quelt-recorder-bench-") + std::to_string(::getpid()));
         fs::create_directories(Made);
         return Made;
     }();
@@ -55,7 +56,8 @@ const fs::path& LargeTree() {
         fs::create_directories(Made);
         std::mt19937_64 Random(42);
         for (int I = 0; I < 100; ++I) {
-            WriteRandomFile(Made / (std::string("file") + std::to_string(I) + ".bin"), 5'000'000, Random);
+            WriteRandomFile(Made / (std::string("file") + std::to_string(I) + ".bin"), 5'000'000,
+                            Random);
         }
         return Made;
     }();
@@ -111,7 +113,8 @@ Outcome Run(const std::vector<std::string>& Argv) {
     posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t Pid = 0;
-    const int Started = posix_spawnp(&Pid, Pointers[0], &Actions, nullptr, Pointers.data(), environ);
+    const int Started =
+        posix_spawnp(&Pid, Pointers[0], &Actions, nullptr, Pointers.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
     if (Started != 0) {
         throw std::runtime_error(std::string("cannot start ") + Argv[0]);
@@ -133,8 +136,9 @@ void Fsync(const fs::path& File) {
 }
 
 std::vector<std::string> RecorderArgv(const std::vector<fs::path>& Entries) {
-    std::vector<std::string> Argv{QUELT_RECORDER_PATH, "--write", "--drivename", "E", "--real",
-                                  "--recursive", "--speed", "4", "--iso", "BENCH", "--dvd"};
+    std::vector<std::string> Argv{
+        QUELT_RECORDER_PATH, "--write", "--drivename", "E",     "--real", "--recursive",
+        "--speed",           "4",       "--iso",       "BENCH", "--dvd"};
     for (const fs::path& Entry : Entries) {
         Argv.push_back(Entry.string());
     }
@@ -175,10 +179,11 @@ void RecorderLargeTree(benchmark::State& State) {
 }
 
 void GenisoimageLargeTree(benchmark::State& State) {
-    const fs::path Tree = LargeTree();
+    const fs::path& Tree = LargeTree();
     const fs::path Out = WorkFolder() / "genisoimage.iso";
     for (auto _ : State) {
-        if (Run({"genisoimage", "-quiet", "-R", "-J", "-o", Out.string(), Tree.string()}).Exit != 0) {
+        if (Run({"genisoimage", "-quiet", "-R", "-J", "-o", Out.string(), Tree.string()}).Exit !=
+            0) {
             State.SkipWithError("genisoimage failed");
             return;
         }
@@ -228,15 +233,31 @@ void XorrisoMkisofsSmallFiles(benchmark::State& State) {
 // Peak memory against the size of one file: 5 MB, and 5 GiB (sparse).
 void RecorderOneFile(benchmark::State& State) {
     const std::uintmax_t Bytes = State.range(0) == 0 ? 5'000'000ULL : 5ULL << 30U;
-    RunRecorder(State, {OneFile(std::string("one") + std::to_string(State.range(0)) + ".bin", Bytes)});
+    RunRecorder(State,
+                {OneFile(std::string("one") + std::to_string(State.range(0)) + ".bin", Bytes)});
 }
 
 BENCHMARK(RecorderLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(GenisoimageLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(CatLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(RecorderSmallFiles)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(XorrisoMkisofsSmallFiles)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(RecorderOneFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(RecorderSmallFiles)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(XorrisoMkisofsSmallFiles)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(RecorderOneFile)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(1);
 
 } // namespace
 
@@ -250,7 +271,7 @@ int main(int argc, char** argv) {
     try {
         benchmark::RunSpecifiedBenchmarks();
     } catch (const std::exception& Error) {
-        std::fprintf(stderr, "quelt_recorder_bench: %s\n", Error.what());
+        (void)std::fprintf(stderr, "quelt_recorder_bench: %s\n", Error.what());
         Status = 1;
     }
     std::error_code Ignored;

@@ -61,8 +61,14 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries) {
             if (Known->second == Full) {
                 continue;
             }
-            throw RecorderFailure(ExitCode::Source, "entries " + Known->second + " and " + Full +
-                                                        " would both be /" + Name + " on the disc");
+            std::string Message = "entries ";
+            Message += Known->second;
+            Message += " and ";
+            Message += Full;
+            Message += " would both be /";
+            Message += Name;
+            Message += " on the disc";
+            throw RecorderFailure(ExitCode::Source, Message);
         }
         Sources.push_back({Entry, Name});
     }
