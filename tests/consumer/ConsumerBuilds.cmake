@@ -79,3 +79,21 @@ function(check_no_loose_headers include_dir)
         message(FATAL_ERROR "QueltBurner.hpp is not in ${include_dir}/QueltBurner")
     endif()
 endfunction()
+
+# The default registry file an install writes: a registry export whose RegisteredTypesNeroPath,
+# once its .reg escapes are undone, is the tool path expected.
+function(check_default_registry file tool)
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "no default registry file ${file}")
+    endif()
+    file(READ "${file}" Text)
+    set(Key "\\[HKEY_CURRENT_USER\\\\Software\\\\ahead\\\\Nero - Burning Rom\\\\General\\]")
+    if(NOT Text MATCHES "^Windows Registry Editor Version 5\\.00\n" OR NOT Text MATCHES "${Key}\n"
+            OR NOT Text MATCHES "\n\"RegisteredTypesNeroPath\"=\"(([^\"\\\\]|\\\\.)*)\"\n")
+        message(FATAL_ERROR "${file} does not set RegisteredTypesNeroPath:\n${Text}")
+    endif()
+    string(REGEX REPLACE "\\\\(.)" "\\1" Value "${CMAKE_MATCH_1}")
+    if(NOT Value STREQUAL tool)
+        message(FATAL_ERROR "${file} names the tool ${Value}, not ${tool}")
+    endif()
+endfunction()

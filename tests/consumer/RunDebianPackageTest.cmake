@@ -101,7 +101,8 @@ set(Expected
     usr/libexec/queltburner/standin/NeroCmd.exe
     usr/libexec/queltburner/NeroCmd.exe
     usr/share/man/man1/queltburn.1
-    usr/share/bash-completion/completions/queltburn)
+    usr/share/bash-completion/completions/queltburn
+    etc/xdg/QueltBurner/user.reg)
 set(ExpectedLinks)
 foreach(library QueltBurnerSystem QueltBurnerPack)
     list(APPEND Expected ${Lib}/lib${library}.so.${VERSION})
@@ -119,7 +120,8 @@ foreach(link IN LISTS ExpectedLinks)
     endif()
 endforeach()
 foreach(entry IN LISTS Entries)
-    if(NOT entry MATCHES "^usr(/|$)")
+    if(NOT entry MATCHES "^usr(/|$)" AND NOT entry MATCHES "^etc(/xdg(/QueltBurner(/user\\.reg)?)?)?$")
+        # Only the default registry file is configuration, in /etc as the prefix /usr has it.
         message(FATAL_ERROR "${entry} lies outside /usr")
     elseif(entry MATCHES "^usr/include/[^/]+$" AND NOT entry STREQUAL "usr/include/QueltBurner")
         message(FATAL_ERROR "${entry} lies loose in /usr/include")
@@ -135,10 +137,20 @@ foreach(program queltburn quelt_design_host)
     endif()
 endforeach()
 
+# The default registry file is a conffile, so that dpkg keeps an administrator's edit of it.
+execute_process(COMMAND ${Tool_dpkg_deb} -I "${Deb}" conffiles OUTPUT_VARIABLE Conffiles
+    RESULT_VARIABLE Result)
+string(REPLACE "\n" ";" Conffiles "${Conffiles}")
+if(NOT Result EQUAL 0 OR NOT "/etc/xdg/QueltBurner/user.reg" IN_LIST Conffiles)
+    message(FATAL_ERROR "the package's conffiles do not list /etc/xdg/QueltBurner/user.reg: ${Conffiles}")
+endif()
+
 # --- The extracted copy --------------------------------------------------------------------------
 set(Root "${WORK_DIR}/root")
 run_step(${Tool_dpkg_deb} -x "${Deb}" "${Root}")
 check_no_loose_headers("${Root}/usr/include")
+check_default_registry("${Root}/etc/xdg/QueltBurner/user.reg"
+    "/usr/${LIBEXECDIR}/queltburner/NeroCmd.exe")
 
 # The libraries carry their SONAME, and nothing installed looks for libraries anywhere but beside
 # itself ($ORIGIN): a path into the build folder would be searched on every user's machine.

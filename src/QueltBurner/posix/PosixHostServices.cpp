@@ -13,8 +13,10 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Queltburner {
 
@@ -87,21 +89,6 @@ std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
     return Argv;
 }
 
-std::string RegistryFilePath() {
-    if (const char* Named = std::getenv("QUELT_REGISTRY")) {
-        return Named;
-    }
-    const char* ConfigHome = std::getenv("XDG_CONFIG_HOME");
-    if (ConfigHome != nullptr && *ConfigHome != '\0') {
-        return std::string(ConfigHome) + "/QueltBurner/user.reg";
-    }
-    const char* Home = std::getenv("HOME");
-    if (Home != nullptr && *Home != '\0') {
-        return std::string(Home) + "/.config/QueltBurner/user.reg";
-    }
-    return {};
-}
-
 // Closes a descriptor on every way out.
 class Descriptor {
 public:
@@ -121,25 +108,28 @@ private:
     int FValue;
 };
 
-// The registry file's bytes; no value when there is no such file, or when it is not a regular
-// file (a device, a FIFO, a folder) or is larger than Cap: reading /dev/zero or a sparse file of
-// gigabytes would exhaust memory, and a FIFO without a writer would block for ever. Opening does
-// not block either. Other failures throw.
+// The registry file's bytes; no value when there is no such file. A file that is there but not a
+// regular file (a device, a FIFO, a socket, a folder) or is larger than Cap reads as empty, which
+// holds no value: reading /dev/zero or a sparse file of gigabytes would exhaust memory, and a FIFO
+// without a writer would block for ever. Opening does not block either. Other failures throw.
 std::optional<std::string> ReadRegistryFile(const std::string& Path, std::size_t Cap) {
     if (Path.empty()) {
         return std::nullopt;
     }
     const Descriptor File(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (File.Get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == ENXIO) {
+        if (errno == ENOENT || errno == ENOTDIR) {
             return std::nullopt;
+        }
+        if (errno == ENXIO) { // a socket, or a device file without its device
+            return std::string();
         }
         throw std::runtime_error("cannot open the registry file " + Path);
     }
     struct stat Info {};
     if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode) ||
         static_cast<std::uintmax_t>(Info.st_size) > Cap) {
-        return std::nullopt;
+        return std::string();
     }
     // One byte more than the cap is asked for, so that a file that grew since fstat is caught.
     std::string Bytes(static_cast<std::size_t>(Info.st_size) + 1, '\0');
@@ -147,7 +137,7 @@ std::optional<std::string> ReadRegistryFile(const std::string& Path, std::size_t
     for (;;) {
         if (Filled == Bytes.size()) {
             if (Bytes.size() > Cap) {
-                return std::nullopt;
+                return std::string();
             }
             Bytes.resize(std::min(Cap + 1, Bytes.size() * 2));
         }
@@ -207,6 +197,40 @@ void WriteWithoutSigpipe(int Target, std::string_view Bytes) {
 }
 
 } // namespace
+
+std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& Environment,
+                                                const std::string& InstalledDefault) {
+    if (Environment.QueltRegistry != nullptr) {
+        return {Environment.QueltRegistry};
+    }
+    constexpr std::string_view Name = "/QueltBurner/user.reg";
+    std::vector<std::string> Candidates;
+    const auto NonEmpty = [](const char* Value) { return Value != nullptr && *Value != '\0'; };
+    if (NonEmpty(Environment.ConfigHome)) {
+        Candidates.push_back(std::string(Environment.ConfigHome).append(Name));
+    } else if (NonEmpty(Environment.Home)) {
+        Candidates.push_back(std::string(Environment.Home).append("/.config").append(Name));
+    }
+    std::string_view Dirs = NonEmpty(Environment.ConfigDirs) ? Environment.ConfigDirs : "/etc/xdg";
+    for (;;) {
+        const std::size_t Colon = Dirs.find(':');
+        const std::string_view Dir = Dirs.substr(0, Colon);
+        if (Dir.starts_with('/')) {
+            Candidates.push_back(std::string(Dir).append(Name));
+        }
+        if (Colon == std::string_view::npos) {
+            break;
+        }
+        Dirs.remove_prefix(Colon + 1);
+    }
+    Candidates.push_back(InstalledDefault);
+    return Candidates;
+}
+
+PosixHostServices::PosixHostServices() : PosixHostServices(QUELT_INSTALLED_REGISTRY_FILE) {}
+
+PosixHostServices::PosixHostServices(std::string InstalledRegistryFile)
+    : FInstalledRegistryFile(std::move(InstalledRegistryFile)) {}
 
 std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath) {
     return DriveTypeOf(RootPath, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
@@ -320,11 +344,17 @@ void PosixHostServices::ShowErrorMessage(const System::UnicodeString& Text) {
 
 RegistryValue PosixHostServices::ReadUserString(const System::UnicodeString& Key,
                                                 const System::UnicodeString& Name) {
-    const std::optional<std::string> Bytes = ReadRegistryFile(RegistryFilePath(), RegistryFileCap);
-    if (!Bytes) {
-        return {};
+    const RegistryFileEnvironment Environment{std::getenv("QUELT_REGISTRY"),
+                                              std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
+                                              std::getenv("XDG_CONFIG_DIRS")};
+    // A file that is there but cannot be used still ends the search: falling back past it onto a
+    // default would hide the user's (or the administrator's) mistake behind a working setup.
+    for (const std::string& Path : RegistryFileCandidates(Environment, FInstalledRegistryFile)) {
+        if (const std::optional<std::string> Bytes = ReadRegistryFile(Path, RegistryFileCap)) {
+            return FindUserValue(*Bytes, Key, Name);
+        }
     }
-    return FindUserValue(*Bytes, Key, Name);
+    return {};
 }
 
 std::size_t PosixHostServices::OpenHandleCount() const {

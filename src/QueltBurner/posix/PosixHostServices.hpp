@@ -1,6 +1,7 @@
 // Host services for Linux and other POSIX systems: drive letters from QUELT_DRIVES, the registry
-// from a registry-export file named by QUELT_REGISTRY, processes through posix_spawn with the
-// command line split by the Microsoft C runtime's rules, messages on standard error.
+// from a registry-export file (QUELT_REGISTRY, the user's, or the one the install put under the
+// XDG configuration folders), processes through posix_spawn with the command line split by the
+// Microsoft C runtime's rules, messages on standard error.
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
@@ -9,13 +10,37 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace Queltburner::Posix {
 
+// The environment variables that place the registry file; nullptr for one that is unset.
+struct RegistryFileEnvironment {
+    const char* QueltRegistry = nullptr; // QUELT_REGISTRY
+    const char* ConfigHome = nullptr;    // XDG_CONFIG_HOME
+    const char* Home = nullptr;          // HOME
+    const char* ConfigDirs = nullptr;    // XDG_CONFIG_DIRS
+};
+
+// The files the registry may be read from, best first; only the first that exists is read, so a
+// user's file hides the defaults entirely rather than merging with them. When QUELT_REGISTRY is
+// set, its file is the only one: a test or a script that names a file gets that file or nothing.
+// Otherwise the user's QueltBurner/user.reg under XDG_CONFIG_HOME (default ~/.config), then the
+// same name under each absolute folder of XDG_CONFIG_DIRS (/etc/xdg when unset or empty; the XDG
+// rules make relative entries invalid), then InstalledDefault, where the install put its own.
+std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& Environment,
+                                                const std::string& InstalledDefault);
+
 class PosixHostServices final : public HostServices {
 public:
-    PosixHostServices() = default;
+    // Falls back on the registry file of the install this library belongs to, under the
+    // configuration folder it was built for.
+    PosixHostServices();
+    // Falls back on InstalledRegistryFile instead: for an application that carries the library
+    // and ships defaults of its own, and for tests that must not depend on the machine's install.
+    explicit PosixHostServices(std::string InstalledRegistryFile);
 
     std::uint32_t DriveType(const System::UnicodeString& RootPath) override;
     bool FileExists(const System::UnicodeString& Path) override;
@@ -44,6 +69,7 @@ private:
         std::optional<int> Status; // the tool's raw wait status once it has been waited for
     };
 
+    std::string FInstalledRegistryFile;
     mutable std::mutex FMutex;
     std::map<HostHandle, HandleRecord> FHandles;
     HostHandle FNextHandle = 0x100;
