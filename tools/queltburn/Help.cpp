@@ -81,7 +81,8 @@ void PrintEnvironmentAndExitCodes(std::ostream& Out) {
                VariableColumn);
     PrintEntry(Out, "  QUELT_REGISTRY",
                "a .reg file standing in for HKEY_CURRENT_USER, where the tool's folder is found "
-               "(default ~/.config/QueltBurner/user.reg)",
+               "(default ~/.config/QueltBurner/user.reg, else QueltBurner/user.reg in "
+               "$XDG_CONFIG_DIRS, else the one the install wrote)",
                VariableColumn);
     Out << "\nexit codes:\n";
     PrintEntry(Out, "  0", "result 0: the tool succeeded (with --no-wait: it was started)",
