@@ -99,6 +99,10 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
              // sessions that continue a disc keep those of the files they take over.
              {"-md5", "on"},
              {"-stdio_sync", "off"},
+             // Names on disk are UTF-8 whatever the locale says: Rock Ridge keeps them as they
+             // are, Joliet gets them converted to UCS-2, and loaded images read back the same way.
+             {"-local_charset", "UTF-8"},
+             {"-charset", "UTF-8"},
          }) {
         Run(Setting);
     }
