@@ -204,7 +204,10 @@ void WriteDataDisc(const WriteContext& Context) {
     Disc.Run({"-print_size"}, ExitCode::Write);
     const std::uint64_t Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
     if (Where.RealDrive) {
-        Capacity = NextAddress + Size; // libburn checks the medium's own capacity at -commit
+        // The medium's own free space, as libburn reports it for the loaded disc.
+        Disc.Run({"-tell_media_space"}, ExitCode::Medium);
+        Capacity = NextAddress +
+                   BlocksIn(Disc.Session().Results(), "Media space").value_or(NextAddress + Size);
     }
     if (NextAddress + Size > Capacity) {
         throw RecorderFailure(
