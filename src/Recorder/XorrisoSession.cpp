@@ -90,6 +90,10 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
     FWatching = Xorriso_start_msg_watcher(FXorriso, &OnResult, this, &OnInfo, this, 0) > 0;
     // Every problem is judged by the caller; the interpreter never ends the program.
     for (const auto& Setting : std::vector<std::vector<std::string>>{
+             // Names reach the recorder as the UTF-8 the component composes, whatever the
+             // caller's locale: without this, a C locale turns every non-ASCII character of a
+             // Joliet name into "_".
+             {"-local_charset", "UTF-8"},
              {"-abort_on", "NEVER"},
              {"-report_about", "UPDATE"},
              {"-return_with", "FATAL", "0"},
