@@ -154,20 +154,19 @@ void WriteDataDisc(const WriteContext& Context) {
 
     // Everything about the medium is decided before anything is written. A refusal is reported
     // after the fit, which comes first when both fail; until then nothing changes the disc.
-    std::optional<RecorderFailure> Refusal;
+    std::optional<std::string> Refusal; // a medium error's message
     const bool Erasing = Ask.ForceEraseDisk && !Blank;
     const bool NewDisc = Blank || Erasing;
     if (Ask.DetectNonEmptyDisk && !Blank) {
-        Refusal.emplace(ExitCode::Medium, Where.Describe() + ": the disc is not blank");
+        Refusal.emplace(Where.Describe() + ": the disc is not blank");
     } else if (!NewDisc && !Ask.Import) {
-        Refusal.emplace(ExitCode::Medium,
-                        Where.Describe() +
-                            ": the disc holds data; continue it (--import) or erase it "
-                            "first (--force_erase_disk)");
+        Refusal.emplace(Where.Describe() +
+                        ": the disc holds data; continue it (--import) or erase it "
+                        "first (--force_erase_disk)");
     } else if (Ask.Import && *Ask.Import > 0 &&
                (NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
-        Refusal.emplace(ExitCode::Medium, Where.Describe() + ": the disc has no session " +
-                                              std::to_string(*Ask.Import));
+        Refusal.emplace(Where.Describe() + ": the disc has no session " +
+                        std::to_string(*Ask.Import));
     }
 
     if (Refusal) {
@@ -209,9 +208,9 @@ void WriteDataDisc(const WriteContext& Context) {
         Disc.Run({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
     }
     if (!Disc.Session().Run({"-print_size"})) {
-        throw Refusal ? *Refusal
-                      : RecorderFailure(ExitCode::Write,
-                                        Where.Describe() + ": " + Disc.Session().Problems());
+        throw Refusal
+            ? RecorderFailure(ExitCode::Medium, *Refusal)
+            : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Session().Problems());
     }
     const std::uint64_t Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
     if (Where.RealDrive) {
@@ -225,7 +224,7 @@ void WriteDataDisc(const WriteContext& Context) {
                                " free");
     }
     if (Refusal) {
-        throw *Refusal;
+        throw RecorderFailure(ExitCode::Medium, *Refusal);
     }
     Report.End();
 

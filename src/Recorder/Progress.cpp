@@ -34,13 +34,13 @@ void Progress::End() {
 
 void Progress::Say(const std::string& Line) {
     const std::lock_guard Lock(FMutex);
-    std::fprintf(FOut, "%s\n", Line.c_str());
-    std::fflush(FOut);
+    (void)std::fprintf(FOut, "%s\n", Line.c_str());
+    (void)std::fflush(FOut);
 }
 
 void Progress::Print(double Percent) {
-    std::fprintf(FOut, "progress %s %.1f\n", FPhase.c_str(), Percent);
-    std::fflush(FOut);
+    (void)std::fprintf(FOut, "progress %s %.1f\n", FPhase.c_str(), Percent);
+    (void)std::fflush(FOut);
     FLast = std::chrono::steady_clock::now();
 }
 

@@ -27,8 +27,8 @@ extern "C" void RequestStop(int /*Signal*/) {
 }
 
 int Report(ExitCode Code, const std::string& Message) {
-    std::fprintf(stderr, "recorder: %s\n", Message.c_str());
-    std::fflush(stderr);
+    (void)std::fprintf(stderr, "recorder: %s\n", Message.c_str());
+    (void)std::fflush(stderr);
     return static_cast<int>(Code);
 }
 
@@ -76,7 +76,7 @@ int RunInWorker(const Request& Ask, const Target& Where) {
     struct sigaction OldTerminate {};
     sigaction(SIGINT, &Stop, &OldInterrupt);
     sigaction(SIGTERM, &Stop, &OldTerminate);
-    std::fflush(nullptr);
+    (void)std::fflush(nullptr);
     const pid_t Parent = ::getpid();
     const pid_t Worker = ::fork();
     if (Worker < 0) {
@@ -92,7 +92,7 @@ int RunInWorker(const Request& Ask, const Target& Where) {
             ::_exit(static_cast<int>(ExitCode::Write));
         }
         const int Code = RunWriter(Ask, Where, Scratch);
-        std::fflush(nullptr);
+        (void)std::fflush(nullptr);
         ::_exit(Code);
     }
     int Status = 0;

@@ -61,8 +61,11 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries) {
             if (Known->second == Full) {
                 continue;
             }
-            throw RecorderFailure(ExitCode::Source, "entries " + Known->second + " and " + Full +
-                                                        " would both be /" + Name + " on the disc");
+            std::string Message = "entries " + Known->second;
+            Message += " and " + Full;
+            Message += " would both be /" + Name;
+            Message += " on the disc";
+            throw RecorderFailure(ExitCode::Source, Message);
         }
         Sources.push_back({Entry, Name});
     }

@@ -16,7 +16,7 @@ namespace Recorder {
 namespace {
 
 // The primary volume descriptor lies at block 16; it starts with its type 1 and "CD001".
-constexpr off_t DescriptorOffset = 16 * 2048;
+constexpr off_t DescriptorOffset = off_t{16} * 2048;
 
 class FileDescriptor {
 public:

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace Recorder {
 
@@ -14,7 +15,7 @@ namespace {
 // A command's argument vector as the interpreter takes it: mutable C strings.
 class ArgumentVector {
 public:
-    explicit ArgumentVector(const std::vector<std::string>& Command) : FCopies(Command) {
+    explicit ArgumentVector(std::vector<std::string> Command) : FCopies(std::move(Command)) {
         for (std::string& Item : FCopies) {
             FPointers.push_back(Item.data());
         }
