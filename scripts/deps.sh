@@ -4,6 +4,9 @@
 set -euo pipefail
 
 want=(cmake ninja-build g++ make)
+# The recorder (NeroCmd.exe for Linux) is built on libisoburn, libisofs and libburn, found with
+# pkg-config.
+want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
@@ -11,6 +14,8 @@ if [[ "${1:-}" == "test" ]]; then
     # dependency scan needs dpkg-shlibdeps (dpkg-dev) and file, and reads the packed files with
     # readelf (binutils).
     want+=(pkgconf dpkg-dev file binutils)
+    # The recorder's tests read its discs back with xorriso, 7z and isoinfo (genisoimage).
+    want+=(xorriso p7zip-full genisoimage)
 fi
 
 missing=()
