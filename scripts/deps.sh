@@ -14,6 +14,8 @@ if [[ "${1:-}" == "test" ]]; then
     # dependency scan needs dpkg-shlibdeps (dpkg-dev) and file, and reads the packed files with
     # readelf (binutils).
     want+=(pkgconf dpkg-dev file binutils)
+    # The recorder's tests read its discs back with xorriso, 7z and isoinfo (genisoimage).
+    want+=(xorriso p7zip-full genisoimage)
 fi
 
 missing=()

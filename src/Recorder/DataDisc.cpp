@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -126,13 +127,12 @@ void WriteDataDisc(const WriteContext& Context) {
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
     Report.Begin("preparing");
-    const std::vector<Source> Sources = CheckSources(Ask.Entries);
-
     DataSession Disc(Context);
     bool Blank = true;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0;
     std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    // Whether a device is a drive at all is part of the target, checked before the sources.
     if (Where.RealDrive) {
         Disc.Run({"-dev", Where.Path}, ExitCode::Target);
         Disc.Run({"-toc"}, ExitCode::Target);
@@ -140,7 +140,9 @@ void WriteDataDisc(const WriteContext& Context) {
         Sessions = CountLines(Toc, "ISO session");
         Blank = CountLines(Toc, "Media status : is blank") > 0;
         NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
-    } else {
+    }
+    const std::vector<Source> Sources = CheckSources(Ask.Entries);
+    if (!Where.RealDrive) {
         Blank = !HoldsSession(Where.Path);
         if (!Blank) {
             Disc.Run({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
@@ -150,25 +152,29 @@ void WriteDataDisc(const WriteContext& Context) {
         }
     }
 
-    // Everything about the medium is decided before anything is written.
-    if (Ask.DetectNonEmptyDisk && !Blank) {
-        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": the disc is not blank");
-    }
+    // Everything about the medium is decided before anything is written. A refusal is reported
+    // after the fit, which comes first when both fail; until then nothing changes the disc.
+    std::optional<std::string> Refusal; // a medium error's message
     const bool Erasing = Ask.ForceEraseDisk && !Blank;
     const bool NewDisc = Blank || Erasing;
-    if (!NewDisc && !Ask.Import) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() +
-                                  ": the disc holds data; continue it (--import) or erase it "
-                                  "first (--force_erase_disk)");
-    }
-    if (Ask.Import && *Ask.Import > 0 &&
-        (NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
-        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": the disc has no session " +
-                                                    std::to_string(*Ask.Import));
+    if (Ask.DetectNonEmptyDisk && !Blank) {
+        Refusal.emplace(Where.Describe() + ": the disc is not blank");
+    } else if (!NewDisc && !Ask.Import) {
+        Refusal.emplace(Where.Describe() +
+                        ": the disc holds data; continue it (--import) or erase it "
+                        "first (--force_erase_disk)");
+    } else if (Ask.Import && *Ask.Import > 0 &&
+               (NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
+        Refusal.emplace(Where.Describe() + ": the disc has no session " +
+                        std::to_string(*Ask.Import));
     }
 
-    if (Where.RealDrive) {
+    if (Refusal) {
+        // Only the size is worked out: a blank virtual disc is measured against no file at all.
+        if (!Where.RealDrive && Blank) {
+            Disc.Run({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
+        }
+    } else if (Where.RealDrive) {
         if (Erasing) {
             Disc.Run({"-blank", "as_needed"}, ExitCode::Medium);
         }
@@ -201,7 +207,11 @@ void WriteDataDisc(const WriteContext& Context) {
     for (const Source& Entry : Sources) {
         Disc.Run({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
     }
-    Disc.Run({"-print_size"}, ExitCode::Write);
+    if (!Disc.Session().Run({"-print_size"})) {
+        throw Refusal
+            ? RecorderFailure(ExitCode::Medium, *Refusal)
+            : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Session().Problems());
+    }
     const std::uint64_t Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
@@ -215,6 +225,9 @@ void WriteDataDisc(const WriteContext& Context) {
                                " blocks, the disc has " +
                                std::to_string(Capacity > NextAddress ? Capacity - NextAddress : 0) +
                                " free");
+    }
+    if (Refusal) {
+        throw RecorderFailure(ExitCode::Medium, *Refusal);
     }
     Report.End();
 

@@ -91,6 +91,10 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
     FWatching = Xorriso_start_msg_watcher(FXorriso, &OnResult, this, &OnInfo, this, 0) > 0;
     // Every problem is judged by the caller; the interpreter never ends the program.
     for (const auto& Setting : std::vector<std::vector<std::string>>{
+             // Names reach the recorder as the UTF-8 the component composes, whatever the
+             // caller's locale: without this, a C locale turns every non-ASCII character of a
+             // Joliet name into "_".
+             {"-local_charset", "UTF-8"},
              {"-abort_on", "NEVER"},
              {"-report_about", "UPDATE"},
              {"-return_with", "FATAL", "0"},
@@ -99,9 +103,7 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
              // sessions that continue a disc keep those of the files they take over.
              {"-md5", "on"},
              {"-stdio_sync", "off"},
-             // Names on disk are UTF-8 whatever the locale says: Rock Ridge keeps them as they
-             // are, Joliet gets them converted to UCS-2, and loaded images read back the same way.
-             {"-local_charset", "UTF-8"},
+             // Rock Ridge names are written, and loaded images read back, as UTF-8 too.
              {"-charset", "UTF-8"},
          }) {
         Run(Setting);

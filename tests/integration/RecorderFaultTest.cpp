@@ -1,0 +1,331 @@
+// The recorder when things go wrong: every exit code of its table with its message, checks in
+// their order, a target file system that fills up, and signals in the middle of a write. A failed
+// or stopped run never leaves a new disc that readers take for a whole one, nor a scratch file,
+// and never changes the earlier sessions of a disc it was continuing.
+#include "RecorderSupport.hpp"
+
+#include "TestFiles.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace RecorderTest;
+using namespace std::chrono_literals;
+using QueltTest::ReadFile;
+using QueltTest::TempDir;
+
+// "{dir}" in Text replaced by the test's folder.
+std::string InDir(std::string Text, const fs::path& Dir) {
+    constexpr std::string_view Mark = "{dir}";
+    for (std::size_t At = Text.find(Mark); At != std::string::npos; At = Text.find(Mark)) {
+        Text.replace(At, Mark.size(), Dir.string());
+    }
+    return Text;
+}
+
+// What every row of the table finds in its folder: a file, two files of the same name, a folder,
+// a disc holding one session, and a sparse file larger than a CD.
+struct Fixture {
+    TempDir Dir;
+    fs::path Written = Dir.Path() / "written.iso";
+    std::string WrittenBefore;
+
+    Fixture() {
+        Dir.Write("a.txt", "a");
+        Dir.Write("x/same.txt", "x");
+        Dir.Write("y/same.txt", "y");
+        Dir.Write("marked.txt", "CORRUPT-THIS text");
+        Dir.MakeDir("folder");
+        MakeSparseFile(Dir.Path() / "800MB.bin", 800ULL * 1000 * 1000, "sparse");
+        const auto Run = RunRecorder(DataDisc("ONE", {}, {(Dir.Path() / "a.txt").string()}),
+                                     RecorderEnvironment(Written));
+        if (Run.ExitCode != 0) {
+            throw std::runtime_error("cannot write the one-session disc: " + Run.Err);
+        }
+        WrittenBefore = ReadFile(Written);
+    }
+};
+
+TEST(RecorderExitCodes, EachFailureHasItsCodeAndMessageAndWritesNothing) {
+    const std::string New = "{dir}/new.iso";
+    const std::string Written = "{dir}/written.iso";
+    const struct {
+        const char* Case;
+        std::string Drives; // QUELT_DRIVES
+        Strings Arguments;  // "{dir}" is the fixture's folder
+        int Code;
+        std::string Message; // a part of standard error
+        Strings Environment;
+    } Rows[] = {
+        {"unknown command", "E=" + New, {"--bogus"}, 2, "unknown command", {}},
+        {"no arguments", "E=" + New, {}, 2, "missing", {}},
+        {"data command cut short",
+         "E=" + New,
+         {"--write", "--drivename", "E", "--real"},
+         2,
+         "argument",
+         {}},
+        {"audio, not written yet",
+         "E=" + New,
+         {"--write", "--drivename", "E", "--real", "--recursive", "--speed", "4", "--audio",
+          "{dir}/a.txt"},
+         2,
+         "not written yet",
+         {}},
+        {"video CD, not written yet",
+         "E=" + New,
+         {"--write", "--drivename", "E", "--real", "--videocd", "--recursive", "--speed", "4",
+          "{dir}/a.txt"},
+         2,
+         "not written yet",
+         {}},
+        {"unmapped letter", "F=" + New, DataDisc("L", {}, {"{dir}/a.txt"}), 3, "no such drive", {}},
+        {"a folder", "E={dir}/folder", DataDisc("L", {}, {"{dir}/a.txt"}), 3, "is a folder", {}},
+        {"under a missing folder",
+         "E={dir}/missing/disc.iso",
+         DataDisc("L", {}, {"{dir}/a.txt"}),
+         3,
+         "{dir}/missing",
+         {}},
+        {"missing device", "E=/dev/sr9", DataDisc("L", {}, {"{dir}/a.txt"}), 3, "/dev/sr9", {}},
+        {"not a drive", "E=/dev/null", DataDisc("L", {}, {"{dir}/a.txt"}), 3, "/dev/null", {}},
+        // The target is checked before the sources.
+        {"unmapped letter and a missing entry",
+         "F=" + New,
+         DataDisc("L", {}, {"{dir}/absent.txt"}),
+         3,
+         "no such drive",
+         {}},
+        {"not a drive and a missing entry",
+         "E=/dev/null",
+         DataDisc("L", {}, {"{dir}/absent.txt"}),
+         3,
+         "/dev/null",
+         {}},
+        {"holds data, no import",
+         "E=" + Written,
+         DataDisc("L", {}, {"{dir}/a.txt"}),
+         4,
+         "--import",
+         {}},
+        {"not blank, detected",
+         "E=" + Written,
+         DataDisc("L", {"--import", "0", "--detect_non_empty_disk"}, {"{dir}/a.txt"}),
+         4,
+         "not blank",
+         {}},
+        {"no session 2",
+         "E=" + Written,
+         DataDisc("L", {"--import", "2"}, {"{dir}/a.txt"}),
+         4,
+         "session 2",
+         {}},
+        {"no session 1 on a blank disc",
+         "E=" + New,
+         DataDisc("L", {"--import", "1"}, {"{dir}/a.txt"}),
+         4,
+         "session 1",
+         {}},
+        {"larger than a CD", "E=" + New, DataDisc("L", {}, {"{dir}/800MB.bin"}), 5, "blocks", {}},
+        {"larger than what a CD has left",
+         "E=" + Written,
+         DataDisc("L", {"--import", "0"}, {"{dir}/800MB.bin"}),
+         5,
+         "blocks",
+         {}},
+        // The fit is checked before the medium.
+        {"larger than a CD and not blank",
+         "E=" + Written,
+         DataDisc("L", {"--detect_non_empty_disk"}, {"{dir}/800MB.bin"}),
+         5,
+         "blocks",
+         {}},
+        {"missing entry",
+         "E=" + New,
+         DataDisc("L", {}, {"{dir}/absent.txt"}),
+         6,
+         "{dir}/absent.txt",
+         {}},
+        {"two entries named alike",
+         "E=" + New,
+         DataDisc("L", {}, {"{dir}/x/same.txt", "{dir}/y/same.txt"}),
+         6,
+         "{dir}/x/same.txt and {dir}/y/same.txt",
+         {}},
+        // The sources are checked before the fit and the medium.
+        {"missing entry beside a large one",
+         "E=" + Written,
+         DataDisc("L", {}, {"{dir}/800MB.bin", "{dir}/absent.txt"}),
+         6,
+         "{dir}/absent.txt",
+         {}},
+        {"verify finds a difference",
+         "E=" + New,
+         DataDisc("L", {"--verify"}, {"{dir}/marked.txt"}),
+         8,
+         "marked.txt",
+         {"QUELT_RECORDER_TEST_CORRUPT=CORRUPT-THIS"}},
+    };
+    const Fixture F;
+    const fs::path& Dir = F.Dir.Path();
+    for (const auto& Row : Rows) {
+        Strings Arguments;
+        for (const std::string& Argument : Row.Arguments) {
+            Arguments.push_back(InDir(Argument, Dir));
+        }
+        Strings Environment{"PATH=/usr/bin:/bin", "QUELT_DRIVES=" + InDir(Row.Drives, Dir)};
+        Environment.insert(Environment.end(), Row.Environment.begin(), Row.Environment.end());
+        const auto Run = RunRecorder(Arguments, Environment);
+        EXPECT_EQ(Run.ExitCode, Row.Code) << Row.Case << "\n" << Run.Out << Run.Err;
+        EXPECT_NE(Run.Err.find(InDir(Row.Message, Dir)), std::string::npos)
+            << Row.Case << ": " << Run.Err;
+        EXPECT_TRUE(Run.Err.ends_with("\n") && Run.Err.find('\n') == Run.Err.size() - 1)
+            << Row.Case << ": one line expected: " << Run.Err;
+        EXPECT_FALSE(fs::exists(Dir / "new.iso")) << Row.Case;
+        EXPECT_FALSE(fs::exists(Dir / "missing")) << Row.Case;
+        EXPECT_TRUE(ReadFile(F.Written) == F.WrittenBefore) << Row.Case;
+        EXPECT_EQ(ScratchFilesBeside(Dir / "new.iso"), Strings{}) << Row.Case;
+        EXPECT_EQ(ScratchFilesBeside(F.Written), Strings{}) << Row.Case;
+    }
+}
+
+// The same data set fits on a DVD: only its size is worked out (a simulation), nothing written.
+TEST(RecorderExitCodes, WhatDoesNotFitACdFitsADvd) {
+    TempDir Dir;
+    const fs::path Big = Dir.Path() / "800MB.bin";
+    MakeSparseFile(Big, 800ULL * 1000 * 1000, "sparse");
+    const fs::path Disc = Dir.Path() / "disc.iso";
+    const auto Run = RunRecorder(DataDisc("L", {"--speedtest", "--dvd"}, {Big.string()}),
+                                 RecorderEnvironment(Disc));
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Err;
+    EXPECT_NE(Run.Out.find("would be written"), std::string::npos) << Run.Out;
+    EXPECT_FALSE(fs::exists(Disc));
+}
+
+// The target's file system fills up (the file-size limit stands for it): a write error, no new
+// disc, no scratch file, and a disc being continued keeps its session.
+TEST(RecorderWriteErrors, FullFileSystemIsAWriteError) {
+    if (const std::string Missing = MissingPrograms({"xorriso"}); !Missing.empty()) {
+        GTEST_SKIP() << "reader programs missing: " << Missing;
+    }
+    TempDir Dir;
+    const fs::path Big = Dir.Path() / "big.bin";
+    MakeSparseFile(Big, 8ULL * 1024 * 1024, "big");
+    const fs::path Small = Dir.Write("in/small.txt", "small");
+    const fs::path Continued = Dir.Path() / "continued.iso";
+    ASSERT_EQ(
+        RunRecorder(DataDisc("ONE", {}, {Small.string()}), RecorderEnvironment(Continued)).ExitCode,
+        0);
+    const struct {
+        const char* Case;
+        fs::path Disc;
+        Strings Options;
+    } Rows[] = {
+        {"new disc", Dir.Path() / "new.iso", {}},
+        {"append", Continued, {"--import", "0"}},
+    };
+    for (const auto& Row : Rows) {
+        // 2 MiB in the shell's units (dash: 512 bytes; bash: 1024): smaller than the 8 MiB file,
+        // larger than the one-session disc.
+        Strings Argv{"/bin/sh", "-c", R"(ulimit -f 4096; exec "$0" "$@")", RecorderPath};
+        const Strings Arguments = DataDisc("FULL", Row.Options, {Big.string()});
+        Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+        const auto Run = QueltTest::RunProgram(Argv, RecorderEnvironment(Row.Disc));
+        EXPECT_EQ(Run.ExitCode, 7) << Row.Case << "\n" << Run.Out << Run.Err;
+        EXPECT_NE(Run.Err.find(Row.Disc.string()), std::string::npos) << Row.Case << Run.Err;
+        EXPECT_EQ(ScratchFilesBeside(Row.Disc), Strings{}) << Row.Case;
+    }
+    EXPECT_FALSE(fs::exists(Dir.Path() / "new.iso"));
+    const auto Read = ExtractWithXorriso(Continued, Dir.Path() / "back");
+    ASSERT_EQ(Read.ExitCode, 0) << Read.Err;
+    EXPECT_EQ(TreeDifferences(Dir.Path() / "in", Dir.Path() / "back"), Strings{});
+}
+
+// A signal in the middle of writing: the source is large enough (200 MB) that the write takes
+// about a second, and the signal comes once the recorder says it is writing.
+class RecorderSignals : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string Missing = MissingPrograms({"xorriso"}); !Missing.empty()) {
+            GTEST_SKIP() << "reader programs missing: " << Missing;
+        }
+        MakeSparseFile(FBig, 200ULL * 1000 * 1000, "large");
+    }
+
+    // Writes a first session from in/ onto the disc.
+    void WriteFirstSession() const {
+        FDir.Write("in/first.txt", "the first session");
+        FDir.Write("in/folder/second.txt", "also in the first session");
+        const auto Run = RunRecorder(DataDisc("ONE", {},
+                                              {(FDir.Path() / "in/first.txt").string(),
+                                               (FDir.Path() / "in/folder").string()}),
+                                     RecorderEnvironment(FDisc));
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Err;
+    }
+
+    void ExpectFirstSessionIntact(const char* Name) const {
+        const fs::path Out = FDir.Path() / Name;
+        const auto Read = ExtractWithXorriso(FDisc, Out);
+        ASSERT_EQ(Read.ExitCode, 0) << Read.Err;
+        EXPECT_EQ(TreeDifferences(FDir.Path() / "in", Out), Strings{});
+    }
+
+    Strings BigWrite(const Strings& Options) const {
+        Strings Argv{RecorderPath};
+        const Strings Arguments = DataDisc("BIG", Options, {FBig.string()});
+        Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+        return Argv;
+    }
+
+    TempDir FDir;
+    fs::path FBig = FDir.Path() / "big.bin";
+    fs::path FDisc = FDir.Path() / "disc.iso";
+};
+
+TEST_F(RecorderSignals, TermDuringAFirstSessionLeavesNoDisc) {
+    WatchedProgram Recorder(BigWrite({}), RecorderEnvironment(FDisc));
+    ASSERT_TRUE(Recorder.WaitForLine("progress writing", 30s));
+    Recorder.Signal(SIGTERM);
+    const auto Outcome = Recorder.Finish();
+    EXPECT_EQ(Outcome.ExitCode, 7) << Outcome.Out << Outcome.Err;
+    EXPECT_NE(Outcome.Err.find("signal"), std::string::npos) << Outcome.Err;
+    EXPECT_FALSE(fs::exists(FDisc));
+    EXPECT_EQ(ScratchFilesBeside(FDisc), Strings{});
+}
+
+TEST_F(RecorderSignals, TermDuringAnAppendKeepsTheEarlierSession) {
+    WriteFirstSession();
+    WatchedProgram Recorder(BigWrite({"--import", "0"}), RecorderEnvironment(FDisc));
+    ASSERT_TRUE(Recorder.WaitForLine("progress writing", 30s));
+    Recorder.Signal(SIGTERM);
+    const auto Outcome = Recorder.Finish();
+    EXPECT_EQ(Outcome.ExitCode, 7) << Outcome.Out << Outcome.Err;
+    EXPECT_EQ(ScratchFilesBeside(FDisc), Strings{});
+    ExpectFirstSessionIntact("after-term");
+}
+
+TEST_F(RecorderSignals, KillDuringAnAppendEndsTheWorkerAndKeepsTheEarlierSession) {
+    WriteFirstSession();
+    WatchedProgram Recorder(BigWrite({"--import", "0"}), RecorderEnvironment(FDisc));
+    ASSERT_TRUE(Recorder.WaitForLine("progress writing", 30s));
+    const std::vector<long> Workers = ChildrenOf(Recorder.Pid());
+    ASSERT_EQ(Workers.size(), 1U);
+    Recorder.Signal(SIGKILL);
+    const auto Outcome = Recorder.Finish();
+    EXPECT_EQ(Outcome.Signal, SIGKILL);
+    const auto Until = std::chrono::steady_clock::now() + 10s;
+    while (!HasEnded(Workers[0]) && std::chrono::steady_clock::now() < Until) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(HasEnded(Workers[0])) << "worker " << Workers[0] << " still runs";
+    ExpectFirstSessionIntact("after-kill");
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+// What the recorder's integration tests share: the recorder's command lines, runs with an explicit
+// environment, a run that is watched while it writes, the readers that take a virtual disc apart
+// again, and a comparison of two folder trees.
+#pragma once
+
+#include "ChildProcess.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace RecorderTest {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+inline const std::string RecorderPath = QUELT_RECORDER_PATH;
+
+// The names of those of Programs that are not on the PATH, joined; empty when all are there.
+std::string MissingPrograms(const Strings& Programs);
+
+// A data disc's command line as the component composes it onto drive E: Options are the switches
+// after "--iso LABEL", in the grammar's order, and Entries follow them.
+Strings DataDisc(const std::string& Label, const Strings& Options, const Strings& Entries);
+
+// The environment of a recorder run: only PATH, drive E mapped to Disc, and Extra.
+Strings RecorderEnvironment(const fs::path& Disc, const Strings& Extra = {});
+
+// Runs the recorder with these arguments and that environment.
+QueltTest::ProcessOutcome RunRecorder(const Strings& Arguments, const Strings& Environment);
+
+// A reader run: the outcome of the program with the current PATH.
+QueltTest::ProcessOutcome RunReader(const Strings& Argv);
+
+// Takes a virtual disc apart into Out (created): xorriso reads Rock Ridge, of the last session or
+// of session Session (1 the first); 7z reads Joliet. Return the reader's outcome.
+QueltTest::ProcessOutcome ExtractWithXorriso(const fs::path& Image, const fs::path& Out,
+                                             int Session = 0);
+QueltTest::ProcessOutcome ExtractWith7z(const fs::path& Image, const fs::path& Out);
+
+// The volume identifier isoinfo shows ("Volume id: ..."), or what isoinfo said when it shows none.
+std::string VolumeIdOf(const fs::path& Image);
+
+// Every difference between two trees, in kind (file, folder, link), content and link target, as
+// lines a failed assertion prints (at most Limit of them); empty when they are the same.
+Strings TreeDifferences(const fs::path& Expected, const fs::path& Actual, std::size_t Limit = 20);
+
+// The files beside Target that an interrupted write left (".NAME.recording-*").
+Strings ScratchFilesBeside(const fs::path& Target);
+
+// Makes Path a sparse file of Size bytes with Marker written at its start (so a corruption hook or
+// a reader can find it) and nothing else stored.
+void MakeSparseFile(const fs::path& Path, std::uintmax_t Size, std::string_view Marker);
+
+// A program started with both output streams on pipes, watched while it runs.
+class WatchedProgram {
+public:
+    WatchedProgram(const Strings& Argv, const Strings& Environment);
+    WatchedProgram(const WatchedProgram&) = delete;
+    WatchedProgram& operator=(const WatchedProgram&) = delete;
+    WatchedProgram(WatchedProgram&&) = delete;
+    WatchedProgram& operator=(WatchedProgram&&) = delete;
+    ~WatchedProgram();
+
+    long Pid() const noexcept { return FPid; }
+    // Reads standard output until a line starting with Head has come; false when the program
+    // closed it first or the time ran out.
+    bool WaitForLine(std::string_view Head, std::chrono::milliseconds Timeout);
+    void Signal(int Number) const;
+    // Reads both streams to their end and waits for the program.
+    QueltTest::ProcessOutcome Finish();
+
+private:
+    bool ReadSome(std::chrono::milliseconds Timeout);
+
+    long FPid = -1;
+    int FOut = -1;
+    int FErr = -1;
+    bool FFinished = false;
+    QueltTest::ProcessOutcome FOutcome;
+};
+
+// The processes whose parent is Parent.
+std::vector<long> ChildrenOf(long Parent);
+// True once the process has ended (gone, or a zombie no one collected yet).
+bool HasEnded(long Pid);
+
+} // namespace RecorderTest
