@@ -275,10 +275,8 @@ void WriteDataDisc(const WriteContext& Context) {
         }
         Report.End();
     }
-    if (NewDisc && !Where.RealDrive &&
-        std::rename(Context.Scratch.c_str(), Where.Path.c_str()) != 0) {
-        throw RecorderFailure(ExitCode::Write,
-                              Where.Describe() + ": cannot put the new disc in place");
+    if (NewDisc && !Where.RealDrive) {
+        PutInPlace(Context);
     }
     if (Where.RealDrive && !Ask.DisableEject) {
         Disc.Run({"-eject", "all"}, ExitCode::Write);

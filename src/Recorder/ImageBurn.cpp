@@ -144,9 +144,7 @@ void BurnImageFile(const WriteContext& Context) {
     }
     Report.Begin("writing");
     CopyInto(Context, Image.Get(), Info.st_size);
-    if (std::rename(Context.Scratch.c_str(), Where.Path.c_str()) != 0) {
-        Fail(ExitCode::Write, Where.Describe(), std::strerror(errno));
-    }
+    PutInPlace(Context);
     Report.End();
     Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
 }

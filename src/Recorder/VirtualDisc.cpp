@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace Recorder {
@@ -67,6 +68,18 @@ void RunOnDrive(const WriteContext& Context, XorrisoSession& Session,
 }
 
 } // namespace
+
+void PutInPlace(const WriteContext& Context) {
+    if (std::rename(Context.Scratch.c_str(), Context.Where.Path.c_str()) != 0) {
+        WriteFailed(Context.Where, "cannot put the new disc in place");
+    }
+    // The folder's entry is what a crash right after the move would otherwise lose.
+    const FileDescriptor Folder(
+        ::open(FolderOf(Context.Where.Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (Folder.Get() >= 0) {
+        (void)::fsync(Folder.Get());
+    }
+}
 
 bool HoldsSession(const std::string& Path) {
     const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));

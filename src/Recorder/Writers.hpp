@@ -31,6 +31,9 @@ void BurnImageFile(const WriteContext& Context);
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
 
+// Moves the complete scratch file over the virtual disc's file and makes the move durable.
+void PutInPlace(const WriteContext& Context);
+
 // Whether a virtual disc's file holds a readable ISO 9660 session (its volume descriptor).
 bool HoldsSession(const std::string& Path);
 

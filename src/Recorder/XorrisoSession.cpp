@@ -102,7 +102,9 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
              // Checksums are recorded by every write and loaded with every image, so that
              // sessions that continue a disc keep those of the files they take over.
              {"-md5", "on"},
-             {"-stdio_sync", "off"},
+             // One fsync when the session is complete, so nothing is reported done before it is on
+             // disk; libburn's default rhythm (every 16 MiB) costs a virtual disc several times.
+             {"-stdio_sync", "end"},
              // Rock Ridge names are written, and loaded images read back, as UTF-8 too.
              {"-charset", "UTF-8"},
          }) {
