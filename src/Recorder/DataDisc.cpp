@@ -207,17 +207,24 @@ void WriteDataDisc(const WriteContext& Context) {
     for (const Source& Entry : Sources) {
         Disc.Run({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
     }
-    if (!Disc.Session().Run({"-print_size"})) {
-        throw Refusal
-            ? RecorderFailure(ExitCode::Medium, *Refusal)
-            : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Session().Problems());
-    }
-    const std::uint64_t Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
         Disc.Run({"-tell_media_space"}, ExitCode::Medium);
-        Capacity = NextAddress +
-                   BlocksIn(Disc.Session().Results(), "Media space").value_or(NextAddress + Size);
+        if (const auto Space = BlocksIn(Disc.Session().Results(), "Media space")) {
+            Capacity = NextAddress + *Space;
+        }
+    }
+    // A session that clearly fits is not laid out twice; near the limit it is measured exactly.
+    const std::optional<std::uint64_t> AtMost = UpperBoundBlocks(Sources);
+    const bool ClearlyFits = AtMost && NextAddress + *AtMost <= Capacity && !Ask.SpeedTest;
+    std::uint64_t Size = AtMost.value_or(0);
+    if (!ClearlyFits) {
+        if (!Disc.Session().Run({"-print_size"})) {
+            throw Refusal ? RecorderFailure(ExitCode::Medium, *Refusal)
+                          : RecorderFailure(ExitCode::Write,
+                                            Where.Describe() + ": " + Disc.Session().Problems());
+        }
+        Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
     }
     if (NextAddress + Size > Capacity) {
         throw RecorderFailure(

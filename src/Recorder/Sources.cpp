@@ -36,7 +36,59 @@ std::string Absolute(const std::string& Path) {
     return Text;
 }
 
+constexpr std::uint64_t BlockBytes = 2048;
+// Per item: an ISO 9660 and a Joliet directory record, Rock Ridge entries (a 255-byte name, a
+// link's target) with their continuation area. Per folder: its own directory blocks in both trees
+// and its path-table entries. Fixed: the system area, the volume descriptors, the padding and the
+// checksum tags.
+constexpr std::uint64_t PerItemBlocks = 3;
+constexpr std::uint64_t PerFolderBlocks = 4;
+constexpr std::uint64_t FixedBlocks = 1024;
+
+std::uint64_t DataBlocks(std::uintmax_t Bytes) {
+    // A file of 4 GiB or more takes one more directory record per extent.
+    return (Bytes + BlockBytes - 1) / BlockBytes + Bytes / (std::uint64_t{1} << 32U);
+}
+
 } // namespace
+
+std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources) {
+    namespace fs = std::filesystem;
+    std::uint64_t Blocks = FixedBlocks;
+    std::error_code Error;
+    for (const Source& Entry : Sources) {
+        // The entry itself is followed, as it is written.
+        const fs::file_status Root = fs::status(Entry.Path, Error);
+        if (Error) {
+            return std::nullopt;
+        }
+        if (!fs::is_directory(Root)) {
+            Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
+            if (Error) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        Blocks += PerFolderBlocks + PerItemBlocks;
+        for (fs::recursive_directory_iterator Walk(Entry.Path, Error), End; !Error && Walk != End;
+             Walk.increment(Error)) {
+            const fs::file_status Item = Walk->symlink_status(Error);
+            if (Error) {
+                return std::nullopt;
+            }
+            Blocks += PerItemBlocks;
+            if (fs::is_directory(Item)) {
+                Blocks += PerFolderBlocks;
+            } else if (fs::is_regular_file(Item)) {
+                Blocks += DataBlocks(Walk->file_size(Error));
+            }
+        }
+        if (Error) {
+            return std::nullopt;
+        }
+    }
+    return Blocks;
+}
 
 std::vector<Source> CheckSources(const std::vector<std::string>& Entries) {
     std::vector<Source> Sources;

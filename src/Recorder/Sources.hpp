@@ -1,6 +1,8 @@
 // The entries of a data disc: each file or folder at the disc's root under its own name.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,5 +17,12 @@ struct Source {
 // followed) and be readable. The same path given twice counts once; two different paths with the
 // same name are refused, naming both. Throws RecorderFailure (source error).
 std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
+
+// More blocks of 2,048 bytes than a session holding these entries can take: every file's data
+// rounded up to whole blocks, and for every file, link and folder more than its directory records,
+// Rock Ridge entries and Joliet records take, plus the session's fixed structures. Lets a write
+// that clearly fits skip the exact measurement, which lays the whole image out once more. None
+// when a tree cannot be walked.
+std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources);
 
 } // namespace Recorder
