@@ -154,7 +154,7 @@ for label, subject, floor, goal in [
 def peak(prefix):
     return runs[find(prefix)]["peak_rss_kb"] / 1024
 print(f"\nRecorder peak memory (largest process): one 5 MB file {peak('RecorderOneFile/0'):.1f} MB, "
-      f"one 5 GiB file {peak('RecorderOneFile/1'):.1f} MB; 10,000 small files "
+      f"one 4 GiB file {peak('RecorderOneFile/1'):.1f} MB; 10,000 small files "
       f"{peak('RecorderSmallFiles/10000'):.1f} MB, 100,000 small files {peak('RecorderSmallFiles/100000'):.1f} MB.")
 PY
 
