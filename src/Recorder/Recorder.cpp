@@ -88,6 +88,8 @@ int RunInWorker(const Request& Ask, const Target& Where) {
         sigaction(SIGTERM, &OldTerminate, nullptr);
         // The worker must not outlive a recorder that was killed.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // A file grown past the size limit is then a write error with its reason, not a signal.
+        (void)std::signal(SIGXFSZ, SIG_IGN);
         if (::getppid() != Parent) {
             ::_exit(static_cast<int>(ExitCode::Write));
         }
@@ -121,7 +123,14 @@ int RunInWorker(const Request& Ask, const Target& Where) {
         return Report(ExitCode::Write, Where.Describe() + ": the writer ended by signal " +
                                            std::to_string(WTERMSIG(Status)));
     }
-    return WEXITSTATUS(Status);
+    const int Code = WEXITSTATUS(Status);
+    if (Code == 0 || (Code >= static_cast<int>(ExitCode::CommandLine) &&
+                      Code <= static_cast<int>(ExitCode::Verify))) {
+        return Code;
+    }
+    // Only a library that ended the process on its own gets here.
+    return Report(ExitCode::Write,
+                  Where.Describe() + ": the writer ended with exit code " + std::to_string(Code));
 }
 
 } // namespace

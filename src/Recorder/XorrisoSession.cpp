@@ -4,6 +4,7 @@
 
 #include <libisoburn/xorriso.h>
 
+#include <array>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -84,6 +85,13 @@ XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
     if (Xorriso_new(&FXorriso, Name, 0) <= 0) {
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn");
     }
+    // The recorder handles signals itself (its worker is ended from outside); libburn's handler
+    // would end the worker with an exit code of its own instead.
+    char Program[] = "xorriso";
+    char Command[] = "-signal_handling";
+    char Off[] = "off";
+    std::array<char*, 4> Prescan{Program, Command, Off, nullptr};
+    Xorriso_prescan_args(FXorriso, 3, Prescan.data(), 0);
     if (Xorriso_startup_libraries(FXorriso, 0) <= 0) {
         Xorriso_destroy(&FXorriso, 0);
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn, libisofs and libburn");
