@@ -30,7 +30,7 @@ scripts/wine-tests.sh build/windows
 echo "== Benchmarks (built, not run: scripts/bench.sh runs them)"
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELT_BUILD_BENCHMARKS=ON \
     -DQUELT_BUILD_TESTS=OFF -DQUELT_WARNINGS_AS_ERRORS=ON
-cmake --build build/bench -j "$jobs" --target quelt_bench
+cmake --build build/bench -j "$jobs" --target quelt_bench quelt_recorder_bench
 
 echo "== Format and lint"
 scripts/lint.sh build/linux
