@@ -1,5 +1,6 @@
 // A data disc: ISO 9660 level 3 with Rock Ridge and Joliet, file checksums recorded, written as a
 // new disc or as one more session that continues an earlier one.
+#include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "Writers.hpp"
@@ -76,48 +77,35 @@ std::string VolumeId(const WriteContext& Context) {
     return Label;
 }
 
-class DataSession {
-public:
-    explicit DataSession(const WriteContext& Context)
-        : FContext(Context), FSession(Context.Report) {}
-
-    void Run(const std::vector<std::string>& Command, ExitCode Failure) {
-        if (!FSession.Run(Command)) {
-            throw RecorderFailure(Failure, FContext.Where.Describe() + ": " + FSession.Problems());
-        }
-    }
-    XorrisoSession& Session() noexcept { return FSession; }
-
-private:
-    const WriteContext& FContext;
-    XorrisoSession FSession;
-};
-
 // For the tests of --verify: flips the first byte of the marker text in the written image.
 void CorruptForTest(const std::string& Image) {
     const char* Marker = std::getenv("QUELT_RECORDER_TEST_CORRUPT");
     if (Marker == nullptr || *Marker == '\0') {
         return;
     }
-    const int Fd = ::open(Image.c_str(), O_RDWR | O_CLOEXEC);
-    if (Fd < 0) {
-        return;
-    }
+    const FileDescriptor File(::open(Image.c_str(), O_RDWR | O_CLOEXEC));
     const std::string_view Wanted(Marker);
     std::vector<char> Block(1 << 20);
-    off_t At = 0;
-    std::string Window;
-    for (ssize_t Got = 0; (Got = ::pread(Fd, Block.data(), Block.size(), At)) > 0; At += Got) {
-        const std::string_view Chunk(Block.data(), static_cast<std::size_t>(Got));
-        const std::size_t Found = Chunk.find(Wanted);
-        if (Found != std::string_view::npos) {
-            const char Flipped = static_cast<char>(~Chunk[Found]);
-            (void)::pwrite(Fd, &Flipped, 1, At + static_cast<off_t>(Found));
-            break;
-        }
-        At -= static_cast<off_t>(std::min(Wanted.size(), static_cast<std::size_t>(Got)));
+    if (File.Get() < 0 || Wanted.size() >= Block.size()) {
+        return;
     }
-    ::close(Fd);
+    for (off_t At = 0;;) {
+        const ssize_t Got = ::pread(File.Get(), Block.data(), Block.size(), At);
+        if (Got <= 0) {
+            return;
+        }
+        const std::string_view Chunk(Block.data(), static_cast<std::size_t>(Got));
+        if (const std::size_t Found = Chunk.find(Wanted); Found != std::string_view::npos) {
+            const char Flipped = static_cast<char>(~Chunk[Found]);
+            (void)::pwrite(File.Get(), &Flipped, 1, At + static_cast<off_t>(Found));
+            return;
+        }
+        if (Chunk.size() < Block.size()) {
+            return; // the end of the image
+        }
+        // The next block overlaps this one, so that a marker across the boundary is seen whole.
+        At += Got - static_cast<off_t>(Wanted.size() - 1);
+    }
 }
 
 } // namespace
@@ -127,16 +115,16 @@ void WriteDataDisc(const WriteContext& Context) {
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
     Report.Begin("preparing");
-    DataSession Disc(Context);
+    XorrisoSession Disc(Report, Where.Describe());
     bool Blank = true;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0;
     std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
     // Whether a device is a drive at all is part of the target, checked before the sources.
     if (Where.RealDrive) {
-        Disc.Run({"-dev", Where.Path}, ExitCode::Target);
-        Disc.Run({"-toc"}, ExitCode::Target);
-        const auto& Toc = Disc.Session().Results();
+        Disc.Require({"-dev", Where.Path}, ExitCode::Target);
+        Disc.Require({"-toc"}, ExitCode::Target);
+        const auto& Toc = Disc.Results();
         Sessions = CountLines(Toc, "ISO session");
         Blank = CountLines(Toc, "Media status : is blank") > 0;
         NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
@@ -145,10 +133,10 @@ void WriteDataDisc(const WriteContext& Context) {
     if (!Where.RealDrive) {
         Blank = !HoldsSession(Where.Path);
         if (!Blank) {
-            Disc.Run({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
-            Disc.Run({"-toc"}, ExitCode::Medium);
-            Sessions = CountLines(Disc.Session().Results(), "ISO session");
-            NextAddress = BlocksIn(Disc.Session().Results(), "Media nwa").value_or(0);
+            Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
+            Disc.Require({"-toc"}, ExitCode::Medium);
+            Sessions = CountLines(Disc.Results(), "ISO session");
+            NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
         }
     }
 
@@ -172,26 +160,26 @@ void WriteDataDisc(const WriteContext& Context) {
     if (Refusal) {
         // Only the size is worked out: a blank virtual disc is measured against no file at all.
         if (!Where.RealDrive && Blank) {
-            Disc.Run({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
+            Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
         }
     } else if (Where.RealDrive) {
         if (Erasing) {
-            Disc.Run({"-blank", "as_needed"}, ExitCode::Medium);
+            Disc.Require({"-blank", "as_needed"}, ExitCode::Medium);
         }
         if (Ask.Import && *Ask.Import > 0) {
-            Disc.Run({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+            Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
         }
-        Disc.Run(
+        Disc.Require(
             {"-speed", Ask.Speed == 0 ? "0" : std::to_string(Ask.Speed) + (Ask.Dvd ? "d" : "c")},
             ExitCode::Target);
-        Disc.Run({"-close", Ask.CloseSession ? "on" : "off"}, ExitCode::Target);
-        Disc.Run({"-write_type", Ask.Tao ? "tao" : "auto"}, ExitCode::Target);
-        Disc.Run({"-dummy", Ask.SpeedTest ? "on" : "off"}, ExitCode::Target);
+        Disc.Require({"-close", Ask.CloseSession ? "on" : "off"}, ExitCode::Target);
+        Disc.Require({"-write_type", Ask.Tao ? "tao" : "auto"}, ExitCode::Target);
+        Disc.Require({"-dummy", Ask.SpeedTest ? "on" : "off"}, ExitCode::Target);
     } else if (NewDisc) {
-        Disc.Run({"-outdev", "stdio:" + Context.Scratch}, ExitCode::Write);
+        Disc.Require({"-outdev", "stdio:" + Context.Scratch}, ExitCode::Write);
         NextAddress = 0;
     } else if (*Ask.Import > 0) {
-        Disc.Run({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+        Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
     }
     for (const auto& Setting : std::vector<std::vector<std::string>>{
              {"-joliet", "on"},
@@ -202,15 +190,15 @@ void WriteDataDisc(const WriteContext& Context) {
              {"-publisher", Ask.Artist.value_or("")},
              {"-volset_id", Ask.Title.value_or("")},
          }) {
-        Disc.Run(Setting, ExitCode::Write);
+        Disc.Require(Setting, ExitCode::Write);
     }
     for (const Source& Entry : Sources) {
-        Disc.Run({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+        Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
     }
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
-        Disc.Run({"-tell_media_space"}, ExitCode::Medium);
-        if (const auto Space = BlocksIn(Disc.Session().Results(), "Media space")) {
+        Disc.Require({"-tell_media_space"}, ExitCode::Medium);
+        if (const auto Space = BlocksIn(Disc.Results(), "Media space")) {
             Capacity = NextAddress + *Space;
         }
     }
@@ -219,12 +207,12 @@ void WriteDataDisc(const WriteContext& Context) {
     const bool ClearlyFits = AtMost && NextAddress + *AtMost <= Capacity && !Ask.SpeedTest;
     std::uint64_t Size = AtMost.value_or(0);
     if (!ClearlyFits) {
-        if (!Disc.Session().Run({"-print_size"})) {
-            throw Refusal ? RecorderFailure(ExitCode::Medium, *Refusal)
-                          : RecorderFailure(ExitCode::Write,
-                                            Where.Describe() + ": " + Disc.Session().Problems());
+        if (!Disc.Run({"-print_size"})) {
+            throw Refusal
+                ? RecorderFailure(ExitCode::Medium, *Refusal)
+                : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Problems());
         }
-        Size = BlocksIn(Disc.Session().Results(), "Image size").value_or(0);
+        Size = BlocksIn(Disc.Results(), "Image size").value_or(0);
     }
     if (NextAddress + Size > Capacity) {
         throw RecorderFailure(
@@ -248,32 +236,31 @@ void WriteDataDisc(const WriteContext& Context) {
                    " is a virtual disc, which cannot be closed: it stays appendable");
     }
     Report.Begin("writing");
-    Disc.Run({"-commit"}, ExitCode::Write);
+    Disc.Require({"-commit"}, ExitCode::Write);
     Report.End();
 
     const std::string Written = NewDisc && !Where.RealDrive ? Context.Scratch : Where.Path;
     if (Ask.Verify) {
         Report.Begin("verifying");
         CorruptForTest(Written);
-        DataSession Check(Context);
-        Check.Run({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
-        if (!Check.Session().Run({"-check_md5_r", "SORRY", "/", "--"})) {
+        XorrisoSession Check(Report, Where.Describe());
+        Check.Require({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
+        if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
             // The results name the files whose checksums differ.
             std::string Mismatches;
-            for (const std::string& Line : Check.Session().Results()) {
+            for (const std::string& Line : Check.Results()) {
                 if (Line.find("MISMATCH") != std::string::npos) {
                     Mismatches += (Mismatches.empty() ? "" : "; ") + Line;
                 }
             }
-            throw RecorderFailure(
-                ExitCode::Verify,
-                Where.Describe() + ": " +
-                    (Mismatches.empty() ? Check.Session().Problems() : Mismatches));
+            throw RecorderFailure(ExitCode::Verify,
+                                  Where.Describe() + ": " +
+                                      (Mismatches.empty() ? Check.Problems() : Mismatches));
         }
         for (const Source& Entry : Sources) {
-            Check.Run({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
+            Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
             // A difference is a result, not a problem event: the report names the file.
-            for (const std::string& Line : Check.Session().Results()) {
+            for (const std::string& Line : Check.Results()) {
                 if (Line.find(" : ") != std::string::npos &&
                     Line.find("differs") != std::string::npos) {
                     throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + Line);
@@ -286,7 +273,7 @@ void WriteDataDisc(const WriteContext& Context) {
         PutInPlace(Context);
     }
     if (Where.RealDrive && !Ask.DisableEject) {
-        Disc.Run({"-eject", "all"}, ExitCode::Write);
+        Disc.Require({"-eject", "all"}, ExitCode::Write);
     }
     Report.Say("wrote " + std::to_string(Sources.size()) + " entries to " + Where.Describe() +
                (NewDisc ? " as a new disc" : " as a new session"));

@@ -1,4 +1,5 @@
 // An image file written to the disc as it is: a virtual disc becomes a copy of the image.
+#include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -16,30 +17,12 @@ namespace Recorder {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int Fd) noexcept : FFd(Fd) {}
-    ~Descriptor() {
-        if (FFd >= 0) {
-            ::close(FFd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    int Get() const noexcept { return FFd; }
-
-private:
-    int FFd;
-};
-
 [[noreturn]] void Fail(ExitCode Code, const std::string& Thing, const std::string& Reason) {
     throw RecorderFailure(Code, Thing + ": " + Reason);
 }
 
 void CopyInto(const WriteContext& Context, int From, off_t Size) {
-    const Descriptor To(
+    const FileDescriptor To(
         ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (To.Get() < 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
@@ -83,7 +66,7 @@ void BurnImageFile(const WriteContext& Context) {
                               "image " + Ask.ImageFile +
                                   ": CD images (BIN/CUE) are not written yet");
     }
-    const Descriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat Info {};
     if (Image.Get() < 0 || ::fstat(Image.Get(), &Info) != 0) {
         Fail(ExitCode::Source, "image " + Ask.ImageFile, std::strerror(errno));
@@ -110,7 +93,7 @@ void BurnImageFile(const WriteContext& Context) {
     }
     Report.End();
     if (Where.RealDrive) {
-        XorrisoSession Session(Report);
+        XorrisoSession Session(Report, Where.Describe());
         std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Where.Path};
         if (Ask.Speed != 0) {
             Command.push_back("speed=" + std::to_string(Ask.Speed));
@@ -131,9 +114,7 @@ void BurnImageFile(const WriteContext& Context) {
         Command.push_back(Ask.ImageFile);
         Command.emplace_back("--");
         Report.Begin("writing");
-        if (!Session.Run(Command)) {
-            Fail(ExitCode::Write, Where.Describe(), Session.Problems());
-        }
+        Session.Require(Command, ExitCode::Write);
         Report.End();
         return;
     }

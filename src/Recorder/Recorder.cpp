@@ -38,26 +38,29 @@ std::string ScratchBeside(const Target& Where) {
     return FolderOf(Where.Path) + "/." + Name + ".recording-" + std::to_string(::getpid());
 }
 
-int RunWriter(const Request& Ask, const Target& Where, const std::string& Scratch) {
+using Writer = void (*)(const WriteContext&);
+
+// The writer of each command the recorder carries out; none for the disc kinds it does not write
+// yet.
+Writer WriterFor(CommandKind Kind) {
+    switch (Kind) {
+    case CommandKind::DataDisc:
+        return &WriteDataDisc;
+    case CommandKind::Image:
+        return &BurnImageFile;
+    case CommandKind::Erase:
+        return &EraseDisc;
+    case CommandKind::Eject:
+        return &EjectDisc;
+    default:
+        return nullptr;
+    }
+}
+
+int RunWriter(Writer Write, const Request& Ask, const Target& Where, const std::string& Scratch) {
     Progress Lines(stdout);
-    const WriteContext Context{Ask, Where, Scratch, Lines};
     try {
-        switch (Ask.Kind) {
-        case CommandKind::DataDisc:
-            WriteDataDisc(Context);
-            break;
-        case CommandKind::Image:
-            BurnImageFile(Context);
-            break;
-        case CommandKind::Erase:
-            EraseDisc(Context);
-            break;
-        case CommandKind::Eject:
-            EjectDisc(Context);
-            break;
-        default:
-            return Report(ExitCode::CommandLine, "this kind of disc is not written yet");
-        }
+        Write(WriteContext{Ask, Where, Scratch, Lines});
     } catch (const RecorderFailure& Failure) {
         return Report(Failure.Code(), Failure.what());
     } catch (const std::exception& Failure) {
@@ -67,7 +70,7 @@ int RunWriter(const Request& Ask, const Target& Where, const std::string& Scratc
 }
 
 // Runs the writer in a child process and waits for it; a stop request ends the child at once.
-int RunInWorker(const Request& Ask, const Target& Where) {
+int RunInWorker(Writer Write, const Request& Ask, const Target& Where) {
     const std::string Scratch = ScratchBeside(Where);
     struct sigaction Stop {};
     Stop.sa_handler = &RequestStop;
@@ -93,7 +96,7 @@ int RunInWorker(const Request& Ask, const Target& Where) {
         if (::getppid() != Parent) {
             ::_exit(static_cast<int>(ExitCode::Write));
         }
-        const int Code = RunWriter(Ask, Where, Scratch);
+        const int Code = RunWriter(Write, Ask, Where, Scratch);
         (void)std::fflush(nullptr);
         ::_exit(Code);
     }
@@ -141,20 +144,15 @@ int RunRecorder(std::span<const std::string> Arguments) {
     if (!Recognised.Accepted) {
         return Report(ExitCode::CommandLine, Recognised.Text);
     }
-    switch (Recognised.Kind) {
-    case CommandKind::DataDisc:
-    case CommandKind::Image:
-    case CommandKind::Erase:
-    case CommandKind::Eject:
-        break;
-    default:
+    const Writer Write = WriterFor(Recognised.Kind);
+    if (Write == nullptr) {
         return Report(ExitCode::CommandLine,
                       "audio CDs, Video CDs, Super Video CDs and DVD-Video are not written yet");
     }
     const Request Ask = RequestOf(Recognised);
     try {
         const Target Where = ResolveTarget(Ask.DriveLetter);
-        return RunInWorker(Ask, Where);
+        return RunInWorker(Write, Ask, Where);
     } catch (const RecorderFailure& Failure) {
         return Report(Failure.Code(), Failure.what());
     }

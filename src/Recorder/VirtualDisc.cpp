@@ -1,4 +1,5 @@
 // Erase and eject, and what a virtual disc's file says about the disc.
+#include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -18,24 +19,6 @@ namespace {
 
 // The primary volume descriptor lies at block 16; it starts with its type 1 and "CD001".
 constexpr off_t DescriptorOffset = off_t{16} * 2048;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int Fd) noexcept : FFd(Fd) {}
-    ~FileDescriptor() {
-        if (FFd >= 0) {
-            ::close(FFd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&&) = delete;
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    int Get() const noexcept { return FFd; }
-
-private:
-    int FFd;
-};
 
 [[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
     throw RecorderFailure(ExitCode::Write,
@@ -57,13 +40,6 @@ void OverwriteWithZeros(const WriteContext& Context, int Fd, off_t Size) {
     }
     if (::fsync(Fd) != 0) {
         WriteFailed(Context.Where, "cannot overwrite the image");
-    }
-}
-
-void RunOnDrive(const WriteContext& Context, XorrisoSession& Session,
-                const std::vector<std::string>& Command, ExitCode Failure) {
-    if (!Session.Run(Command)) {
-        throw RecorderFailure(Failure, Context.Where.Describe() + ": " + Session.Problems());
     }
 }
 
@@ -94,10 +70,9 @@ void EraseDisc(const WriteContext& Context) {
     const Target& Where = Context.Where;
     Context.Report.Begin("erasing");
     if (Where.RealDrive) {
-        XorrisoSession Session(Context.Report);
-        RunOnDrive(Context, Session, {"-outdev", Where.Path}, ExitCode::Target);
-        RunOnDrive(Context, Session, {"-blank", Context.Ask.EntireErase ? "all" : "fast"},
-                   ExitCode::Medium);
+        XorrisoSession Session(Context.Report, Where.Describe());
+        Session.Require({"-outdev", Where.Path}, ExitCode::Target);
+        Session.Require({"-blank", Context.Ask.EntireErase ? "all" : "fast"}, ExitCode::Medium);
         Context.Report.End();
         return;
     }
@@ -131,9 +106,9 @@ void EjectDisc(const WriteContext& Context) {
         Context.Report.Say(Where.Describe() + " is a virtual disc: nothing to eject");
         return;
     }
-    XorrisoSession Session(Context.Report);
-    RunOnDrive(Context, Session, {"-dev", Where.Path}, ExitCode::Target);
-    RunOnDrive(Context, Session, {"-eject", "all"}, ExitCode::Target);
+    XorrisoSession Session(Context.Report, Where.Describe());
+    Session.Require({"-dev", Where.Path}, ExitCode::Target);
+    Session.Require({"-eject", "all"}, ExitCode::Target);
     Context.Report.Say("ejected " + Where.Describe());
 }
 

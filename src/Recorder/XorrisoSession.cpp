@@ -80,7 +80,8 @@ bool WritingPercent(std::string_view Text, double& Percent) {
 
 } // namespace
 
-XorrisoSession::XorrisoSession(Progress& Report) : FReport(Report) {
+XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
+    : FReport(Report), FSubject(std::move(Subject)) {
     char Name[] = "xorriso";
     if (Xorriso_new(&FXorriso, Name, 0) <= 0) {
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn");
@@ -146,6 +147,12 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
     Xorriso_get_problem_status(FXorriso, Severity, 0);
     const std::lock_guard Lock(FMutex);
     return Outcome > 0 && !IsProblem(Severity) && FProblems.empty();
+}
+
+void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode Failure) {
+    if (!Run(Command)) {
+        throw RecorderFailure(Failure, FSubject + ": " + Problems());
+    }
 }
 
 std::string XorrisoSession::Problems() const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Progress.hpp"
+#include "RecorderFailure.hpp"
 
 #include <mutex>
 #include <string>
@@ -16,7 +17,8 @@ namespace Recorder {
 
 class XorrisoSession {
 public:
-    explicit XorrisoSession(Progress& Report);
+    // Subject is what a failure names first, for example "drive E (/tmp/disc.iso)".
+    XorrisoSession(Progress& Report, std::string Subject);
     ~XorrisoSession();
     XorrisoSession(const XorrisoSession&) = delete;
     XorrisoSession& operator=(const XorrisoSession&) = delete;
@@ -26,6 +28,9 @@ public:
     // Runs one command (its name first, then its arguments). True when it succeeded without an
     // event of severity SORRY or worse; otherwise Problems() says why.
     bool Run(const std::vector<std::string>& Command);
+    // Runs one command and throws RecorderFailure with Failure's exit code, the subject and the
+    // libraries' reasons, when it does not succeed.
+    void Require(const std::vector<std::string>& Command, ExitCode Failure);
     // The result lines (what xorriso writes to standard output) of the last command.
     const std::vector<std::string>& Results() const noexcept { return FResults; }
     // The problem reports (SORRY, FAILURE, FATAL) of the last command, joined.
@@ -37,6 +42,7 @@ private:
     void WaitForMessages();
 
     Progress& FReport;
+    std::string FSubject;
     XorrisO* FXorriso = nullptr;
     bool FWatching = false;
     mutable std::mutex FMutex;

@@ -1,0 +1,27 @@
+// An open file descriptor, closed when it goes out of scope; negative for one that did not open.
+#pragma once
+
+#include <unistd.h>
+
+namespace Recorder {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int Fd) noexcept : FFd(Fd) {}
+    ~FileDescriptor() {
+        if (FFd >= 0) {
+            ::close(FFd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&&) = delete;
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+
+    int Get() const noexcept { return FFd; }
+
+private:
+    int FFd;
+};
+
+} // namespace Recorder
