@@ -298,7 +298,10 @@ void ToolWaiter::AwaitExec() noexcept {
         if (Exec == 0) {
             return;
         }
-        if (Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0 && WaiterEnded()) {
+        // The waiter's end first: only then is its word on the tool final. Read the other way
+        // round, a waiter that creates the tool and ends between the two reads looks as if it
+        // ended without one, and a tool that runs is reported as never started.
+        if (WaiterEnded() && Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0) {
             FBlock->SpawnError = ECHILD;
             return;
         }
