@@ -7,6 +7,8 @@
 #include "XorrisoSession.hpp"
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -15,6 +17,8 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
 
 namespace Recorder {
 
@@ -105,6 +109,33 @@ void CorruptForTest(const std::string& Image) {
         }
         // The next block overlaps this one, so that a marker across the boundary is seen whole.
         At += Got - static_cast<off_t>(Wanted.size() - 1);
+    }
+}
+
+// Whether libisofs reported an entry that could not be read while the session was written (it
+// vanished, changed its size or became unreadable after it was checked): a source error.
+bool EntryUnreadable(std::string_view Problems) {
+    for (const std::string_view Sign :
+         {"can't be opened", "Read error in file", "Premature end of file", "Size of file"}) {
+        if (Problems.find(Sign) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// For the tests of sources that change during the write: runs the program named, if any, once the
+// session is laid out and before its data is read.
+void BeforeWriteForTest() {
+    const char* Program = std::getenv("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    if (Program == nullptr || *Program == '\0') {
+        return;
+    }
+    char* Argv[] = {const_cast<char*>(Program), nullptr};
+    pid_t Child = 0;
+    if (::posix_spawn(&Child, Program, nullptr, nullptr, Argv, environ) == 0) {
+        int Status = 0;
+        (void)::waitpid(Child, &Status, 0);
     }
 }
 
@@ -236,7 +267,12 @@ void WriteDataDisc(const WriteContext& Context) {
                    " is a virtual disc, which cannot be closed: it stays appendable");
     }
     Report.Begin("writing");
-    Disc.Require({"-commit"}, ExitCode::Write);
+    BeforeWriteForTest();
+    if (!Disc.Run({"-commit"})) {
+        const std::string Problems = Disc.Problems();
+        throw RecorderFailure(EntryUnreadable(Problems) ? ExitCode::Source : ExitCode::Write,
+                              Where.Describe() + ": " + Problems);
+    }
     Report.End();
 
     const std::string Written = NewDisc && !Where.RealDrive ? Context.Scratch : Where.Path;

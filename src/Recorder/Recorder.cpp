@@ -1,6 +1,7 @@
 #include "Recorder.hpp"
 
 #include "Commands.hpp"
+#include "DiscSnapshot.hpp"
 #include "RecorderFailure.hpp"
 #include "Request.hpp"
 #include "Writers.hpp"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 namespace Recorder {
 
@@ -70,8 +72,13 @@ int RunWriter(Writer Write, const Request& Ask, const Target& Where, const std::
 }
 
 // Runs the writer in a child process and waits for it; a stop request ends the child at once.
-int RunInWorker(Writer Write, const Request& Ask, const Target& Where) {
+// A virtual disc that may be continued is kept as it was before, and put back if the writer
+// fails, whatever the way: a session that failed to be written, or whose data did not verify, is
+// not left as the disc's newest.
+int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayAppend) {
     const std::string Scratch = ScratchBeside(Where);
+    const std::optional<DiscSnapshot> Before =
+        MayAppend && !Where.RealDrive ? DiscSnapshot::Take(Where.Path) : std::nullopt;
     struct sigaction Stop {};
     Stop.sa_handler = &RequestStop;
     sigemptyset(&Stop.sa_mask);
@@ -117,6 +124,10 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where) {
     const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     if (!Succeeded) {
         ::unlink(Scratch.c_str());
+        if (Before && !Before->Restore()) {
+            (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
+                                                             "it was before the failed session");
+        }
     }
     if (StopRequested != 0) {
         return Report(ExitCode::Write, Where.Describe() + ": stopped by a signal" +
@@ -152,7 +163,7 @@ int RunRecorder(std::span<const std::string> Arguments) {
     const Request Ask = RequestOf(Recognised);
     try {
         const Target Where = ResolveTarget(Ask.DriveLetter);
-        return RunInWorker(Write, Ask, Where);
+        return RunInWorker(Write, Ask, Where, Recognised.Kind == CommandKind::DataDisc);
     } catch (const RecorderFailure& Failure) {
         return Report(Failure.Code(), Failure.what());
     }

@@ -35,21 +35,36 @@ bool IsProblem(std::string_view Severity) {
            Severity == "FATAL" || Severity == "ABORT";
 }
 
-// "xorriso : FAILURE : Cannot ..." -> "Cannot ..."; the severity is returned apart.
+bool IsSeverityWord(std::string_view Word) {
+    return !Word.empty() && Word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == Word.npos;
+}
+
+// "xorriso : FAILURE : Cannot ..." -> "Cannot ...", and likewise the messages the libraries queue
+// through the interpreter ("libisofs: MISHAP : File ...", "libburn : SORRY : ..."); the severity is
+// returned apart. A line of another form is a plain text without severity.
 std::string_view SeverityOf(std::string_view Line, std::string_view& Rest) {
-    constexpr std::string_view Head = "xorriso : ";
-    if (!Line.starts_with(Head)) {
-        Rest = Line;
+    Rest = Line;
+    const std::size_t SourceEnd = Line.find(':');
+    if (SourceEnd == std::string_view::npos) {
         return {};
     }
-    Line.remove_prefix(Head.size());
-    const std::size_t Colon = Line.find(" : ");
-    if (Colon == std::string_view::npos) {
-        Rest = Line;
+    std::string_view Source = Line.substr(0, SourceEnd);
+    while (!Source.empty() && Source.back() == ' ') {
+        Source.remove_suffix(1);
+    }
+    if (Source.empty() || Source.find_first_of(" '\"") != std::string_view::npos) {
         return {};
     }
-    Rest = Line.substr(Colon + 3);
-    return Line.substr(0, Colon);
+    std::string_view After = Line.substr(SourceEnd + 1);
+    while (!After.empty() && After.front() == ' ') {
+        After.remove_prefix(1);
+    }
+    const std::size_t SeverityEnd = After.find(" : ");
+    if (SeverityEnd == std::string_view::npos || !IsSeverityWord(After.substr(0, SeverityEnd))) {
+        return {};
+    }
+    Rest = After.substr(SeverityEnd + 3);
+    return After.substr(0, SeverityEnd);
 }
 
 std::string_view WithoutLineEnd(std::string_view Text) {
@@ -191,6 +206,16 @@ int XorrisoSession::OnInfo(void* Handle, char* Text) {
     } else if (IsProblem(Severity)) {
         const std::lock_guard Lock(Self.FMutex);
         Self.FProblems.emplace_back(Rest);
+    } else if (Severity == "NOTE") {
+        // The libraries give the reason of a problem in a note right after it.
+        constexpr std::string_view CausedBy = "> Caused by: ";
+        while (!Rest.empty() && Rest.front() == ' ') {
+            Rest.remove_prefix(1);
+        }
+        const std::lock_guard Lock(Self.FMutex);
+        if (Rest.starts_with(CausedBy) && !Self.FProblems.empty()) {
+            Self.FProblems.back() += " (" + std::string(Rest.substr(CausedBy.size())) + ")";
+        }
     }
     return 1;
 }

@@ -1,5 +1,6 @@
 // The recorder when things go wrong: every exit code of its table with its message, checks in
-// their order, a target file system that fills up, and signals in the middle of a write. A failed
+// their order, a target file system that fills up, entries that change while they are written,
+// and signals in the middle of a write. A failed
 // or stopped run never leaves a new disc that readers take for a whole one, nor a scratch file,
 // and never changes the earlier sessions of a disc it was continuing.
 #include "RecorderSupport.hpp"
@@ -223,6 +224,7 @@ TEST(RecorderWriteErrors, FullFileSystemIsAWriteError) {
     ASSERT_EQ(
         RunRecorder(DataDisc("ONE", {}, {Small.string()}), RecorderEnvironment(Continued)).ExitCode,
         0);
+    const std::string ContinuedBefore = ReadFile(Continued);
     const struct {
         const char* Case;
         fs::path Disc;
@@ -243,9 +245,62 @@ TEST(RecorderWriteErrors, FullFileSystemIsAWriteError) {
         EXPECT_EQ(ScratchFilesBeside(Row.Disc), Strings{}) << Row.Case;
     }
     EXPECT_FALSE(fs::exists(Dir.Path() / "new.iso"));
+    EXPECT_TRUE(ReadFile(Continued) == ContinuedBefore) << "the continued disc changed";
     const auto Read = ExtractWithXorriso(Continued, Dir.Path() / "back");
     ASSERT_EQ(Read.ExitCode, 0) << Read.Err;
     EXPECT_EQ(TreeDifferences(Dir.Path() / "in", Dir.Path() / "back"), Strings{});
+}
+
+// An entry that cannot be read any more once the session is laid out and its data is to be read (a
+// test hook runs a script at that moment): a source error naming the file, no new disc, and a disc
+// being continued left exactly as it was. (An entry that merely changed size by then is written as
+// it then is: its size is taken again when the data is written.)
+TEST(RecorderWriteErrors, EntryChangedDuringTheWriteIsASourceError) {
+    TempDir Dir;
+    const fs::path Entry = Dir.Write("in/entry.txt", "the entry's content");
+    Dir.Write("in/other.txt", "another file");
+    const fs::path Continued = Dir.Path() / "continued.iso";
+    ASSERT_EQ(RunRecorder(DataDisc("ONE", {}, {(Dir.Path() / "in").string()}),
+                          RecorderEnvironment(Continued))
+                  .ExitCode,
+              0);
+    const std::string ContinuedBefore = ReadFile(Continued);
+    const struct {
+        const char* Case;
+        std::string Change; // shell commands run on the entry's path, "$1"
+    } Changes[] = {
+        {"vanishes", R"(rm "$1")"},
+        {"becomes a folder", R"(rm "$1" && mkdir "$1")"},
+        {"becomes a dangling link", R"(rm "$1" && ln -s nowhere "$1")"},
+    };
+    const struct {
+        const char* Case;
+        fs::path Disc;
+        Strings Options;
+    } Discs[] = {
+        {"new disc", Dir.Path() / "new.iso", {}},
+        {"append", Continued, {"--import", "0"}},
+    };
+    for (const auto& Change : Changes) {
+        for (const auto& Disc : Discs) {
+            const std::string Case = std::string(Change.Case) + ", " + Disc.Case;
+            fs::remove_all(Entry);
+            Dir.Write("in/entry.txt", "the entry's content");
+            const fs::path Hook = Dir.Write("hook.sh", "#!/bin/sh\nset -- '" + Entry.string() +
+                                                           "'\n" + Change.Change + "\n");
+            fs::permissions(Hook, fs::perms::owner_all);
+            const auto Run =
+                RunRecorder(DataDisc("CHANGED", Disc.Options, {(Dir.Path() / "in").string()}),
+                            RecorderEnvironment(
+                                Disc.Disc, {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + Hook.string()}));
+            EXPECT_EQ(Run.ExitCode, 6) << Case << "\n" << Run.Out << Run.Err;
+            EXPECT_NE(Run.Err.find(Entry.string()), std::string::npos) << Case << Run.Err;
+            EXPECT_EQ(ScratchFilesBeside(Disc.Disc), Strings{}) << Case;
+        }
+        EXPECT_FALSE(fs::exists(Dir.Path() / "new.iso")) << Change.Case;
+        EXPECT_TRUE(ReadFile(Continued) == ContinuedBefore)
+            << Change.Case << ": the continued disc changed";
+    }
 }
 
 // A signal in the middle of writing: the source is large enough (200 MB) that the write takes
@@ -302,12 +357,14 @@ TEST_F(RecorderSignals, TermDuringAFirstSessionLeavesNoDisc) {
 
 TEST_F(RecorderSignals, TermDuringAnAppendKeepsTheEarlierSession) {
     WriteFirstSession();
+    const std::string Before = ReadFile(FDisc);
     WatchedProgram Recorder(BigWrite({"--import", "0"}), RecorderEnvironment(FDisc));
     ASSERT_TRUE(Recorder.WaitForLine("progress writing", 30s));
     Recorder.Signal(SIGTERM);
     const auto Outcome = Recorder.Finish();
     EXPECT_EQ(Outcome.ExitCode, 7) << Outcome.Out << Outcome.Err;
     EXPECT_EQ(ScratchFilesBeside(FDisc), Strings{});
+    EXPECT_TRUE(ReadFile(FDisc) == Before) << "the disc is not as it was before the append";
     ExpectFirstSessionIntact("after-term");
 }
 
