@@ -1,0 +1,227 @@
+#include "AudioDecoder.hpp"
+
+#include "RecorderFailure.hpp"
+
+#include <samplerate.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace Recorder {
+
+namespace {
+
+constexpr std::size_t BlockFrames = 8192;
+
+[[noreturn]] void Undecodable(const std::string& Path, const std::string& Reason) {
+    throw RecorderFailure(ExitCode::Source, "audio file " + Path + ": " + Reason);
+}
+
+// One audio file open for decoding; its samples beyond full scale are clipped, not wrapped round.
+class SoundFile {
+public:
+    explicit SoundFile(const std::string& Path)
+        : FPath(Path), FFile(sf_open(Path.c_str(), SFM_READ, &FInfo)) {
+        if (FFile == nullptr) {
+            Undecodable(Path, std::string("cannot be decoded: ") + sf_strerror(nullptr));
+        }
+        (void)sf_command(FFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        if (FInfo.channels < 1 || FInfo.channels > 2) {
+            Undecodable(Path, std::to_string(FInfo.channels) +
+                                  " channels: an audio CD holds two; mix it down to stereo first");
+        }
+        if (src_is_valid_ratio(static_cast<double>(CdRate) / FInfo.samplerate) == 0) {
+            Undecodable(Path, "a sample rate of " + std::to_string(FInfo.samplerate) +
+                                  " Hz cannot be converted to 44.1 kHz");
+        }
+    }
+    ~SoundFile() { (void)sf_close(FFile); }
+    SoundFile(const SoundFile&) = delete;
+    SoundFile& operator=(const SoundFile&) = delete;
+    SoundFile(SoundFile&&) = delete;
+    SoundFile& operator=(SoundFile&&) = delete;
+
+    int Rate() const noexcept { return FInfo.samplerate; }
+    int Channels() const noexcept { return FInfo.channels; }
+
+    // Reads up to Frames frames; 0 at the end of the file.
+    std::size_t Read(short* Into, std::size_t Frames) {
+        return Checked(sf_readf_short(FFile, Into, static_cast<sf_count_t>(Frames)));
+    }
+    std::size_t Read(float* Into, std::size_t Frames) {
+        return Checked(sf_readf_float(FFile, Into, static_cast<sf_count_t>(Frames)));
+    }
+
+private:
+    std::size_t Checked(sf_count_t Got) {
+        if (Got < 0 || sf_error(FFile) != SF_ERR_NO_ERROR) {
+            Undecodable(FPath, std::string("cannot be decoded: ") + sf_strerror(FFile));
+        }
+        return static_cast<std::size_t>(Got);
+    }
+
+    std::string FPath;
+    SF_INFO FInfo{};
+    SNDFILE* FFile;
+};
+
+// Collects stereo frames into whole sectors of little-endian bytes for the sink, taking at most
+// Limit frames (what a resampler makes beyond the converted length is dropped).
+class SectorSink {
+public:
+    SectorSink(const std::function<void(std::span<const char>)>& Sink, std::uint64_t Limit)
+        : FSink(Sink), FLimit(Limit) {
+        FBytes.reserve(BlockFrames * 8);
+    }
+
+    // Channels: 1 (each sample heard on both sides) or 2.
+    void Put(const short* Samples, std::size_t Frames, int Channels) {
+        Frames = static_cast<std::size_t>(std::min<std::uint64_t>(Frames, FLimit - FFrames));
+        for (std::size_t I = 0; I < Frames; ++I) {
+            const short Left = Samples[I * static_cast<std::size_t>(Channels)];
+            const short Right = Samples[I * static_cast<std::size_t>(Channels) +
+                                        static_cast<std::size_t>(Channels - 1)];
+            for (const short Sample : {Left, Right}) {
+                const auto Bits = static_cast<std::uint16_t>(Sample);
+                FBytes.push_back(static_cast<char>(Bits & 0xFFU));
+                FBytes.push_back(static_cast<char>(Bits >> 8U));
+            }
+        }
+        FFrames += Frames;
+        if (FBytes.size() >= BlockFrames * 4) {
+            Flush(false);
+        }
+    }
+
+    std::uint64_t Frames() const noexcept { return FFrames; }
+
+    // Pads the track with silence to Sectors whole sectors and hands over the rest.
+    void Finish(std::uint64_t Sectors) {
+        FBytes.resize(FBytes.size() + (Sectors * FramesPerSector - FFrames) * 4, 0);
+        Flush(true);
+    }
+
+private:
+    void Flush(bool All) {
+        const std::size_t Whole = All ? FBytes.size() : FBytes.size() / SectorBytes * SectorBytes;
+        FSink(std::span<const char>(FBytes.data(), Whole));
+        FBytes.erase(FBytes.begin(), FBytes.begin() + static_cast<std::ptrdiff_t>(Whole));
+    }
+
+    const std::function<void(std::span<const char>)>& FSink;
+    std::uint64_t FLimit;
+    std::uint64_t FFrames = 0;
+    std::vector<char> FBytes;
+};
+
+struct ResamplerDeleter {
+    void operator()(SRC_STATE* State) const { src_delete(State); }
+};
+
+// Decodes at the file's own rate; returns the frames read.
+std::uint64_t CopyFrames(SoundFile& File, SectorSink& Out, const AudioTrack& Track,
+                         const std::function<void(double)>& Done) {
+    std::vector<short> Block(BlockFrames * 2);
+    std::uint64_t Read = 0;
+    while (const std::size_t Got = File.Read(Block.data(), BlockFrames)) {
+        Out.Put(Block.data(), Got, File.Channels());
+        Read += Got;
+        Done(static_cast<double>(Read) / static_cast<double>(Track.SourceFrames));
+    }
+    return Read;
+}
+
+// Decodes and converts to 44.1 kHz; returns the frames read.
+std::uint64_t ResampleFrames(SoundFile& File, SectorSink& Out, const AudioTrack& Track,
+                             const std::function<void(double)>& Done) {
+    const int Channels = File.Channels();
+    int Error = 0;
+    const std::unique_ptr<SRC_STATE, ResamplerDeleter> State(
+        src_new(SRC_SINC_MEDIUM_QUALITY, Channels, &Error));
+    if (!State) {
+        Undecodable(Track.Path, std::string("cannot be converted: ") + src_strerror(Error));
+    }
+    const double Ratio = static_cast<double>(CdRate) / File.Rate();
+    const auto OutFrames = static_cast<std::size_t>(static_cast<double>(BlockFrames) * Ratio) + 64;
+    const auto Width = static_cast<std::size_t>(Channels);
+    std::vector<float> In(BlockFrames * Width);
+    std::vector<float> Converted(OutFrames * Width);
+    std::vector<short> Samples(OutFrames * Width);
+    std::uint64_t Read = 0;
+    bool End = false;
+    while (!End) {
+        const std::size_t Got = File.Read(In.data(), BlockFrames);
+        Read += Got;
+        End = Got == 0;
+        SRC_DATA Step{};
+        Step.data_in = In.data();
+        Step.input_frames = static_cast<long>(Got);
+        Step.src_ratio = Ratio;
+        Step.end_of_input = End ? 1 : 0;
+        // At the end the resampler is asked until it has nothing more to give.
+        do {
+            Step.data_out = Converted.data();
+            Step.output_frames = static_cast<long>(OutFrames);
+            if (const int Failed = src_process(State.get(), &Step); Failed != 0) {
+                Undecodable(Track.Path,
+                            std::string("cannot be converted: ") + src_strerror(Failed));
+            }
+            src_float_to_short_array(Converted.data(), Samples.data(),
+                                     static_cast<int>(Step.output_frames_gen * Channels));
+            Out.Put(Samples.data(), static_cast<std::size_t>(Step.output_frames_gen), Channels);
+            Step.data_in += Step.input_frames_used * Channels;
+            Step.input_frames -= Step.input_frames_used;
+        } while (Step.input_frames > 0 || (End && Step.output_frames_gen > 0));
+        Done(static_cast<double>(Read) / static_cast<double>(Track.SourceFrames));
+    }
+    return Read;
+}
+
+} // namespace
+
+std::uint64_t ConvertedFrames(std::uint64_t Frames, int Rate) {
+    const auto From = static_cast<std::uint64_t>(Rate);
+    return Rate == CdRate ? Frames : (Frames * CdRate + From / 2) / From;
+}
+
+std::uint64_t AudioTrack::Frames() const {
+    return ConvertedFrames(SourceFrames, Rate);
+}
+
+std::uint64_t AudioTrack::Sectors() const {
+    return std::max((Frames() + FramesPerSector - 1) / FramesPerSector, ShortestTrackSectors);
+}
+
+AudioTrack CheckTrack(const std::string& Path) {
+    SoundFile File(Path);
+    AudioTrack Track{Path, File.Rate(), File.Channels(), 0};
+    std::vector<short> Block(BlockFrames * 2);
+    while (const std::size_t Got = File.Read(Block.data(), BlockFrames)) {
+        Track.SourceFrames += Got;
+    }
+    if (Track.SourceFrames == 0) {
+        Undecodable(Path, "holds no sound");
+    }
+    return Track;
+}
+
+void DecodeTrack(const AudioTrack& Track, const std::function<void(std::span<const char>)>& Sink,
+                 const std::function<void(double Done)>& Done) {
+    SoundFile File(Track.Path);
+    if (File.Rate() != Track.Rate || File.Channels() != Track.Channels) {
+        Undecodable(Track.Path, "changed since it was checked");
+    }
+    SectorSink Out(Sink, Track.Frames());
+    const std::uint64_t Read = File.Rate() == CdRate ? CopyFrames(File, Out, Track, Done)
+                                                     : ResampleFrames(File, Out, Track, Done);
+    if (Read != Track.SourceFrames) {
+        Undecodable(Track.Path, "changed since it was checked (" + std::to_string(Read) +
+                                    " frames instead of " + std::to_string(Track.SourceFrames) +
+                                    ")");
+    }
+    Out.Finish(Track.Sectors());
+}
+
+} // namespace Recorder
