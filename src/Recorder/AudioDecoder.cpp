@@ -44,6 +44,25 @@ public:
     SoundFile& operator=(SoundFile&&) = delete;
 
     int Rate() const noexcept { return FInfo.samplerate; }
+    std::uint64_t DeclaredFrames() const noexcept {
+        return FInfo.frames > 0 ? static_cast<std::uint64_t>(FInfo.frames) : 0;
+    }
+    // Whether the samples are stored as they are (PCM or floating point): their count follows from
+    // the file's size, and reading them cannot fail to decode.
+    bool Uncompressed() const noexcept {
+        switch (FInfo.format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_PCM_24:
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+            return (FInfo.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_FLAC;
+        default:
+            return false;
+        }
+    }
     int Channels() const noexcept { return FInfo.channels; }
 
     // Reads up to Frames frames; 0 at the end of the file.
@@ -196,10 +215,14 @@ std::uint64_t AudioTrack::Sectors() const {
 
 AudioTrack CheckTrack(const std::string& Path) {
     SoundFile File(Path);
-    AudioTrack Track{Path, File.Rate(), File.Channels(), 0};
-    std::vector<short> Block(BlockFrames * 2);
-    while (const std::size_t Got = File.Read(Block.data(), BlockFrames)) {
-        Track.SourceFrames += Got;
+    AudioTrack Track{Path, File.Rate(), File.Channels(), File.DeclaredFrames()};
+    // Stored samples need no trial: the write finds a file that since became shorter or longer.
+    if (!File.Uncompressed()) {
+        Track.SourceFrames = 0;
+        std::vector<short> Block(BlockFrames * 2);
+        while (const std::size_t Got = File.Read(Block.data(), BlockFrames)) {
+            Track.SourceFrames += Got;
+        }
     }
     if (Track.SourceFrames == 0) {
         Undecodable(Path, "holds no sound");

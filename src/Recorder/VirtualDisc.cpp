@@ -1,5 +1,6 @@
 // Erase and eject, and what a virtual disc's file says about the disc.
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace Recorder {
 
@@ -40,6 +42,15 @@ void OverwriteWithZeros(const WriteContext& Context, int Fd, off_t Size) {
     }
     if (::fsync(Fd) != 0) {
         WriteFailed(Context.Where, "cannot overwrite the image");
+    }
+}
+
+// The CUE sheet of a disc of raw sectors goes with its sectors: left behind, it would name an empty
+// file. A sheet that names another file is not this disc's and stays.
+void RemoveSheet(const Target& Where) {
+    const std::optional<std::string> Sheet = SheetBeside(Where.Path);
+    if (Sheet && SheetNames(*Sheet, Where.Path) && ::unlink(Sheet->c_str()) != 0) {
+        WriteFailed(Where, "cannot remove the CUE sheet " + *Sheet);
     }
 }
 
@@ -77,6 +88,7 @@ void EraseDisc(const WriteContext& Context) {
         return;
     }
     if (!Where.Exists) {
+        RemoveSheet(Where);
         Context.Report.End();
         Context.Report.Say("erased " + Where.Describe() + ": it was blank (no image file)");
         return;
@@ -95,6 +107,7 @@ void EraseDisc(const WriteContext& Context) {
     if (::ftruncate(File.Get(), 0) != 0 || ::fsync(File.Get()) != 0) {
         WriteFailed(Where, "cannot erase the image");
     }
+    RemoveSheet(Where);
     Context.Report.End();
     Context.Report.Say("erased " + Where.Describe() +
                        (Context.Ask.EntireErase ? " in full" : ", quickly"));
