@@ -17,7 +17,7 @@ constexpr std::uint64_t SectorBytes = 2352;
 // Stereo frames of 16-bit samples in one sector.
 constexpr std::uint64_t FramesPerSector = SectorBytes / 4;
 // A track lasts at least four seconds on a CD; a shorter one is padded with silence.
-constexpr std::uint64_t ShortestTrackSectors = 4 * 75;
+constexpr std::uint64_t ShortestTrackSectors = std::uint64_t{4} * 75;
 
 struct AudioTrack {
     std::string Path;

@@ -4,6 +4,10 @@
 #include "RecorderFailure.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fstream>
 #include <string_view>
@@ -70,6 +74,14 @@ bool HoldsRawSession(const std::string& DataFile) {
     const std::optional<std::string> Sheet = SheetBeside(DataFile);
     return Sheet && ::stat(DataFile.c_str(), &Info) == 0 && S_ISREG(Info.st_mode) &&
            Info.st_size > 0 && SheetNames(*Sheet, DataFile);
+}
+
+void RemoveSheetOf(const Target& Where) {
+    const std::optional<std::string> Sheet = SheetBeside(Where.Path);
+    if (Sheet && SheetNames(*Sheet, Where.Path) && ::unlink(Sheet->c_str()) != 0) {
+        throw RecorderFailure(ExitCode::Write, Where.Describe() + ": cannot remove the CUE sheet " +
+                                                   *Sheet + ": " + std::strerror(errno));
+    }
 }
 
 std::string SheetScratchOf(const std::string& Scratch) {

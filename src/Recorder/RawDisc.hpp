@@ -4,6 +4,8 @@
 // reader can find its tracks in, so the disc counts as blank.
 #pragma once
 
+#include "Target.hpp"
+
 #include <optional>
 #include <string>
 
@@ -17,6 +19,11 @@ bool SheetNames(const std::string& Sheet, const std::string& DataFile);
 
 // Whether a virtual disc's file holds a disc of raw sectors: not empty, and named by its sheet.
 bool HoldsRawSession(const std::string& DataFile);
+
+// Removes the CUE sheet beside a virtual disc when it names the disc's file, as an erase or a new
+// disc of another kind must: left behind, it would name sectors that are no longer there. A sheet
+// that names another file is not this disc's and stays. Throws RecorderFailure (write error).
+void RemoveSheetOf(const Target& Where);
 
 // The scratch file a new CUE sheet is written to beside the disc, given the data file's scratch.
 std::string SheetScratchOf(const std::string& Scratch);

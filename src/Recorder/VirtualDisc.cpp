@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 namespace Recorder {
 
@@ -42,15 +41,6 @@ void OverwriteWithZeros(const WriteContext& Context, int Fd, off_t Size) {
     }
     if (::fsync(Fd) != 0) {
         WriteFailed(Context.Where, "cannot overwrite the image");
-    }
-}
-
-// The CUE sheet of a disc of raw sectors goes with its sectors: left behind, it would name an empty
-// file. A sheet that names another file is not this disc's and stays.
-void RemoveSheet(const Target& Where) {
-    const std::optional<std::string> Sheet = SheetBeside(Where.Path);
-    if (Sheet && SheetNames(*Sheet, Where.Path) && ::unlink(Sheet->c_str()) != 0) {
-        WriteFailed(Where, "cannot remove the CUE sheet " + *Sheet);
     }
 }
 
@@ -88,7 +78,7 @@ void EraseDisc(const WriteContext& Context) {
         return;
     }
     if (!Where.Exists) {
-        RemoveSheet(Where);
+        RemoveSheetOf(Where);
         Context.Report.End();
         Context.Report.Say("erased " + Where.Describe() + ": it was blank (no image file)");
         return;
@@ -107,7 +97,7 @@ void EraseDisc(const WriteContext& Context) {
     if (::ftruncate(File.Get(), 0) != 0 || ::fsync(File.Get()) != 0) {
         WriteFailed(Where, "cannot erase the image");
     }
-    RemoveSheet(Where);
+    RemoveSheetOf(Where);
     Context.Report.End();
     Context.Report.Say("erased " + Where.Describe() +
                        (Context.Ask.EntireErase ? " in full" : ", quickly"));

@@ -283,6 +283,34 @@ TEST(RecorderAudio, EraseRemovesTheSheetAndMakesTheDiscBlank) {
     EXPECT_EQ(ReadFile(Other), "FILE \"elsewhere.bin\" BINARY\n");
 }
 
+// A data disc onto an audio CD is a new disc over it: refused without an erase (continuing it too),
+// and with --force_erase_disk the ISO 9660 image replaces the sectors and the sheet goes.
+TEST(RecorderAudio, DataDiscOntoAnAudioCdNeedsAnErase) {
+    TempDir Dir;
+    const fs::path Wav = Dir.Path() / "a.wav";
+    WriteSound(Wav, Tone(44100, 2, 44100, 440), 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const fs::path Bin = Dir.Path() / "disc.bin";
+    ASSERT_EQ(RunRecorder(AudioCommand({}, {Wav.string()}), RecorderEnvironment(Bin)).ExitCode, 0);
+    const std::string Sectors = ReadFile(Bin);
+    const std::string Sheet = ReadFile(SheetOf(Bin));
+    const Strings Entry{Wav.string()};
+    for (const Strings& Options : {Strings{}, Strings{"--import", "0"}}) {
+        const auto Run = RunRecorder(DataDisc("DATA", Options, Entry), RecorderEnvironment(Bin));
+        EXPECT_EQ(Run.ExitCode, 4) << Run.Out << Run.Err;
+        EXPECT_NE(Run.Err.find("audio CD"), std::string::npos) << Run.Err;
+        EXPECT_TRUE(ReadFile(Bin) == Sectors);
+        EXPECT_EQ(ReadFile(SheetOf(Bin)), Sheet);
+    }
+    Strings Erasing = DataDisc("DATA", {}, Entry);
+    Erasing.emplace_back("--force_erase_disk");
+    const auto Run = RunRecorder(Erasing, RecorderEnvironment(Bin));
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Out << Run.Err;
+    EXPECT_FALSE(fs::exists(SheetOf(Bin)));
+    if (MissingPrograms({"isoinfo"}).empty()) {
+        EXPECT_EQ(VolumeIdOf(Bin), "DATA");
+    }
+}
+
 // SIGTERM while the sectors are written: no disc, no sheet, no scratch file.
 TEST(RecorderAudio, TermWhileWritingLeavesNoDisc) {
     TempDir Dir;
