@@ -13,7 +13,9 @@ namespace Recorder {
 
 namespace {
 
-constexpr std::size_t BlockFrames = 8192;
+// Frames decoded at a time: 256 KiB of CD audio, few enough calls for a disc to be written at the
+// pace of a plain copy.
+constexpr std::size_t BlockFrames = 65536;
 
 [[noreturn]] void Undecodable(const std::string& Path, const std::string& Reason) {
     throw RecorderFailure(ExitCode::Source, "audio file " + Path + ": " + Reason);
