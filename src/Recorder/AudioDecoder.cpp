@@ -100,15 +100,18 @@ public:
     // Channels: 1 (each sample heard on both sides) or 2.
     void Put(const short* Samples, std::size_t Frames, int Channels) {
         Frames = static_cast<std::size_t>(std::min<std::uint64_t>(Frames, FLimit - FFrames));
-        for (std::size_t I = 0; I < Frames; ++I) {
-            const short Left = Samples[I * static_cast<std::size_t>(Channels)];
-            const short Right = Samples[I * static_cast<std::size_t>(Channels) +
-                                        static_cast<std::size_t>(Channels - 1)];
-            for (const short Sample : {Left, Right}) {
-                const auto Bits = static_cast<std::uint16_t>(Sample);
-                FBytes.push_back(static_cast<char>(Bits & 0xFFU));
-                FBytes.push_back(static_cast<char>(Bits >> 8U));
-            }
+        const std::size_t At = FBytes.size();
+        FBytes.resize(At + Frames * 4);
+        char* Out = FBytes.data() + At;
+        const auto Step = static_cast<std::size_t>(Channels);
+        for (std::size_t I = 0; I < Frames; ++I, Out += 4) {
+            // Left, then right: for mono the same sample.
+            const auto Left = static_cast<std::uint16_t>(Samples[I * Step]);
+            const auto Right = static_cast<std::uint16_t>(Samples[I * Step + Step - 1]);
+            Out[0] = static_cast<char>(Left & 0xFFU);
+            Out[1] = static_cast<char>(Left >> 8U);
+            Out[2] = static_cast<char>(Right & 0xFFU);
+            Out[3] = static_cast<char>(Right >> 8U);
         }
         FFrames += Frames;
         if (FBytes.size() >= BlockFrames * 4) {
