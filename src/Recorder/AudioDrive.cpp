@@ -245,15 +245,18 @@ void BurnAudioToDrive(const WriteContext& Context) {
     const std::unique_ptr<burn_write_opts, OptionsDeleter> Options(
         burn_write_opts_new(Drive.Get()));
     const enum burn_disc_status Status = burn_disc_get_status(Drive.Get());
+    // Without a disc there is nothing to measure the tracks against.
+    if (Status == BURN_DISC_EMPTY) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": there is no disc in the drive");
+    }
     const off_t Space = burn_disc_available_space(Drive.Get(), Options.get());
     // The drive writes the pause before the first track itself, outside the space it reports.
     CheckFit(Context, Tracks.size(), TrackSectors(Tracks),
              static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / 2048);
     if (Status != BURN_DISC_BLANK) {
         throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() + (Status == BURN_DISC_EMPTY
-                                                      ? ": there is no disc in the drive"
-                                                      : ": the disc is not blank; erase it first"));
+                              Where.Describe() + ": the disc is not blank; erase it first");
     }
     AudioSession Disc;
     for (std::size_t I = 0; I < Tracks.size(); ++I) {

@@ -52,7 +52,7 @@ struct Expected {
 
 TEST(RecorderAudio, TracksReadBackAtTheOffsetsTheSheetNames) {
     TempDir Dir;
-    const fs::path D = Dir.Path();
+    const fs::path& D = Dir.Path();
     // Five seconds and a part of a sector; a second (padded to four); four seconds of mono at
     // 22.05 kHz (converted).
     const Samples A = Tone(5 * 44100 + 123, 2, 44100, 440);
@@ -197,7 +197,7 @@ std::string InDir(std::string Text, const fs::path& Dir) {
 
 TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
     TempDir Dir;
-    const fs::path D = Dir.Path();
+    const fs::path& D = Dir.Path();
     WriteSound(D / "a.wav", Tone(44100, 2, 44100, 440), 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     WriteSound(D / "three.wav", Tone(44100, 3, 44100, 440), 3, 44100,
                SF_FORMAT_WAV | SF_FORMAT_PCM_16);
@@ -333,7 +333,7 @@ TEST(RecorderAudio, TermWhileWritingLeavesNoDisc) {
 TEST(RecorderAudio, ComponentBurnsAnAudioCdThroughTheRecorder) {
     TempDir Dir;
     const fs::path Wav = Dir.Path() / "a.wav";
-    const Samples Sound = Tone(44100 * 4, 2, 44100, 440);
+    const Samples Sound = Tone(std::uint64_t{44100} * 4, 2, 44100, 440);
     WriteSound(Wav, Sound, 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     const fs::path Bin = Dir.Path() / "disc.bin";
     const QueltTest::ScopedEnv Drives{"QUELT_DRIVES", "E=" + Bin.string()};
