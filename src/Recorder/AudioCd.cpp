@@ -165,7 +165,8 @@ void WriteAudioCd(const WriteContext& Context) {
     WriteSheet(Context, SheetText(Context, Starts));
     PutSheetInPlace(Context, Sheet);
     Report.End();
-    Report.Say("wrote " + std::to_string(Tracks.size()) + " audio tracks (" +
+    Report.Say("wrote " + std::to_string(Tracks.size()) +
+               (Tracks.size() == 1 ? " audio track (" : " audio tracks (") +
                PlayingTime(Sectors - PauseSectors) + ") to " + Where.Describe() +
                ", its CUE sheet " + Sheet);
 }

@@ -295,7 +295,8 @@ void BurnAudioToDrive(const WriteContext& Context) {
     if (!Ask.DisableEject) {
         Drive.EjectAtRelease();
     }
-    Report.Say("wrote " + std::to_string(Tracks.size()) + " audio tracks (" +
+    Report.Say("wrote " + std::to_string(Tracks.size()) +
+               (Tracks.size() == 1 ? " audio track (" : " audio tracks (") +
                PlayingTime(TrackSectors(Tracks)) + ") to " + Where.Describe());
 }
 
