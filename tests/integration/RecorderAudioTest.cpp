@@ -65,10 +65,18 @@ TEST(RecorderAudio, TracksReadBackAtTheOffsetsTheSheetNames) {
     WriteSound(D / "b.wav", B, 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     WriteSound(D / "m22.wav", Tone(MonoFrames, 1, 22050, 330), 1, 22050,
                SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    // The converted track against the same tone computed at 44.1 kHz.
+    const Samples Mono = Tone(4 * 44100 + 5, 1, 44100, 550);
+    WriteSound(D / "mono.wav", Mono, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const std::uint64_t StereoFrames = 4 * 48000 + 3;
+    WriteSound(D / "s48.flac", Tone(StereoFrames, 2, 48000, 250), 2, 48000,
+               SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    // The converted tracks against the same tones computed at 44.1 kHz, for as many frames as the
+    // nearest whole number to their length there.
     const Samples Converted = BothChannels(Tone(MonoFrames * 2, 1, 44100, 330));
+    const Samples Converted48 = Tone((StereoFrames * 44100 + 24000) / 48000, 2, 44100, 250);
     // Bounds a little under what was measured: MP3 (libsndfile's LAME defaults) 37.3 dB, Vorbis
-    // (its default quality) 41.1 dB, the conversion from 22.05 kHz 80.1 dB.
+    // (its default quality) 41.1 dB, the conversion from 22.05 kHz mono 80.1 dB, from 48 kHz
+    // stereo 74.0 dB.
     const Expected Tracks[] = {
         {"a.wav", A, 0},
         {"a.flac", A, 0},
@@ -77,6 +85,8 @@ TEST(RecorderAudio, TracksReadBackAtTheOffsetsTheSheetNames) {
         {"a.mp3", A, 35.0},
         {"a.ogg", A, 38.0},
         {"m22.wav", Converted, 75.0},
+        {"mono.wav", BothChannels(Mono), 0},
+        {"s48.flac", Converted48, 70.0},
     };
     Strings Entries;
     for (const Expected& Track : Tracks) {
