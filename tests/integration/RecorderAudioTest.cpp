@@ -53,8 +53,8 @@ struct Expected {
 TEST(RecorderAudio, TracksReadBackAtTheOffsetsTheSheetNames) {
     TempDir Dir;
     const fs::path& D = Dir.Path();
-    // Five seconds and a part of a sector; a second (padded to four); four seconds of mono at
-    // 22.05 kHz (converted).
+    // Five seconds and 123 frames (not whole sectors); a second (padded to four); four seconds of
+    // mono at 22.05 kHz (converted).
     const Samples A = Tone(5 * 44100 + 123, 2, 44100, 440);
     const Samples B = Tone(44100 + 7, 2, 44100, 660);
     const std::uint64_t MonoFrames = 4 * 22050 + 11;
