@@ -168,15 +168,19 @@ std::uint64_t ResampleFrames(SoundFile& File, SectorSink& Out, const AudioTrack&
         Undecodable(Track.Path, std::string("cannot be converted: ") + src_strerror(Error));
     }
     const double Ratio = static_cast<double>(CdRate) / File.Rate();
-    const auto OutFrames = static_cast<std::size_t>(static_cast<double>(BlockFrames) * Ratio) + 64;
+    // Fewer frames are read at a time from a file at a low rate, so that what they become at
+    // 44.1 kHz still fits a block.
+    const auto InFrames =
+        static_cast<std::size_t>(static_cast<double>(BlockFrames) / std::max(1.0, Ratio) + 1);
+    const auto OutFrames = static_cast<std::size_t>(static_cast<double>(InFrames) * Ratio) + 64;
     const auto Width = static_cast<std::size_t>(Channels);
-    std::vector<float> In(BlockFrames * Width);
+    std::vector<float> In(InFrames * Width);
     std::vector<float> Converted(OutFrames * Width);
     std::vector<short> Samples(OutFrames * Width);
     std::uint64_t Read = 0;
     bool End = false;
     while (!End) {
-        const std::size_t Got = File.Read(In.data(), BlockFrames);
+        const std::size_t Got = File.Read(In.data(), InFrames);
         Read += Got;
         End = Got == 0;
         SRC_DATA Step{};
@@ -195,6 +199,12 @@ std::uint64_t ResampleFrames(SoundFile& File, SectorSink& Out, const AudioTrack&
             src_float_to_short_array(Converted.data(), Samples.data(),
                                      static_cast<int>(Step.output_frames_gen * Channels));
             Out.Put(Samples.data(), static_cast<std::size_t>(Step.output_frames_gen), Channels);
+            if (Step.input_frames > 0 && Step.input_frames_used == 0 &&
+                Step.output_frames_gen == 0) {
+                // Never expected of libsamplerate, but a loop that cannot end is worse than an
+                // error.
+                Undecodable(Track.Path, "the sample-rate converter made no progress");
+            }
             Step.data_in += Step.input_frames_used * Channels;
             Step.input_frames -= Step.input_frames_used;
         } while (Step.input_frames > 0 || (End && Step.output_frames_gen > 0));
