@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -332,6 +333,12 @@ TEST(RecorderAudio, TermWhileWritingLeavesNoDisc) {
     Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
     WatchedProgram Recorder(Argv, RecorderEnvironment(Bin));
     ASSERT_TRUE(Recorder.WaitForLine("progress writing", 60s));
+    // The signal comes once the sectors are being written beside the target.
+    const auto Until = std::chrono::steady_clock::now() + 10s;
+    while (ScratchFilesBeside(Bin).empty() && std::chrono::steady_clock::now() < Until) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_FALSE(ScratchFilesBeside(Bin).empty()) << "the write did not begin";
     Recorder.Signal(SIGTERM);
     const auto Outcome = Recorder.Finish();
     EXPECT_EQ(Outcome.ExitCode, 7) << Outcome.Out << Outcome.Err;
