@@ -1,6 +1,7 @@
 // The recorder writing virtual discs, each against its floor in the same run: the same tree made
 // into an image by genisoimage (plus one fsync), by xorriso's mkisofs emulation, and the same bytes
-// copied into one file with one fsync. Also its peak memory, in file size and in number of files.
+// copied into one file with one fsync. Also its peak memory, in file size and in number of files,
+// and an audio CD of ten WAV tracks against the same bytes copied into one file with one fsync.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -259,6 +260,93 @@ void RecorderOneFile(benchmark::State& State) {
                 {OneFile(std::string("one") + std::to_string(State.range(0)) + ".bin", Bytes)});
 }
 
+void PutLittleEndian(std::string& Out, std::uint32_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I) {
+        Out += static_cast<char>((Value >> (8 * I)) & 0xFFU);
+    }
+}
+
+// Ten WAV tracks of 30 seconds, 44.1 kHz stereo 16-bit, of noise (no silence to skip), made once.
+const std::vector<fs::path>& AudioTracks() {
+    static const std::vector<fs::path> Tracks = [] {
+        std::vector<fs::path> Made;
+        std::mt19937_64 Random(3);
+        const std::uint32_t DataBytes = 30U * 44100U * 4U;
+        for (int I = 0; I < 10; ++I) {
+            const fs::path Track = WorkFolder() / ("track" + std::to_string(I) + ".wav");
+            std::string Head = "RIFF";
+            PutLittleEndian(Head, 36 + DataBytes, 4);
+            Head += "WAVEfmt ";
+            PutLittleEndian(Head, 16, 4);
+            PutLittleEndian(Head, 1, 2);
+            PutLittleEndian(Head, 2, 2);
+            PutLittleEndian(Head, 44100, 4);
+            PutLittleEndian(Head, 44100 * 4, 4);
+            PutLittleEndian(Head, 4, 2);
+            PutLittleEndian(Head, 16, 2);
+            Head += "data";
+            PutLittleEndian(Head, DataBytes, 4);
+            WriteRandomFile(Track, DataBytes, Random);
+            std::string Body;
+            {
+                std::ifstream In(Track, std::ios::binary);
+                Body.assign(std::istreambuf_iterator<char>(In), {});
+            }
+            std::ofstream(Track, std::ios::binary | std::ios::trunc) << Head << Body;
+            Made.push_back(Track);
+        }
+        return Made;
+    }();
+    return Tracks;
+}
+
+// The audio CD onto its own virtual disc (a BIN and its CUE sheet), new each time.
+void RecorderAudioCd(benchmark::State& State) {
+    const std::vector<fs::path>& Tracks = AudioTracks();
+    const fs::path Bin = WorkFolder() / "audio.bin";
+    std::vector<std::string> Argv{QUELT_RECORDER_PATH, "--write", "--drivename", "A",      "--real",
+                                  "--recursive",       "--speed", "4",           "--audio"};
+    for (const fs::path& Track : Tracks) {
+        Argv.push_back(Track.string());
+    }
+    const std::string Drives = std::getenv("QUELT_DRIVES");
+    setenv("QUELT_DRIVES", ("A=" + Bin.string() + ";" + Drives).c_str(), 1);
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Bin);
+        fs::remove(WorkFolder() / "audio.cue");
+        State.ResumeTiming();
+        if (Run(Argv).Exit != 0) {
+            State.SkipWithError("the recorder failed");
+            break;
+        }
+    }
+    setenv("QUELT_DRIVES", Drives.c_str(), 1);
+}
+
+// The floor: the tracks' bytes into one file, one fsync.
+void CatAudioTracks(benchmark::State& State) {
+    const std::vector<fs::path>& Tracks = AudioTracks();
+    const fs::path Out = WorkFolder() / "audio-cat.bin";
+    std::vector<char> Buffer(1 << 20);
+    for (auto _ : State) {
+        const int To = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        for (const fs::path& Track : Tracks) {
+            const int From = ::open(Track.c_str(), O_RDONLY | O_CLOEXEC);
+            for (ssize_t Got = 0; (Got = ::read(From, Buffer.data(), Buffer.size())) > 0;) {
+                if (::write(To, Buffer.data(), static_cast<std::size_t>(Got)) != Got) {
+                    State.SkipWithError("write failed");
+                }
+            }
+            ::close(From);
+        }
+        ::fsync(To);
+        ::close(To);
+    }
+}
+
+BENCHMARK(RecorderAudioCd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(CatAudioTracks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(RecorderLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(GenisoimageLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(CatLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -7,6 +7,8 @@ want=(cmake ninja-build g++ make)
 # The recorder is built on libisoburn, libisofs and libburn (found through pkg-config); the demo
 # lists what it wrote with isoinfo (genisoimage) and 7z.
 want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf genisoimage p7zip-full)
+# Audio CDs: decoded with libsndfile (WAV, FLAC, Ogg Vorbis, MP3), converted with libsamplerate.
+want+=(libsndfile1-dev libsamplerate0-dev)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
@@ -16,6 +18,8 @@ if [[ "${1:-}" == "test" ]]; then
     want+=(pkgconf dpkg-dev file binutils)
     # The recorder's tests read its discs back with xorriso, 7z and isoinfo (genisoimage).
     want+=(xorriso p7zip-full genisoimage)
+    # The audio CD tests cut the written image into tracks with bchunk.
+    want+=(bchunk)
 fi
 
 missing=()

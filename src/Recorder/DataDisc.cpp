@@ -1,6 +1,7 @@
 // A data disc: ISO 9660 level 3 with Rock Ridge and Joliet, file checksums recorded, written as a
 // new disc or as one more session that continues an earlier one.
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "Writers.hpp"
@@ -148,6 +149,7 @@ void WriteDataDisc(const WriteContext& Context) {
     Report.Begin("preparing");
     XorrisoSession Disc(Report, Where.Describe());
     bool Blank = true;
+    bool RawSectors = false;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0;
     std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
@@ -162,8 +164,10 @@ void WriteDataDisc(const WriteContext& Context) {
     }
     const std::vector<Source> Sources = CheckSources(Ask.Entries);
     if (!Where.RealDrive) {
-        Blank = !HoldsSession(Where.Path);
-        if (!Blank) {
+        // An audio CD's sectors are a disc too: not blank, and no ISO 9660 session to continue.
+        RawSectors = HoldsRawSession(Where.Path);
+        Blank = !HoldsSession(Where.Path) && !RawSectors;
+        if (!Blank && !RawSectors) {
             Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
             Disc.Require({"-toc"}, ExitCode::Medium);
             Sessions = CountLines(Disc.Results(), "ISO session");
@@ -178,6 +182,10 @@ void WriteDataDisc(const WriteContext& Context) {
     const bool NewDisc = Blank || Erasing;
     if (Ask.DetectNonEmptyDisk && !Blank) {
         Refusal.emplace(Where.Describe() + ": the disc is not blank");
+    } else if (RawSectors && !NewDisc) {
+        Refusal.emplace(Where.Describe() +
+                        ": the disc holds an audio CD, which cannot be continued; erase it first "
+                        "(--force_erase_disk)");
     } else if (!NewDisc && !Ask.Import) {
         Refusal.emplace(Where.Describe() +
                         ": the disc holds data; continue it (--import) or erase it "
@@ -190,7 +198,7 @@ void WriteDataDisc(const WriteContext& Context) {
 
     if (Refusal) {
         // Only the size is worked out: a blank virtual disc is measured against no file at all.
-        if (!Where.RealDrive && Blank) {
+        if (!Where.RealDrive && (Blank || RawSectors)) {
             Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
         }
     } else if (Where.RealDrive) {
@@ -307,6 +315,8 @@ void WriteDataDisc(const WriteContext& Context) {
     }
     if (NewDisc && !Where.RealDrive) {
         PutInPlace(Context);
+        // The erased audio CD's sheet would name the new disc's file as raw sectors.
+        RemoveSheetOf(Where);
     }
     if (Where.RealDrive && !Ask.DisableEject) {
         Disc.Require({"-eject", "all"}, ExitCode::Write);

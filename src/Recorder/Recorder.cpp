@@ -2,6 +2,7 @@
 
 #include "Commands.hpp"
 #include "DiscSnapshot.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Request.hpp"
 #include "Writers.hpp"
@@ -50,6 +51,8 @@ Writer WriterFor(CommandKind Kind) {
         return &WriteDataDisc;
     case CommandKind::Image:
         return &BurnImageFile;
+    case CommandKind::AudioCd:
+        return &WriteAudioCd;
     case CommandKind::Erase:
         return &EraseDisc;
     case CommandKind::Eject:
@@ -124,6 +127,7 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     if (!Succeeded) {
         ::unlink(Scratch.c_str());
+        ::unlink(SheetScratchOf(Scratch).c_str());
         if (Before && !Before->Restore()) {
             (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
                                                              "it was before the failed session");
@@ -158,7 +162,7 @@ int RunRecorder(std::span<const std::string> Arguments) {
     const Writer Write = WriterFor(Recognised.Kind);
     if (Write == nullptr) {
         return Report(ExitCode::CommandLine,
-                      "audio CDs, Video CDs, Super Video CDs and DVD-Video are not written yet");
+                      "Video CDs, Super Video CDs and DVD-Video are not written yet");
     }
     const Request Ask = RequestOf(Recognised);
     try {

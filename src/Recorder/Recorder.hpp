@@ -1,6 +1,6 @@
 // The recorder: the project's own burning tool for Linux. It accepts exactly the command lines the
-// component composes and writes data discs and images, erases and ejects, on virtual discs
-// (image files) and real drives.
+// component composes and writes data discs, images and audio CDs, erases and ejects, on virtual
+// discs (image files) and real drives.
 #pragma once
 
 #include <span>

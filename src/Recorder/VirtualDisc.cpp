@@ -1,5 +1,6 @@
 // Erase and eject, and what a virtual disc's file says about the disc.
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -77,6 +78,7 @@ void EraseDisc(const WriteContext& Context) {
         return;
     }
     if (!Where.Exists) {
+        RemoveSheetOf(Where);
         Context.Report.End();
         Context.Report.Say("erased " + Where.Describe() + ": it was blank (no image file)");
         return;
@@ -95,6 +97,7 @@ void EraseDisc(const WriteContext& Context) {
     if (::ftruncate(File.Get(), 0) != 0 || ::fsync(File.Get()) != 0) {
         WriteFailed(Where, "cannot erase the image");
     }
+    RemoveSheetOf(Where);
     Context.Report.End();
     Context.Report.Say("erased " + Where.Describe() +
                        (Context.Ask.EntireErase ? " in full" : ", quickly"));

@@ -28,6 +28,7 @@ struct WriteContext {
 
 void WriteDataDisc(const WriteContext& Context);
 void BurnImageFile(const WriteContext& Context);
+void WriteAudioCd(const WriteContext& Context);
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
 

@@ -1,0 +1,303 @@
+// An audio CD on a real drive, through libburn: every track decoded into a temporary file first,
+// so that the drive is never kept waiting for the decoder, then one session of audio tracks,
+// closed so that CD players read it, with CD-TEXT when the session is written at once.
+#include "AudioCd.hpp"
+
+#include "FileDescriptor.hpp"
+#include "RecorderFailure.hpp"
+
+#include <fcntl.h>
+#include <libburn/libburn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <tuple>
+
+namespace Recorder {
+
+// libburn's header puts its C API in this namespace when compiled as C++.
+using namespace burn;
+
+namespace {
+
+// The latest of libburn's queued messages of severity SORRY or worse, for a failure's reason.
+std::string LibburnReason(const std::string& Otherwise) {
+    std::string Reason;
+    int Code = 0;
+    int OsError = 0;
+    char Text[BURN_MSGS_MESSAGE_LEN] = {};
+    char Severity[80] = {};
+    while (burn_msgs_obtain(const_cast<char*>("SORRY"), &Code, Text, &OsError, Severity) == 1) {
+        Reason = Text;
+    }
+    return Reason.empty() ? Otherwise : Reason;
+}
+
+// libburn for the length of one run, its messages queued for the reasons of failures.
+class Library {
+public:
+    explicit Library(const WriteContext& Context) {
+        if (burn_initialize() != 1) {
+            throw RecorderFailure(ExitCode::Write,
+                                  Context.Where.Describe() + ": cannot start the burning library");
+        }
+        (void)burn_msgs_set_severities(const_cast<char*>("ALL"), const_cast<char*>("NEVER"),
+                                       const_cast<char*>("recorder: "));
+    }
+    ~Library() { burn_finish(); }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    Library(Library&&) = delete;
+    Library& operator=(Library&&) = delete;
+};
+
+// The drive, grabbed for the run and released at its end (ejecting when asked to).
+class GrabbedDrive {
+public:
+    explicit GrabbedDrive(const WriteContext& Context) {
+        char Address[BURN_DRIVE_ADR_LEN] = {};
+        std::string Path = Context.Where.Path;
+        if (burn_drive_convert_fs_adr(Path.data(), Address) <= 0) {
+            (void)std::snprintf(Address, sizeof Address, "%s", Path.c_str());
+        }
+        if (burn_drive_scan_and_grab(&FInfo, Address, 1) != 1 || FInfo == nullptr) {
+            throw RecorderFailure(ExitCode::Target,
+                                  Context.Where.Describe() + ": " +
+                                      LibburnReason("not a drive libburn can write to"));
+        }
+    }
+    ~GrabbedDrive() {
+        burn_drive_release(Get(), FEject ? 1 : 0);
+        burn_drive_info_free(FInfo);
+    }
+    GrabbedDrive(const GrabbedDrive&) = delete;
+    GrabbedDrive& operator=(const GrabbedDrive&) = delete;
+    GrabbedDrive(GrabbedDrive&&) = delete;
+    GrabbedDrive& operator=(GrabbedDrive&&) = delete;
+
+    burn_drive* Get() const noexcept { return FInfo[0].drive; }
+    void EjectAtRelease() noexcept { FEject = true; }
+
+private:
+    burn_drive_info* FInfo = nullptr;
+    bool FEject = false;
+};
+
+struct DiscDeleter {
+    void operator()(burn_disc* Disc) const { burn_disc_free(Disc); }
+};
+struct SessionDeleter {
+    void operator()(burn_session* Session) const { burn_session_free(Session); }
+};
+struct TrackDeleter {
+    void operator()(burn_track* Track) const { burn_track_free(Track); }
+};
+struct SourceDeleter {
+    void operator()(burn_source* Source) const { burn_source_free(Source); }
+};
+struct OptionsDeleter {
+    void operator()(burn_write_opts* Options) const { burn_write_opts_free(Options); }
+};
+
+// UTF-8 as CD-TEXT's ISO 8859-1 carries it; a character it lacks becomes '?'.
+std::string Latin1(const std::string& Text, bool& Changed) {
+    std::string Out;
+    for (std::size_t I = 0; I < Text.size();) {
+        const auto Lead = static_cast<unsigned char>(Text[I]);
+        const std::size_t Length = Lead < 0x80U ? 1 : Lead < 0xE0U ? 2 : Lead < 0xF0U ? 3 : 4;
+        if (Length == 2 && Lead >= 0xC2U && Lead <= 0xC3U && I + 1 < Text.size()) {
+            Out += static_cast<char>(((Lead & 0x03U) << 6U) |
+                                     (static_cast<unsigned char>(Text[I + 1]) & 0x3FU));
+        } else if (Length == 1) {
+            Out += Text[I];
+        } else {
+            Out += '?';
+            Changed = true;
+        }
+        I += Length;
+    }
+    return Out;
+}
+
+void SetText(const WriteContext& Context, burn_session* Session,
+             const std::vector<burn_track*>& Tracks, const char* Pack,
+             const std::optional<std::string>& Value, const char* Name) {
+    if (!Value) {
+        return;
+    }
+    bool Changed = false;
+    std::string Text = Latin1(*Value, Changed);
+    if (Changed) {
+        Context.Report.Say(std::string(Name) + " written to CD-TEXT as \"" + Text +
+                           "\": CD-TEXT holds ISO 8859-1 characters");
+    }
+    auto* Bytes = reinterpret_cast<unsigned char*>(Text.data());
+    const int Length = static_cast<int>(Text.size() + 1);
+    (void)burn_session_set_cdtext(Session, 0, 0, const_cast<char*>(Pack), Bytes, Length, 0);
+    // libburn writes a disc's text only when each track has the same kind of text too.
+    for (burn_track* Track : Tracks) {
+        (void)burn_track_set_cdtext(Track, 0, 0, const_cast<char*>(Pack), Bytes, Length, 0);
+    }
+}
+
+// The track's sectors in a temporary file, unlinked from the start; its descriptor is handed to
+// libburn, whose source closes it.
+int DecodeToTemporaryFile(const AudioTrack& Track) {
+    const char* Folder = std::getenv("TMPDIR");
+    const int Fd = ::open(Folder != nullptr && *Folder != '\0' ? Folder : "/tmp",
+                          O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (Fd < 0) {
+        throw RecorderFailure(ExitCode::Write, "cannot make a temporary file for " + Track.Path +
+                                                   ": " + std::strerror(errno));
+    }
+    try {
+        DecodeTrack(
+            Track,
+            [&](std::span<const char> Bytes) {
+                for (std::size_t Done = 0; Done < Bytes.size();) {
+                    const ssize_t Put = ::write(Fd, Bytes.data() + Done, Bytes.size() - Done);
+                    if (Put <= 0) {
+                        throw RecorderFailure(ExitCode::Write, "cannot keep the decoded " +
+                                                                   Track.Path + ": " +
+                                                                   std::strerror(errno));
+                    }
+                    Done += static_cast<std::size_t>(Put);
+                }
+            },
+            [](double) {});
+    } catch (...) {
+        ::close(Fd);
+        throw;
+    }
+    (void)::lseek(Fd, 0, SEEK_SET);
+    return Fd;
+}
+
+// Waits for libburn's write, reporting its progress.
+void FollowWrite(const WriteContext& Context, burn_drive* Drive) {
+    using namespace std::chrono_literals;
+    // The write starts in a thread of libburn's; the drive turns busy soon after.
+    while (burn_drive_get_status(Drive, nullptr) == BURN_DRIVE_SPAWNING) {
+        std::this_thread::sleep_for(100ms);
+    }
+    burn_progress Now{};
+    while (burn_drive_get_status(Drive, &Now) != BURN_DRIVE_IDLE) {
+        if (Now.sectors > 0) {
+            Context.Report.Update(100.0 * Now.sector / Now.sectors);
+        }
+        std::this_thread::sleep_for(250ms);
+    }
+}
+
+// The CD's one session, its tracks each from their temporary file.
+class AudioSession {
+public:
+    AudioSession() : FDisc(burn_disc_create()), FSession(burn_session_create()) {
+        (void)burn_disc_add_session(FDisc.get(), FSession.get(), BURN_POS_END);
+    }
+
+    void Add(const AudioTrack& Track) {
+        const int Fd = DecodeToTemporaryFile(Track);
+        const auto Bytes = static_cast<off_t>(Track.Sectors() * SectorBytes);
+        std::unique_ptr<burn_source, SourceDeleter> Source(burn_fd_source_new(Fd, -1, Bytes));
+        if (!Source) {
+            ::close(Fd);
+            throw RecorderFailure(ExitCode::Write, "cannot hand " + Track.Path + " to libburn");
+        }
+        std::unique_ptr<burn_track, TrackDeleter> Added(burn_track_create());
+        burn_track_define_data(Added.get(), 0, 0, 1, BURN_AUDIO);
+        if (burn_track_set_source(Added.get(), Source.get()) != BURN_SOURCE_OK ||
+            burn_session_add_track(FSession.get(), Added.get(), BURN_POS_END) != 1) {
+            throw RecorderFailure(ExitCode::Write, "cannot hand " + Track.Path + " to libburn");
+        }
+        FTracks.push_back(Added.get());
+        FOwned.push_back(std::move(Added));
+        FSources.push_back(std::move(Source));
+    }
+
+    burn_disc* Disc() const noexcept { return FDisc.get(); }
+    burn_session* Session() const noexcept { return FSession.get(); }
+    const std::vector<burn_track*>& Tracks() const noexcept { return FTracks; }
+
+private:
+    std::unique_ptr<burn_disc, DiscDeleter> FDisc;
+    std::unique_ptr<burn_session, SessionDeleter> FSession;
+    std::vector<std::unique_ptr<burn_source, SourceDeleter>> FSources;
+    std::vector<std::unique_ptr<burn_track, TrackDeleter>> FOwned;
+    std::vector<burn_track*> FTracks;
+};
+
+} // namespace
+
+void BurnAudioToDrive(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    Report.Begin("preparing");
+    const Library Burning(Context);
+    GrabbedDrive Drive(Context);
+    const std::vector<AudioTrack> Tracks = CheckTracks(Context, 50.0);
+    const std::unique_ptr<burn_write_opts, OptionsDeleter> Options(
+        burn_write_opts_new(Drive.Get()));
+    const enum burn_disc_status Status = burn_disc_get_status(Drive.Get());
+    // Without a disc there is nothing to measure the tracks against.
+    if (Status == BURN_DISC_EMPTY) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": there is no disc in the drive");
+    }
+    const off_t Space = burn_disc_available_space(Drive.Get(), Options.get());
+    // The drive writes the pause before the first track itself, outside the space it reports.
+    CheckFit(Context, Tracks.size(), TrackSectors(Tracks),
+             static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / 2048);
+    if (Status != BURN_DISC_BLANK) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": the disc is not blank; erase it first");
+    }
+    AudioSession Disc;
+    for (std::size_t I = 0; I < Tracks.size(); ++I) {
+        Disc.Add(Tracks[I]);
+        Report.Update(50.0 +
+                      50.0 * static_cast<double>(I + 1) / static_cast<double>(Tracks.size()));
+    }
+    for (const auto& [Pack, Value, Name] :
+         {std::tuple{"PERFORMER", Ask.Artist, "artist"}, std::tuple{"TITLE", Ask.Title, "title"}}) {
+        SetText(Context, Disc.Session(), Disc.Tracks(), Pack, Value, Name);
+    }
+    if (Ask.Tao && (Ask.Artist || Ask.Title)) {
+        Report.Say("CD-TEXT is written only when the whole disc is written at once: with --tao "
+                   "the disc has none");
+    }
+    (void)burn_write_opts_set_write_type(Options.get(), Ask.Tao ? BURN_WRITE_TAO : BURN_WRITE_SAO,
+                                         Ask.Tao ? BURN_BLOCK_MODE1 : BURN_BLOCK_SAO);
+    burn_write_opts_set_multi(Options.get(), 0);
+    (void)burn_write_opts_set_underrun_proof(Options.get(), 1);
+    // N times 176.4 kB/s, rounded up as libburn asks; 0 is the drive's fastest.
+    burn_drive_set_speed(Drive.Get(), 0, Ask.Speed == 0 ? 0 : (Ask.Speed * 1764 + 9) / 10);
+    char Reasons[BURN_REASONS_LEN] = {};
+    if (burn_precheck_write(Options.get(), Disc.Disc(), Reasons, 0) <= 0) {
+        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": " + Reasons);
+    }
+    Report.End();
+
+    Report.Begin("writing");
+    burn_disc_write(Options.get(), Disc.Disc());
+    FollowWrite(Context, Drive.Get());
+    if (burn_drive_wrote_well(Drive.Get()) != 1) {
+        throw RecorderFailure(ExitCode::Write,
+                              Where.Describe() + ": " + LibburnReason("the write failed"));
+    }
+    Report.End();
+    if (!Ask.DisableEject) {
+        Drive.EjectAtRelease();
+    }
+    Report.Say("wrote " + std::to_string(Tracks.size()) +
+               (Tracks.size() == 1 ? " audio track (" : " audio tracks (") +
+               PlayingTime(TrackSectors(Tracks)) + ") to " + Where.Describe());
+}
+
+} // namespace Recorder
