@@ -275,6 +275,7 @@ void WriteDvdVideo(const WriteContext& Context) {
     Report.Begin("writing");
     WriteToVirtualDisc(Context);
     Report.End();
+    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
     if (Ask.Verify) {
         VerifyImage(Context, Sources);
     }

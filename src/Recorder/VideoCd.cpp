@@ -155,6 +155,7 @@ void WriteVideoCd(const WriteContext& Context) {
                    " sectors would be written to " + Where.Describe() + "; nothing was written");
         return;
     }
+    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
     Report.Begin("writing");
     WriteDurably(Context, ScratchSheetOf(Context), SheetNaming(Context, BareNameOf(Where.Path)));
     SyncFile(Context, Context.Scratch);
