@@ -7,6 +7,9 @@ want=(cmake ninja-build g++ make)
 # The recorder is built on libisoburn, libisofs and libburn (found through pkg-config); the demo
 # lists what it wrote with isoinfo (genisoimage) and 7z.
 want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf genisoimage p7zip-full)
+# Programs the recorder runs: vcdimager authors Video CDs and Super Video CDs, genisoimage
+# DVD-Video with UDF, cdrdao writes CUE sheets of Mode 2 tracks to real drives.
+want+=(vcdimager genisoimage cdrdao)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
@@ -16,6 +19,10 @@ if [[ "${1:-}" == "test" ]]; then
     want+=(pkgconf dpkg-dev file binutils)
     # The recorder's tests read its discs back with xorriso, 7z and isoinfo (genisoimage).
     want+=(xorriso p7zip-full genisoimage)
+    # The video tests make a VIDEO_TS with dvdauthor and rip Video CDs back with vcdxrip and
+    # vcd-info (vcdimager). Their streams are committed (ffmpeg made them, see
+    # tests/integration/media/README.md), so ffmpeg is not needed to run them.
+    want+=(dvdauthor vcdimager)
 fi
 
 missing=()

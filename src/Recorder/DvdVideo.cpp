@@ -27,7 +27,7 @@ constexpr std::size_t IsoVolumeIdBytes = 32;
 // read nothing else, and nothing else could be read back by its own name from the ISO 9660 tree
 // (whose names genisoimage shortens for DVD players), so other entries are refused too.
 std::vector<Source> CheckDvdSources(const std::vector<std::string>& Entries) {
-    const std::vector<Source> Sources = CheckSources(Entries);
+    std::vector<Source> Sources = CheckSources(Entries);
     const Source* VideoTs = nullptr;
     for (const Source& Entry : Sources) {
         struct stat Info {};

@@ -31,7 +31,9 @@ std::string Resolve(const std::string& Name) {
         if (Folder.empty()) {
             continue;
         }
-        std::string Candidate = Folder + "/" + Name;
+        std::string Candidate = Folder;
+        Candidate += "/";
+        Candidate += Name;
         if (::access(Candidate.c_str(), X_OK) == 0) {
             return Candidate;
         }
@@ -115,7 +117,6 @@ RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
             ::dup2(ErrPipe[1], 2) < 0) {
             ::_exit(127);
         }
-        ::signal(SIGPIPE, SIG_DFL);
         ::execve(File.c_str(), Argv.data(), environ);
         const int Error = errno;
         (void)!::write(ExecPipe[1], &Error, sizeof Error);

@@ -48,7 +48,7 @@ std::string ScratchFolderOf(const WriteContext& Context) {
 }
 
 std::string RawTargetSheet(const Target& Where) {
-    const std::string Sheet = CueSheetPathOf(Where.Path);
+    std::string Sheet = CueSheetPathOf(Where.Path);
     if (BareNameOf(Where.Path).find_first_of("\"\r\n") != std::string::npos) {
         throw RecorderFailure(ExitCode::Target, Where.Describe() +
                                                     ": a CUE sheet cannot name a file whose name "

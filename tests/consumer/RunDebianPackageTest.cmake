@@ -41,8 +41,8 @@ control_field(Version ${VERSION})
 control_field(Architecture ${Arch})
 
 # Depends names the C and C++ runtimes the programs and shared libraries need, the burning library
-# the recorder runs on, and nothing that only the build machine has (GoogleTest, benchmark
-# libraries, the project's own libraries).
+# the recorder runs on, the programs it runs (vcdimager, genisoimage, cdrdao), and nothing that
+# only the build machine has (GoogleTest, benchmark libraries, the project's own libraries).
 execute_process(COMMAND ${Tool_dpkg_deb} -f "${Deb}" Depends OUTPUT_VARIABLE Depends
     OUTPUT_STRIP_TRAILING_WHITESPACE)
 message(STATUS "Depends: ${Depends}")
@@ -51,11 +51,11 @@ string(REGEX REPLACE "[,|]" ";" Names "${Names}")
 list(TRANSFORM Names STRIP)
 list(REMOVE_ITEM Names "")
 foreach(name IN LISTS Names)
-    if(NOT name MATCHES "^(libc6|libstdc\\+\\+6|libgcc-s1|libisoburn1)$")
+    if(NOT name MATCHES "^(libc6|libstdc\\+\\+6|libgcc-s1|libisoburn1|vcdimager|genisoimage|cdrdao)$")
         message(FATAL_ERROR "Depends names ${name}: ${Depends}")
     endif()
 endforeach()
-foreach(name libc6 libstdc++6 libisoburn1)
+foreach(name libc6 libstdc++6 libisoburn1 vcdimager genisoimage cdrdao)
     if(NOT name IN_LIST Names)
         message(FATAL_ERROR "Depends does not name ${name}: ${Depends}")
     endif()
