@@ -120,7 +120,10 @@ void WriteVideoCd(const WriteContext& Context) {
     ProgramRun Author;
     Author.Argv = {"vcdimager",  "--type",       Disc.Type, "--cue-file", ScratchSheetOf(Context),
                    "--bin-file", Context.Scratch};
-    Author.Argv.insert(Author.Argv.end(), Ask.Entries.begin(), Ask.Entries.end());
+    for (const std::string& Entry : Ask.Entries) {
+        // A file whose name starts with "-" is not taken for an option.
+        Author.Argv.push_back(Entry.starts_with('-') ? "./" + Entry : Entry);
+    }
     // Its warnings (a short stream, padding) are no reasons; its errors are.
     Author.OnError = [](std::string_view Line) { return Line.starts_with("++ WARN"); };
     const ProgramOutcome Authored = RunProgram(Author);

@@ -10,15 +10,9 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
-
 namespace RecorderTest {
 
-namespace {
-
-// Runs a program in Folder (vcdxrip writes what it rips into its working folder), its output
-// going to the test's own; returns its exit status.
-int RunIn(const fs::path& Folder, const Strings& Argv) {
+int RunIn(const fs::path& Folder, const Strings& Argv, const Strings& Environment) {
     posix_spawn_file_actions_t Actions{};
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addchdir_np(&Actions, Folder.c_str());
@@ -27,9 +21,14 @@ int RunIn(const fs::path& Folder, const Strings& Argv) {
         Pointers.push_back(const_cast<char*>(Item.c_str()));
     }
     Pointers.push_back(nullptr);
+    std::vector<char*> Variables;
+    for (const std::string& Item : Environment) {
+        Variables.push_back(const_cast<char*>(Item.c_str()));
+    }
+    Variables.push_back(nullptr);
     pid_t Child = 0;
     const int Error =
-        posix_spawnp(&Child, Argv[0].c_str(), &Actions, nullptr, Pointers.data(), environ);
+        posix_spawnp(&Child, Argv[0].c_str(), &Actions, nullptr, Pointers.data(), Variables.data());
     posix_spawn_file_actions_destroy(&Actions);
     if (Error != 0) {
         return -1;
@@ -38,8 +37,6 @@ int RunIn(const fs::path& Folder, const Strings& Argv) {
     ::waitpid(Child, &Status, 0);
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
-
-} // namespace
 
 std::string Media(const std::string& Name) {
     return std::string(QUELT_RECORDER_MEDIA) + "/" + Name;
@@ -61,7 +58,8 @@ fs::path MakeDvdFolders(const fs::path& Root) {
 
 std::vector<fs::path> RipVideoCd(const fs::path& Sheet, const fs::path& Out) {
     fs::create_directories(Out);
-    if (RunIn(Out, {"vcdxrip", "--quiet", "--cue-file=" + fs::absolute(Sheet).string()}) != 0) {
+    if (RunIn(Out, {"vcdxrip", "--quiet", "--cue-file=" + fs::absolute(Sheet).string()},
+              {"PATH=/usr/bin:/bin"}) != 0) {
         std::printf("vcdxrip failed on %s\n", Sheet.c_str());
         return {};
     }

@@ -26,6 +26,11 @@ std::vector<std::filesystem::path> RipVideoCd(const std::filesystem::path& Sheet
 // that moves, drops or repeats a sector shows.
 std::string RawSectors(std::size_t SectorBytes, std::size_t Count, char Fill);
 
+// Runs a program in Folder with the given environment (its output going to the test's own) and
+// returns its exit status, or -1.
+int RunIn(const std::filesystem::path& Folder, const std::vector<std::string>& Argv,
+          const std::vector<std::string>& Environment);
+
 // Waits until the file exists; false when the time ran out.
 bool WaitForFile(const std::filesystem::path& File, std::chrono::milliseconds Timeout);
 

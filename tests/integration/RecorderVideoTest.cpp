@@ -85,6 +85,23 @@ TEST(RecorderVideoCd, StreamsComeBackFromTheDiscByteForByte) {
     }
 }
 
+// A relative entry whose name starts with "-" is a file, not an option of the authoring program.
+TEST(RecorderVideoCd, EntryNamedLikeAnOptionIsAFile) {
+    if (const std::string Missing = MissingPrograms({"vcdimager", "vcdxrip"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    TempDir Dir;
+    fs::copy_file(Media("vcd.mpg"), Dir.Path() / "-v.mpg");
+    const fs::path Disc = Dir.Path() / "video.bin";
+    Strings Argv{RecorderPath};
+    const Strings Arguments = VideoCd("--videocd", {"-v.mpg"});
+    Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+    ASSERT_EQ(RunIn(Dir.Path(), Argv, RecorderEnvironment(Disc)), 0);
+    const std::vector<fs::path> Ripped = RipVideoCd(Dir.Path() / "video.cue", Dir.Path() / "rip");
+    ASSERT_EQ(Ripped.size(), 1U);
+    EXPECT_TRUE(ReadFile(Ripped[0]) == ReadFile(Media("vcd.mpg")));
+}
+
 TEST(RecorderVideoCd, StreamsOfTheWrongKindAreSourceErrors) {
     TempDir Dir;
     const fs::path Text = Dir.Write("notes.mpg", "not a stream at all");
