@@ -426,6 +426,34 @@ TEST(RecorderCueImage, ImageLargerThanACdDoesNotFit) {
     ExpectNothingWritten(Disc, "too large");
 }
 
+// A simulation runs every check and the preparation (the authoring too) and writes nothing.
+TEST(RecorderVideoDiscs, SimulationsWriteNothing) {
+    if (const std::string Missing = MissingPrograms({"vcdimager", "genisoimage", "dvdauthor"});
+        !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    TempDir Dir;
+    const fs::path Root = MakeDvdFolders(Dir.Path() / "dvd");
+    Dir.Write("image.bin", RawSectors(2352, 10, 'i'));
+    const fs::path Sheet = Dir.Write("image.cue", "FILE \"image.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                                  "    INDEX 01 00:00:00\n");
+    const struct {
+        const char* Case;
+        Strings Arguments;
+    } Rows[] = {
+        {"Super Video CD", VideoCd("--svideocd", {Media("svcd.mpg")}, {}, {"--speedtest"})},
+        {"DVD-Video", DvdVideo("M", {"--speedtest"}, {(Root / "VIDEO_TS").string()})},
+        {"CD image", ImageBurn(Sheet, {"--speedtest"})},
+    };
+    for (const auto& Row : Rows) {
+        const fs::path Disc = Dir.Path() / "disc.img";
+        const auto Run = RunRecorder(Row.Arguments, RecorderEnvironment(Disc));
+        EXPECT_EQ(Run.ExitCode, 0) << Row.Case << Run.Err;
+        EXPECT_NE(Run.Out.find("nothing was written"), std::string::npos) << Run.Out;
+        ExpectNothingWritten(Disc, Row.Case);
+    }
+}
+
 // Without a drive to write to, a real-drive target fails as a target error with its reason.
 TEST(RecorderVideoDrives, NoDriveIsATargetError) {
     TempDir Dir;
