@@ -2,6 +2,7 @@
 // what a virtual disc's file holds, and what a CUE sheet says about its data.
 #include "CueImage.hpp"
 #include "DiscKind.hpp"
+#include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
 #include "RecorderFailure.hpp"
 #include "TestFiles.hpp"
@@ -141,6 +142,43 @@ TEST(RecorderCueImage, SectorsAndWritersFollowTheSheet) {
         const auto Path = Dir.Write("bad.cue", Sheet);
         EXPECT_THROW((void)Recorder::CueImage::Read(Path.string()), Recorder::RecorderFailure)
             << Sheet;
+    }
+}
+
+// What the authoring programs say becomes the reason of a failure, and only that.
+TEST(RecorderExternalProgram, FailuresCarryTheProgramsOwnReasons) {
+    const struct {
+        const char* Case;
+        std::vector<std::string> Argv;
+        bool Succeeded;
+        std::string Described;
+    } Rows[] = {
+        {"success",
+         {"sh", "-c", "echo fine; echo noted >&2"},
+         true,
+         "sh ended with exit code 0: noted"},
+        {"failure",
+         {"sh", "-c", "echo ++ WARN: ignored >&2; echo first >&2; printf second >&2; exit 3"},
+         false,
+         "sh ended with exit code 3: first; second"},
+        {"signal", {"sh", "-c", "kill -9 $$"}, false, "sh ended with signal 9"},
+        {"missing",
+         {"quelt-no-such-program"},
+         false,
+         "quelt-no-such-program not found on PATH (is its package installed?)"},
+    };
+    for (const auto& Row : Rows) {
+        Recorder::ProgramRun Run;
+        Run.Argv = Row.Argv;
+        std::vector<std::string> Output;
+        Run.OnOutput = [&Output](std::string_view Line) { Output.emplace_back(Line); };
+        Run.OnError = [](std::string_view Line) { return Line.starts_with("++ WARN"); };
+        const Recorder::ProgramOutcome Outcome = Recorder::RunProgram(Run);
+        EXPECT_EQ(Outcome.Succeeded, Row.Succeeded) << Row.Case;
+        EXPECT_EQ(Recorder::DescribeFailure(Run, Outcome), Row.Described) << Row.Case;
+        EXPECT_EQ(Output, Row.Case == std::string("success") ? std::vector<std::string>{"fine"}
+                                                             : std::vector<std::string>{})
+            << Row.Case;
     }
 }
 
