@@ -293,10 +293,21 @@ const fs::path& DvdRoot() {
 }
 
 void RecorderDvdVideo(benchmark::State& State) {
-    std::vector<std::string> Argv{QUELT_RECORDER_PATH, "--write", "--drivename",     "E",
-                                  "--real",            "--recursive", "--speed",     "4",
-                                  "--iso",             "BENCH",   "--dvd",           "--create_iso_fs",
-                                  "--create_udf_fs",   "--iso-no-joliet", "--dvdvideo_realloc",
+    std::vector<std::string> Argv{QUELT_RECORDER_PATH,
+                                  "--write",
+                                  "--drivename",
+                                  "E",
+                                  "--real",
+                                  "--recursive",
+                                  "--speed",
+                                  "4",
+                                  "--iso",
+                                  "BENCH",
+                                  "--dvd",
+                                  "--create_iso_fs",
+                                  "--create_udf_fs",
+                                  "--iso-no-joliet",
+                                  "--dvdvideo_realloc",
                                   (DvdRoot() / "VIDEO_TS").string(),
                                   (DvdRoot() / "AUDIO_TS").string()};
     for (auto _ : State) {
