@@ -114,8 +114,9 @@ std::uint64_t ImageBlocks(const WriteContext& Context) {
     };
     const ProgramOutcome Outcome = RunProgram(Measure);
     if (!Outcome.Succeeded || !Blocks) {
-        // genisoimage reads the title sets' structures: what it cannot use is a source error.
-        throw RecorderFailure(ExitCode::Source,
+        // genisoimage reads the title sets' structures: what it cannot use is a source error; a
+        // genisoimage that cannot be run is not.
+        throw RecorderFailure(Outcome.Started ? ExitCode::Source : ExitCode::Write,
                               Context.Where.Describe() + ": " + DescribeFailure(Measure, Outcome));
     }
     return *Blocks;

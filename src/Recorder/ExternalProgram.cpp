@@ -216,6 +216,7 @@ const ProgramOutcome& RunningProgram::Wait() {
     if (!FOutcome.Ending.empty()) {
         return FOutcome; // it never ran
     }
+    FOutcome.Started = true;
     if (WIFEXITED(Status)) {
         FOutcome.Succeeded = WEXITSTATUS(Status) == 0;
         FOutcome.Ending = "exit code " + std::to_string(WEXITSTATUS(Status));

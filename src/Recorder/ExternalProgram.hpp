@@ -24,6 +24,7 @@ struct ProgramRun {
 };
 
 struct ProgramOutcome {
+    bool Started = false;             // the program ran (it was found and could be started)
     bool Succeeded = false;           // exited with 0
     std::string Ending;               // "exit code 1", "signal 9", "not found on PATH", ...
     std::vector<std::string> Reasons; // the lines of standard error OnError did not take

@@ -128,8 +128,9 @@ void WriteVideoCd(const WriteContext& Context) {
     Author.OnError = [](std::string_view Line) { return Line.starts_with("++ WARN"); };
     const ProgramOutcome Authored = RunProgram(Author);
     if (!Authored.Succeeded) {
-        // vcdimager checks each stream's packets: a stream it cannot use is a source error.
-        throw RecorderFailure(ExitCode::Source,
+        // vcdimager checks each stream's packets: a stream it cannot use is a source error; a
+        // vcdimager that cannot be run is not.
+        throw RecorderFailure(Authored.Started ? ExitCode::Source : ExitCode::Write,
                               Where.Describe() + ": " + DescribeFailure(Author, Authored));
     }
     const std::uint64_t Sectors = SectorsOf(Context, Context.Scratch) + LeadingPause;

@@ -454,6 +454,32 @@ TEST(RecorderVideoDiscs, SimulationsWriteNothing) {
     }
 }
 
+// An authoring program that is not installed is a write error that names it, not a fault of the
+// sources, and nothing is written.
+TEST(RecorderVideoDiscs, MissingAuthoringProgramIsNamed) {
+    if (const std::string Missing = MissingPrograms({"dvdauthor"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    TempDir Dir;
+    const fs::path Root = MakeDvdFolders(Dir.Path() / "dvd");
+    const struct {
+        Strings Arguments;
+        const char* Program;
+    } Rows[] = {
+        {VideoCd("--videocd", {Media("vcd.mpg")}), "vcdimager"},
+        {DvdVideo("M", {}, {(Root / "VIDEO_TS").string()}), "genisoimage"},
+    };
+    for (const auto& Row : Rows) {
+        const fs::path Disc = Dir.Path() / "disc.img";
+        const auto Run = RunRecorder(Row.Arguments, {"PATH=" + (Dir.Path() / "nothing").string(),
+                                                     "QUELT_DRIVES=E=" + Disc.string()});
+        EXPECT_EQ(Run.ExitCode, 7) << Row.Program << Run.Err;
+        EXPECT_NE(Run.Err.find(std::string(Row.Program) + " not found"), std::string::npos)
+            << Run.Err;
+        ExpectNothingWritten(Disc, Row.Program);
+    }
+}
+
 // Without a drive to write to, a real-drive target fails as a target error with its reason.
 TEST(RecorderVideoDrives, NoDriveIsATargetError) {
     TempDir Dir;

@@ -175,6 +175,7 @@ TEST(RecorderExternalProgram, FailuresCarryTheProgramsOwnReasons) {
         Run.OnError = [](std::string_view Line) { return Line.starts_with("++ WARN"); };
         const Recorder::ProgramOutcome Outcome = Recorder::RunProgram(Run);
         EXPECT_EQ(Outcome.Succeeded, Row.Succeeded) << Row.Case;
+        EXPECT_EQ(Outcome.Started, Row.Case != std::string("missing")) << Row.Case;
         EXPECT_EQ(Recorder::DescribeFailure(Run, Outcome), Row.Described) << Row.Case;
         EXPECT_EQ(Output, Row.Case == std::string("success") ? std::vector<std::string>{"fine"}
                                                              : std::vector<std::string>{})
