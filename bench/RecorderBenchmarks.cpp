@@ -1,7 +1,8 @@
 // The recorder writing virtual discs, each against its floor in the same run: the same tree made
 // into an image by genisoimage (plus one fsync), by xorriso's mkisofs emulation, and the same bytes
-// copied into one file with one fsync. Also its peak memory, in file size and in number of files,
-// and an audio CD of ten WAV tracks against the same bytes copied into one file with one fsync.
+// copied into one file with one fsync; an audio CD of ten WAV tracks against the same bytes copied
+// into one file with one fsync; DVD-Video against genisoimage alone. Also its peak memory, in file
+// size and in number of files.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -347,6 +349,86 @@ void CatAudioTracks(benchmark::State& State) {
 
 BENCHMARK(RecorderAudioCd)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(CatAudioTracks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// A DVD's root of about 300 MB (VIDEO_TS with one title set), made once by dvdauthor from the
+// tests' short MPEG-2 stream repeated: a valid input for genisoimage, which checks the title
+// sets' structures against their files.
+const fs::path& DvdRoot() {
+    static const fs::path Root = [] {
+        const fs::path Stream = WorkFolder() / "long.mpg";
+        {
+            std::ifstream In(QUELT_RECORDER_MEDIA "/dvd.mpg", std::ios::binary);
+            const std::string Piece((std::istreambuf_iterator<char>(In)),
+                                    std::istreambuf_iterator<char>());
+            if (Piece.empty()) {
+                throw std::runtime_error("no DVD stream in " QUELT_RECORDER_MEDIA);
+            }
+            std::ofstream Out(Stream, std::ios::binary);
+            for (std::size_t Made = 0; Made < 300'000'000; Made += Piece.size()) {
+                Out.write(Piece.data(), static_cast<std::streamsize>(Piece.size()));
+            }
+        }
+        fs::path Made = WorkFolder() / "dvd";
+        ::setenv("VIDEO_FORMAT", "NTSC", 1);
+        if (Run({"dvdauthor", "-o", Made.string(), "-t", Stream.string()}).Exit != 0 ||
+            Run({"dvdauthor", "-o", Made.string(), "-T"}).Exit != 0) {
+            throw std::runtime_error("dvdauthor failed");
+        }
+        fs::create_directories(Made / "AUDIO_TS");
+        fs::remove(Stream);
+        return Made;
+    }();
+    return Root;
+}
+
+void RecorderDvdVideo(benchmark::State& State) {
+    std::vector<std::string> Argv{QUELT_RECORDER_PATH,
+                                  "--write",
+                                  "--drivename",
+                                  "E",
+                                  "--real",
+                                  "--recursive",
+                                  "--speed",
+                                  "4",
+                                  "--iso",
+                                  "BENCH",
+                                  "--dvd",
+                                  "--create_iso_fs",
+                                  "--create_udf_fs",
+                                  "--iso-no-joliet",
+                                  "--dvdvideo_realloc",
+                                  (DvdRoot() / "VIDEO_TS").string(),
+                                  (DvdRoot() / "AUDIO_TS").string()};
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Disc());
+        State.ResumeTiming();
+        if (Run(Argv).Exit != 0) {
+            State.SkipWithError("the recorder failed");
+            return;
+        }
+    }
+}
+
+// The floor: genisoimage alone writing the same image, plus one fsync.
+void GenisoimageDvdVideo(benchmark::State& State) {
+    const fs::path Out = WorkFolder() / "genisoimage-dvd.iso";
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Out);
+        State.ResumeTiming();
+        if (Run({"genisoimage", "-quiet", "-dvd-video", "-udf", "-V", "BENCH", "-o", Out.string(),
+                 DvdRoot().string()})
+                .Exit != 0) {
+            State.SkipWithError("genisoimage failed");
+            return;
+        }
+        Fsync(Out);
+    }
+}
+
+BENCHMARK(RecorderDvdVideo)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(GenisoimageDvdVideo)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(RecorderLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(GenisoimageLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(CatLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -149,6 +149,7 @@ for label, subject, floor, goal in [
         ("500 MB in 100 files to a virtual disc vs the same bytes copied into one file + fsync", "RecorderLargeTree", "CatLargeTree", 1.5),
         ("100,000 small files vs xorriso -as mkisofs -R -J", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/0", 1.2),
         ("Audio CD of 10 WAV tracks of 30 s to a virtual disc vs the same bytes copied into one file + fsync", "RecorderAudioCd", "CatAudioTracks", 1.5),
+        ("DVD-Video, 300 MB VIDEO_TS to a virtual disc vs genisoimage -dvd-video -udf + fsync", "RecorderDvdVideo", "GenisoimageDvdVideo", 1.2),
         # The same work (checksums of every file and of the session) done by xorriso itself.
         ("500 MB in 100 files vs xorriso -as mkisofs -R -J --md5 + fsync (the same checksums)", "RecorderLargeTree", "XorrisoMd5LargeTree", None),
         ("100,000 small files vs xorriso -as mkisofs -R -J --md5 (the same checksums)", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/1", None)]:

@@ -9,6 +9,9 @@ want=(cmake ninja-build g++ make)
 want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf genisoimage p7zip-full)
 # Audio CDs: decoded with libsndfile (WAV, FLAC, Ogg Vorbis, MP3), converted with libsamplerate.
 want+=(libsndfile1-dev libsamplerate0-dev)
+# Programs the recorder runs: vcdimager authors Video CDs and Super Video CDs, genisoimage
+# DVD-Video with UDF, cdrdao writes CUE sheets of Mode 2 tracks to real drives.
+want+=(vcdimager genisoimage cdrdao)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
@@ -20,6 +23,10 @@ if [[ "${1:-}" == "test" ]]; then
     want+=(xorriso p7zip-full genisoimage)
     # The audio CD tests cut the written image into tracks with bchunk.
     want+=(bchunk)
+    # The video tests make a VIDEO_TS with dvdauthor and rip Video CDs back with vcdxrip and
+    # vcd-info (vcdimager). Their streams are committed (ffmpeg made them, see
+    # tests/integration/media/README.md), so ffmpeg is not needed to run them.
+    want+=(dvdauthor vcdimager)
 fi
 
 missing=()

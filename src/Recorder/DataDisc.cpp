@@ -1,5 +1,6 @@
 // A data disc: ISO 9660 level 3 with Rock Ridge and Joliet, file checksums recorded, written as a
 // new disc or as one more session that continues an earlier one.
+#include "DiscKind.hpp"
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
@@ -82,6 +83,35 @@ std::string VolumeId(const WriteContext& Context) {
     return Label;
 }
 
+// Whether libisofs reported an entry that could not be read while the session was written (it
+// vanished, changed its size or became unreadable after it was checked): a source error.
+bool EntryUnreadable(std::string_view Problems) {
+    for (const std::string_view Sign :
+         {"can't be opened", "Read error in file", "Premature end of file", "Size of file"}) {
+        if (Problems.find(Sign) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// For the tests of sources that change during the write: runs the program named, if any, once the
+// session is laid out and before its data is read.
+void BeforeWriteForTest() {
+    const char* Program = std::getenv("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    if (Program == nullptr || *Program == '\0') {
+        return;
+    }
+    char* Argv[] = {const_cast<char*>(Program), nullptr};
+    pid_t Child = 0;
+    if (::posix_spawn(&Child, Program, nullptr, nullptr, Argv, environ) == 0) {
+        int Status = 0;
+        (void)::waitpid(Child, &Status, 0);
+    }
+}
+
+} // namespace
+
 // For the tests of --verify: flips the first byte of the marker text in the written image.
 void CorruptForTest(const std::string& Image) {
     const char* Marker = std::getenv("QUELT_RECORDER_TEST_CORRUPT");
@@ -113,35 +143,6 @@ void CorruptForTest(const std::string& Image) {
     }
 }
 
-// Whether libisofs reported an entry that could not be read while the session was written (it
-// vanished, changed its size or became unreadable after it was checked): a source error.
-bool EntryUnreadable(std::string_view Problems) {
-    for (const std::string_view Sign :
-         {"can't be opened", "Read error in file", "Premature end of file", "Size of file"}) {
-        if (Problems.find(Sign) != std::string_view::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// For the tests of sources that change during the write: runs the program named, if any, once the
-// session is laid out and before its data is read.
-void BeforeWriteForTest() {
-    const char* Program = std::getenv("QUELT_RECORDER_TEST_BEFORE_WRITE");
-    if (Program == nullptr || *Program == '\0') {
-        return;
-    }
-    char* Argv[] = {const_cast<char*>(Program), nullptr};
-    pid_t Child = 0;
-    if (::posix_spawn(&Child, Program, nullptr, nullptr, Argv, environ) == 0) {
-        int Status = 0;
-        (void)::waitpid(Child, &Status, 0);
-    }
-}
-
-} // namespace
-
 void WriteDataDisc(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
@@ -149,7 +150,6 @@ void WriteDataDisc(const WriteContext& Context) {
     Report.Begin("preparing");
     XorrisoSession Disc(Report, Where.Describe());
     bool Blank = true;
-    bool RawSectors = false;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0;
     std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
@@ -163,11 +163,13 @@ void WriteDataDisc(const WriteContext& Context) {
         NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
     }
     const std::vector<Source> Sources = CheckSources(Ask.Entries);
+    VirtualDiscKind Kind = VirtualDiscKind::Blank;
     if (!Where.RealDrive) {
-        // An audio CD's sectors are a disc too: not blank, and no ISO 9660 session to continue.
-        RawSectors = HoldsRawSession(Where.Path);
-        Blank = !HoldsSession(Where.Path) && !RawSectors;
-        if (!Blank && !RawSectors) {
+        Kind = KindOfVirtualDisc(Where.Path);
+        Blank = Kind == VirtualDiscKind::Blank;
+        // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
+        // taken by the library for a disc with free space after its end.
+        if (Kind == VirtualDiscKind::Appendable) {
             Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
             Disc.Require({"-toc"}, ExitCode::Medium);
             Sessions = CountLines(Disc.Results(), "ISO session");
@@ -182,10 +184,14 @@ void WriteDataDisc(const WriteContext& Context) {
     const bool NewDisc = Blank || Erasing;
     if (Ask.DetectNonEmptyDisk && !Blank) {
         Refusal.emplace(Where.Describe() + ": the disc is not blank");
-    } else if (RawSectors && !NewDisc) {
+    } else if (!NewDisc && Kind == VirtualDiscKind::Closed) {
         Refusal.emplace(Where.Describe() +
-                        ": the disc holds an audio CD, which cannot be continued; erase it first "
-                        "(--force_erase_disk)");
+                        ": the disc is closed (DVD-Video): nothing can be appended to it; erase "
+                        "it first (--force_erase_disk)");
+    } else if (!NewDisc && Kind == VirtualDiscKind::RawSectors) {
+        Refusal.emplace(Where.Describe() +
+                        ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD "
+                        "image), which cannot be continued; erase it first (--force_erase_disk)");
     } else if (!NewDisc && !Ask.Import) {
         Refusal.emplace(Where.Describe() +
                         ": the disc holds data; continue it (--import) or erase it "
@@ -198,7 +204,7 @@ void WriteDataDisc(const WriteContext& Context) {
 
     if (Refusal) {
         // Only the size is worked out: a blank virtual disc is measured against no file at all.
-        if (!Where.RealDrive && (Blank || RawSectors)) {
+        if (!Where.RealDrive && Kind != VirtualDiscKind::Appendable) {
             Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
         }
     } else if (Where.RealDrive) {

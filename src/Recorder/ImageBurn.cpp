@@ -1,4 +1,5 @@
-// An image file written to the disc as it is: a virtual disc becomes a copy of the image.
+// An image file written to the disc as it is: a virtual disc becomes a copy of the image. A CD
+// image given by its CUE sheet has a writer of its own (CueImageBurn.cpp).
 #include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
@@ -54,18 +55,29 @@ void CopyInto(const WriteContext& Context, int From, off_t Size) {
     }
 }
 
+// A CD image is given by its CUE sheet, whose data files hold raw sectors.
+bool IsCueSheet(const std::string& Image) {
+    if (Image.size() < 4) {
+        return false;
+    }
+    std::string Tail = Image.substr(Image.size() - 4);
+    for (char& C : Tail) {
+        C = static_cast<char>(C >= 'A' && C <= 'Z' ? C - 'A' + 'a' : C);
+    }
+    return Tail == ".cue";
+}
+
 } // namespace
 
 void BurnImageFile(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    if (Ask.ImageFile.ends_with(".cue") || Ask.ImageFile.ends_with(".CUE")) {
-        throw RecorderFailure(ExitCode::CommandLine,
-                              "image " + Ask.ImageFile +
-                                  ": CD images (BIN/CUE) are not written yet");
+    if (IsCueSheet(Ask.ImageFile)) {
+        BurnCueImage(Context);
+        return;
     }
+    Report.Begin("preparing");
     const FileDescriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat Info {};
     if (Image.Get() < 0 || ::fstat(Image.Get(), &Info) != 0) {

@@ -13,8 +13,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 namespace Recorder {
@@ -35,20 +37,54 @@ int Report(ExitCode Code, const std::string& Message) {
     return static_cast<int>(Code);
 }
 
+// Where a new disc is prepared: beside a virtual disc (the same file system, so that it can be
+// moved into place), and in the temporary folder for a real drive.
 std::string ScratchBeside(const Target& Where) {
     const std::size_t Slash = Where.Path.find_last_of('/');
     const std::string Name = Slash == std::string::npos ? Where.Path : Where.Path.substr(Slash + 1);
-    return FolderOf(Where.Path) + "/." + Name + ".recording-" + std::to_string(::getpid());
+    const char* Temporary = std::getenv("TMPDIR");
+    const std::string Folder = !Where.RealDrive                            ? FolderOf(Where.Path)
+                               : Temporary != nullptr && *Temporary == '/' ? Temporary
+                                                                           : "/tmp";
+    return Folder + "/." + Name + ".recording-" + std::to_string(::getpid());
+}
+
+// Removes what an unfinished write left: the scratch file, its CUE sheet and its private folder.
+void RemoveScratch(const std::string& Scratch) {
+    std::error_code Ignored;
+    for (const char* Suffix : {"", ".cue", ".d"}) {
+        std::filesystem::remove_all(Scratch + Suffix, Ignored);
+    }
+}
+
+// Collects the authoring programs the worker ran, which were ended with it (they are this
+// process's children once the worker is gone), so that none still writes a scratch file when
+// it is removed. Bounded, should one not end.
+void CollectOrphans() {
+    constexpr int Tries = 500;
+    for (int Try = 0; Try < Tries; ++Try) {
+        const pid_t Ended = ::waitpid(-1, nullptr, WNOHANG);
+        if (Ended < 0 && errno != EINTR) {
+            return; // no child left
+        }
+        if (Ended == 0) {
+            ::usleep(10000);
+        }
+    }
 }
 
 using Writer = void (*)(const WriteContext&);
 
-// The writer of each command the recorder carries out; none for the disc kinds it does not write
-// yet.
+// The writer of each command the recorder carries out; none for audio CDs, not written yet.
 Writer WriterFor(CommandKind Kind) {
     switch (Kind) {
     case CommandKind::DataDisc:
         return &WriteDataDisc;
+    case CommandKind::VideoCd:
+    case CommandKind::SuperVideoCd:
+        return &WriteVideoCd;
+    case CommandKind::DvdVideo:
+        return &WriteDvdVideo;
     case CommandKind::Image:
         return &BurnImageFile;
     case CommandKind::AudioCd:
@@ -90,6 +126,8 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     sigaction(SIGINT, &Stop, &OldInterrupt);
     sigaction(SIGTERM, &Stop, &OldTerminate);
     (void)std::fflush(nullptr);
+    // The programs the worker runs become this process's children if the worker is stopped.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t Parent = ::getpid();
     const pid_t Worker = ::fork();
     if (Worker < 0) {
@@ -126,7 +164,8 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     }
     const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     if (!Succeeded) {
-        ::unlink(Scratch.c_str());
+        CollectOrphans();
+        RemoveScratch(Scratch);
         ::unlink(SheetScratchOf(Scratch).c_str());
         if (Before && !Before->Restore()) {
             (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
@@ -161,8 +200,7 @@ int RunRecorder(std::span<const std::string> Arguments) {
     }
     const Writer Write = WriterFor(Recognised.Kind);
     if (Write == nullptr) {
-        return Report(ExitCode::CommandLine,
-                      "Video CDs, Super Video CDs and DVD-Video are not written yet");
+        return Report(ExitCode::CommandLine, "this command is not one the recorder writes");
     }
     const Request Ask = RequestOf(Recognised);
     try {

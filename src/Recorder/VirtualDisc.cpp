@@ -1,4 +1,5 @@
 // Erase and eject, and what a virtual disc's file says about the disc.
+#include "DiscKind.hpp"
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
@@ -17,9 +18,6 @@
 namespace Recorder {
 
 namespace {
-
-// The primary volume descriptor lies at block 16; it starts with its type 1 and "CD001".
-constexpr off_t DescriptorOffset = off_t{16} * 2048;
 
 [[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
     throw RecorderFailure(ExitCode::Write,
@@ -59,12 +57,7 @@ void PutInPlace(const WriteContext& Context) {
 }
 
 bool HoldsSession(const std::string& Path) {
-    const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-    std::array<char, 6> Head{};
-    return File.Get() >= 0 &&
-           ::pread(File.Get(), Head.data(), Head.size(), DescriptorOffset) ==
-               static_cast<ssize_t>(Head.size()) &&
-           Head[0] == 1 && std::memcmp(Head.data() + 1, "CD001", 5) == 0;
+    return KindOfVirtualDisc(Path) != VirtualDiscKind::Blank;
 }
 
 void EraseDisc(const WriteContext& Context) {

@@ -27,15 +27,23 @@ struct WriteContext {
 };
 
 void WriteDataDisc(const WriteContext& Context);
+void WriteVideoCd(const WriteContext& Context); // Video CDs and Super Video CDs
+void WriteDvdVideo(const WriteContext& Context);
 void BurnImageFile(const WriteContext& Context);
 void WriteAudioCd(const WriteContext& Context);
+void BurnCueImage(const WriteContext& Context); // a BIN/CUE image given to --image as its .cue
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
 
 // Moves the complete scratch file over the virtual disc's file and makes the move durable.
 void PutInPlace(const WriteContext& Context);
 
-// Whether a virtual disc's file holds a readable ISO 9660 session (its volume descriptor).
+// For the tests of --verify: flips the first byte of the text QUELT_RECORDER_TEST_CORRUPT names,
+// where it first occurs in the written image.
+void CorruptForTest(const std::string& Image);
+
+// Whether a virtual disc's file holds anything a reader takes for a disc: an ISO 9660 session, or
+// the raw sectors of a CD (see DiscKind.hpp).
 bool HoldsSession(const std::string& Path);
 
 } // namespace Recorder

@@ -1,0 +1,167 @@
+// A BIN/CUE image given to --image: onto a virtual disc, its data files joined into the target and
+// a sheet beside it naming the target; onto a real drive, libburn for audio and Mode 1 tracks,
+// cdrdao for the rest.
+#include "CueImage.hpp"
+#include "CueSheet.hpp"
+#include "FileDescriptor.hpp"
+#include "WholeDisc.hpp"
+#include "RecorderFailure.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace Recorder {
+
+namespace {
+
+// Copies every data file, in order, into the scratch file.
+void JoinInto(const WriteContext& Context, const CueImage& Image) {
+    const FileDescriptor To(
+        ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (To.Get() < 0) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": " + std::strerror(errno));
+    }
+    std::uint64_t Total = 0;
+    for (const CueDataFile& File : Image.Files()) {
+        Total += File.Bytes;
+    }
+    std::vector<char> Buffer(1 << 20);
+    std::uint64_t Done = 0;
+    for (const CueDataFile& File : Image.Files()) {
+        const FileDescriptor From(::open(File.Path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (From.Get() < 0) {
+            throw RecorderFailure(ExitCode::Source,
+                                  "data file " + File.Path + ": " + std::strerror(errno));
+        }
+        std::uint64_t Copied = 0;
+        for (;;) {
+            const ssize_t Got = ::read(From.Get(), Buffer.data(), Buffer.size());
+            if (Got < 0) {
+                throw RecorderFailure(ExitCode::Source,
+                                      "data file " + File.Path + ": " + std::strerror(errno));
+            }
+            if (Got == 0) {
+                break;
+            }
+            for (ssize_t Put = 0; Put < Got;) {
+                const ssize_t Written =
+                    ::write(To.Get(), Buffer.data() + Put, static_cast<std::size_t>(Got - Put));
+                if (Written < 0) {
+                    throw RecorderFailure(ExitCode::Write,
+                                          Context.Where.Describe() + ": " + std::strerror(errno));
+                }
+                Put += Written;
+            }
+            Copied += static_cast<std::uint64_t>(Got);
+            Done += static_cast<std::uint64_t>(Got);
+            Context.Report.Update(100.0 * static_cast<double>(Done) / static_cast<double>(Total));
+        }
+        // The sheet's positions were checked against the size the file had then.
+        if (Copied != File.Bytes) {
+            throw RecorderFailure(ExitCode::Source, "data file " + File.Path +
+                                                        ": changed its size while it was read");
+        }
+    }
+    if (::fsync(To.Get()) != 0) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": " + std::strerror(errno));
+    }
+}
+
+// Onto a real drive: the sheet, with its data files named by their full paths, read by libburn
+// itself where it can (one data file of audio and Mode 1 tracks), else by cdrdao.
+void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Drive,
+                 const CueImage& Image, bool Blank) {
+    const Request& Ask = Context.Ask;
+    const ScratchGuard Scratch{ScratchSheetOf(Context)};
+    WriteDurably(Context, ScratchSheetOf(Context), Image.SheetWithFullPaths());
+    if (!Image.LibburnWrites()) {
+        if (!Blank && !Ask.SpeedTest) {
+            Context.Report.Begin("erasing");
+            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
+            Context.Report.End();
+        }
+        Drive.reset(); // cdrdao opens the drive itself
+        WriteSheetWithCdrdao(Context, ScratchSheetOf(Context));
+        return;
+    }
+    std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Context.Where.Path,
+                                     "cuefile=" + ScratchSheetOf(Context)};
+    if (Ask.Speed != 0) {
+        Command.push_back("speed=" + std::to_string(Ask.Speed) + "c");
+    }
+    for (const auto& [On, Option] :
+         {std::pair{Ask.SpeedTest, "-dummy"}, std::pair{!Ask.DisableEject, "-eject"},
+          std::pair{!Blank, "blank=as_needed"}, std::pair{!Ask.CloseSession, "-multi"}}) {
+        if (On) {
+            Command.emplace_back(Option);
+        }
+    }
+    Command.emplace_back("--");
+    Context.Report.Begin("writing");
+    Drive->Require(Command, ExitCode::Write);
+    Context.Report.End();
+}
+
+} // namespace
+
+void BurnCueImage(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    Report.Begin("preparing");
+    std::unique_ptr<XorrisoSession> Drive;
+    std::string Sheet;
+    bool Blank = true;
+    if (Where.RealDrive) {
+        Drive = std::make_unique<XorrisoSession>(Report, Where.Describe());
+        Blank = CheckDrive(*Drive, Where);
+    } else {
+        Sheet = RawTargetSheet(Where);
+    }
+    const CueImage Image = CueImage::Read(Ask.ImageFile);
+    const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
+    if (Sectors > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the image needs " +
+                                                 std::to_string(Sectors) + " sectors, a CD holds " +
+                                                 std::to_string(CdSectors));
+    }
+    if (!Where.RealDrive) {
+        Blank = !HoldsSession(Where.Path);
+    }
+    RequireWritable(Context, Blank);
+    Report.End();
+    if (Where.RealDrive) {
+        BurnToDrive(Context, std::move(Drive), Image, Blank);
+        Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
+        return;
+    }
+    if (Ask.SpeedTest) {
+        Report.Say("simulation: the image " + Ask.ImageFile + " (" + std::to_string(Sectors) +
+                   " sectors) would be written to " + Where.Describe() + "; nothing was written");
+        return;
+    }
+    bool Dropped = false;
+    const std::string Joined = Image.JoinedSheet(BareNameOf(Where.Path), Dropped);
+    const ScratchGuard Scratch{Context.Scratch, ScratchSheetOf(Context)};
+    Report.Begin("writing");
+    JoinInto(Context, Image);
+    WriteDurably(Context, ScratchSheetOf(Context), Joined);
+    PutRawDiscInPlace(Context, Sheet);
+    Report.End();
+    if (Dropped) {
+        Report.Say("the sheet's CDTEXTFILE line names a file beside the image: it was left out");
+    }
+    Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe() +
+               " and its CUE sheet " + Sheet);
+}
+
+} // namespace Recorder

@@ -1,0 +1,291 @@
+// DVD-Video: the VIDEO_TS folder (and AUDIO_TS) made into ISO 9660 with a UDF bridge by
+// genisoimage, without Joliet, written straight into the scratch file that becomes the virtual
+// disc, or streamed to a real drive through libburn.
+#include "ExternalProgram.hpp"
+#include "FileDescriptor.hpp"
+#include "WholeDisc.hpp"
+#include "RecorderFailure.hpp"
+#include "Sources.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+
+namespace Recorder {
+
+namespace {
+
+constexpr std::size_t IsoVolumeIdBytes = 32;
+
+// The sources of a DVD-Video disc: VIDEO_TS holding VIDEO_TS.IFO, and AUDIO_TS if given. Players
+// read nothing else, and nothing else could be read back by its own name from the ISO 9660 tree
+// (whose names genisoimage shortens for DVD players), so other entries are refused too.
+std::vector<Source> CheckDvdSources(const std::vector<std::string>& Entries) {
+    std::vector<Source> Sources = CheckSources(Entries);
+    const Source* VideoTs = nullptr;
+    for (const Source& Entry : Sources) {
+        struct stat Info {};
+        const bool Folder = ::stat(Entry.Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+        if ((Entry.Name != "VIDEO_TS" && Entry.Name != "AUDIO_TS") || !Folder) {
+            throw RecorderFailure(ExitCode::Source,
+                                  "entry " + Entry.Path +
+                                      ": a DVD-Video disc holds only the folders VIDEO_TS and "
+                                      "AUDIO_TS");
+        }
+        if (Entry.Name == "VIDEO_TS") {
+            VideoTs = &Entry;
+        }
+    }
+    if (VideoTs == nullptr) {
+        throw RecorderFailure(ExitCode::Source, "entries: no VIDEO_TS folder among them; a "
+                                                "DVD-Video disc needs VIDEO_TS/VIDEO_TS.IFO");
+    }
+    const std::string Ifo = VideoTs->Path + "/VIDEO_TS.IFO";
+    if (::access(Ifo.c_str(), R_OK) != 0) {
+        throw RecorderFailure(ExitCode::Source, "entry " + VideoTs->Path +
+                                                    ": holds no readable VIDEO_TS.IFO (" + Ifo +
+                                                    ")");
+    }
+    return Sources;
+}
+
+// genisoimage takes the DVD's root folder: a private one holding links to the entries.
+void LinkEntries(const WriteContext& Context, const std::vector<Source>& Sources) {
+    const std::string Root = ScratchFolderOf(Context);
+    if (::mkdir(Root.c_str(), 0700) != 0) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": cannot make the folder " + Root);
+    }
+    for (const Source& Entry : Sources) {
+        char* Full = ::realpath(Entry.Path.c_str(), nullptr);
+        const std::string Link = Root + "/" + Entry.Name;
+        const bool Made = Full != nullptr && ::symlink(Full, Link.c_str()) == 0;
+        std::free(Full); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+        if (!Made) {
+            throw RecorderFailure(ExitCode::Source, "entry " + Entry.Path + ": cannot be linked");
+        }
+    }
+}
+
+std::string VolumeId(const WriteContext& Context) {
+    std::string Label = Context.Ask.Label;
+    if (Label.size() > IsoVolumeIdBytes) {
+        std::size_t Cut = IsoVolumeIdBytes;
+        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
+            --Cut;
+        }
+        Label.resize(Cut);
+        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
+    }
+    return Label;
+}
+
+// genisoimage's arguments for the image of the private root folder, without its output.
+std::vector<std::string> ImageArguments(const WriteContext& Context) {
+    std::vector<std::string> Argv{"genisoimage", "-follow-links",  "-dvd-video",
+                                  "-udf",        "-input-charset", "utf-8",
+                                  "-V",          VolumeId(Context)};
+    if (Context.Ask.Artist) {
+        Argv.insert(Argv.end(), {"-publisher", *Context.Ask.Artist});
+    }
+    if (Context.Ask.Title) {
+        Argv.insert(Argv.end(), {"-volset", *Context.Ask.Title});
+    }
+    return Argv;
+}
+
+std::uint64_t ImageBlocks(const WriteContext& Context) {
+    ProgramRun Measure;
+    Measure.Argv = ImageArguments(Context);
+    Measure.Argv.insert(Measure.Argv.end(), {"-quiet", "-print-size", ScratchFolderOf(Context)});
+    std::optional<std::uint64_t> Blocks;
+    Measure.OnOutput = [&Blocks](std::string_view Line) {
+        std::uint64_t Value = 0;
+        const auto [End, Error] = std::from_chars(Line.data(), Line.data() + Line.size(), Value);
+        if (Error == std::errc() && End == Line.data() + Line.size()) {
+            Blocks = Value;
+        }
+    };
+    const ProgramOutcome Outcome = RunProgram(Measure);
+    if (!Outcome.Succeeded || !Blocks) {
+        // genisoimage reads the title sets' structures: what it cannot use is a source error; a
+        // genisoimage that cannot be run is not.
+        throw RecorderFailure(Outcome.Started ? ExitCode::Source : ExitCode::Write,
+                              Context.Where.Describe() + ": " + DescribeFailure(Measure, Outcome));
+    }
+    return *Blocks;
+}
+
+// "12.34% done, estimate finish ..." -> a progress line; genisoimage's totals are no reasons.
+bool TakeProgress(Progress& Report, std::string_view Line) {
+    if (const std::size_t Sign = Line.find("% done"); Sign != std::string_view::npos) {
+        double Percent = 0;
+        std::string_view Number = Line.substr(0, Sign);
+        while (!Number.empty() && Number.front() == ' ') {
+            Number.remove_prefix(1);
+        }
+        const auto [End, Error] =
+            std::from_chars(Number.data(), Number.data() + Number.size(), Percent);
+        if (Error == std::errc()) {
+            Report.Update(Percent);
+        }
+        return true;
+    }
+    return Line.starts_with("Total ") || Line.starts_with("Path table size") ||
+           Line.starts_with("Max brk space") || Line.find("extents written") != std::string::npos;
+}
+
+void WriteToVirtualDisc(const WriteContext& Context) {
+    ProgramRun Write;
+    Write.Argv = ImageArguments(Context);
+    Write.Argv.insert(Write.Argv.end(), {"-o", Context.Scratch, ScratchFolderOf(Context)});
+    Write.OnError = [&Context](std::string_view Line) {
+        return TakeProgress(Context.Report, Line);
+    };
+    const ProgramOutcome Outcome = RunProgram(Write);
+    if (!Outcome.Succeeded) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": " + DescribeFailure(Write, Outcome));
+    }
+    SyncFile(Context, Context.Scratch);
+}
+
+// The image streamed from genisoimage's standard output into libburn, which reads it as the
+// worker's standard input.
+void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint64_t Blocks,
+                  bool Erase) {
+    const Request& Ask = Context.Ask;
+    int Pipe[2] = {-1, -1};
+    if (::pipe2(Pipe, O_CLOEXEC) != 0 || ::dup2(Pipe[0], 0) < 0) {
+        throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": cannot make a pipe");
+    }
+    ::close(Pipe[0]);
+    ProgramRun Author;
+    Author.Argv = ImageArguments(Context);
+    Author.Argv.insert(Author.Argv.end(), {"-quiet", ScratchFolderOf(Context)});
+    Author.OutputTo = Pipe[1];
+    RunningProgram Running(Author);
+    ::close(Pipe[1]);
+    std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Context.Where.Path,
+                                     "tsize=" + std::to_string(Blocks * 2048)};
+    if (Ask.Speed != 0) {
+        Command.push_back("speed=" + std::to_string(Ask.Speed) + "d");
+    }
+    Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
+    for (const auto& [On, Option] :
+         {std::pair{Ask.SpeedTest, "-dummy"}, std::pair{!Ask.DisableEject, "-eject"},
+          std::pair{Erase, "blank=as_needed"}}) {
+        if (On) {
+            Command.emplace_back(Option);
+        }
+    }
+    Command.insert(Command.end(), {"-", "--"});
+    const bool Written = Drive.Run(Command);
+    ::close(0);
+    const ProgramOutcome& Authored = Running.Wait();
+    if (!Authored.Succeeded) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
+    }
+    if (!Written) {
+        throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Drive.Problems());
+    }
+}
+
+// Every file read back from the ISO 9660 tree and compared with its source.
+void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources) {
+    Context.Report.Begin("verifying");
+    CorruptForTest(Context.Scratch);
+    XorrisoSession Check(Context.Report, Context.Where.Describe());
+    Check.Require({"-indev", "stdio:" + Context.Scratch}, ExitCode::Verify);
+    for (const Source& Entry : Sources) {
+        Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
+        // Without Rock Ridge the disc keeps no owners, modes or times: only a file's size, its
+        // content and its presence count.
+        for (const std::string& Line : Check.Results()) {
+            if (Line.find("differs") != std::string::npos ||
+                Line.find("cannot find") != std::string::npos ||
+                Line.find(": st_size") != std::string::npos) {
+                throw RecorderFailure(ExitCode::Verify, Context.Where.Describe() + ": " + Line);
+            }
+        }
+    }
+    Context.Report.End();
+}
+
+} // namespace
+
+void WriteDvdVideo(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    Report.Begin("preparing");
+    std::optional<XorrisoSession> Drive;
+    bool Blank = true;
+    std::uint64_t Capacity = DvdBlocks;
+    if (Where.RealDrive) {
+        Drive.emplace(Report, Where.Describe());
+        Blank = CheckDrive(*Drive, Where);
+    }
+    const std::vector<Source> Sources = CheckDvdSources(Ask.Entries);
+    const ScratchGuard Scratch{Context.Scratch, ScratchFolderOf(Context)};
+    LinkEntries(Context, Sources);
+    const std::uint64_t Blocks = ImageBlocks(Context);
+    if (Where.RealDrive) {
+        Drive->Require({"-tell_media_space"}, ExitCode::Medium);
+        for (const std::string& Line : Drive->Results()) {
+            std::uint64_t Space = 0;
+            const std::size_t Colon = Line.find(':');
+            if (Line.starts_with("Media space") && Colon != std::string::npos &&
+                std::from_chars(Line.data() + Colon + 2, Line.data() + Line.size(), Space).ec ==
+                    std::errc()) {
+                Capacity = Space;
+            }
+        }
+    } else {
+        Blank = !HoldsSession(Where.Path);
+    }
+    if (Blocks > Capacity) {
+        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the DVD-Video image needs " +
+                                                 std::to_string(Blocks) +
+                                                 " blocks, the disc holds " +
+                                                 std::to_string(Capacity));
+    }
+    RequireWritable(Context, Blank);
+    Report.End();
+
+    if (Where.RealDrive) {
+        Report.Begin("writing");
+        WriteToDrive(Context, *Drive, Blocks, !Blank);
+        Report.End();
+        Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
+                   Where.Describe());
+        return;
+    }
+    if (Ask.SpeedTest) {
+        Report.Say("simulation: a DVD-Video disc of " + std::to_string(Blocks) +
+                   " blocks would be written to " + Where.Describe() + "; nothing was written");
+        return;
+    }
+    Report.Begin("writing");
+    WriteToVirtualDisc(Context);
+    Report.End();
+    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    if (Ask.Verify) {
+        VerifyImage(Context, Sources);
+    }
+    PutInPlace(Context);
+    if (Ask.CloseSession) {
+        Report.Say(Where.Describe() + ": a DVD-Video disc is closed when it is written");
+    }
+    Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
+               Where.Describe() + "; it is closed: nothing can be appended to it");
+}
+
+} // namespace Recorder

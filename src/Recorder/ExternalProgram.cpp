@@ -1,0 +1,254 @@
+#include "ExternalProgram.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <utility>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
+
+namespace Recorder {
+
+namespace {
+
+// The program's file on PATH, found before the fork (the child may only make system calls).
+std::string Resolve(const std::string& Name) {
+    if (Name.find('/') != std::string::npos) {
+        return Name;
+    }
+    const char* Path = std::getenv("PATH");
+    std::istringstream Folders(Path != nullptr ? Path : "/usr/bin:/bin");
+    for (std::string Folder; std::getline(Folders, Folder, ':');) {
+        if (Folder.empty()) {
+            continue;
+        }
+        std::string Candidate = Folder;
+        Candidate += "/";
+        Candidate += Name;
+        if (::access(Candidate.c_str(), X_OK) == 0) {
+            return Candidate;
+        }
+    }
+    return {};
+}
+
+// Splits what arrives on a stream into lines; a last line without its end is handed on at the end.
+class LineSplitter {
+public:
+    template <typename Sink>
+    void Add(std::string_view Bytes, Sink&& Take) {
+        FPending.append(Bytes);
+        std::size_t Start = 0;
+        for (std::size_t End = FPending.find_first_of("\r\n"); End != std::string::npos;
+             End = FPending.find_first_of("\r\n", Start)) {
+            if (End > Start) {
+                Take(std::string_view(FPending).substr(Start, End - Start));
+            }
+            Start = End + 1;
+        }
+        FPending.erase(0, Start);
+    }
+    template <typename Sink>
+    void Finish(Sink&& Take) {
+        if (!FPending.empty()) {
+            Take(std::string_view(FPending));
+        }
+        FPending.clear();
+    }
+
+private:
+    std::string FPending;
+};
+
+void CloseIfOpen(int& Fd) {
+    if (Fd >= 0) {
+        ::close(Fd);
+        Fd = -1;
+    }
+}
+
+} // namespace
+
+RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
+    const std::string File = FRun.Argv.empty() ? std::string() : Resolve(FRun.Argv.front());
+    if (File.empty()) {
+        FOutcome.Ending = "not found on PATH (is its package installed?)";
+        FWaited = true;
+        return;
+    }
+    std::vector<char*> Argv;
+    for (std::string& Item : FRun.Argv) {
+        Argv.push_back(Item.data());
+    }
+    Argv.push_back(nullptr);
+    int OutPipe[2] = {-1, -1};
+    int ErrPipe[2] = {-1, -1};
+    int ExecPipe[2] = {-1, -1};
+    const int Null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (Null < 0 || (FRun.OutputTo < 0 && ::pipe2(OutPipe, O_CLOEXEC) != 0) ||
+        ::pipe2(ErrPipe, O_CLOEXEC) != 0 || ::pipe2(ExecPipe, O_CLOEXEC) != 0) {
+        FOutcome.Ending = std::string("cannot be started: ") + std::strerror(errno);
+        for (int* Fd :
+             {&OutPipe[0], &OutPipe[1], &ErrPipe[0], &ErrPipe[1], &ExecPipe[0], &ExecPipe[1]}) {
+            CloseIfOpen(*Fd);
+        }
+        if (Null >= 0) {
+            ::close(Null);
+        }
+        FWaited = true;
+        return;
+    }
+    const int Output = FRun.OutputTo >= 0 ? FRun.OutputTo : OutPipe[1];
+    const pid_t Parent = ::getpid();
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        // Only system calls from here: the worker may have other threads.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != Parent || ::dup2(Null, 0) < 0 || ::dup2(Output, 1) < 0 ||
+            ::dup2(ErrPipe[1], 2) < 0) {
+            ::_exit(127);
+        }
+        ::execve(File.c_str(), Argv.data(), environ);
+        const int Error = errno;
+        (void)!::write(ExecPipe[1], &Error, sizeof Error);
+        ::_exit(127);
+    }
+    const int ForkError = errno;
+    ::close(Null);
+    CloseIfOpen(OutPipe[1]);
+    CloseIfOpen(ErrPipe[1]);
+    CloseIfOpen(ExecPipe[1]);
+    if (Child < 0) {
+        FOutcome.Ending = std::string("cannot be started: ") + std::strerror(ForkError);
+        CloseIfOpen(OutPipe[0]);
+        CloseIfOpen(ErrPipe[0]);
+        CloseIfOpen(ExecPipe[0]);
+        FWaited = true;
+        return;
+    }
+    FPid = Child;
+    int ExecError = 0;
+    if (::read(ExecPipe[0], &ExecError, sizeof ExecError) ==
+        static_cast<ssize_t>(sizeof ExecError)) {
+        FOutcome.Ending = std::string("cannot be started: ") + std::strerror(ExecError);
+    }
+    ::close(ExecPipe[0]);
+    FReader = std::thread([this, Out = OutPipe[0], Err = ErrPipe[0]] { Read(Out, Err); });
+}
+
+RunningProgram::~RunningProgram() {
+    (void)Wait();
+}
+
+void RunningProgram::Read(int Output, int Error) {
+    std::array<pollfd, 2> Streams{pollfd{Output, POLLIN, 0}, pollfd{Error, POLLIN, 0}};
+    std::array<LineSplitter, 2> Lines;
+    const auto TakeOutput = [this](std::string_view Line) {
+        if (FRun.OnOutput) {
+            FRun.OnOutput(Line);
+        }
+    };
+    const auto TakeError = [this](std::string_view Line) {
+        if (!FRun.OnError || !FRun.OnError(Line)) {
+            FOutcome.Reasons.emplace_back(Line);
+        }
+    };
+    std::array<char, 1 << 16> Buffer{};
+    while (Streams[0].fd >= 0 || Streams[1].fd >= 0) {
+        if (::poll(Streams.data(), Streams.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        for (std::size_t I = 0; I < Streams.size(); ++I) {
+            if (Streams[I].fd < 0 || Streams[I].revents == 0) {
+                continue;
+            }
+            const ssize_t Got = ::read(Streams[I].fd, Buffer.data(), Buffer.size());
+            if (Got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (Got <= 0) {
+                ::close(Streams[I].fd);
+                Streams[I].fd = -1;
+                continue;
+            }
+            const std::string_view Bytes(Buffer.data(), static_cast<std::size_t>(Got));
+            if (I == 0) {
+                Lines[0].Add(Bytes, TakeOutput);
+            } else {
+                Lines[1].Add(Bytes, TakeError);
+            }
+        }
+    }
+    for (pollfd& Stream : Streams) {
+        CloseIfOpen(Stream.fd);
+    }
+    Lines[0].Finish(TakeOutput);
+    Lines[1].Finish(TakeError);
+}
+
+const ProgramOutcome& RunningProgram::Wait() {
+    if (FWaited) {
+        return FOutcome;
+    }
+    FWaited = true;
+    if (FReader.joinable()) {
+        FReader.join();
+    }
+    int Status = 0;
+    while (::waitpid(static_cast<pid_t>(FPid), &Status, 0) < 0) {
+        if (errno != EINTR) {
+            FOutcome.Ending = std::string("lost: ") + std::strerror(errno);
+            return FOutcome;
+        }
+    }
+    if (!FOutcome.Ending.empty()) {
+        return FOutcome; // it never ran
+    }
+    FOutcome.Started = true;
+    if (WIFEXITED(Status)) {
+        FOutcome.Succeeded = WEXITSTATUS(Status) == 0;
+        FOutcome.Ending = "exit code " + std::to_string(WEXITSTATUS(Status));
+    } else if (WIFSIGNALED(Status)) {
+        FOutcome.Ending = "signal " + std::to_string(WTERMSIG(Status));
+    }
+    return FOutcome;
+}
+
+ProgramOutcome RunProgram(const ProgramRun& Run) {
+    RunningProgram Program(Run);
+    return Program.Wait();
+}
+
+std::string DescribeFailure(const ProgramRun& Run, const ProgramOutcome& Outcome) {
+    const std::string Name = Run.Argv.empty() ? std::string("(no program)") : Run.Argv.front();
+    std::string Text = Name + " ended with " + Outcome.Ending;
+    if (Outcome.Ending.starts_with("not found") || Outcome.Ending.starts_with("cannot")) {
+        Text = Name + " " + Outcome.Ending;
+    }
+    std::string Reasons;
+    for (const std::string& Reason : Outcome.Reasons) {
+        Reasons += (Reasons.empty() ? "" : "; ") + Reason;
+    }
+    return Reasons.empty() ? Text : Text + ": " + Reasons;
+}
+
+void RunTestHook(const char* Variable) {
+    const char* Program = std::getenv(Variable);
+    if (Program != nullptr && *Program != '\0') {
+        (void)RunProgram(ProgramRun{{Program}, -1, {}, {}});
+    }
+}
+
+} // namespace Recorder

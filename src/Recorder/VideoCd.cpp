@@ -1,0 +1,176 @@
+// Video CDs (MPEG-1 system streams) and Super Video CDs (MPEG-2 program streams), one track per
+// entry in order, authored by vcdimager into raw 2,352-byte sectors and a CUE sheet.
+#include "CueSheet.hpp"
+#include "ExternalProgram.hpp"
+#include "MpegStream.hpp"
+#include "WholeDisc.hpp"
+#include "RecorderFailure.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace Recorder {
+
+namespace {
+
+// The most of a stream one sector carries (a Mode 2 Form 2 sector's user data): a lower bound of
+// the sectors the streams take, which refuses a disc that clearly does not fit before authoring.
+constexpr std::uint64_t StreamBytesPerSector = 2324;
+constexpr std::uint64_t RawSectorBytes = 2352;
+
+struct Kind {
+    MpegKind Stream;
+    const char* Type; // vcdimager's --type
+    const char* Name;
+    const char* Takes;
+};
+
+std::string Tracks(std::size_t Count) {
+    return std::to_string(Count) + (Count == 1 ? " track" : " tracks");
+}
+
+// Checks every entry's stream kind and returns the bytes they hold together.
+std::uint64_t CheckStreams(const std::vector<std::string>& Entries, const Kind& Disc) {
+    if (Entries.empty()) {
+        throw RecorderFailure(ExitCode::Source, std::string(Disc.Name) + ": no streams given");
+    }
+    std::uint64_t Bytes = 0;
+    for (const std::string& Entry : Entries) {
+        const MpegKind Found = MpegKindOfFile(Entry);
+        if (Found != Disc.Stream) {
+            throw RecorderFailure(ExitCode::Source, "entry " + Entry + ": is " + Describe(Found) +
+                                                        "; " + Disc.Name + " takes " + Disc.Takes);
+        }
+        struct stat Info {};
+        if (::stat(Entry.c_str(), &Info) != 0) {
+            throw RecorderFailure(ExitCode::Source, "entry " + Entry + ": " + std::strerror(errno));
+        }
+        Bytes += static_cast<std::uint64_t>(Info.st_size);
+    }
+    return Bytes;
+}
+
+// vcdimager's sheet with its FILE line naming DataName instead of the scratch file.
+std::string SheetNaming(const WriteContext& Context, const std::string& DataName) {
+    std::ifstream In(ScratchSheetOf(Context));
+    if (!In) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": vcdimager wrote no CUE sheet");
+    }
+    std::ostringstream Out;
+    for (std::string Line; std::getline(In, Line);) {
+        if (Line.starts_with("FILE ")) {
+            Line = "FILE \"" + DataName + "\" BINARY";
+        }
+        Out << Line << '\n';
+    }
+    return Out.str();
+}
+
+std::uint64_t SectorsOf(const WriteContext& Context, const std::string& Path) {
+    struct stat Info {};
+    if (::stat(Path.c_str(), &Info) != 0) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() +
+                                  ": vcdimager wrote no image: " + std::strerror(errno));
+    }
+    return (static_cast<std::uint64_t>(Info.st_size) + RawSectorBytes - 1) / RawSectorBytes;
+}
+
+} // namespace
+
+void WriteVideoCd(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    Progress& Report = Context.Report;
+    const Kind Disc =
+        Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
+            ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
+            : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
+    Report.Begin("preparing");
+    std::unique_ptr<XorrisoSession> Drive;
+    std::string Sheet;
+    bool Blank = true;
+    if (Where.RealDrive) {
+        Drive = std::make_unique<XorrisoSession>(Report, Where.Describe());
+        Blank = CheckDrive(*Drive, Where);
+    } else {
+        Sheet = RawTargetSheet(Where);
+    }
+    const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
+    if (Bytes / StreamBytesPerSector > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the streams need more than " +
+                                                 std::to_string(Bytes / StreamBytesPerSector) +
+                                                 " sectors, a CD holds " +
+                                                 std::to_string(CdSectors));
+    }
+    if (!Where.RealDrive) {
+        Blank = !HoldsSession(Where.Path);
+    }
+
+    // The authoring comes before the exact fit: only vcdimager knows the layout.
+    const ScratchGuard Scratch{Context.Scratch, ScratchSheetOf(Context)};
+    ProgramRun Author;
+    Author.Argv = {"vcdimager",  "--type",       Disc.Type, "--cue-file", ScratchSheetOf(Context),
+                   "--bin-file", Context.Scratch};
+    for (const std::string& Entry : Ask.Entries) {
+        // A file whose name starts with "-" is not taken for an option.
+        Author.Argv.push_back(Entry.starts_with('-') ? "./" + Entry : Entry);
+    }
+    // Its warnings (a short stream, padding) are no reasons; its errors are.
+    Author.OnError = [](std::string_view Line) { return Line.starts_with("++ WARN"); };
+    const ProgramOutcome Authored = RunProgram(Author);
+    if (!Authored.Succeeded) {
+        // vcdimager checks each stream's packets: a stream it cannot use is a source error; a
+        // vcdimager that cannot be run is not.
+        throw RecorderFailure(Authored.Started ? ExitCode::Source : ExitCode::Write,
+                              Where.Describe() + ": " + DescribeFailure(Author, Authored));
+    }
+    const std::uint64_t Sectors = SectorsOf(Context, Context.Scratch) + LeadingPause;
+    if (Sectors > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": " + Disc.Name + " of " +
+                                                 std::to_string(Sectors) + " sectors, a CD holds " +
+                                                 std::to_string(CdSectors));
+    }
+    RequireWritable(Context, Blank);
+    Report.End();
+
+    if (Where.RealDrive) {
+        if (!Blank && !Ask.SpeedTest) {
+            Report.Begin("erasing");
+            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
+            Report.End();
+        }
+        Drive.reset(); // cdrdao opens the drive itself
+        WriteSheetWithCdrdao(Context, ScratchSheetOf(Context));
+        Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) +
+                   " to " + Where.Describe());
+        return;
+    }
+    if (Ask.SpeedTest) {
+        Report.Say("simulation: " + std::string(Disc.Name) + " of " + std::to_string(Sectors) +
+                   " sectors would be written to " + Where.Describe() + "; nothing was written");
+        return;
+    }
+    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    Report.Begin("writing");
+    WriteDurably(Context, ScratchSheetOf(Context), SheetNaming(Context, BareNameOf(Where.Path)));
+    SyncFile(Context, Context.Scratch);
+    PutRawDiscInPlace(Context, Sheet);
+    Report.End();
+    if (Ask.CloseSession) {
+        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
+                                      "close");
+    }
+    Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) + " to " +
+               Where.Describe() + " and its CUE sheet " + Sheet);
+}
+
+} // namespace Recorder

@@ -1,0 +1,141 @@
+#include "WholeDisc.hpp"
+
+#include "CueSheet.hpp"
+#include "ExternalProgram.hpp"
+#include "FileDescriptor.hpp"
+#include "RecorderFailure.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace Recorder {
+
+namespace {
+
+[[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
+    throw RecorderFailure(ExitCode::Write,
+                          Where.Describe() + ": " + What + ": " + std::strerror(errno));
+}
+
+std::size_t CountLines(const std::vector<std::string>& Lines, std::string_view Head) {
+    std::size_t Count = 0;
+    for (const std::string& Line : Lines) {
+        Count += Line.starts_with(Head) ? 1U : 0U;
+    }
+    return Count;
+}
+
+} // namespace
+
+ScratchGuard::~ScratchGuard() {
+    for (const std::string& Path : FPaths) {
+        std::error_code Ignored;
+        std::filesystem::remove_all(Path, Ignored);
+    }
+}
+
+std::string ScratchSheetOf(const WriteContext& Context) {
+    return Context.Scratch + ".cue";
+}
+
+std::string ScratchFolderOf(const WriteContext& Context) {
+    return Context.Scratch + ".d";
+}
+
+std::string RawTargetSheet(const Target& Where) {
+    std::string Sheet = CueSheetPathOf(Where.Path);
+    if (BareNameOf(Where.Path).find_first_of("\"\r\n") != std::string::npos) {
+        throw RecorderFailure(ExitCode::Target, Where.Describe() +
+                                                    ": a CUE sheet cannot name a file whose name "
+                                                    "holds a double quote or a line break");
+    }
+    return Sheet;
+}
+
+bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
+    Drive.Require({"-dev", Where.Path}, ExitCode::Target);
+    Drive.Require({"-toc"}, ExitCode::Target);
+    return CountLines(Drive.Results(), "Media status : is blank") > 0;
+}
+
+void RequireWritable(const WriteContext& Context, bool Blank) {
+    if (Blank) {
+        return;
+    }
+    if (Context.Ask.DetectNonEmptyDisk) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Context.Where.Describe() + ": the disc is not blank");
+    }
+    if (!Context.Ask.ForceEraseDisk) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Context.Where.Describe() +
+                                  ": the disc holds data; erase it first (--force_erase_disk)");
+    }
+}
+
+void WriteDurably(const WriteContext& Context, const std::string& Path, const std::string& Text) {
+    const FileDescriptor File(::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (File.Get() < 0) {
+        WriteFailed(Context.Where, "cannot write " + Path);
+    }
+    for (std::size_t Put = 0; Put < Text.size();) {
+        const ssize_t Written = ::write(File.Get(), Text.data() + Put, Text.size() - Put);
+        if (Written < 0) {
+            WriteFailed(Context.Where, "cannot write " + Path);
+        }
+        Put += static_cast<std::size_t>(Written);
+    }
+    if (::fsync(File.Get()) != 0) {
+        WriteFailed(Context.Where, "cannot write " + Path);
+    }
+}
+
+void SyncFile(const WriteContext& Context, const std::string& Path) {
+    const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (File.Get() < 0 || ::fsync(File.Get()) != 0) {
+        WriteFailed(Context.Where, "cannot write " + Path);
+    }
+}
+
+void PutRawDiscInPlace(const WriteContext& Context, const std::string& Sheet) {
+    if (std::rename(ScratchSheetOf(Context).c_str(), Sheet.c_str()) != 0) {
+        WriteFailed(Context.Where, "cannot put the CUE sheet " + Sheet + " in place");
+    }
+    PutInPlace(Context);
+}
+
+void WriteSheetWithCdrdao(const WriteContext& Context, const std::string& Sheet) {
+    const Request& Ask = Context.Ask;
+    ProgramRun Run;
+    Run.Argv = {"cdrdao", Ask.SpeedTest ? "simulate" : "write", "--device", Context.Where.Path,
+                "-n"};
+    if (Ask.Speed != 0) {
+        Run.Argv.insert(Run.Argv.end(), {"--speed", std::to_string(Ask.Speed)});
+    }
+    if (!Ask.DisableEject) {
+        Run.Argv.emplace_back("--eject");
+    }
+    Run.Argv.push_back(Sheet);
+    // cdrdao tells its version, the drive and the disc on standard error too: only its errors
+    // are the reasons of a failure.
+    Run.OnError = [](std::string_view Line) {
+        return Line.find("ERROR") == std::string_view::npos;
+    };
+    if (Ask.Tao) {
+        Context.Report.Say("cdrdao writes disc at once: --tao has no effect");
+    }
+    Context.Report.Begin("writing");
+    const ProgramOutcome Outcome = RunProgram(Run);
+    if (!Outcome.Succeeded) {
+        throw RecorderFailure(ExitCode::Write,
+                              Context.Where.Describe() + ": " + DescribeFailure(Run, Outcome));
+    }
+    Context.Report.End();
+}
+
+} // namespace Recorder

@@ -1,0 +1,67 @@
+// What the writers of whole discs share (Video CDs, Super Video CDs, DVD-Video, BIN/CUE images):
+// the scratch files beside the target that become the disc, the medium checks before writing,
+// a real drive checked through libburn, and CUE sheets written to a real drive by cdrdao.
+#pragma once
+
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace Recorder {
+
+// Removes the scratch files and folders it holds when it goes out of scope, unless they were
+// moved into place (Release): a check that fails after the authoring leaves nothing behind.
+class ScratchGuard {
+public:
+    ScratchGuard(std::initializer_list<std::string> Paths) : FPaths(Paths) {}
+    ~ScratchGuard();
+    ScratchGuard(const ScratchGuard&) = delete;
+    ScratchGuard& operator=(const ScratchGuard&) = delete;
+    ScratchGuard(ScratchGuard&&) = delete;
+    ScratchGuard& operator=(ScratchGuard&&) = delete;
+    void Release() noexcept { FPaths.clear(); }
+
+private:
+    std::vector<std::string> FPaths;
+};
+
+// The CUE sheet of the disc being written, beside its data in the scratch.
+std::string ScratchSheetOf(const WriteContext& Context);
+// A private folder beside the scratch file, for links and other preparation.
+std::string ScratchFolderOf(const WriteContext& Context);
+
+// The sheet a virtual disc of raw sectors keeps beside its file. A target ending in .cue, or one
+// whose name a sheet cannot carry (a double quote, a line break), is a target error.
+std::string RawTargetSheet(const Target& Where);
+
+// Whether the drive holds a blank disc. Whether the device is a drive at all is part of the target,
+// so anything libburn cannot use is a target error.
+bool CheckDrive(XorrisoSession& Drive, const Target& Where);
+
+// A virtual disc that is not blank needs --force_erase_disk (and is refused outright with
+// --detect_non_empty_disk): a medium error, raised before anything is written.
+void RequireWritable(const WriteContext& Context, bool Blank);
+
+// Writes Text to Path (created or replaced) and makes it durable; a failure is a write error.
+void WriteDurably(const WriteContext& Context, const std::string& Path, const std::string& Text);
+// Makes a complete scratch file durable before it is moved into place.
+void SyncFile(const WriteContext& Context, const std::string& Path);
+
+// Moves the scratch sheet and then the scratch data into place: the data file, moved last, is
+// what makes the new disc.
+void PutRawDiscInPlace(const WriteContext& Context, const std::string& Sheet);
+
+// Writes the disc a CUE sheet describes to the real drive with cdrdao (disc at once), ejecting
+// afterwards unless --disable_eject; --speedtest simulates.
+void WriteSheetWithCdrdao(const WriteContext& Context, const std::string& Sheet);
+
+// Sectors of 2,352 bytes a CD holds (80 minutes), and the pause before its first track, which
+// a CD always has and its image does not hold.
+constexpr std::uint64_t CdSectors = 360000;
+constexpr std::uint64_t LeadingPause = 150;
+
+} // namespace Recorder

@@ -1,0 +1,98 @@
+#include "RecorderVideoSupport.hpp"
+
+#include "RecorderSupport.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+namespace RecorderTest {
+
+int RunIn(const fs::path& Folder, const Strings& Argv, const Strings& Environment) {
+    posix_spawn_file_actions_t Actions{};
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addchdir_np(&Actions, Folder.c_str());
+    std::vector<char*> Pointers;
+    for (const std::string& Item : Argv) {
+        Pointers.push_back(const_cast<char*>(Item.c_str()));
+    }
+    Pointers.push_back(nullptr);
+    std::vector<char*> Variables;
+    for (const std::string& Item : Environment) {
+        Variables.push_back(const_cast<char*>(Item.c_str()));
+    }
+    Variables.push_back(nullptr);
+    pid_t Child = 0;
+    const int Error =
+        posix_spawnp(&Child, Argv[0].c_str(), &Actions, nullptr, Pointers.data(), Variables.data());
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Error != 0) {
+        return -1;
+    }
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+std::string Media(const std::string& Name) {
+    return std::string(QUELT_RECORDER_MEDIA) + "/" + Name;
+}
+
+fs::path MakeDvdFolders(const fs::path& Root) {
+    const Strings Environment{"PATH=/usr/bin:/bin", "VIDEO_FORMAT=NTSC"};
+    for (const Strings& Step :
+         {Strings{"/usr/bin/dvdauthor", "-o", Root.string(), "-t", Media("dvd.mpg")},
+          Strings{"/usr/bin/dvdauthor", "-o", Root.string(), "-T"}}) {
+        const auto Run = QueltTest::RunProgram(Step, Environment);
+        if (Run.ExitCode != 0) {
+            throw std::runtime_error("dvdauthor failed: " + Run.Err);
+        }
+    }
+    fs::create_directories(Root / "AUDIO_TS");
+    return Root;
+}
+
+std::vector<fs::path> RipVideoCd(const fs::path& Sheet, const fs::path& Out) {
+    fs::create_directories(Out);
+    if (RunIn(Out, {"vcdxrip", "--quiet", "--cue-file=" + fs::absolute(Sheet).string()},
+              {"PATH=/usr/bin:/bin"}) != 0) {
+        std::printf("vcdxrip failed on %s\n", Sheet.c_str());
+        return {};
+    }
+    std::vector<fs::path> Streams;
+    for (const fs::directory_entry& Entry : fs::directory_iterator(Out)) {
+        if (Entry.path().extension() == ".mpg") {
+            Streams.push_back(Entry.path());
+        }
+    }
+    std::sort(Streams.begin(), Streams.end());
+    return Streams;
+}
+
+std::string RawSectors(std::size_t SectorBytes, std::size_t Count, char Fill) {
+    std::string Bytes;
+    Bytes.reserve(SectorBytes * Count);
+    for (std::size_t Sector = 0; Sector < Count; ++Sector) {
+        std::string One = std::to_string(Sector) + ":";
+        One.resize(SectorBytes, Fill);
+        Bytes += One;
+    }
+    return Bytes;
+}
+
+bool WaitForFile(const fs::path& File, std::chrono::milliseconds Timeout) {
+    const auto Until = std::chrono::steady_clock::now() + Timeout;
+    while (!fs::exists(File)) {
+        if (std::chrono::steady_clock::now() > Until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+} // namespace RecorderTest
