@@ -165,6 +165,11 @@ int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText,
         return Ending.Result();
     }
     const std::optional<std::uint32_t> ExitCode = Host().ProcessExitCode(Process);
+    // A tool that failed while a cancel was on its way (Ctrl-C in a terminal reaches the tool
+    // too) was cancelled; one that completed its work did.
+    if (ExitCode && *ExitCode != 0 && Run.CancelRequested()) {
+        return ResultCancelled;
+    }
     return ExitCode ? std::bit_cast<std::int32_t>(*ExitCode) : ResultToolFailed;
 }
 
