@@ -46,6 +46,28 @@ TEST(QueltburnProgress, ProgressLinesWhenAskedAndTheToolsLinesStill) {
     EXPECT_NE(Shown.Out.find("result: 0 (success)"), std::string::npos) << Shown.Out;
 }
 
+// On a terminal (script(1) gives the host one) the bar is drawn over itself on one line.
+TEST(QueltburnProgress, ProgressBarOnATerminal) {
+    if (::access("/usr/bin/script", X_OK) != 0) {
+        GTEST_SKIP() << "script(1) is missing";
+    }
+    RealWorld W;
+    const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
+    const auto Outcome = QueltTest::RunProgram(
+        {"/usr/bin/script", "-q", "-c", Cli + " eject E --tool '" + Standin.string() + "'",
+         "/dev/null"});
+    ASSERT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
+    EXPECT_NE(Outcome.Out.find("NeroCmd stand-in: would open the tray of drive E\r\n\r\x1b[K"
+                               "preparing [..............................]   0.0%  00:00"),
+              std::string::npos)
+        << Outcome.Out;
+    EXPECT_NE(Outcome.Out.find("\r\x1b[Kwriting   [###############...............]  50.0%"),
+              std::string::npos)
+        << Outcome.Out;
+    EXPECT_NE(Outcome.Out.find("100.0%  00:00\r\nresult: 0 (success)"), std::string::npos)
+        << Outcome.Out;
+}
+
 TEST(QueltburnProgress, TimeoutEndsTheToolWithItsResult) {
     RealWorld W;
     const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
