@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -174,6 +175,30 @@ TEST(WatchedRun, CancelFromAnotherThreadWakesTheWait) {
     EXPECT_GE(W.Host->Interrupts, 1);
     EXPECT_EQ(W.Host->EndRequests, std::vector<bool>{false});
     EXPECT_EQ(W.Host->OpenHandles(), 0U);
+}
+
+// Cancels from another thread at random moments, before, during and after each run: a run either
+// ends cancelled or, when every cancel missed it, is ended by its time limit; nothing is left open.
+// (The scripts run this program under ThreadSanitizer too.)
+TEST(WatchedRun, CancelsFromAnotherThreadAtRandomMoments) {
+    WatchedBurner W;
+    W.Burner->SetTimeout(200);
+    std::mt19937 Random(11);
+    int Cancelled = 0;
+    for (int Run = 0; Run < 40; ++Run) {
+        const auto After = std::chrono::microseconds(Random() % 3000);
+        std::thread Canceller([&W, After] {
+            std::this_thread::sleep_for(After);
+            W.Burner->Cancel();
+        });
+        const int Result = W.Burner->Eject(u'E');
+        Canceller.join();
+        EXPECT_TRUE(Result == Queltburner::ResultCancelled || Result == Queltburner::ResultTimedOut)
+            << Result;
+        Cancelled += Result == Queltburner::ResultCancelled ? 1 : 0;
+        EXPECT_EQ(W.Host->OpenHandles(), 0U);
+    }
+    EXPECT_GT(Cancelled, 0);
 }
 
 TEST(WatchedRun, TimeoutEndsAToolThatRunsOnAndSparesOneThatEndsInTime) {
