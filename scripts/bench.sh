@@ -96,6 +96,11 @@ timed("Scaling: composition with lookups 100,000 vs 10,000 entries", "ComposeLib
       "ComposeLibrary/10000", "cpu_time", None)
 timed("Scaling: u16string appends 100,000 vs 10,000 entries", "ComposeFloor/100000",
       "ComposeFloor/10000", "cpu_time", None)
+timed("Eject, waiting, output captured vs the same run not captured (stand-in tool)",
+      "EjectCaptured/1/min_time:2.000/real_time", "EjectCaptured/0/min_time:2.000/real_time",
+      "real_time", 1.1)
+timed("100 MB of a tool's output through OnOutput vs the same bytes read from a pipe (cat's speed)",
+      "OutputThroughTheEvent/real_time", "OutputThroughAPipe/real_time", "real_time", 2.0)
 memory("Peak extra heap, BurnData with 100,000 entries (composition)",
        "ComposePeakMemory/100000/iterations:3", 3.0)
 memory("Peak extra heap, BurnData with 10,000 files through the POSIX host (whole run)",

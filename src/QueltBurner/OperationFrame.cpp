@@ -2,6 +2,7 @@
 // waiting (with events) or not.
 #include "OperationFrame.hpp"
 #include "CommandLine.hpp"
+#include "ProcessHandles.hpp"
 
 #include <bit>
 #include <cstdint>
@@ -18,36 +19,6 @@ constexpr int RunFailed = ResultToolFailed;
 bool IsAsciiLetter(System::WideChar C) noexcept {
     return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');
 }
-
-// Releases a started process's handles on every way out: the process first, then the thread.
-class ProcessHandles {
-public:
-    ProcessHandles(HostServices& Host, const StartedProcess& Started) noexcept
-        : FHost(Host), FStarted(Started) {}
-    ProcessHandles(const ProcessHandles&) = delete;
-    ProcessHandles& operator=(const ProcessHandles&) = delete;
-    ProcessHandles(ProcessHandles&&) = delete;
-    ProcessHandles& operator=(ProcessHandles&&) = delete;
-    ~ProcessHandles() {
-        Release(FStarted.Process);
-        Release(FStarted.Thread);
-    }
-
-    HostHandle Process() const noexcept { return FStarted.Process; }
-
-private:
-    void Release(HostHandle Handle) noexcept {
-        try {
-            (void)FHost.ReleaseHandle(Handle);
-        } catch (...) {
-            // A handle that cannot be released is as good as released: nothing else can be done,
-            // and an exception here would end the program.
-        }
-    }
-
-    HostServices& FHost;
-    StartedProcess FStarted;
-};
 
 } // namespace
 
@@ -108,6 +79,9 @@ OperationFrame::StartTool(const System::UnicodeString& CommandLineText, int Show
 }
 
 int OperationFrame::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
+    if (Host().CanWatchProcesses()) {
+        return ExecuteWatched(CommandLineText, ShowState);
+    }
     int Result = RunFailed;
     const std::optional<StartedProcess> Started =
         StartTool(CommandLineText, ShowState, LaunchMode::Waited);

@@ -30,8 +30,12 @@ public:
     void ShowError(const System::UnicodeString& Text);
     // Runs a composed command line waiting or not, fires the events, returns the result code.
     int RunCommandLine(const System::UnicodeString& CommandLine);
-    // Starts the tool, waits for it and returns its exit code, or -1 when a step fails.
+    // Starts the tool, waits for it and returns its exit code, or -1 when a step fails. On a host
+    // that can watch processes, the run is watched (ExecuteWatched).
     int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
+    // A waited run whose tool's lines reach the events as they come, which ends at the component's
+    // time limit (ResultTimedOut) or at a Cancel() (ResultCancelled).
+    int ExecuteWatched(const System::UnicodeString& CommandLine, int ShowState);
 
     HostServices& Host() const noexcept { return *FBurner.FHost; }
 

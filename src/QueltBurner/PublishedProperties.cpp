@@ -136,10 +136,17 @@ System::Typinfo::TPropList MakePublishedProperties() {
                            &TQueltBurner::SetHideNeroCmd));
     List.push_back(Boolean(u"ShowMessages", Initial::ShowMessages, &TQueltBurner::ShowMessages,
                            &TQueltBurner::SetShowMessages));
+    List.push_back(Ordinal<std::uint32_t>(u"Timeout", TTypeKind::Integer, u"Cardinal",
+                                          Initial::Timeout, &TQueltBurner::Timeout,
+                                          &TQueltBurner::SetTimeout));
     List.push_back(Method<TErrorEvent>(u"OnError", u"TErrorEvent", &TQueltBurner::OnError,
                                        &TQueltBurner::SetOnError));
     List.push_back(Method<System::Classes::TNotifyEvent>(
         u"OnSuccess", u"TNotifyEvent", &TQueltBurner::OnSuccess, &TQueltBurner::SetOnSuccess));
+    List.push_back(Method<TProgressEvent>(u"OnProgress", u"TProgressEvent",
+                                          &TQueltBurner::OnProgress, &TQueltBurner::SetOnProgress));
+    List.push_back(Method<TOutputEvent>(u"OnOutput", u"TOutputEvent", &TQueltBurner::OnOutput,
+                                        &TQueltBurner::SetOnOutput));
     return List;
 }
 

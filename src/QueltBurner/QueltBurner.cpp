@@ -1,5 +1,6 @@
 // Construction, destruction, the file list's write access and the discovery of NeroCmd.exe.
 #include "QueltBurner.hpp"
+#include "RunControl.hpp"
 
 #include "System.SysUtils.hpp"
 
@@ -25,7 +26,12 @@ TQueltBurner::TQueltBurner(System::Classes::TComponent* AOwner, std::shared_ptr<
     // once, here.
     FVersion = ComponentVersion;
     FFiles = std::make_unique<System::Classes::TStringList>();
+    FRun = std::make_shared<RunControl>();
     NeroCmdLocation = GetNeroCmdLocation();
+}
+
+void TQueltBurner::Cancel() noexcept {
+    FRun->Cancel();
 }
 
 // The owned list goes with the members; the owner bookkeeping follows in TComponent.

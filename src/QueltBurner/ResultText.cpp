@@ -15,6 +15,10 @@ System::UnicodeString ResultText(int Result) {
         return u"the drive is not an optical drive";
     case ResultImageNotFound:
         return u"the image file was not found";
+    case ResultCancelled:
+        return u"the run was cancelled";
+    case ResultTimedOut:
+        return u"the run took longer than its time limit";
     default:
         return u"the tool ended with exit code " + System::IntToStr(Result);
     }

@@ -386,3 +386,53 @@ TEST(WindowsHost, CommandLineAtTheSystemLimitRunsAndPastItIsAFailedStart) {
 }
 
 } // namespace
+
+namespace {
+
+// The tool's lines and progress through pipes the Win32 host reads with overlapped reads.
+TEST(WindowsHostWatching, StandinProgressAndLinesArriveInOrder) {
+    WindowsWorld W;
+    const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
+    const ScopedEnv Error{"NEROCMD_STDERR", "a warning"};
+    Strings Seen;
+    W.Burner->SetOnProgress([&Seen](System::TObject*, const UnicodeString& Phase, double Percent) {
+        Seen.push_back(QueltTest::Utf8(Phase) + " " + std::to_string(Percent).substr(0, 5));
+    });
+    Strings Lines;
+    W.Burner->SetOnOutput([&Lines](System::TObject*, const UnicodeString& Line, bool IsError) {
+        Lines.push_back((IsError ? "err:" : "out:") + QueltTest::Utf8(Line));
+    });
+    EXPECT_EQ(W.Burner->Eject(u'E'), 0);
+    EXPECT_EQ(Seen, (Strings{"preparing 0.000", "preparing 100.0", "writing 0.000", "writing 25.00",
+                             "writing 50.00", "writing 75.00", "writing 100.0"}));
+    ASSERT_EQ(Lines.size(), 9U);
+    EXPECT_EQ(Lines.front(), "out:NeroCmd stand-in: would open the tray of drive E");
+    EXPECT_EQ(Lines.back(), "err:NeroCmd stand-in: a warning");
+    EXPECT_EQ(W.Events, Strings{"OnSuccess"});
+}
+
+TEST(WindowsHostWatching, CancelFromAnotherThreadAndTimeoutEndTheTool) {
+    WindowsWorld W;
+    const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
+    for (int Run = 0; Run < 3; ++Run) {
+        std::thread Canceller([&W, Run] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + 50 * Run));
+            W.Burner->Cancel();
+        });
+        const auto Start = std::chrono::steady_clock::now();
+        EXPECT_EQ(W.Burner->Eject(u'E'), Queltburner::ResultCancelled) << Run;
+        Canceller.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5)) << Run;
+    }
+    W.Burner->SetTimeout(300);
+    const auto Start = std::chrono::steady_clock::now();
+    EXPECT_EQ(W.Burner->Eject(u'E'), Queltburner::ResultTimedOut);
+    const auto Took = std::chrono::steady_clock::now() - Start;
+    EXPECT_GE(Took, std::chrono::milliseconds(300));
+    EXPECT_LT(Took, std::chrono::seconds(5));
+    EXPECT_EQ(W.Events, (Strings{"OnError(-4)", "OnError(-4)", "OnError(-4)", "OnError(-5)"}));
+    // Every run reached the tool, and each was ended: none is left waiting out its 30 s.
+    EXPECT_EQ(W.Runs().size(), 4U);
+}
+
+} // namespace

@@ -104,4 +104,74 @@ Queltburner::RegistryValue RecordingHost::ReadUserString(const UnicodeString& Ke
     return Registry;
 }
 
+std::optional<Queltburner::StartedProcess>
+RecordingHost::StartWatchedProcess(const UnicodeString& Application,
+                                   const UnicodeString& CommandLine, int ShowState,
+                                   bool CaptureOutput) {
+    CaptureRequests.push_back(CaptureOutput);
+    {
+        const std::lock_guard Lock(FWaitMutex);
+        FToolEnded = false;
+        FInterrupted = false;
+    }
+    auto Started =
+        StartProcess(Application, CommandLine, ShowState, Queltburner::LaunchMode::Waited);
+    Calls.back().Name = "StartWatchedProcess";
+    return Started;
+}
+
+Queltburner::WaitEvent RecordingHost::WaitForProcessEvent(Queltburner::HostHandle Process,
+                                                          Queltburner::WaitDeadline Deadline,
+                                                          Queltburner::CapturedOutput& Output) {
+    Record("WaitForProcessEvent", {HandleText(Process)});
+    std::unique_lock Lock(FWaitMutex);
+    if (FInterrupted) {
+        FInterrupted = false;
+        return Queltburner::WaitEvent::Interrupted;
+    }
+    if (FToolEnded) {
+        return Queltburner::WaitEvent::Ended;
+    }
+    if (!Script.empty()) {
+        const WaitStep Step = Script.front();
+        Script.pop_front();
+        Output.Output += Step.Output;
+        Output.Error += Step.Error;
+        if (Step.Event == Queltburner::WaitEvent::Ended) {
+            FToolEnded = true;
+        }
+        return Step.Event;
+    }
+    const auto Limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto Until = Deadline ? std::min(*Deadline, Limit) : Limit;
+    FWake.wait_until(Lock, Until, [this] { return FInterrupted || FToolEnded; });
+    if (FInterrupted) {
+        FInterrupted = false;
+        return Queltburner::WaitEvent::Interrupted;
+    }
+    if (FToolEnded) {
+        return Queltburner::WaitEvent::Ended;
+    }
+    return Deadline && Until == *Deadline ? Queltburner::WaitEvent::Deadline
+                                          : Queltburner::WaitEvent::Failed;
+}
+
+void RecordingHost::InterruptWait(Queltburner::HostHandle /*Process*/) {
+    ++Interrupts;
+    const std::lock_guard Lock(FWaitMutex);
+    FInterrupted = true;
+    FWake.notify_all();
+}
+
+bool RecordingHost::EndProcess(Queltburner::HostHandle Process, bool Force) {
+    Record("EndProcess", {HandleText(Process), Force ? u"Force" : u"Ask"});
+    EndRequests.push_back(Force);
+    const std::lock_guard Lock(FWaitMutex);
+    if (Force || !IgnoresEndRequest) {
+        FToolEnded = true;
+        FWake.notify_all();
+    }
+    return true;
+}
+
 } // namespace QueltTest

@@ -5,9 +5,13 @@
 
 #include "QueltBurnerHostServices.hpp"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -54,6 +58,22 @@ public:
     std::size_t OpenHandles() const { return FOpen.size(); }
     const StartRequest& LastStart() const;
 
+    // --- Watching, which the host offers only when Watches is set ---------------------------
+    struct WaitStep {
+        std::string Output;
+        std::string Error;
+        Queltburner::WaitEvent Event = Queltburner::WaitEvent::Output;
+    };
+    bool Watches = false;
+    // Each wait answers with the next step. With none left the tool runs on: a wait returns at
+    // its deadline, when interrupted, or once the tool was asked to end (Ended), or after 10 s
+    // (Failed, so that a faulty run cannot hang a test).
+    std::deque<WaitStep> Script;
+    bool IgnoresEndRequest = false; // the tool outlives EndProcess without Force
+    std::vector<bool> EndRequests;  // the Force of each EndProcess, in order
+    std::atomic<int> Interrupts{0};
+    std::vector<bool> CaptureRequests; // the CaptureOutput of each watched start
+
     std::uint32_t DriveType(const UnicodeString& RootPath) override;
     bool FileExists(const UnicodeString& Path) override;
     bool DirectoryExists(const UnicodeString& Path) override;
@@ -67,11 +87,25 @@ public:
     void ShowErrorMessage(const UnicodeString& Text) override;
     Queltburner::RegistryValue ReadUserString(const UnicodeString& Key,
                                               const UnicodeString& Name) override;
+    bool CanWatchProcesses() override { return Watches; }
+    std::optional<Queltburner::StartedProcess> StartWatchedProcess(const UnicodeString& Application,
+                                                                   const UnicodeString& CommandLine,
+                                                                   int ShowState,
+                                                                   bool CaptureOutput) override;
+    Queltburner::WaitEvent WaitForProcessEvent(Queltburner::HostHandle Process,
+                                               Queltburner::WaitDeadline Deadline,
+                                               Queltburner::CapturedOutput& Output) override;
+    void InterruptWait(Queltburner::HostHandle Process) override;
+    bool EndProcess(Queltburner::HostHandle Process, bool Force) override;
 
 private:
     void Record(std::string Name, std::vector<UnicodeString> Args);
 
     std::set<Queltburner::HostHandle> FOpen;
+    std::mutex FWaitMutex;
+    std::condition_variable FWake;
+    bool FInterrupted = false;
+    bool FToolEnded = false;
     Queltburner::HostHandle FNext = 1000;
 };
 

@@ -49,7 +49,8 @@ TEST(PublishedProperties, DeclaredOrderTypesAndDefaults) {
             "Verify:Boolean",         "SpeedTest:Boolean",          "Tao:Boolean",
             "ForceEraseDisk:Boolean", "CloseSession:Boolean",       "DVD:Boolean=0",
             "DiskType:TDiskType=0",   "Synchronous:Boolean=0",      "HideNeroCmd:Boolean=0",
-            "ShowMessages:Boolean=1", "OnError:TErrorEvent",        "OnSuccess:TNotifyEvent"}));
+            "ShowMessages:Boolean=1", "Timeout:Cardinal=0",         "OnError:TErrorEvent",
+            "OnSuccess:TNotifyEvent", "OnProgress:TProgressEvent",  "OnOutput:TOutputEvent"}));
 }
 
 TEST(ClassRegistry, FormDataCreatesTheComponentByItsClassName) {

@@ -159,6 +159,21 @@ const std::vector<Option>& AllOptions() {
                   "starts it",
                   OnOff(true), &RunOptions::Wait),
         RunSwitch("sync", "the same as --wait (--no-sync: --no-wait)", "", &RunOptions::Wait),
+        {"timeout", "SECONDS",
+         "end a waiting run that lasts longer (result -5); 0: no limit, at most 4294967",
+         std::to_string(Initial::Timeout / 1000), nullptr,
+         [](TQueltBurner& B, const UnicodeString& V, bool) {
+             constexpr std::uint32_t Most = 4294967; // milliseconds in 32 bits
+             const auto Seconds = ParseInteger<std::uint32_t>(V, "timeout");
+             if (Seconds > Most) {
+                 throw UsageError("--timeout: at most " + std::to_string(Most) + " seconds");
+             }
+             B.SetTimeout(Seconds * 1000);
+         }},
+        RunSwitch("progress",
+                  "print progress lines while waiting (on a terminal a progress bar is shown "
+                  "anyway)",
+                  OnOff(false), &RunOptions::Progress),
         RunSwitch("print-command",
                   "print the tool's command line and run nothing; every check still happens",
                   OnOff(false), &RunOptions::PrintCommand),
@@ -277,9 +292,10 @@ std::vector<std::string_view> RunnerOptions(const Command& C) {
     if (C.Takes == Operands::None) {
         // Printing the settings starts no tool; the settings of the tool's window and messages
         // are part of the form text.
-        return {"hide", "quiet", "settings", "name"};
+        return {"hide", "quiet", "timeout", "settings", "name"};
     }
-    return {"wait", "sync", "print-command", "hide", "quiet", "tool", "settings", "name"};
+    return {"wait", "sync",  "timeout", "progress", "print-command",
+            "hide", "quiet", "tool",    "settings", "name"};
 }
 
 std::string Synopsis(const Command& C) {

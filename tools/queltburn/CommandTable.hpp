@@ -25,6 +25,7 @@ struct RunOptions {
     bool PrintCommand = false;
     bool SkipMissing = false;
     bool FullErase = false;
+    bool Progress = false;
     std::optional<System::UnicodeString> SettingsFile;
     std::optional<System::UnicodeString> SettingsName;
 };

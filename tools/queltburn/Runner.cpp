@@ -1,6 +1,8 @@
 #include "Runner.hpp"
 
+#include "Console.hpp"
 #include "PrintingHost.hpp"
+#include "Progress.hpp"
 #include "QueltBurner.hpp"
 #include "System.Classes.FormText.hpp"
 #include "System.Classes.Streaming.hpp"
@@ -8,7 +10,9 @@
 #include "TextFile.hpp"
 
 #include <any>
+#include <iostream>
 #include <memory>
+#include <optional>
 
 namespace Queltburn {
 
@@ -23,6 +27,12 @@ std::optional<std::any> NoHandlerNeeded(const UnicodeString&,
                                         const System::Typinfo::TPropInfo& Event) {
     if (Event.TypeName == u"TErrorEvent") {
         return std::any(Queltburner::TErrorEvent());
+    }
+    if (Event.TypeName == u"TProgressEvent") {
+        return std::any(Queltburner::TProgressEvent());
+    }
+    if (Event.TypeName == u"TOutputEvent") {
+        return std::any(Queltburner::TOutputEvent());
     }
     return std::any(System::Classes::TNotifyEvent());
 }
@@ -134,7 +144,25 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
     Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
     Burner.SetOnError(
         [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
-    const int Result = C.Operation(Burner, Run, Drive, Operands);
+    // While waiting: the progress shown as the output allows, and Ctrl-C cancels the run (the
+    // tool is ended and the result says so) instead of leaving the tool running.
+    ProgressStyle Style = ProgressStyle::None;
+    if (Run.Wait && !Run.PrintCommand) {
+        Style = StandardOutputIsTerminal()
+                    ? ProgressStyle::Bar
+                    : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
+    }
+    ProgressDisplay Display(Style, Out, std::cerr);
+    Display.Attach(Burner);
+    int Result = 0;
+    {
+        std::optional<InterruptWatch> Interrupts;
+        if (Run.Wait && !Run.PrintCommand) {
+            Interrupts.emplace([&Burner] { Burner.Cancel(); });
+        }
+        Result = C.Operation(Burner, Run, Drive, Operands);
+    }
+    Display.Finish();
     if (Printing && Printing->CommandLine()) {
         Out << "command: " << UTF8Encode(*Printing->CommandLine()) << "\n";
     }

@@ -19,8 +19,8 @@ _queltburn_options() {
     video=$(_queltburn_switches tao disable-eject speedtest close-session force-erase-disk)
     local missing
     missing=$(_queltburn_switches skip-missing)
-    local run="$(_queltburn_switches wait sync print-command hide quiet) --tool --settings --name
-        -h --help"
+    local run_switches="wait sync progress print-command hide quiet"
+    local run="$(_queltburn_switches $run_switches) --timeout --tool --settings --name -h --help"
     case $1 in
     data) echo "$data $missing $run" ;;
     audio) echo "--artist --title --speed $(_queltburn_switches tao disable-eject) $missing $run" ;;
@@ -36,7 +36,7 @@ _queltburn_options() {
     erase) echo "$(_queltburn_switches full) $run" ;;
     eject) echo "$run" ;;
     burn) echo "$data --type $missing $run" ;;
-    settings) echo "$data --type $(_queltburn_switches hide quiet) --settings --name -h --help" ;;
+    settings) echo "$data --type $(_queltburn_switches hide quiet) --timeout --settings --name -h --help" ;;
     esac
 }
 

@@ -7,6 +7,9 @@
 //   NEROCMD_LOG       file to append one JSON line per run to (argv, pid, accepted)
 //   NEROCMD_DELAY_MS  milliseconds to wait before exiting, 0..4294967295
 //   NEROCMD_EXIT      exit code, -2147483648..4294967295; the system keeps the low bits
+//   NEROCMD_PROGRESS  "1": prints the recorder's progress lines (preparing 0.0 and 100.0, then
+//                     writing 0.0, 25.0, 50.0, 75.0, 100.0), the delay spread between them
+//   NEROCMD_STDERR    a line to write on standard error before exiting
 // An empty variable counts as unset: Windows cannot keep an empty variable at all, so treating it
 // the same everywhere keeps the tool's behaviour identical across platforms.
 //
@@ -18,6 +21,7 @@
 #include "JsonText.hpp"
 #include "StandinHost.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +74,8 @@ struct Settings {
     std::optional<std::string> LogPath;
     std::uint32_t DelayMilliseconds = 0;
     int ExitCode = 0;
+    bool Progress = false;
+    std::optional<std::string> ErrorLine;
     // Why a setting was rejected, if one was.
     std::optional<std::string> Problem;
 };
@@ -105,7 +111,35 @@ Settings ReadSettings() {
                 SettingProblem("NEROCMD_EXIT", *Exit, "a decimal integer -2147483648..4294967295");
         }
     }
+    if (const auto Progress = Setting("NEROCMD_PROGRESS"); Progress && !Environment.Problem) {
+        if (*Progress == "1") {
+            Environment.Progress = true;
+        } else {
+            Environment.Problem = SettingProblem("NEROCMD_PROGRESS", *Progress, "1");
+        }
+    }
+    Environment.ErrorLine = Setting("NEROCMD_STDERR");
     return Environment;
+}
+
+// The lines the recorder prints while it writes, in its format, with the delay spread over them.
+bool PrintProgress(std::uint32_t DelayMilliseconds) {
+    constexpr std::array<std::string_view, 7> Lines{
+        "progress preparing 0.0", "progress preparing 100.0", "progress writing 0.0",
+        "progress writing 25.0",  "progress writing 50.0",    "progress writing 75.0",
+        "progress writing 100.0"};
+    const std::uint32_t Step = DelayMilliseconds / static_cast<std::uint32_t>(Lines.size());
+    for (const std::string_view Line : Lines) {
+        const std::string Text = std::string(Line) + "\n";
+        if (std::fwrite(Text.data(), 1, Text.size(), stdout) != Text.size() ||
+            std::fflush(stdout) != 0) {
+            return false;
+        }
+        if (Step > 0) {
+            Standin::Host::SleepMilliseconds(Step);
+        }
+    }
+    return true;
 }
 
 std::string LogLine(std::span<const std::string> Argv, bool Accepted) {
@@ -160,8 +194,15 @@ int main(int argc, char** argv) {
     if (!WriteLine(stdout, Verdict.Text)) {
         return Fail(ExitCannotRecord, "cannot write to standard output");
     }
-    if (Environment.DelayMilliseconds > 0) {
+    if (Environment.Progress) {
+        if (!PrintProgress(Environment.DelayMilliseconds)) {
+            return Fail(ExitCannotRecord, "cannot write to standard output");
+        }
+    } else if (Environment.DelayMilliseconds > 0) {
         Standin::Host::SleepMilliseconds(Environment.DelayMilliseconds);
+    }
+    if (Environment.ErrorLine) {
+        (void)WriteLine(stderr, *Environment.ErrorLine);
     }
     return Environment.ExitCode;
 }

@@ -15,10 +15,19 @@
 namespace Queltburner {
 
 class OperationFrame;
+class RunControl;
 
 enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVideo };
 
 using TErrorEvent = std::function<void(System::TObject* Sender, int ErrorCode)>;
+// A progress line of the tool during a waiting run: its phase ("preparing", "erasing", "writing",
+// "closing" or "verifying") and how far it is, 0.0 to 100.0.
+using TProgressEvent = std::function<void(System::TObject* Sender,
+                                          const System::UnicodeString& Phase, double Percent)>;
+// A line the tool wrote during a waiting run, without its line end, on its standard output or
+// (IsError) its standard error.
+using TOutputEvent =
+    std::function<void(System::TObject* Sender, const System::UnicodeString& Line, bool IsError)>;
 
 // The constants of this header are not inline variables: where one is given storage, it becomes a
 // unique symbol of the package that holds it, and the system never unloads such a library.
@@ -34,6 +43,11 @@ constexpr int ResultNotOpticalDrive = -2;
 // BurnImage only: the image file does not exist.
 constexpr int ResultImageNotFound = -3;
 
+// A waiting run that Cancel() ended (the tool was ended; OnError fires with this code).
+constexpr int ResultCancelled = -4;
+// A waiting run that lasted longer than Timeout (the tool was ended; OnError fires with this code).
+constexpr int ResultTimedOut = -5;
+
 // What a result code means, as a short lower-case phrase for messages and logs, for example
 // "the drive is not an optical drive"; any other value is the tool's exit code.
 System::UnicodeString ResultText(int Result);
@@ -47,6 +61,8 @@ constexpr bool UnderrunProtection = true;
 constexpr int ContinueSession = -1;
 constexpr TDiskType DiskType = dtData;
 constexpr bool ShowMessages = true;
+// No time limit for a waiting run.
+constexpr std::uint32_t Timeout = 0;
 // Every other switch (DisableEject, DetectNonEmptyDisk, Verify, SpeedTest, Tao, ForceEraseDisk,
 // CloseSession, DVD, Synchronous, HideNeroCmd) starts off; Artist, Title and Files start empty.
 constexpr bool Switch = false;
@@ -116,6 +132,32 @@ public:
         ForgetMethodName(u"OnSuccess");
     }
 
+    // Watching a waiting run, on hosts that can (the platform's hosts can; see HostServices).
+    // The milliseconds a waiting run may last before the tool is ended and the run returns
+    // ResultTimedOut; 0, the initial value, for no limit.
+    std::uint32_t Timeout() const noexcept { return FTimeout; }
+    void SetTimeout(std::uint32_t Milliseconds) noexcept { FTimeout = Milliseconds; }
+    // Fired on the caller's thread for each progress line the tool prints
+    // ("progress PHASE PERCENT" on its standard output). While this or OnOutput is set, the tool's
+    // output and error are captured instead of going to the application's own streams.
+    const TProgressEvent& OnProgress() const noexcept { return FOnProgress; }
+    void SetOnProgress(TProgressEvent Value) {
+        FOnProgress = std::move(Value);
+        ForgetMethodName(u"OnProgress");
+    }
+    // Fired on the caller's thread for every line the tool writes, as UTF-16 (ill-formed UTF-8 as
+    // U+FFFD), a line longer than 64 KiB in pieces, a last line without a line end included.
+    const TOutputEvent& OnOutput() const noexcept { return FOnOutput; }
+    void SetOnOutput(TOutputEvent Value) {
+        FOnOutput = std::move(Value);
+        ForgetMethodName(u"OnOutput");
+    }
+    // Ends the waiting run in progress: the tool is asked to end (POSIX: SIGTERM, then SIGKILL
+    // after a grace period of 3 seconds; Windows: ended at once), and the run returns
+    // ResultCancelled with OnError. Callable from any thread and from inside an event handler;
+    // with no waiting run in progress it does nothing, and the next run is not affected.
+    void Cancel() noexcept;
+
     // The class's name in form data, and its published properties in declared order with their
     // declared defaults (the form writer leaves a property out while it holds its default).
     System::UnicodeString ClassName() const override;
@@ -180,6 +222,11 @@ private:
     bool FShowMessages = Initial::ShowMessages;
     TErrorEvent FOnError;
     System::Classes::TNotifyEvent FOnSuccess;
+    TProgressEvent FOnProgress;
+    TOutputEvent FOnOutput;
+    std::uint32_t FTimeout = Initial::Timeout;
+    // The waiting run in progress, which Cancel() may reach from another thread.
+    std::shared_ptr<RunControl> FRun;
     double FVersion = 0.0;
 };
 

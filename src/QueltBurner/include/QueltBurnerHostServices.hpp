@@ -5,9 +5,11 @@
 
 #include "System.hpp"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace Queltburner {
 
@@ -27,6 +29,24 @@ struct StartedProcess {
 // Whether the caller will wait for the process. Windows starts both the same way; POSIX has to
 // know, because a child that nobody waits for must not stay behind as a zombie.
 enum class LaunchMode : std::uint8_t { Waited, Detached };
+
+// What a wait for a watched process returns.
+enum class WaitEvent : std::uint8_t {
+    Ended,       // the process has ended (the output it left in its streams came with this wait)
+    Output,      // the process wrote to a captured stream
+    Deadline,    // the deadline passed first
+    Interrupted, // InterruptWait was called (also when it was called before this wait began)
+    Failed,      // the wait itself failed
+};
+
+// What a watched process wrote to its captured streams since the last wait: its bytes, as written.
+struct CapturedOutput {
+    std::string Output; // standard output
+    std::string Error;  // standard error
+};
+
+// When a wait gives up; none for no limit.
+using WaitDeadline = std::optional<std::chrono::steady_clock::time_point>;
 
 enum class RegistryValueKind : std::uint8_t { Text, Missing, OtherType };
 
@@ -68,6 +88,34 @@ public:
     // Reads a string value under HKEY_CURRENT_USER\Key.
     virtual RegistryValue ReadUserString(const System::UnicodeString& Key,
                                          const System::UnicodeString& Name) = 0;
+
+    // Watching a waited run: the tool's streams captured or left to it, a wait for several things
+    // at once, and an end to the process. A host that keeps these defaults cannot watch: the
+    // component then runs every tool with StartProcess and WaitForProcess as before, and such runs
+    // report no output or progress, have no time limit and cannot be cancelled.
+    virtual bool CanWatchProcesses() { return false; }
+    // Starts the program as StartProcess does for a waited run. With CaptureOutput, its standard
+    // output and error go to pipes that WaitForProcessEvent reads (its input stays the
+    // application's); without, it inherits all three streams as with StartProcess.
+    virtual std::optional<StartedProcess>
+    StartWatchedProcess(const System::UnicodeString& /*Application*/,
+                        const System::UnicodeString& /*CommandLine*/, int /*ShowState*/,
+                        bool /*CaptureOutput*/) {
+        return std::nullopt;
+    }
+    // Waits until the watched process has ended, has written to a captured stream (the bytes are
+    // appended to Output), the deadline has passed, or InterruptWait was called. Ended comes only
+    // once the process has ended, whoever else still holds its streams open.
+    virtual WaitEvent WaitForProcessEvent(HostHandle /*Process*/, WaitDeadline /*Deadline*/,
+                                          CapturedOutput& /*Output*/) {
+        return WaitEvent::Failed;
+    }
+    // Makes the current or the next WaitForProcessEvent of the watched process return Interrupted.
+    // Safe from any thread while the process's handle is open.
+    virtual void InterruptWait(HostHandle /*Process*/) {}
+    // Asks the watched process to end (POSIX: SIGTERM; Windows ends it at once), or with Force ends
+    // it at once (SIGKILL). False when it cannot be asked.
+    virtual bool EndProcess(HostHandle /*Process*/, bool /*Force*/) { return false; }
 };
 
 // The services of the platform the library was built for (one instance per process).

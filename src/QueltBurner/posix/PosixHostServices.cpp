@@ -253,6 +253,9 @@ std::optional<StartedProcess>
 PosixHostServices::StartProcess(const System::UnicodeString& Application,
                                 const System::UnicodeString& CommandLine, int /*ShowState*/,
                                 LaunchMode Mode) {
+    if (Mode == LaunchMode::Waited) {
+        return StartWaited(Application, CommandLine, std::nullopt);
+    }
     const std::optional<std::string> Program = FileSystemPath(Application);
     if (!Program) {
         return std::nullopt;
@@ -261,7 +264,46 @@ PosixHostServices::StartProcess(const System::UnicodeString& Application,
     if (!Argv) {
         return std::nullopt;
     }
+    // Everything that can fail is made before the tool starts: once it runs, its launch is handed
+    // to the caller.
+    const ToolStart Start(*Program, *Argv);
+    std::map<HostHandle, HandleRecord> Records;
+    StartedProcess Started;
+    {
+        const std::lock_guard Lock(FMutex);
+        Started.Process = FNextHandle++;
+        Started.Thread = FNextHandle++;
+    }
+    Records[Started.Process];
+    Records[Started.Thread];
+    ReleaseEndedLaunches();
+    if (!LaunchDetachedTool(Start)) {
+        return std::nullopt;
+    }
+    const std::lock_guard Lock(FMutex);
+    FHandles.merge(Records); // moves the nodes: allocates nothing
+    return Started;
+}
 
+std::optional<StartedProcess>
+PosixHostServices::StartWatchedProcess(const System::UnicodeString& Application,
+                                       const System::UnicodeString& CommandLine, int /*ShowState*/,
+                                       bool CaptureOutput) {
+    return StartWaited(Application, CommandLine, CaptureOutput);
+}
+
+std::optional<StartedProcess>
+PosixHostServices::StartWaited(const System::UnicodeString& Application,
+                               const System::UnicodeString& CommandLine,
+                               std::optional<bool> CaptureOutput) {
+    const std::optional<std::string> Program = FileSystemPath(Application);
+    if (!Program) {
+        return std::nullopt;
+    }
+    const std::optional<NativeArgv> Argv = ArgvOf(Application, CommandLine);
+    if (!Argv) {
+        return std::nullopt;
+    }
     // Everything that can fail is made before the tool starts: once it runs, its run is either
     // handed to the caller or waited for, never abandoned.
     const ToolStart Start(*Program, *Argv);
@@ -275,19 +317,50 @@ PosixHostServices::StartProcess(const System::UnicodeString& Application,
     HandleRecord& Process = Records[Started.Process];
     Records[Started.Thread];
     ReleaseEndedLaunches();
-    if (Mode == LaunchMode::Detached) {
-        if (!LaunchDetachedTool(Start)) {
-            return std::nullopt;
-        }
-    } else {
-        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
-        if (!Process.Waiter->Start(Start.Request())) {
-            return std::nullopt;
-        }
+    Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
+    if (CaptureOutput) {
+        Process.Watch = std::make_shared<ToolWatch>(Process.Waiter, *CaptureOutput);
+        Process.Watch->PrepareStart();
+    }
+    if (!Process.Waiter->Start(Start.Request())) {
+        return std::nullopt;
+    }
+    if (Process.Watch) {
+        Process.Watch->Started();
     }
     const std::lock_guard Lock(FMutex);
     FHandles.merge(Records); // moves the nodes: allocates nothing
     return Started;
+}
+
+std::shared_ptr<ToolWatch> PosixHostServices::WatchOf(HostHandle Process) const {
+    const std::lock_guard Lock(FMutex);
+    const auto Found = FHandles.find(Process);
+    return Found == FHandles.end() ? nullptr : Found->second.Watch;
+}
+
+WaitEvent PosixHostServices::WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
+                                                 CapturedOutput& Output) {
+    const std::shared_ptr<ToolWatch> Watch = WatchOf(Process);
+    if (!Watch) {
+        return WaitEvent::Failed;
+    }
+    const WaitEvent Event = Watch->Wait(Deadline, Output);
+    if (Event == WaitEvent::Ended && WaitForProcess(Process) != WaitEnded) {
+        return WaitEvent::Failed;
+    }
+    return Event;
+}
+
+void PosixHostServices::InterruptWait(HostHandle Process) {
+    if (const std::shared_ptr<ToolWatch> Watch = WatchOf(Process)) {
+        Watch->Interrupt();
+    }
+}
+
+bool PosixHostServices::EndProcess(HostHandle Process, bool Force) {
+    const std::shared_ptr<ToolWatch> Watch = WatchOf(Process);
+    return Watch && Watch->End(Force);
 }
 
 std::uint32_t PosixHostServices::WaitForProcess(HostHandle Process) {

@@ -6,6 +6,7 @@
 
 #include "QueltBurnerHostServices.hpp"
 #include "ToolWaiter.hpp"
+#include "ToolWatch.hpp"
 
 #include <map>
 #include <memory>
@@ -54,6 +55,14 @@ public:
     void ShowErrorMessage(const System::UnicodeString& Text) override;
     RegistryValue ReadUserString(const System::UnicodeString& Key,
                                  const System::UnicodeString& Name) override;
+    bool CanWatchProcesses() override { return true; }
+    std::optional<StartedProcess> StartWatchedProcess(const System::UnicodeString& Application,
+                                                      const System::UnicodeString& CommandLine,
+                                                      int ShowState, bool CaptureOutput) override;
+    WaitEvent WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
+                                  CapturedOutput& Output) override;
+    void InterruptWait(HostHandle Process) override;
+    bool EndProcess(HostHandle Process, bool Force) override;
 
     // Handles this host has handed out and not yet released.
     std::size_t OpenHandleCount() const;
@@ -66,8 +75,15 @@ private:
     // stand for nothing that can be waited for (no waiter).
     struct HandleRecord {
         std::shared_ptr<ToolWaiter> Waiter;
-        std::optional<int> Status; // the tool's raw wait status once it has been waited for
+        std::optional<int> Status;        // the tool's raw wait status once it has been waited for
+        std::shared_ptr<ToolWatch> Watch; // a watched run's pipes and notices
     };
+
+    // The start both kinds of waited run share; Watch is none for a plain one.
+    std::optional<StartedProcess> StartWaited(const System::UnicodeString& Application,
+                                              const System::UnicodeString& CommandLine,
+                                              std::optional<bool> CaptureOutput);
+    std::shared_ptr<ToolWatch> WatchOf(HostHandle Process) const;
 
     std::string FInstalledRegistryFile;
     mutable std::mutex FMutex;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <ctime>
 #include <fcntl.h>
 #include <iterator>
@@ -45,6 +46,13 @@ struct ToolWaiter::Block {
     int SpawnError = 0;  // why the tool did not start: the failed exec's or clone's errno
     int ToolStatus = 0;
     int ToolEnded = 0; // 1 once ToolStatus holds the tool's raw wait status
+    // A watched run: where the tool's output and error go, the eventfd the waiter adds to when the
+    // tool has ended, and the tool's id and process descriptor (-1 where the kernel has none).
+    int OutputFd = -1;
+    int ErrorFd = -1;
+    int EndNotice = -1;
+    pid_t ToolPid = 0;
+    int ToolPidfd = -1;
 };
 
 namespace {
@@ -145,6 +153,17 @@ ToolMain(void* Argument) noexcept {
             (void)sigaction(Signal, &Default, nullptr);
         }
     }
+    // A watched run's captured streams: first moved above the standard three, so that neither is
+    // overwritten by the other's move when the application had closed its own output or error.
+    if (State->OutputFd >= 0 && State->ErrorFd >= 0) {
+        const int Output = fcntl(State->OutputFd, F_DUPFD_CLOEXEC, 3);
+        const int Error = fcntl(State->ErrorFd, F_DUPFD_CLOEXEC, 3);
+        if (Output < 0 || Error < 0 || dup2(Output, STDOUT_FILENO) < 0 ||
+            dup2(Error, STDERR_FILENO) < 0) {
+            State->SpawnError = errno;
+            _exit(127);
+        }
+    }
     // The standard streams only: nothing else of the application reaches the tool.
     if (close_range(3, UINT_MAX, 0) != 0) {
         for (int Descriptor = 3; Descriptor < State->OpenMax; ++Descriptor) {
@@ -176,14 +195,25 @@ WaiterMain(void* Argument) noexcept {
     struct sigaction Default {};
     Default.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &Default, nullptr);
-    const pid_t Tool = clone(ToolMain, State->ToolStack, CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD,
-                             State, nullptr, nullptr, &State->ExecWord);
+    // A watched tool is created with a process descriptor, through which it is signalled without
+    // the risk of reaching a process that took over its id; kernels without them say EINVAL.
+    pid_t Tool = -1;
+    constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD;
+    if (State->EndNotice >= 0) {
+        Tool = clone(ToolMain, State->ToolStack, Flags | CLONE_PIDFD, State, &State->ToolPidfd,
+                     nullptr, &State->ExecWord);
+    }
+    if (Tool < 0) {
+        State->ToolPidfd = -1;
+        Tool = clone(ToolMain, State->ToolStack, Flags, State, nullptr, nullptr, &State->ExecWord);
+    }
     if (Tool < 0) {
         State->SpawnError = errno;
         std::atomic_ref<int>(State->ExecWord).store(0, std::memory_order_release);
         (void)syscall(SYS_futex, &State->ExecWord, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
         return 0;
     }
+    State->ToolPid = Tool;
     std::atomic_ref<int>(State->ToolCreated).store(1, std::memory_order_release);
     // None of the application's files, pipes and sockets stay open here (their other ends would
     // not see them close while the tool runs). A waiter that ends with its tool shares the
@@ -200,6 +230,10 @@ WaiterMain(void* Argument) noexcept {
     if (syscall(SYS_wait4, Tool, &Status, 0, nullptr) == Tool) {
         State->ToolStatus = Status;
         std::atomic_ref<int>(State->ToolEnded).store(1, std::memory_order_release);
+    }
+    if (State->EndNotice >= 0) {
+        const std::uint64_t One = 1;
+        (void)syscall(SYS_write, State->EndNotice, &One, sizeof One);
     }
     if (State->End == WaiterEnd::AfterRelease) {
         // Returns at the end of file: Release closed the other end, or the application ended.
@@ -236,6 +270,9 @@ ToolWaiter::~ToolWaiter() {
     if (FStarted && !FCollected) {
         Release();
         (void)Wait();
+    }
+    if (FBlock != nullptr && FBlock->ToolPidfd >= 0) {
+        (void)close(FBlock->ToolPidfd);
     }
     for (const int Descriptor : {FLifelineRead, FLifelineWrite}) {
         if (Descriptor >= 0) {
@@ -350,6 +387,28 @@ void ToolWaiter::ReapWaiter() const noexcept {
 
 bool ToolWaiter::ToolEnded() const noexcept {
     return FBlock != nullptr && Shared(FBlock->ToolEnded).load(std::memory_order_acquire) != 0;
+}
+
+void ToolWaiter::Watch(int OutputWrite, int ErrorWrite, int EndNotice) noexcept {
+    if (FBlock != nullptr && !FStarted) {
+        FBlock->OutputFd = OutputWrite;
+        FBlock->ErrorFd = ErrorWrite;
+        FBlock->EndNotice = EndNotice;
+    }
+}
+
+bool ToolWaiter::SignalTool(int Signal) noexcept {
+    if (FBlock == nullptr || !FStarted ||
+        Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0) {
+        return false;
+    }
+    if (FBlock->ToolPidfd >= 0) {
+        return syscall(SYS_pidfd_send_signal, FBlock->ToolPidfd, Signal, nullptr, 0) == 0;
+    }
+    // Without a process descriptor (kernels before 5.2): a tool the waiter has said ended is not
+    // signalled; its id could pass to another process only in the moment between the waiter
+    // collecting it and saying so.
+    return !ToolEnded() && kill(FBlock->ToolPid, Signal) == 0;
 }
 
 void ToolWaiter::Release() noexcept {

@@ -68,6 +68,15 @@ public:
     // AfterRelease: lets the waiter end once its tool has ended. Does not block.
     void Release() noexcept;
 
+    // For a watched run (AfterTool), before Start: the tool's standard output and error go to
+    // these descriptors (the write ends of pipes; the caller closes its own copies after Start),
+    // and the waiter adds 1 to the eventfd EndNotice once the tool has ended and its status is
+    // kept. Either may be -1 for none.
+    void Watch(int OutputWrite, int ErrorWrite, int EndNotice) noexcept;
+    // Sends Signal to the tool while it has not been collected; false when it could not be sent
+    // (it has ended). Never reaches another process that took over the tool's id.
+    bool SignalTool(int Signal) noexcept;
+
     struct Block;
 
 private:

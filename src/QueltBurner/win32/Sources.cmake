@@ -1,1 +1,2 @@
-target_sources(QueltBurnerUnit PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Win32HostServices.cpp)
+target_sources(QueltBurnerUnit PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Win32HostServices.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ToolWatch.cpp)

@@ -1,6 +1,7 @@
 #include "Win32HostServices.hpp"
 
 #include "BatchFileRule.hpp"
+#include "ToolWatch.hpp"
 
 #include <windows.h>
 
@@ -97,10 +98,47 @@ bool Win32HostServices::DirectoryExists(const System::UnicodeString& Path) {
     return Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::optional<StartedProcess>
-Win32HostServices::StartProcess(const System::UnicodeString& Application,
-                                const System::UnicodeString& CommandLine, int ShowState,
-                                LaunchMode /*Mode*/) {
+namespace {
+
+// The tool's standard streams when they are captured: the pipes' write ends for its output and
+// error, and the application's input, each inheritable, and the only handles the tool inherits.
+struct CapturedStreams {
+    HANDLE Input = nullptr;
+    HANDLE Output = nullptr;
+    HANDLE Error = nullptr;
+
+    CapturedStreams() = default;
+    CapturedStreams(const CapturedStreams&) = delete;
+    CapturedStreams& operator=(const CapturedStreams&) = delete;
+    CapturedStreams(CapturedStreams&&) = delete;
+    CapturedStreams& operator=(CapturedStreams&&) = delete;
+    // The tool has its own copies once it started; ours go either way.
+    ~CapturedStreams() {
+        for (HANDLE Handle : {Input, Output, Error}) {
+            if (Handle != nullptr) {
+                CloseHandle(Handle);
+            }
+        }
+    }
+};
+
+// The application's input as an inheritable copy, or nullptr when it has none.
+HANDLE InheritableInput() {
+    const HANDLE Input = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE Copy = nullptr;
+    if (Input == nullptr || Input == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), Input, GetCurrentProcess(), &Copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    return Copy;
+}
+
+// CreateProcessW with the checks every start shares; Streams, when given, become the tool's
+// standard handles and the only ones it inherits.
+std::optional<StartedProcess> CreateTool(const System::UnicodeString& Application,
+                                         const System::UnicodeString& CommandLine, int ShowState,
+                                         const CapturedStreams* Streams) {
     // CreateProcessW takes at most 32,767 code units with the terminating NUL; a longer line must
     // not reach the tool cut short (some implementations start it with the first part).
     constexpr std::size_t LongestCommandLine = 32766;
@@ -115,17 +153,110 @@ Win32HostServices::StartProcess(const System::UnicodeString& Application,
     // CreateProcessW may write to the command line, so it gets a buffer of its own.
     std::vector<wchar_t> Buffer(CommandLine.begin(), CommandLine.end());
     Buffer.push_back(L'\0');
-    STARTUPINFOW StartupInfo{};
-    StartupInfo.cb = sizeof StartupInfo;
-    StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    StartupInfo.wShowWindow = static_cast<WORD>(static_cast<unsigned>(ShowState) & 0xFFFFU);
+    STARTUPINFOEXW StartupInfo{};
+    StartupInfo.StartupInfo.cb = sizeof StartupInfo.StartupInfo;
+    StartupInfo.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    StartupInfo.StartupInfo.wShowWindow =
+        static_cast<WORD>(static_cast<unsigned>(ShowState) & 0xFFFFU);
+    DWORD Flags = 0;
+    BOOL Inherit = FALSE;
+    std::vector<HANDLE> Inherited;
+    std::vector<char> AttributeMemory;
+    if (Streams != nullptr) {
+        StartupInfo.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        StartupInfo.StartupInfo.hStdInput = Streams->Input;
+        StartupInfo.StartupInfo.hStdOutput = Streams->Output;
+        StartupInfo.StartupInfo.hStdError = Streams->Error;
+        for (HANDLE Handle : {Streams->Input, Streams->Output, Streams->Error}) {
+            if (Handle != nullptr) {
+                Inherited.push_back(Handle);
+            }
+        }
+        SIZE_T Size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
+        AttributeMemory.resize(Size);
+        auto* Attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(AttributeMemory.data());
+        if (!InitializeProcThreadAttributeList(Attributes, 1, 0, &Size)) {
+            return std::nullopt;
+        }
+        if (!UpdateProcThreadAttribute(Attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                       Inherited.data(), Inherited.size() * sizeof(HANDLE), nullptr,
+                                       nullptr)) {
+            DeleteProcThreadAttributeList(Attributes);
+            return std::nullopt;
+        }
+        StartupInfo.lpAttributeList = Attributes;
+        Flags |= EXTENDED_STARTUPINFO_PRESENT;
+        Inherit = TRUE;
+    }
     PROCESS_INFORMATION Information{};
-    if (!CreateProcessW(ApplicationName.c_str(), Buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &StartupInfo, &Information)) {
+    const BOOL Created =
+        CreateProcessW(ApplicationName.c_str(), Buffer.data(), nullptr, nullptr, Inherit, Flags,
+                       nullptr, nullptr, &StartupInfo.StartupInfo, &Information);
+    if (StartupInfo.lpAttributeList != nullptr) {
+        DeleteProcThreadAttributeList(StartupInfo.lpAttributeList);
+    }
+    if (!Created) {
         return std::nullopt;
     }
     return StartedProcess{reinterpret_cast<HostHandle>(Information.hProcess),
                           reinterpret_cast<HostHandle>(Information.hThread)};
+}
+
+} // namespace
+
+std::optional<StartedProcess>
+Win32HostServices::StartProcess(const System::UnicodeString& Application,
+                                const System::UnicodeString& CommandLine, int ShowState,
+                                LaunchMode /*Mode*/) {
+    return CreateTool(Application, CommandLine, ShowState, nullptr);
+}
+
+std::optional<StartedProcess>
+Win32HostServices::StartWatchedProcess(const System::UnicodeString& Application,
+                                       const System::UnicodeString& CommandLine, int ShowState,
+                                       bool CaptureOutput) {
+    auto Watch = std::make_shared<ToolWatch>();
+    if (!Watch->Ready()) {
+        return std::nullopt;
+    }
+    CapturedStreams Streams;
+    if (CaptureOutput) {
+        if (!Watch->Capture(Streams.Output, Streams.Error)) {
+            return std::nullopt;
+        }
+        Streams.Input = InheritableInput();
+    }
+    const std::optional<StartedProcess> Started =
+        CreateTool(Application, CommandLine, ShowState, CaptureOutput ? &Streams : nullptr);
+    if (Started) {
+        const std::lock_guard Lock(FMutex);
+        FWatches[Started->Process] = std::move(Watch);
+    }
+    return Started;
+}
+
+std::shared_ptr<ToolWatch> Win32HostServices::WatchOf(HostHandle Process) const {
+    const std::lock_guard Lock(FMutex);
+    const auto Found = FWatches.find(Process);
+    return Found == FWatches.end() ? nullptr : Found->second;
+}
+
+WaitEvent Win32HostServices::WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
+                                                 CapturedOutput& Output) {
+    const std::shared_ptr<ToolWatch> Watch = WatchOf(Process);
+    return Watch ? Watch->Wait(AsHandle(Process), Deadline, Output) : WaitEvent::Failed;
+}
+
+void Win32HostServices::InterruptWait(HostHandle Process) {
+    if (const std::shared_ptr<ToolWatch> Watch = WatchOf(Process)) {
+        Watch->Interrupt();
+    }
+}
+
+bool Win32HostServices::EndProcess(HostHandle Process, bool /*Force*/) {
+    // Windows has no request to end that a console tool could answer: the process is ended.
+    return WatchOf(Process) && TerminateProcess(AsHandle(Process), 1) != 0;
 }
 
 std::uint32_t Win32HostServices::WaitForProcess(HostHandle Process) {
@@ -141,6 +272,16 @@ std::optional<std::uint32_t> Win32HostServices::ProcessExitCode(HostHandle Proce
 }
 
 bool Win32HostServices::ReleaseHandle(HostHandle Handle) {
+    std::shared_ptr<ToolWatch> Watch;
+    {
+        const std::lock_guard Lock(FMutex);
+        if (const auto Found = FWatches.find(Handle); Found != FWatches.end()) {
+            Watch = std::move(Found->second);
+            FWatches.erase(Found);
+        }
+    }
+    // The pipes go before the handle: the system may hand the same value out again at once.
+    Watch.reset();
     return CloseHandle(AsHandle(Handle)) != 0;
 }
 

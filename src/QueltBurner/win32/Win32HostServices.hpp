@@ -3,6 +3,10 @@
 
 #include "QueltBurnerHostServices.hpp"
 
+#include <map>
+#include <memory>
+#include <mutex>
+
 namespace Queltburner::Win32 {
 
 class Win32HostServices final : public HostServices {
@@ -19,6 +23,20 @@ public:
     void ShowErrorMessage(const System::UnicodeString& Text) override;
     RegistryValue ReadUserString(const System::UnicodeString& Key,
                                  const System::UnicodeString& Name) override;
+    bool CanWatchProcesses() override { return true; }
+    std::optional<StartedProcess> StartWatchedProcess(const System::UnicodeString& Application,
+                                                      const System::UnicodeString& CommandLine,
+                                                      int ShowState, bool CaptureOutput) override;
+    WaitEvent WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
+                                  CapturedOutput& Output) override;
+    void InterruptWait(HostHandle Process) override;
+    bool EndProcess(HostHandle Process, bool Force) override;
+
+private:
+    std::shared_ptr<class ToolWatch> WatchOf(HostHandle Process) const;
+
+    mutable std::mutex FMutex;
+    std::map<HostHandle, std::shared_ptr<class ToolWatch>> FWatches;
 };
 
 } // namespace Queltburner::Win32

@@ -1,0 +1,100 @@
+#include "ToolOutput.hpp"
+
+#include <array>
+
+namespace Queltburner {
+
+namespace {
+
+bool IsContinuationByte(char Byte) {
+    return (static_cast<unsigned char>(Byte) & 0xC0U) == 0x80U;
+}
+
+// Where a piece of at most Limit bytes of Text ends: before a character that would be cut, unless
+// no character starts in the last four bytes (then the text is not UTF-8 there anyway).
+std::size_t PieceEnd(std::string_view Text, std::size_t Limit) {
+    std::size_t End = Limit;
+    for (int Back = 0; Back < 3 && End > 0 && IsContinuationByte(Text[End]); ++Back) {
+        --End;
+    }
+    return IsContinuationByte(Text[End]) || End == 0 ? Limit : End;
+}
+
+std::string_view WithoutCarriageReturn(std::string_view Line) {
+    if (!Line.empty() && Line.back() == '\r') {
+        Line.remove_suffix(1);
+    }
+    return Line;
+}
+
+} // namespace
+
+void OutputLineSplitter::Add(std::string_view Bytes, const LineHandler& Deliver) {
+    FPending.append(Bytes);
+    std::size_t Start = 0;
+    for (;;) {
+        const std::string_view Rest = std::string_view(FPending).substr(Start);
+        const std::size_t End = Rest.find('\n');
+        if (End <= LongestPiece) { // npos (no line end yet) is larger
+            Deliver(WithoutCarriageReturn(Rest.substr(0, End)));
+            Start += End + 1;
+        } else if (Rest.size() > LongestPiece) {
+            const std::size_t Piece = PieceEnd(Rest, LongestPiece);
+            Deliver(Rest.substr(0, Piece));
+            Start += Piece;
+        } else {
+            break;
+        }
+    }
+    FPending.erase(0, Start);
+}
+
+void OutputLineSplitter::Finish(const LineHandler& Deliver) {
+    if (!FPending.empty()) {
+        const std::string Last = std::move(FPending);
+        FPending.clear();
+        Deliver(WithoutCarriageReturn(Last));
+    }
+}
+
+std::optional<ProgressLine> ParseProgressLine(std::string_view Line) {
+    constexpr std::string_view Head = "progress ";
+    constexpr std::array<std::string_view, 5> Phases{"preparing", "erasing", "writing", "closing",
+                                                     "verifying"};
+    if (!Line.starts_with(Head)) {
+        return std::nullopt;
+    }
+    Line.remove_prefix(Head.size());
+    const std::size_t Blank = Line.find(' ');
+    if (Blank == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view Phase = Line.substr(0, Blank);
+    const std::string_view Number = Line.substr(Blank + 1);
+    bool Known = false;
+    for (const std::string_view Name : Phases) {
+        Known = Known || Phase == Name;
+    }
+    // One to three digits, a point, one digit.
+    const std::size_t Point = Number.find('.');
+    if (!Known || Point == std::string_view::npos || Point == 0 || Point > 3 ||
+        Number.size() != Point + 2) {
+        return std::nullopt;
+    }
+    int Tenths = 0;
+    for (std::size_t I = 0; I < Number.size(); ++I) {
+        if (I == Point) {
+            continue;
+        }
+        if (Number[I] < '0' || Number[I] > '9') {
+            return std::nullopt;
+        }
+        Tenths = Tenths * 10 + (Number[I] - '0');
+    }
+    if (Tenths > 1000) {
+        return std::nullopt;
+    }
+    return ProgressLine{System::UnicodeString(Phase.begin(), Phase.end()), Tenths / 10.0};
+}
+
+} // namespace Queltburner

@@ -1,0 +1,176 @@
+// A waiting run on a host that can watch its tool: the tool's lines and progress handed to the
+// events as they come, a time limit, and a cancel from anywhere; all on the caller's thread.
+#include "CommandLine.hpp"
+#include "OperationFrame.hpp"
+#include "ProcessHandles.hpp"
+#include "RunControl.hpp"
+#include "ToolOutput.hpp"
+
+#include "System.SysUtils.hpp"
+
+#include <bit>
+#include <chrono>
+#include <exception>
+
+namespace Queltburner {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a tool asked to end may take before it is ended at once.
+constexpr std::chrono::seconds EndGrace{3};
+
+// The lines of both streams, handed to the component's events.
+class OutputDelivery {
+public:
+    explicit OutputDelivery(TQueltBurner& Burner) : FBurner(Burner) {}
+
+    void Add(const CapturedOutput& Captured) {
+        FOutput.Add(Captured.Output, [this](std::string_view Line) { Deliver(Line, false); });
+        FError.Add(Captured.Error, [this](std::string_view Line) { Deliver(Line, true); });
+    }
+
+    void Finish() {
+        FOutput.Finish([this](std::string_view Line) { Deliver(Line, false); });
+        FError.Finish([this](std::string_view Line) { Deliver(Line, true); });
+    }
+
+private:
+    void Deliver(std::string_view Line, bool IsError) {
+        // Each handler runs from a copy: it may replace the event or clear it.
+        if (FBurner.OnOutput()) {
+            const TOutputEvent Handler = FBurner.OnOutput();
+            Handler(&FBurner, System::Sysutils::UTF8ToString(Line), IsError);
+        }
+        if (!IsError && FBurner.OnProgress()) {
+            if (const std::optional<ProgressLine> Progress = ParseProgressLine(Line)) {
+                const TProgressEvent Handler = FBurner.OnProgress();
+                Handler(&FBurner, Progress->Phase, Progress->Percent);
+            }
+        }
+    }
+
+    TQueltBurner& FBurner;
+    OutputLineSplitter FOutput;
+    OutputLineSplitter FError;
+};
+
+// Asks for the end once, then ends the process at once when the grace period is over.
+class ToolEnding {
+public:
+    bool Begun() const noexcept { return FBegun; }
+    int Result() const noexcept { return FResult; }
+
+    void Begin(HostServices& Host, HostHandle Process, int Result) {
+        FBegun = true;
+        FResult = Result;
+        FForceAt = Clock::now() + EndGrace;
+        (void)Host.EndProcess(Process, false);
+    }
+
+    // Ends the process at once once the grace period is over.
+    void Enforce(HostServices& Host, HostHandle Process) {
+        if (FBegun && !FForced && Clock::now() >= FForceAt) {
+            FForced = true;
+            (void)Host.EndProcess(Process, true);
+        }
+    }
+
+    WaitDeadline NextDeadline(WaitDeadline RunDeadline) const noexcept {
+        if (!FBegun) {
+            return RunDeadline;
+        }
+        return FForced ? WaitDeadline{} : WaitDeadline{FForceAt};
+    }
+
+private:
+    bool FBegun = false;
+    bool FForced = false;
+    int FResult = 0;
+    Clock::time_point FForceAt{};
+};
+
+// Ends the process at once and waits until it has ended, dropping what it still writes: the way
+// out when an event handler threw, so that no tool outlives its run.
+void EndAndCollect(HostServices& Host, HostHandle Process) noexcept {
+    try {
+        (void)Host.EndProcess(Process, true);
+        for (;;) {
+            CapturedOutput Dropped;
+            const WaitEvent Event = Host.WaitForProcessEvent(Process, std::nullopt, Dropped);
+            if (Event == WaitEvent::Ended || Event == WaitEvent::Failed) {
+                return;
+            }
+        }
+    } catch (...) {
+        // The exception that brought us here is the one the caller gets.
+    }
+}
+
+} // namespace
+
+int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText, int ShowState) {
+    RunControl::Scope Run(*FBurner.FRun, Host());
+    if (!CanBeCarried(CommandLineText)) {
+        return ResultToolFailed;
+    }
+    const bool Capture = FBurner.OnOutput() || FBurner.OnProgress();
+    const std::optional<StartedProcess> Started =
+        Host().StartWatchedProcess(FBurner.NeroCmdLocation, CommandLineText, ShowState, Capture);
+    if (!Started) {
+        return ResultToolFailed;
+    }
+    const ProcessHandles Handles(Host(), *Started);
+    const HostHandle Process = Handles.Process();
+    // Declared after the handles, so that Cancel() stops reaching the process before they go.
+    struct Untrack {
+        RunControl::Scope& Run;
+        ~Untrack() { Run.Track(0); }
+    } const Untracked{Run};
+    Run.Track(Process);
+
+    const WaitDeadline RunDeadline =
+        FBurner.Timeout() == 0
+            ? WaitDeadline{}
+            : WaitDeadline{Clock::now() + std::chrono::milliseconds(FBurner.Timeout())};
+    OutputDelivery Lines(FBurner);
+    ToolEnding Ending;
+    try {
+        for (;;) {
+            CapturedOutput Captured;
+            const WaitEvent Event =
+                Host().WaitForProcessEvent(Process, Ending.NextDeadline(RunDeadline), Captured);
+            Lines.Add(Captured);
+            if (Event == WaitEvent::Ended) {
+                break;
+            }
+            if (Event == WaitEvent::Failed) {
+                EndAndCollect(Host(), Process);
+                return ResultToolFailed;
+            }
+            if (!Ending.Begun() && Run.CancelRequested()) {
+                Ending.Begin(Host(), Process, ResultCancelled);
+            } else if (!Ending.Begun() && RunDeadline && Clock::now() >= *RunDeadline) {
+                Ending.Begin(Host(), Process, ResultTimedOut);
+            }
+            Ending.Enforce(Host(), Process);
+        }
+        Lines.Finish();
+    } catch (...) {
+        EndAndCollect(Host(), Process);
+        throw;
+    }
+    if (Ending.Begun()) {
+        return Ending.Result();
+    }
+    const std::optional<std::uint32_t> ExitCode = Host().ProcessExitCode(Process);
+    // A tool that failed while a cancel was on its way (Ctrl-C in a terminal reaches the tool
+    // too) was cancelled; one that completed its work did.
+    if (ExitCode && *ExitCode != 0 && Run.CancelRequested()) {
+        return ResultCancelled;
+    }
+    return ExitCode ? std::bit_cast<std::int32_t>(*ExitCode) : ResultToolFailed;
+}
+
+} // namespace Queltburner

@@ -1,0 +1,142 @@
+// The command-line host while it waits: progress lines with --progress, a time limit, and Ctrl-C
+// ending the tool through the component's cancel.
+#include "RealWorld.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
+
+namespace {
+
+using namespace std::chrono_literals;
+using QueltTest::Cli;
+using QueltTest::RealWorld;
+using QueltTest::ScopedEnv;
+using QueltTest::Standin;
+using Clock = std::chrono::steady_clock;
+
+TEST(QueltburnProgress, ProgressLinesWhenAskedAndTheToolsLinesStill) {
+    RealWorld W;
+    const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
+    const auto Plain = QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string()});
+    const auto Shown =
+        QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--progress"});
+    ASSERT_EQ(Plain.ExitCode, 0) << Plain.Err;
+    ASSERT_EQ(Shown.ExitCode, 0) << Shown.Err;
+    // Without --progress the tool writes to the host's output itself, progress lines and all.
+    EXPECT_NE(Plain.Out.find("progress writing 25.0\n"), std::string::npos) << Plain.Out;
+    EXPECT_EQ(Plain.Out.find("progress: "), std::string::npos) << Plain.Out;
+    // With it the host shows each step once, in its own form, and passes the other lines on.
+    EXPECT_NE(Shown.Out.find("NeroCmd stand-in: would open the tray of drive E\n"),
+              std::string::npos)
+        << Shown.Out;
+    EXPECT_NE(Shown.Out.find("progress: writing  25.0% 00:00\n"), std::string::npos) << Shown.Out;
+    EXPECT_EQ(Shown.Out.find("progress writing"), std::string::npos) << Shown.Out;
+    EXPECT_NE(Shown.Out.find("result: 0 (success)"), std::string::npos) << Shown.Out;
+}
+
+// On a terminal (script(1) gives the host one) the bar is drawn over itself on one line.
+TEST(QueltburnProgress, ProgressBarOnATerminal) {
+    if (::access("/usr/bin/script", X_OK) != 0) {
+        GTEST_SKIP() << "script(1) is missing";
+    }
+    RealWorld W;
+    const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
+    const auto Outcome = QueltTest::RunProgram(
+        {"/usr/bin/script", "-q", "-c", Cli + " eject E --tool '" + Standin.string() + "'",
+         "/dev/null"});
+    ASSERT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
+    EXPECT_NE(Outcome.Out.find("NeroCmd stand-in: would open the tray of drive E\r\n\r\x1b[K"
+                               "preparing [..............................]   0.0%  00:00"),
+              std::string::npos)
+        << Outcome.Out;
+    EXPECT_NE(Outcome.Out.find("\r\x1b[Kwriting   [###############...............]  50.0%"),
+              std::string::npos)
+        << Outcome.Out;
+    EXPECT_NE(Outcome.Out.find("100.0%  00:00\r\nresult: 0 (success)"), std::string::npos)
+        << Outcome.Out;
+}
+
+TEST(QueltburnProgress, TimeoutEndsTheToolWithItsResult) {
+    RealWorld W;
+    const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
+    const auto Start = Clock::now();
+    const auto Outcome =
+        QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "1"});
+    EXPECT_LT(Clock::now() - Start, 5s);
+    EXPECT_EQ(Outcome.ExitCode, 1) << Outcome.Err;
+    EXPECT_NE(Outcome.Out.find("result: -5 (the run took longer than its time limit)\nevent: "
+                               "OnError(-5)\n"),
+              std::string::npos)
+        << Outcome.Out;
+    const auto Runs = W.Runs();
+    ASSERT_EQ(Runs.size(), 1U);
+    EXPECT_FALSE(QueltTest::ProcessExists(Runs[0].Pid));
+    const auto TooLong =
+        QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "x"});
+    EXPECT_EQ(TooLong.ExitCode, 2);
+}
+
+TEST(QueltburnProgress, CtrlCCancelsTheRunAndEndsTheTool) {
+    RealWorld W;
+    const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
+    int Out[2];
+    ASSERT_EQ(pipe2(Out, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Out[1], STDOUT_FILENO);
+    std::vector<std::string> Args{Cli, "eject", "E", "--tool", Standin.string()};
+    std::vector<char*> Argv;
+    for (std::string& Arg : Args) {
+        Argv.push_back(Arg.data());
+    }
+    Argv.push_back(nullptr);
+    pid_t Host = 0;
+    ASSERT_EQ(posix_spawn(&Host, Cli.c_str(), &Actions, nullptr, Argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&Actions);
+    close(Out[1]);
+    // The stand-in's line says the tool runs; then Ctrl-C reaches the host.
+    std::string Printed;
+    const auto Start = Clock::now();
+    char Buffer[4096];
+    while (Printed.find("NeroCmd stand-in:") == std::string::npos && Clock::now() - Start < 10s) {
+        pollfd Ready{Out[0], POLLIN, 0};
+        if (poll(&Ready, 1, 100) == 1) {
+            const ssize_t Got = read(Out[0], Buffer, sizeof Buffer);
+            if (Got <= 0) {
+                break;
+            }
+            Printed.append(Buffer, static_cast<std::size_t>(Got));
+        }
+    }
+    ASSERT_NE(Printed.find("NeroCmd stand-in:"), std::string::npos) << Printed;
+    kill(Host, SIGINT);
+    for (ssize_t Got = 0; (Got = read(Out[0], Buffer, sizeof Buffer)) > 0;) {
+        Printed.append(Buffer, static_cast<std::size_t>(Got));
+    }
+    close(Out[0]);
+    int Status = 0;
+    ASSERT_EQ(waitpid(Host, &Status, 0), Host);
+    EXPECT_LT(Clock::now() - Start, 5s);
+    ASSERT_TRUE(WIFEXITED(Status)) << Printed;
+    EXPECT_EQ(WEXITSTATUS(Status), 1);
+    EXPECT_NE(Printed.find("result: -4 (the run was cancelled)\nevent: OnError(-4)\n"),
+              std::string::npos)
+        << Printed;
+    const auto Runs = W.Runs();
+    ASSERT_EQ(Runs.size(), 1U);
+    EXPECT_FALSE(QueltTest::ProcessExists(Runs[0].Pid));
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+// POSIX: the signal handler only writes a byte to a pipe (all it may safely do); a thread reading
+// the pipe makes the call.
+#include "Console.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace Queltburn {
+
+namespace {
+
+int InterruptPipe = -1;
+
+extern "C" void OnSigint(int /*Signal*/) {
+    const int Saved = errno;
+    const char Interrupt = 'i';
+    (void)!write(InterruptPipe, &Interrupt, 1);
+    errno = Saved;
+}
+
+} // namespace
+
+bool StandardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
+struct InterruptWatch::State {
+    int Pipe[2] = {-1, -1};
+    struct sigaction Previous {};
+    std::thread Reader;
+};
+
+InterruptWatch::InterruptWatch(std::function<void()> OnInterrupt)
+    : FState(std::make_unique<State>()) {
+    if (pipe2(FState->Pipe, O_CLOEXEC) != 0) {
+        return; // Ctrl-C then ends the program, as without a watch
+    }
+    InterruptPipe = FState->Pipe[1];
+    FState->Reader = std::thread([Read = FState->Pipe[0], Call = std::move(OnInterrupt)] {
+        for (char Byte = 0; read(Read, &Byte, 1) == 1 && Byte == 'i';) {
+            Call();
+        }
+    });
+    struct sigaction Action {};
+    Action.sa_handler = &OnSigint;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &Action, &FState->Previous);
+}
+
+InterruptWatch::~InterruptWatch() {
+    if (FState->Pipe[1] < 0) {
+        return;
+    }
+    sigaction(SIGINT, &FState->Previous, nullptr);
+    const char Stop = 'q';
+    (void)!write(FState->Pipe[1], &Stop, 1);
+    FState->Reader.join();
+    InterruptPipe = -1;
+    close(FState->Pipe[0]);
+    close(FState->Pipe[1]);
+}
+
+} // namespace Queltburn

@@ -1,0 +1,112 @@
+#include "Progress.hpp"
+
+#include "System.SysUtils.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+namespace Queltburn {
+
+namespace {
+
+constexpr int BarWidth = 30;
+// Back to the start of the line and clear it.
+constexpr const char* ClearLine = "\r\x1b[K";
+
+std::string Clock(std::chrono::seconds Elapsed) {
+    char Text[32];
+    const long long Seconds = Elapsed.count();
+    (void)std::snprintf(Text, sizeof Text, "%02lld:%02lld", Seconds / 60, Seconds % 60);
+    return Text;
+}
+
+std::string Percentage(double Percent) {
+    char Text[16];
+    (void)std::snprintf(Text, sizeof Text, "%5.1f%%", Percent);
+    return Text;
+}
+
+} // namespace
+
+ProgressDisplay::ProgressDisplay(ProgressStyle Style, std::ostream& Out, std::ostream& Err)
+    : FStyle(Style), FOut(Out), FErr(Err) {}
+
+std::string ProgressDisplay::BarLine(const std::string& Phase, double Percent,
+                                     std::chrono::seconds Elapsed) {
+    const double Clamped = Percent < 0 ? 0 : (Percent > 100 ? 100 : Percent);
+    const auto Filled = static_cast<int>(std::lround(Clamped / 100.0 * BarWidth));
+    std::string Line = Phase;
+    Line.resize(Line.size() < 10 ? 10 : Line.size(), ' ');
+    Line += "[" + std::string(static_cast<std::size_t>(Filled), '#') +
+            std::string(static_cast<std::size_t>(BarWidth - Filled), '.') + "] ";
+    return Line + Percentage(Clamped) + "  " + Clock(Elapsed);
+}
+
+void ProgressDisplay::Attach(Queltburner::TQueltBurner& Burner) {
+    if (FStyle == ProgressStyle::None) {
+        return;
+    }
+    Burner.SetOnProgress(
+        [this](System::TObject*, const System::UnicodeString& Phase, double Percent) {
+            ShowProgress(System::Sysutils::UTF8Encode(Phase), Percent);
+        });
+    Burner.SetOnOutput([this](System::TObject*, const System::UnicodeString& Line, bool IsError) {
+        ShowLine(System::Sysutils::UTF8Encode(Line), IsError);
+    });
+}
+
+std::chrono::seconds ProgressDisplay::Elapsed() const {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                            FStart);
+}
+
+void ProgressDisplay::ShowProgress(const std::string& Phase, double Percent) {
+    // The component hands a progress line to the output event first: it is shown as progress,
+    // not as a line as well.
+    FHeldLine.reset();
+    if (FStyle == ProgressStyle::Lines) {
+        FOut << "progress: " << Phase << " " << Percentage(Percent) << " " << Clock(Elapsed())
+             << "\n"
+             << std::flush;
+        return;
+    }
+    FBar = BarLine(Phase, Percent, Elapsed());
+    FOut << ClearLine << FBar << std::flush;
+}
+
+void ProgressDisplay::ShowLine(const std::string& Line, bool IsError) {
+    ReleaseHeldLine();
+    if (IsError) {
+        Print(Line, FErr);
+    } else {
+        FHeldLine = Line; // until it is known whether it was a progress line
+    }
+}
+
+void ProgressDisplay::ReleaseHeldLine() {
+    if (FHeldLine) {
+        const std::string Line = std::move(*FHeldLine);
+        FHeldLine.reset();
+        Print(Line, FOut);
+    }
+}
+
+void ProgressDisplay::Print(const std::string& Line, std::ostream& Stream) {
+    if (FStyle == ProgressStyle::Bar && !FBar.empty()) {
+        FOut << ClearLine << std::flush;
+    }
+    Stream << Line << "\n" << std::flush;
+    if (FStyle == ProgressStyle::Bar && !FBar.empty()) {
+        FOut << FBar << std::flush;
+    }
+}
+
+void ProgressDisplay::Finish() {
+    ReleaseHeldLine();
+    if (FStyle == ProgressStyle::Bar && !FBar.empty()) {
+        FOut << "\n" << std::flush;
+        FBar.clear();
+    }
+}
+
+} // namespace Queltburn
