@@ -4,8 +4,8 @@
 #include "CueImage.hpp"
 #include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
-#include "WholeDisc.hpp"
 #include "RecorderFailure.hpp"
+#include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 

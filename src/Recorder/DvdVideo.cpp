@@ -3,9 +3,9 @@
 // disc, or streamed to a real drive through libburn.
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
-#include "WholeDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
+#include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 

@@ -3,8 +3,8 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
-#include "WholeDisc.hpp"
 #include "RecorderFailure.hpp"
+#include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 

@@ -53,9 +53,9 @@ TEST(QueltburnProgress, ProgressBarOnATerminal) {
     }
     RealWorld W;
     const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
-    const auto Outcome = QueltTest::RunProgram(
-        {"/usr/bin/script", "-q", "-c", Cli + " eject E --tool '" + Standin.string() + "'",
-         "/dev/null"});
+    const auto Outcome =
+        QueltTest::RunProgram({"/usr/bin/script", "-q", "-c",
+                               Cli + " eject E --tool '" + Standin.string() + "'", "/dev/null"});
     ASSERT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
     EXPECT_NE(Outcome.Out.find("NeroCmd stand-in: would open the tray of drive E\r\n\r\x1b[K"
                                "preparing [..............................]   0.0%  00:00"),
