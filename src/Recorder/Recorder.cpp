@@ -75,7 +75,7 @@ void CollectOrphans() {
 
 using Writer = void (*)(const WriteContext&);
 
-// The writer of each command the recorder carries out; none for audio CDs, not written yet.
+// The writer of each command the recorder carries out; none for a kind the grammar may add later.
 Writer WriterFor(CommandKind Kind) {
     switch (Kind) {
     case CommandKind::DataDisc:
