@@ -61,16 +61,6 @@ void AppendUtf8(std::string& Out, char32_t C) {
     }
 }
 
-void AppendUtf16(UnicodeString& Out, char32_t C) {
-    if (C < 0x10000) {
-        Out.push_back(static_cast<char16_t>(C));
-    } else {
-        C -= 0x10000;
-        Out.push_back(static_cast<char16_t>(0xD800 + (C >> 10)));
-        Out.push_back(static_cast<char16_t>(0xDC00 + (C & 0x3FF)));
-    }
-}
-
 // The leading ASCII units of S written as bytes to Out, four at a time; how many were written.
 // With StopAtNul, a NUL ends the run too.
 std::size_t CopyAsciiPrefix(std::u16string_view S, char* Out, bool StopAtNul) noexcept {
@@ -170,17 +160,59 @@ std::optional<char32_t> DecodeOne(std::string_view S, std::size_t& I) {
     return C;
 }
 
+// Where the run of ASCII bytes of S that starts at I ends, eight bytes at a time.
+std::size_t AsciiRunEnd(std::string_view S, std::size_t I) noexcept {
+    constexpr std::uint64_t NotAscii = 0x8080808080808080ULL;
+    for (; I + 8 <= S.size(); I += 8) {
+        std::uint64_t Bytes = 0;
+        std::memcpy(&Bytes, S.data() + I, sizeof Bytes);
+        if ((Bytes & NotAscii) != 0) {
+            break;
+        }
+    }
+    while (I < S.size() && static_cast<unsigned char>(S[I]) < 0x80) {
+        ++I;
+    }
+    return I;
+}
+
+// Writes C at To as one or two UTF-16 units; how many.
+std::size_t PutUtf16(char16_t* To, char32_t C) noexcept {
+    if (C < 0x10000) {
+        To[0] = static_cast<char16_t>(C);
+        return 1;
+    }
+    C -= 0x10000;
+    To[0] = static_cast<char16_t>(0xD800 + (C >> 10));
+    To[1] = static_cast<char16_t>(0xDC00 + (C & 0x3FF));
+    return 2;
+}
+
 std::optional<UnicodeString> Decode(std::string_view S, bool Strict) {
-    UnicodeString Out;
-    Out.reserve(S.size());
-    std::size_t I = 0;
-    while (I < S.size()) {
+    // No byte gives more than one UTF-16 unit (a four-byte sequence gives two), so the text is
+    // written in place and cut to its length at the end; runs of ASCII, most of most text, are
+    // widened without decoding.
+    UnicodeString Out(S.size(), u'\0');
+    char16_t* const To = Out.data();
+    std::size_t Length = 0;
+    for (std::size_t I = 0; I < S.size();) {
+        const std::size_t RunEnd = AsciiRunEnd(S, I);
+        const std::size_t Run = RunEnd - I;
+        for (std::size_t K = 0; K < Run; ++K) {
+            To[Length + K] = static_cast<char16_t>(static_cast<unsigned char>(S[I + K]));
+        }
+        Length += Run;
+        I = RunEnd;
+        if (I == S.size()) {
+            break;
+        }
         const std::optional<char32_t> C = DecodeOne(S, I);
         if (!C && Strict) {
             return std::nullopt;
         }
-        AppendUtf16(Out, C.value_or(Replacement));
+        Length += PutUtf16(To + Length, C.value_or(Replacement));
     }
+    Out.resize(Length);
     return Out;
 }
 

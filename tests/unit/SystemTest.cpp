@@ -151,6 +151,35 @@ TEST(Utf8Conversion, StrictFormsRefuseWhatTheyCannotCarry) {
     EXPECT_EQ(System::Sysutils::UTF8Encode(UnicodeString(1, u'\xD800')), "\xEF\xBF\xBD");
 }
 
+// Decoding widens runs of ASCII eight bytes at a time: every character of every width and every
+// ill-formed byte is placed right wherever it falls against those eight-byte steps.
+TEST(Utf8Conversion, EveryCharacterLandsInPlaceWhateverItsOffset) {
+    const struct {
+        const char* Bytes;
+        UnicodeString Text; // lenient
+    } Pieces[] = {
+        {"\xC3\xA9", u"\u00e9"},
+        {"\xE2\x82\xAC", u"\u20ac"},
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xFF", u"\uFFFD"},
+        {"\xE2\x82", u"\uFFFD"},
+    };
+    for (const auto& Piece : Pieces) {
+        for (std::size_t Before = 0; Before <= 17; ++Before) {
+            for (const std::size_t After : {0U, 1U, 7U, 8U, 9U, 16U}) {
+                const std::string Bytes =
+                    std::string(Before, 'a') + Piece.Bytes + std::string(After, 'z');
+                const UnicodeString Expected =
+                    UnicodeString(Before, u'a') + Piece.Text + UnicodeString(After, u'z');
+                EXPECT_EQ(System::Sysutils::UTF8ToString(Bytes), Expected)
+                    << Before << " + " << After;
+            }
+        }
+    }
+    // NUL bytes are characters like any other.
+    EXPECT_EQ(System::Sysutils::UTF8ToString(std::string(20, '\0')), UnicodeString(20, u'\0'));
+}
+
 TEST(TextFileDecoding, MarkedUtf16AndUtf8WithOrWithoutMarkAreReadLeniently) {
     using System::Sysutils::DecodeTextFile;
     const struct {
