@@ -158,11 +158,8 @@ TEST(Utf8Conversion, EveryCharacterLandsInPlaceWhateverItsOffset) {
         const char* Bytes;
         UnicodeString Text; // lenient
     } Pieces[] = {
-        {"\xC3\xA9", u"\u00e9"},
-        {"\xE2\x82\xAC", u"\u20ac"},
-        {"\xF0\x9F\x98\x80", u"\U0001F600"},
-        {"\xFF", u"\uFFFD"},
-        {"\xE2\x82", u"\uFFFD"},
+        {"\xC3\xA9", u"\u00e9"}, {"\xE2\x82\xAC", u"\u20ac"}, {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xFF", u"\uFFFD"},     {"\xE2\x82", u"\uFFFD"},
     };
     for (const auto& Piece : Pieces) {
         for (std::size_t Before = 0; Before <= 17; ++Before) {
