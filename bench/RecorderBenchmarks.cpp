@@ -211,24 +211,29 @@ void XorrisoMd5LargeTree(benchmark::State& State) {
     }
 }
 
+// The floors' copy: the files' bytes, in order, into Out, then one fsync.
+void CopyIntoOneFile(benchmark::State& State, const std::vector<fs::path>& Files,
+                     const fs::path& Out) {
+    std::vector<char> Buffer(1 << 20);
+    const int To = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    for (const fs::path& File : Files) {
+        const int From = ::open(File.c_str(), O_RDONLY | O_CLOEXEC);
+        for (ssize_t Got = 0; (Got = ::read(From, Buffer.data(), Buffer.size())) > 0;) {
+            if (::write(To, Buffer.data(), static_cast<std::size_t>(Got)) != Got) {
+                State.SkipWithError("write failed");
+            }
+        }
+        ::close(From);
+    }
+    ::fsync(To);
+    ::close(To);
+}
+
 // The floor: the same bytes into one file, one fsync.
 void CatLargeTree(benchmark::State& State) {
     const std::vector<fs::path> Entries = LargeEntries();
-    const fs::path Out = WorkFolder() / "cat.bin";
-    std::vector<char> Buffer(1 << 20);
     for (auto _ : State) {
-        const int To = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        for (const fs::path& Entry : Entries) {
-            const int From = ::open(Entry.c_str(), O_RDONLY | O_CLOEXEC);
-            for (ssize_t Got = 0; (Got = ::read(From, Buffer.data(), Buffer.size())) > 0;) {
-                if (::write(To, Buffer.data(), static_cast<std::size_t>(Got)) != Got) {
-                    State.SkipWithError("write failed");
-                }
-            }
-            ::close(From);
-        }
-        ::fsync(To);
-        ::close(To);
+        CopyIntoOneFile(State, Entries, WorkFolder() / "cat.bin");
     }
 }
 
@@ -329,21 +334,8 @@ void RecorderAudioCd(benchmark::State& State) {
 // The floor: the tracks' bytes into one file, one fsync.
 void CatAudioTracks(benchmark::State& State) {
     const std::vector<fs::path>& Tracks = AudioTracks();
-    const fs::path Out = WorkFolder() / "audio-cat.bin";
-    std::vector<char> Buffer(1 << 20);
     for (auto _ : State) {
-        const int To = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        for (const fs::path& Track : Tracks) {
-            const int From = ::open(Track.c_str(), O_RDONLY | O_CLOEXEC);
-            for (ssize_t Got = 0; (Got = ::read(From, Buffer.data(), Buffer.size())) > 0;) {
-                if (::write(To, Buffer.data(), static_cast<std::size_t>(Got)) != Got) {
-                    State.SkipWithError("write failed");
-                }
-            }
-            ::close(From);
-        }
-        ::fsync(To);
-        ::close(To);
+        CopyIntoOneFile(State, Tracks, WorkFolder() / "audio-cat.bin");
     }
 }
 

@@ -33,7 +33,6 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
     for (const CueDataFile& File : Image.Files()) {
         Total += File.Bytes;
     }
-    std::vector<char> Buffer(1 << 20);
     std::uint64_t Done = 0;
     for (const CueDataFile& File : Image.Files()) {
         const FileDescriptor From(::open(File.Path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -41,29 +40,13 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
             throw RecorderFailure(ExitCode::Source,
                                   "data file " + File.Path + ": " + std::strerror(errno));
         }
-        std::uint64_t Copied = 0;
-        for (;;) {
-            const ssize_t Got = ::read(From.Get(), Buffer.data(), Buffer.size());
-            if (Got < 0) {
-                throw RecorderFailure(ExitCode::Source,
-                                      "data file " + File.Path + ": " + std::strerror(errno));
-            }
-            if (Got == 0) {
-                break;
-            }
-            for (ssize_t Put = 0; Put < Got;) {
-                const ssize_t Written =
-                    ::write(To.Get(), Buffer.data() + Put, static_cast<std::size_t>(Got - Put));
-                if (Written < 0) {
-                    throw RecorderFailure(ExitCode::Write,
-                                          Context.Where.Describe() + ": " + std::strerror(errno));
-                }
-                Put += Written;
-            }
-            Copied += static_cast<std::uint64_t>(Got);
-            Done += static_cast<std::uint64_t>(Got);
-            Context.Report.Update(100.0 * static_cast<double>(Done) / static_cast<double>(Total));
-        }
+        const std::uint64_t Copied =
+            CopyAll(Context, From.Get(), To.Get(), "data file " + File.Path,
+                    [&Context, &Done, Total](std::uint64_t Bytes) {
+                        Done += Bytes;
+                        Context.Report.Update(100.0 * static_cast<double>(Done) /
+                                              static_cast<double>(Total));
+                    });
         // The sheet's positions were checked against the size the file had then.
         if (Copied != File.Bytes) {
             throw RecorderFailure(ExitCode::Source, "data file " + File.Path +

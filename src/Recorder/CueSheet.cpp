@@ -6,13 +6,11 @@
 
 namespace Recorder {
 
-namespace {
-
-bool EndsWithCue(std::string_view Name) {
-    if (Name.size() < 4) {
+bool IsCueSheetName(std::string_view Path) {
+    if (Path.size() < 4) {
         return false;
     }
-    std::string Tail(Name.substr(Name.size() - 4));
+    std::string Tail(Path.substr(Path.size() - 4));
     for (char& C : Tail) {
         if (C >= 'A' && C <= 'Z') {
             C = static_cast<char>(C - 'A' + 'a');
@@ -21,8 +19,6 @@ bool EndsWithCue(std::string_view Name) {
     return Tail == ".cue";
 }
 
-} // namespace
-
 std::string BareNameOf(const std::string& Path) {
     const std::size_t Slash = Path.find_last_of('/');
     return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
@@ -30,7 +26,7 @@ std::string BareNameOf(const std::string& Path) {
 
 std::string CueSheetPathOf(const std::string& DataFile) {
     const std::string Name = BareNameOf(DataFile);
-    if (EndsWithCue(Name)) {
+    if (IsCueSheetName(Name)) {
         throw RecorderFailure(ExitCode::Target,
                               DataFile + ": a disc of raw sectors keeps its CUE sheet beside it, "
                                          "so its own name cannot end in .cue");

@@ -14,6 +14,9 @@ namespace Recorder {
 // written.
 std::string CueSheetPathOf(const std::string& DataFile);
 
+// Whether a file's name ends in ".cue", in any case: a CUE sheet's.
+bool IsCueSheetName(std::string_view Path);
+
 // The bare file name the sheet names its data file by (its "FILE" line).
 std::string BareNameOf(const std::string& Path);
 

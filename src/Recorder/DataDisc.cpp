@@ -66,17 +66,9 @@ std::size_t Utf8Characters(std::string_view Text) {
     return Count;
 }
 
-// The label as far as the volume identifier holds it, cut at a character boundary.
+// The label for both trees; Joliet shows fewer of its characters, which is said.
 std::string VolumeId(const WriteContext& Context) {
-    std::string Label = Context.Ask.Label;
-    if (Label.size() > IsoVolumeIdBytes) {
-        std::size_t Cut = IsoVolumeIdBytes;
-        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
-            --Cut;
-        }
-        Label.resize(Cut);
-        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
-    }
+    std::string Label = IsoVolumeId(Context);
     if (Utf8Characters(Label) > JolietVolumeIdCharacters) {
         Context.Report.Say("label shown by Joliet readers as its first 16 characters");
     }
@@ -141,6 +133,19 @@ void CorruptForTest(const std::string& Image) {
         // The next block overlaps this one, so that a marker across the boundary is seen whole.
         At += Got - static_cast<off_t>(Wanted.size() - 1);
     }
+}
+
+std::string IsoVolumeId(const WriteContext& Context) {
+    std::string Label = Context.Ask.Label;
+    if (Label.size() > IsoVolumeIdBytes) {
+        std::size_t Cut = IsoVolumeIdBytes;
+        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
+            --Cut;
+        }
+        Label.resize(Cut);
+        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
+    }
+    return Label;
 }
 
 void WriteDataDisc(const WriteContext& Context) {

@@ -21,8 +21,6 @@ namespace Recorder {
 
 namespace {
 
-constexpr std::size_t IsoVolumeIdBytes = 32;
-
 // The sources of a DVD-Video disc: VIDEO_TS holding VIDEO_TS.IFO, and AUDIO_TS if given. Players
 // read nothing else, and nothing else could be read back by its own name from the ISO 9660 tree
 // (whose names genisoimage shortens for DVD players), so other entries are refused too.
@@ -73,24 +71,11 @@ void LinkEntries(const WriteContext& Context, const std::vector<Source>& Sources
     }
 }
 
-std::string VolumeId(const WriteContext& Context) {
-    std::string Label = Context.Ask.Label;
-    if (Label.size() > IsoVolumeIdBytes) {
-        std::size_t Cut = IsoVolumeIdBytes;
-        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
-            --Cut;
-        }
-        Label.resize(Cut);
-        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
-    }
-    return Label;
-}
-
 // genisoimage's arguments for the image of the private root folder, without its output.
 std::vector<std::string> ImageArguments(const WriteContext& Context) {
-    std::vector<std::string> Argv{"genisoimage", "-follow-links",  "-dvd-video",
-                                  "-udf",        "-input-charset", "utf-8",
-                                  "-V",          VolumeId(Context)};
+    std::vector<std::string> Argv{"genisoimage", "-follow-links",     "-dvd-video",
+                                  "-udf",        "-input-charset",    "utf-8",
+                                  "-V",          IsoVolumeId(Context)};
     if (Context.Ask.Artist) {
         Argv.insert(Argv.end(), {"-publisher", *Context.Ask.Artist});
     }

@@ -1,5 +1,6 @@
 // An image file written to the disc as it is: a virtual disc becomes a copy of the image. A CD
 // image given by its CUE sheet has a writer of its own (CueImageBurn.cpp).
+#include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
@@ -28,43 +29,17 @@ void CopyInto(const WriteContext& Context, int From, off_t Size) {
     if (To.Get() < 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
     }
-    std::vector<char> Buffer(1 << 20);
-    off_t Done = 0;
-    for (;;) {
-        const ssize_t Got = ::read(From, Buffer.data(), Buffer.size());
-        if (Got < 0) {
-            Fail(ExitCode::Source, "image " + Context.Ask.ImageFile, std::strerror(errno));
-        }
-        if (Got == 0) {
-            break;
-        }
-        for (ssize_t Put = 0; Put < Got;) {
-            const ssize_t Written =
-                ::write(To.Get(), Buffer.data() + Put, static_cast<std::size_t>(Got - Put));
-            if (Written < 0) {
-                Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
-            }
-            Put += Written;
-        }
-        Done += Got;
-        Context.Report.Update(
-            Size > 0 ? 100.0 * static_cast<double>(Done) / static_cast<double>(Size) : 100.0);
-    }
+    std::uint64_t Done = 0;
+    (void)CopyAll(Context, From, To.Get(), "image " + Context.Ask.ImageFile,
+                  [&Context, &Done, Size](std::uint64_t Bytes) {
+                      Done += Bytes;
+                      Context.Report.Update(Size > 0 ? 100.0 * static_cast<double>(Done) /
+                                                           static_cast<double>(Size)
+                                                     : 100.0);
+                  });
     if (::fsync(To.Get()) != 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
     }
-}
-
-// A CD image is given by its CUE sheet, whose data files hold raw sectors.
-bool IsCueSheet(const std::string& Image) {
-    if (Image.size() < 4) {
-        return false;
-    }
-    std::string Tail = Image.substr(Image.size() - 4);
-    for (char& C : Tail) {
-        C = static_cast<char>(C >= 'A' && C <= 'Z' ? C - 'A' + 'a' : C);
-    }
-    return Tail == ".cue";
 }
 
 } // namespace
@@ -73,7 +48,8 @@ void BurnImageFile(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
-    if (IsCueSheet(Ask.ImageFile)) {
+    // A CD image is given by its CUE sheet, whose data files hold raw sectors.
+    if (IsCueSheetName(Ask.ImageFile)) {
         BurnCueImage(Context);
         return;
     }

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace Recorder {
 
@@ -53,6 +54,32 @@ void PutInPlace(const WriteContext& Context) {
         ::open(FolderOf(Context.Where.Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (Folder.Get() >= 0) {
         (void)::fsync(Folder.Get());
+    }
+}
+
+std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::string& Source,
+                      const std::function<void(std::uint64_t Bytes)>& Copied) {
+    std::vector<char> Buffer(std::size_t{1} << 20U);
+    std::uint64_t Total = 0;
+    for (;;) {
+        const ssize_t Got = ::read(From, Buffer.data(), Buffer.size());
+        if (Got < 0) {
+            throw RecorderFailure(ExitCode::Source, Source + ": " + std::strerror(errno));
+        }
+        if (Got == 0) {
+            return Total;
+        }
+        for (ssize_t Put = 0; Put < Got;) {
+            const ssize_t Written =
+                ::write(To, Buffer.data() + Put, static_cast<std::size_t>(Got - Put));
+            if (Written < 0) {
+                throw RecorderFailure(ExitCode::Write,
+                                      Context.Where.Describe() + ": " + std::strerror(errno));
+            }
+            Put += Written;
+        }
+        Total += static_cast<std::uint64_t>(Got);
+        Copied(static_cast<std::uint64_t>(Got));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "Target.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace Recorder {
@@ -34,6 +35,16 @@ void WriteAudioCd(const WriteContext& Context);
 void BurnCueImage(const WriteContext& Context); // a BIN/CUE image given to --image as its .cue
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
+
+// The label as far as the ISO 9660 volume identifier (32 bytes) holds it, cut at a character
+// boundary; a cut is said on standard output.
+std::string IsoVolumeId(const WriteContext& Context);
+
+// Copies everything From holds to the end of To, calling Copied with each piece's size. A read
+// error is a source error naming Source, a write error a write error naming the disc. Returns the
+// bytes copied.
+std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::string& Source,
+                      const std::function<void(std::uint64_t Bytes)>& Copied);
 
 // Moves the complete scratch file over the virtual disc's file and makes the move durable.
 void PutInPlace(const WriteContext& Context);

@@ -253,49 +253,20 @@ std::optional<StartedProcess>
 PosixHostServices::StartProcess(const System::UnicodeString& Application,
                                 const System::UnicodeString& CommandLine, int /*ShowState*/,
                                 LaunchMode Mode) {
-    if (Mode == LaunchMode::Waited) {
-        return StartWaited(Application, CommandLine, std::nullopt);
-    }
-    const std::optional<std::string> Program = FileSystemPath(Application);
-    if (!Program) {
-        return std::nullopt;
-    }
-    const std::optional<NativeArgv> Argv = ArgvOf(Application, CommandLine);
-    if (!Argv) {
-        return std::nullopt;
-    }
-    // Everything that can fail is made before the tool starts: once it runs, its launch is handed
-    // to the caller.
-    const ToolStart Start(*Program, *Argv);
-    std::map<HostHandle, HandleRecord> Records;
-    StartedProcess Started;
-    {
-        const std::lock_guard Lock(FMutex);
-        Started.Process = FNextHandle++;
-        Started.Thread = FNextHandle++;
-    }
-    Records[Started.Process];
-    Records[Started.Thread];
-    ReleaseEndedLaunches();
-    if (!LaunchDetachedTool(Start)) {
-        return std::nullopt;
-    }
-    const std::lock_guard Lock(FMutex);
-    FHandles.merge(Records); // moves the nodes: allocates nothing
-    return Started;
+    return Start(Application, CommandLine, Mode, std::nullopt);
 }
 
 std::optional<StartedProcess>
 PosixHostServices::StartWatchedProcess(const System::UnicodeString& Application,
                                        const System::UnicodeString& CommandLine, int /*ShowState*/,
                                        bool CaptureOutput) {
-    return StartWaited(Application, CommandLine, CaptureOutput);
+    return Start(Application, CommandLine, LaunchMode::Waited, CaptureOutput);
 }
 
-std::optional<StartedProcess>
-PosixHostServices::StartWaited(const System::UnicodeString& Application,
-                               const System::UnicodeString& CommandLine,
-                               std::optional<bool> CaptureOutput) {
+std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeString& Application,
+                                                       const System::UnicodeString& CommandLine,
+                                                       LaunchMode Mode,
+                                                       std::optional<bool> CaptureOutput) {
     const std::optional<std::string> Program = FileSystemPath(Application);
     if (!Program) {
         return std::nullopt;
@@ -306,7 +277,7 @@ PosixHostServices::StartWaited(const System::UnicodeString& Application,
     }
     // Everything that can fail is made before the tool starts: once it runs, its run is either
     // handed to the caller or waited for, never abandoned.
-    const ToolStart Start(*Program, *Argv);
+    const ToolStart Launch(*Program, *Argv);
     std::map<HostHandle, HandleRecord> Records;
     StartedProcess Started;
     {
@@ -317,16 +288,23 @@ PosixHostServices::StartWaited(const System::UnicodeString& Application,
     HandleRecord& Process = Records[Started.Process];
     Records[Started.Thread];
     ReleaseEndedLaunches();
-    Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
-    if (CaptureOutput) {
-        Process.Watch = std::make_shared<ToolWatch>(Process.Waiter, *CaptureOutput);
-        Process.Watch->PrepareStart();
-    }
-    if (!Process.Waiter->Start(Start.Request())) {
-        return std::nullopt;
-    }
-    if (Process.Watch) {
-        Process.Watch->Started();
+    if (Mode == LaunchMode::Detached) {
+        if (!LaunchDetachedTool(Launch)) {
+            return std::nullopt;
+        }
+    } else {
+        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
+        // A watched run (captured or not) has its pipes and notices; a plain one waits alone.
+        if (CaptureOutput) {
+            Process.Watch = std::make_shared<ToolWatch>(Process.Waiter, *CaptureOutput);
+            Process.Watch->PrepareStart();
+        }
+        if (!Process.Waiter->Start(Launch.Request())) {
+            return std::nullopt;
+        }
+        if (Process.Watch) {
+            Process.Watch->Started();
+        }
     }
     const std::lock_guard Lock(FMutex);
     FHandles.merge(Records); // moves the nodes: allocates nothing

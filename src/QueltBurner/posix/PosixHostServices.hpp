@@ -79,10 +79,11 @@ private:
         std::shared_ptr<ToolWatch> Watch; // a watched run's pipes and notices
     };
 
-    // The start both kinds of waited run share; Watch is none for a plain one.
-    std::optional<StartedProcess> StartWaited(const System::UnicodeString& Application,
-                                              const System::UnicodeString& CommandLine,
-                                              std::optional<bool> CaptureOutput);
+    // Every start: detached, waited, or watched (CaptureOutput set: whether the streams are
+    // captured).
+    std::optional<StartedProcess> Start(const System::UnicodeString& Application,
+                                        const System::UnicodeString& CommandLine, LaunchMode Mode,
+                                        std::optional<bool> CaptureOutput);
     std::shared_ptr<ToolWatch> WatchOf(HostHandle Process) const;
 
     std::string FInstalledRegistryFile;
