@@ -101,15 +101,7 @@ void BurnCueImage(const WriteContext& Context) {
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
     Report.Begin("preparing");
-    std::unique_ptr<XorrisoSession> Drive;
-    std::string Sheet;
-    bool Blank = true;
-    if (Where.RealDrive) {
-        Drive = std::make_unique<XorrisoSession>(Report, Where.Describe());
-        Blank = CheckDrive(*Drive, Where);
-    } else {
-        Sheet = RawTargetSheet(Where);
-    }
+    auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
     const CueImage Image = CueImage::Read(Ask.ImageFile);
     const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
     if (Sectors > CdSectors) {

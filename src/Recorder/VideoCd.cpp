@@ -95,15 +95,7 @@ void WriteVideoCd(const WriteContext& Context) {
             ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
             : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
     Report.Begin("preparing");
-    std::unique_ptr<XorrisoSession> Drive;
-    std::string Sheet;
-    bool Blank = true;
-    if (Where.RealDrive) {
-        Drive = std::make_unique<XorrisoSession>(Report, Where.Describe());
-        Blank = CheckDrive(*Drive, Where);
-    } else {
-        Sheet = RawTargetSheet(Where);
-    }
+    auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
     const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
     if (Bytes / StreamBytesPerSector > CdSectors) {
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the streams need more than " +

@@ -57,6 +57,17 @@ std::string RawTargetSheet(const Target& Where) {
     return Sheet;
 }
 
+RawTarget OpenRawTarget(const WriteContext& Context) {
+    RawTarget Opened;
+    if (Context.Where.RealDrive) {
+        Opened.Drive = std::make_unique<XorrisoSession>(Context.Report, Context.Where.Describe());
+        Opened.Blank = CheckDrive(*Opened.Drive, Context.Where);
+    } else {
+        Opened.Sheet = RawTargetSheet(Context.Where);
+    }
+    return Opened;
+}
+
 bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
     Drive.Require({"-dev", Where.Path}, ExitCode::Target);
     Drive.Require({"-toc"}, ExitCode::Target);

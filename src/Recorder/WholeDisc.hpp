@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ std::string ScratchFolderOf(const WriteContext& Context);
 // The sheet a virtual disc of raw sectors keeps beside its file. A target ending in .cue, or one
 // whose name a sheet cannot carry (a double quote, a line break), is a target error.
 std::string RawTargetSheet(const Target& Where);
+
+// Where a disc of raw sectors goes: a real drive, checked, with its session kept for the write
+// (Blank: whether it holds a blank disc), or a virtual disc and the sheet it keeps beside it.
+struct RawTarget {
+    std::unique_ptr<XorrisoSession> Drive;
+    std::string Sheet;
+    bool Blank = true;
+};
+RawTarget OpenRawTarget(const WriteContext& Context);
 
 // Whether the drive holds a blank disc. Whether the device is a drive at all is part of the target,
 // so anything libburn cannot use is a target error.
