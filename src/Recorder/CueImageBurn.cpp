@@ -4,6 +4,7 @@
 #include "CueImage.hpp"
 #include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
@@ -64,8 +65,8 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
 void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Drive,
                  const CueImage& Image, bool Blank) {
     const Request& Ask = Context.Ask;
-    const ScratchGuard Scratch{ScratchSheetOf(Context)};
-    WriteDurably(Context, ScratchSheetOf(Context), Image.SheetWithFullPaths());
+    const ScratchGuard Scratch{SheetScratchOf(Context.Scratch)};
+    WriteDurably(Context, SheetScratchOf(Context.Scratch), Image.SheetWithFullPaths());
     if (!Image.LibburnWrites()) {
         if (!Blank && !Ask.SpeedTest) {
             Context.Report.Begin("erasing");
@@ -73,11 +74,11 @@ void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Dr
             Context.Report.End();
         }
         Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, ScratchSheetOf(Context));
+        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
         return;
     }
     std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Context.Where.Path,
-                                     "cuefile=" + ScratchSheetOf(Context)};
+                                     "cuefile=" + SheetScratchOf(Context.Scratch)};
     if (Ask.Speed != 0) {
         Command.push_back("speed=" + std::to_string(Ask.Speed) + "c");
     }
@@ -126,10 +127,10 @@ void BurnCueImage(const WriteContext& Context) {
     }
     bool Dropped = false;
     const std::string Joined = Image.JoinedSheet(BareNameOf(Where.Path), Dropped);
-    const ScratchGuard Scratch{Context.Scratch, ScratchSheetOf(Context)};
+    const ScratchGuard Scratch{Context.Scratch, SheetScratchOf(Context.Scratch)};
     Report.Begin("writing");
     JoinInto(Context, Image);
-    WriteDurably(Context, ScratchSheetOf(Context), Joined);
+    WriteDurably(Context, SheetScratchOf(Context.Scratch), Joined);
     PutRawDiscInPlace(Context, Sheet);
     Report.End();
     if (Dropped) {

@@ -52,8 +52,8 @@ std::string ScratchBeside(const Target& Where) {
 // Removes what an unfinished write left: the scratch file, its CUE sheet and its private folder.
 void RemoveScratch(const std::string& Scratch) {
     std::error_code Ignored;
-    for (const char* Suffix : {"", ".cue", ".d"}) {
-        std::filesystem::remove_all(Scratch + Suffix, Ignored);
+    for (const std::string& Path : {Scratch, SheetScratchOf(Scratch), Scratch + ".d"}) {
+        std::filesystem::remove_all(Path, Ignored);
     }
 }
 
@@ -166,7 +166,6 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     if (!Succeeded) {
         CollectOrphans();
         RemoveScratch(Scratch);
-        ::unlink(SheetScratchOf(Scratch).c_str());
         if (Before && !Before->Restore()) {
             (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
                                                              "it was before the failed session");

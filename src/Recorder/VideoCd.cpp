@@ -3,6 +3,7 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
@@ -59,7 +60,7 @@ std::uint64_t CheckStreams(const std::vector<std::string>& Entries, const Kind& 
 
 // vcdimager's sheet with its FILE line naming DataName instead of the scratch file.
 std::string SheetNaming(const WriteContext& Context, const std::string& DataName) {
-    std::ifstream In(ScratchSheetOf(Context));
+    std::ifstream In(SheetScratchOf(Context.Scratch));
     if (!In) {
         throw RecorderFailure(ExitCode::Write,
                               Context.Where.Describe() + ": vcdimager wrote no CUE sheet");
@@ -108,10 +109,11 @@ void WriteVideoCd(const WriteContext& Context) {
     }
 
     // The authoring comes before the exact fit: only vcdimager knows the layout.
-    const ScratchGuard Scratch{Context.Scratch, ScratchSheetOf(Context)};
+    const ScratchGuard Scratch{Context.Scratch, SheetScratchOf(Context.Scratch)};
     ProgramRun Author;
-    Author.Argv = {"vcdimager",  "--type",       Disc.Type, "--cue-file", ScratchSheetOf(Context),
-                   "--bin-file", Context.Scratch};
+    Author.Argv = {
+        "vcdimager",  "--type",       Disc.Type, "--cue-file", SheetScratchOf(Context.Scratch),
+        "--bin-file", Context.Scratch};
     for (const std::string& Entry : Ask.Entries) {
         // A file whose name starts with "-" is not taken for an option.
         Author.Argv.push_back(Entry.starts_with('-') ? "./" + Entry : Entry);
@@ -141,7 +143,7 @@ void WriteVideoCd(const WriteContext& Context) {
             Report.End();
         }
         Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, ScratchSheetOf(Context));
+        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
         Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) +
                    " to " + Where.Describe());
         return;
@@ -153,7 +155,8 @@ void WriteVideoCd(const WriteContext& Context) {
     }
     RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
     Report.Begin("writing");
-    WriteDurably(Context, ScratchSheetOf(Context), SheetNaming(Context, BareNameOf(Where.Path)));
+    WriteDurably(Context, SheetScratchOf(Context.Scratch),
+                 SheetNaming(Context, BareNameOf(Where.Path)));
     SyncFile(Context, Context.Scratch);
     PutRawDiscInPlace(Context, Sheet);
     Report.End();

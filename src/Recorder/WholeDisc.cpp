@@ -3,6 +3,7 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 
 #include <fcntl.h>
@@ -37,10 +38,6 @@ ScratchGuard::~ScratchGuard() {
         std::error_code Ignored;
         std::filesystem::remove_all(Path, Ignored);
     }
-}
-
-std::string ScratchSheetOf(const WriteContext& Context) {
-    return Context.Scratch + ".cue";
 }
 
 std::string ScratchFolderOf(const WriteContext& Context) {
@@ -114,7 +111,7 @@ void SyncFile(const WriteContext& Context, const std::string& Path) {
 }
 
 void PutRawDiscInPlace(const WriteContext& Context, const std::string& Sheet) {
-    if (std::rename(ScratchSheetOf(Context).c_str(), Sheet.c_str()) != 0) {
+    if (std::rename(SheetScratchOf(Context.Scratch).c_str(), Sheet.c_str()) != 0) {
         WriteFailed(Context.Where, "cannot put the CUE sheet " + Sheet + " in place");
     }
     PutInPlace(Context);

@@ -30,8 +30,6 @@ private:
     std::vector<std::string> FPaths;
 };
 
-// The CUE sheet of the disc being written, beside its data in the scratch.
-std::string ScratchSheetOf(const WriteContext& Context);
 // A private folder beside the scratch file, for links and other preparation.
 std::string ScratchFolderOf(const WriteContext& Context);
 
