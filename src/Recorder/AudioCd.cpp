@@ -61,14 +61,14 @@ void WriteFully(const WriteContext& Context, int Fd, const char* Data, std::size
 std::vector<std::uint64_t> WriteSectors(const WriteContext& Context,
                                         const std::vector<AudioTrack>& Tracks,
                                         std::uint64_t Sectors) {
-    const FileDescriptor Out(
-        ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const FileDescriptor Out(::open(Context.Scratch.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (Out.Get() < 0) {
         WriteFailed(Context, "cannot create " + Context.Scratch);
     }
-    const std::vector<char> Pause(PauseSectors * SectorBytes, 0);
+    const std::vector<char> Pause(LeadingPause * RawSectorBytes, 0);
     WriteFully(Context, Out.Get(), Pause.data(), Pause.size());
-    std::uint64_t Written = PauseSectors;
+    std::uint64_t Written = LeadingPause;
     std::vector<std::uint64_t> Starts;
     for (const AudioTrack& Track : Tracks) {
         Starts.push_back(Written);
@@ -115,27 +115,13 @@ std::string SheetText(const WriteContext& Context, const std::vector<std::uint64
 void WriteSheet(const WriteContext& Context, const std::string& Text) {
     const std::string Scratch = SheetScratchOf(Context.Scratch);
     const FileDescriptor Out(
-        ::open(Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        ::open(Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (Out.Get() < 0) {
         WriteFailed(Context, "cannot create " + Scratch);
     }
     WriteFully(Context, Out.Get(), Text.data(), Text.size());
     if (::fsync(Out.Get()) != 0) {
         WriteFailed(Context, "cannot write the CUE sheet");
-    }
-}
-
-// The data file first: until the sheet follows, the new sectors are no disc (see RawDisc.hpp), so
-// a run stopped between the two moves leaves a blank disc, never a sheet naming old sectors.
-void PutSheetInPlace(const WriteContext& Context, const std::string& Sheet) {
-    PutInPlace(Context);
-    if (std::rename(SheetScratchOf(Context.Scratch).c_str(), Sheet.c_str()) != 0) {
-        WriteFailed(Context, "cannot put the CUE sheet in place");
-    }
-    const FileDescriptor Folder(
-        ::open(FolderOf(Sheet).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (Folder.Get() >= 0) {
-        (void)::fsync(Folder.Get());
     }
 }
 
@@ -152,22 +138,23 @@ void WriteAudioCd(const WriteContext& Context) {
     const std::string Sheet = CueSheetPathOf(Where.Path);
     CheckSheetPlace(Context, Sheet);
     const std::vector<AudioTrack> Tracks = CheckTracks(Context, 100.0);
-    const std::uint64_t Sectors = PauseSectors + TrackSectors(Tracks);
-    CheckFit(Context, Tracks.size(), Sectors, AudioCdSectors);
-    if (HoldsSession(Where.Path) || HoldsRawSession(Where.Path)) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() + ": the disc is not blank; erase it first");
+    const std::uint64_t Sectors = LeadingPause + TrackSectors(Tracks);
+    CheckFit(Context, Tracks.size(), Sectors, CdSectors);
+    if (!Context.Disc.Blank()) {
+        throw RecorderFailure(ExitCode::Medium, Where.Describe() +
+                                                    ": the disc is not blank; erase it first "
+                                                    "(ForceEraseDisk, --force_erase_disk)");
     }
     Report.End();
 
     Report.Begin("writing");
     const std::vector<std::uint64_t> Starts = WriteSectors(Context, Tracks, Sectors);
     WriteSheet(Context, SheetText(Context, Starts));
-    PutSheetInPlace(Context, Sheet);
+    Context.Disc.PutInPlace(Sheet);
     Report.End();
     Report.Say("wrote " + std::to_string(Tracks.size()) +
                (Tracks.size() == 1 ? " audio track (" : " audio tracks (") +
-               PlayingTime(Sectors - PauseSectors) + ") to " + Where.Describe() +
+               PlayingTime(Sectors - LeadingPause) + ") to " + Where.Describe() +
                ", its CUE sheet " + Sheet);
 }
 

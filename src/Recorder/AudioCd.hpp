@@ -12,10 +12,6 @@
 
 namespace Recorder {
 
-// 80 minutes of 2,352-byte sectors: what a virtual disc holds.
-constexpr std::uint64_t AudioCdSectors = 360000;
-// The pause of two seconds before the first track.
-constexpr std::uint64_t PauseSectors = 150;
 constexpr std::size_t MostTracks = 99;
 
 // Every entry decoded once, in order (a path given twice is two tracks). Progress: the first

@@ -5,6 +5,7 @@
 #include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
+#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
@@ -24,8 +25,8 @@ namespace {
 
 // Copies every data file, in order, into the scratch file.
 void JoinInto(const WriteContext& Context, const CueImage& Image) {
-    const FileDescriptor To(
-        ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const FileDescriptor To(::open(Context.Scratch.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (To.Get() < 0) {
         throw RecorderFailure(ExitCode::Write,
                               Context.Where.Describe() + ": " + std::strerror(errno));
@@ -68,7 +69,7 @@ void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Dr
     const ScratchGuard Scratch{SheetScratchOf(Context.Scratch)};
     WriteDurably(Context, SheetScratchOf(Context.Scratch), Image.SheetWithFullPaths());
     if (!Image.LibburnWrites()) {
-        if (!Blank && !Ask.SpeedTest) {
+        if (!Blank) {
             Context.Report.Begin("erasing");
             Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
             Context.Report.End();
@@ -77,19 +78,14 @@ void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Dr
         WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
         return;
     }
-    std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Context.Where.Path,
-                                     "cuefile=" + SheetScratchOf(Context.Scratch)};
-    if (Ask.Speed != 0) {
-        Command.push_back("speed=" + std::to_string(Ask.Speed) + "c");
-    }
-    for (const auto& [On, Option] :
-         {std::pair{Ask.SpeedTest, "-dummy"}, std::pair{!Ask.DisableEject, "-eject"},
-          std::pair{!Blank, "blank=as_needed"}, std::pair{!Ask.CloseSession, "-multi"}}) {
-        if (On) {
-            Command.emplace_back(Option);
-        }
-    }
-    Command.emplace_back("--");
+    const std::vector<std::string> Command = CdrecordArguments(
+        Ask, Context.Where,
+        {.Source = SheetScratchOf(Context.Scratch),
+         .IsCueSheet = true,
+         .Bytes = std::nullopt,
+         .Erase = !Blank,
+         .Dvd = false,
+         .Closed = false});
     Context.Report.Begin("writing");
     Drive->Require(Command, ExitCode::Write);
     Context.Report.End();
@@ -110,19 +106,11 @@ void BurnCueImage(const WriteContext& Context) {
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    if (!Where.RealDrive) {
-        Blank = !HoldsSession(Where.Path);
-    }
     RequireWritable(Context, Blank);
     Report.End();
     if (Where.RealDrive) {
         BurnToDrive(Context, std::move(Drive), Image, Blank);
         Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
-        return;
-    }
-    if (Ask.SpeedTest) {
-        Report.Say("simulation: the image " + Ask.ImageFile + " (" + std::to_string(Sectors) +
-                   " sectors) would be written to " + Where.Describe() + "; nothing was written");
         return;
     }
     bool Dropped = false;

@@ -3,6 +3,7 @@
 // disc, or streamed to a real drive through libburn.
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
+#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "WholeDisc.hpp"
@@ -157,20 +158,14 @@ void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint6
     Author.OutputTo = Pipe[1];
     RunningProgram Running(Author);
     ::close(Pipe[1]);
-    std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Context.Where.Path,
-                                     "tsize=" + std::to_string(Blocks * 2048)};
-    if (Ask.Speed != 0) {
-        Command.push_back("speed=" + std::to_string(Ask.Speed) + "d");
-    }
-    Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
-    for (const auto& [On, Option] :
-         {std::pair{Ask.SpeedTest, "-dummy"}, std::pair{!Ask.DisableEject, "-eject"},
-          std::pair{Erase, "blank=as_needed"}}) {
-        if (On) {
-            Command.emplace_back(Option);
-        }
-    }
-    Command.insert(Command.end(), {"-", "--"});
+    const std::vector<std::string> Command = CdrecordArguments(
+        Ask, Context.Where,
+        {.Source = "-",
+         .IsCueSheet = false,
+         .Bytes = Blocks * DataBlockBytes,
+         .Erase = Erase,
+         .Dvd = true,
+         .Closed = true});
     const bool Written = Drive.Run(Command);
     ::close(0);
     const ProgramOutcome& Authored = Running.Wait();
@@ -223,18 +218,9 @@ void WriteDvdVideo(const WriteContext& Context) {
     LinkEntries(Context, Sources);
     const std::uint64_t Blocks = ImageBlocks(Context);
     if (Where.RealDrive) {
-        Drive->Require({"-tell_media_space"}, ExitCode::Medium);
-        for (const std::string& Line : Drive->Results()) {
-            std::uint64_t Space = 0;
-            const std::size_t Colon = Line.find(':');
-            if (Line.starts_with("Media space") && Colon != std::string::npos &&
-                std::from_chars(Line.data() + Colon + 2, Line.data() + Line.size(), Space).ec ==
-                    std::errc()) {
-                Capacity = Space;
-            }
-        }
+        Capacity = FreeBlocks(*Drive).value_or(Capacity);
     } else {
-        Blank = !HoldsSession(Where.Path);
+        Blank = Context.Disc.Blank();
     }
     if (Blocks > Capacity) {
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the DVD-Video image needs " +
@@ -251,11 +237,6 @@ void WriteDvdVideo(const WriteContext& Context) {
         Report.End();
         Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
                    Where.Describe());
-        return;
-    }
-    if (Ask.SpeedTest) {
-        Report.Say("simulation: a DVD-Video disc of " + std::to_string(Blocks) +
-                   " blocks would be written to " + Where.Describe() + "; nothing was written");
         return;
     }
     Report.Begin("writing");

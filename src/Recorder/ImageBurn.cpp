@@ -1,8 +1,11 @@
 // An image file written to the disc as it is: a virtual disc becomes a copy of the image. A CD
 // image given by its CUE sheet has a writer of its own (CueImageBurn.cpp).
-#include "CueSheet.hpp"
+#include "DiscKind.hpp"
 #include "FileDescriptor.hpp"
+#include "RawDisc.hpp"
+#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 
@@ -11,9 +14,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <optional>
 
 namespace Recorder {
 
@@ -24,8 +26,8 @@ namespace {
 }
 
 void CopyInto(const WriteContext& Context, int From, off_t Size) {
-    const FileDescriptor To(
-        ::open(Context.Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const FileDescriptor To(::open(Context.Scratch.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (To.Get() < 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
     }
@@ -37,6 +39,11 @@ void CopyInto(const WriteContext& Context, int From, off_t Size) {
                                                            static_cast<double>(Size)
                                                      : 100.0);
                   });
+    // The image was measured before the write; one that changed since is not the one checked.
+    if (Done != static_cast<std::uint64_t>(Size)) {
+        Fail(ExitCode::Source, "image " + Context.Ask.ImageFile,
+             "changed its size while it was read");
+    }
     if (::fsync(To.Get()) != 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
     }
@@ -48,72 +55,59 @@ void BurnImageFile(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
-    // A CD image is given by its CUE sheet, whose data files hold raw sectors.
-    if (IsCueSheetName(Ask.ImageFile)) {
-        BurnCueImage(Context);
-        return;
-    }
     Report.Begin("preparing");
-    const FileDescriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
+    // The target first (a device that is no drive), then the source, the fit and the medium.
+    std::optional<XorrisoSession> Drive;
+    bool Blank = Context.Disc.Blank();
+    if (Where.RealDrive) {
+        Drive.emplace(Report, Where.Describe());
+        Blank = AcquireDrive(*Drive, Where).Blank;
+    }
+    const std::string Image = "image " + Ask.ImageFile;
+    const FileDescriptor File(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat Info {};
-    if (Image.Get() < 0 || ::fstat(Image.Get(), &Info) != 0) {
-        Fail(ExitCode::Source, "image " + Ask.ImageFile, std::strerror(errno));
+    if (File.Get() < 0 || ::fstat(File.Get(), &Info) != 0) {
+        Fail(ExitCode::Source, Image, std::strerror(errno));
     }
     if (!S_ISREG(Info.st_mode)) {
-        Fail(ExitCode::Source, "image " + Ask.ImageFile, "is not a regular file");
+        Fail(ExitCode::Source, Image, "is not a regular file (a FIFO or a device is not read)");
     }
-    const bool Blank = Where.RealDrive || !HoldsSession(Where.Path);
-    if (!Where.RealDrive) {
-        if (Ask.DetectNonEmptyDisk && !Blank) {
-            Fail(ExitCode::Medium, Where.Describe(), "the disc is not blank");
-        }
-        if (!Blank && !Ask.ForceEraseDisk) {
-            Fail(ExitCode::Medium, Where.Describe(),
-                 "the disc holds data; erase it first (--force_erase_disk)");
-        }
-        const std::uint64_t Blocks = (static_cast<std::uint64_t>(Info.st_size) + 2047) / 2048;
-        const std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
-        if (Blocks > Capacity) {
-            Fail(ExitCode::Fit, Where.Describe(),
-                 "the image needs " + std::to_string(Blocks) + " blocks, the disc holds " +
-                     std::to_string(Capacity));
-        }
+    if (KindOfImage(File.Get()) == VirtualDiscKind::NotADisc) {
+        Fail(ExitCode::Source, Image,
+             "is not a disc image (an ISO 9660 or UDF image, or a CUE sheet with its data)");
     }
+    (void)::fcntl(File.Get(), F_SETFL, 0);
+    const std::uint64_t Blocks =
+        (static_cast<std::uint64_t>(Info.st_size) + DataBlockBytes - 1) / DataBlockBytes;
+    std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    if (Drive) {
+        Capacity = FreeBlocks(*Drive).value_or(Capacity);
+    }
+    if (Blocks > Capacity) {
+        Fail(ExitCode::Fit, Where.Describe(),
+             "the image needs " + std::to_string(Blocks) + " blocks, the disc holds " +
+                 std::to_string(Capacity));
+    }
+    RequireWritable(Context, Blank);
     Report.End();
-    if (Where.RealDrive) {
-        XorrisoSession Session(Report, Where.Describe());
-        std::vector<std::string> Command{"-as", "cdrecord", "dev=" + Where.Path};
-        if (Ask.Speed != 0) {
-            Command.push_back("speed=" + std::to_string(Ask.Speed));
-        }
-        Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
-        if (Ask.SpeedTest) {
-            Command.emplace_back("-dummy");
-        }
-        if (!Ask.CloseSession) {
-            Command.emplace_back("-multi");
-        }
-        if (Ask.ForceEraseDisk) {
-            Command.emplace_back("blank=as_needed");
-        }
-        if (!Ask.DisableEject) {
-            Command.emplace_back("-eject");
-        }
-        Command.push_back(Ask.ImageFile);
-        Command.emplace_back("--");
+    if (Drive) {
         Report.Begin("writing");
-        Session.Require(Command, ExitCode::Write);
+        Drive->Require(CdrecordArguments(Ask, Where,
+                                         {.Source = Ask.ImageFile,
+                                          .IsCueSheet = false,
+                                          .Bytes = std::nullopt,
+                                          .Erase = !Blank,
+                                          .Dvd = Ask.Dvd,
+                                          .Closed = false}),
+                       ExitCode::Write);
         Report.End();
         return;
     }
-    if (Ask.SpeedTest) {
-        Report.Say("simulation: the image would be written to " + Where.Describe() +
-                   "; nothing was written");
-        return;
-    }
     Report.Begin("writing");
-    CopyInto(Context, Image.Get(), Info.st_size);
+    CopyInto(Context, File.Get(), Info.st_size);
     PutInPlace(Context);
+    // An audio CD's sheet would name the new disc's file as raw sectors.
+    RemoveSheetOf(Where);
     Report.End();
     Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
 }

@@ -1,8 +1,6 @@
 #include "Recorder.hpp"
 
 #include "Commands.hpp"
-#include "DiscSnapshot.hpp"
-#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Request.hpp"
 #include "Writers.hpp"
@@ -23,8 +21,6 @@ namespace Recorder {
 
 namespace {
 
-using ToolGrammar::CommandKind;
-
 volatile std::sig_atomic_t StopRequested = 0;
 
 extern "C" void RequestStop(int /*Signal*/) {
@@ -35,26 +31,6 @@ int Report(ExitCode Code, const std::string& Message) {
     (void)std::fprintf(stderr, "recorder: %s\n", Message.c_str());
     (void)std::fflush(stderr);
     return static_cast<int>(Code);
-}
-
-// Where a new disc is prepared: beside a virtual disc (the same file system, so that it can be
-// moved into place), and in the temporary folder for a real drive.
-std::string ScratchBeside(const Target& Where) {
-    const std::size_t Slash = Where.Path.find_last_of('/');
-    const std::string Name = Slash == std::string::npos ? Where.Path : Where.Path.substr(Slash + 1);
-    const char* Temporary = std::getenv("TMPDIR");
-    const std::string Folder = !Where.RealDrive                            ? FolderOf(Where.Path)
-                               : Temporary != nullptr && *Temporary == '/' ? Temporary
-                                                                           : "/tmp";
-    return Folder + "/." + Name + ".recording-" + std::to_string(::getpid());
-}
-
-// Removes what an unfinished write left: the scratch file, its CUE sheet and its private folder.
-void RemoveScratch(const std::string& Scratch) {
-    std::error_code Ignored;
-    for (const std::string& Path : {Scratch, SheetScratchOf(Scratch), Scratch + ".d"}) {
-        std::filesystem::remove_all(Path, Ignored);
-    }
 }
 
 // Collects the authoring programs the worker ran, which were ended with it (they are this
@@ -73,39 +49,14 @@ void CollectOrphans() {
     }
 }
 
-using Writer = void (*)(const WriteContext&);
-
-// The writer of each command the recorder carries out; none for a kind the grammar may add later.
-Writer WriterFor(CommandKind Kind) {
-    switch (Kind) {
-    case CommandKind::DataDisc:
-        return &WriteDataDisc;
-    case CommandKind::VideoCd:
-    case CommandKind::SuperVideoCd:
-        return &WriteVideoCd;
-    case CommandKind::DvdVideo:
-        return &WriteDvdVideo;
-    case CommandKind::Image:
-        return &BurnImageFile;
-    case CommandKind::AudioCd:
-        return &WriteAudioCd;
-    case CommandKind::Erase:
-        return &EraseDisc;
-    case CommandKind::Eject:
-        return &EjectDisc;
-    default:
-        return nullptr;
-    }
-}
-
-int RunWriter(Writer Write, const Request& Ask, const Target& Where, const std::string& Scratch) {
+int RunWriter(Writer Write, const Request& Ask, const Medium& Disc) {
     Progress Lines(stdout);
     try {
-        Write(WriteContext{Ask, Where, Scratch, Lines});
+        Write(WriteContext{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), Lines});
     } catch (const RecorderFailure& Failure) {
         return Report(Failure.Code(), Failure.what());
     } catch (const std::exception& Failure) {
-        return Report(ExitCode::Write, Where.Describe() + ": " + Failure.what());
+        return Report(ExitCode::Write, Disc.Describe() + ": " + Failure.what());
     }
     return 0;
 }
@@ -114,17 +65,21 @@ int RunWriter(Writer Write, const Request& Ask, const Target& Where, const std::
 // A virtual disc that may be continued is kept as it was before, and put back if the writer
 // fails, whatever the way: a session that failed to be written, or whose data did not verify, is
 // not left as the disc's newest.
-int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayAppend) {
-    const std::string Scratch = ScratchBeside(Where);
-    const std::optional<DiscSnapshot> Before =
-        MayAppend && !Where.RealDrive ? DiscSnapshot::Take(Where.Path) : std::nullopt;
+int RunInWorker(const WriterEntry& Entry, const Request& Ask, Medium& Disc) {
+    const Target& Where = Disc.Where();
+    if (Entry.MayAppend) {
+        Disc.KeepForAppend();
+    }
     struct sigaction Stop {};
     Stop.sa_handler = &RequestStop;
     sigemptyset(&Stop.sa_mask);
     struct sigaction OldInterrupt {};
     struct sigaction OldTerminate {};
+    struct sigaction OldHangUp {};
     sigaction(SIGINT, &Stop, &OldInterrupt);
     sigaction(SIGTERM, &Stop, &OldTerminate);
+    // A host that loses its terminal (or dies, and its waiter with it) stops the run the same way.
+    sigaction(SIGHUP, &Stop, &OldHangUp);
     (void)std::fflush(nullptr);
     // The programs the worker runs become this process's children if the worker is stopped.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -137,6 +92,7 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     if (Worker == 0) {
         sigaction(SIGINT, &OldInterrupt, nullptr);
         sigaction(SIGTERM, &OldTerminate, nullptr);
+        sigaction(SIGHUP, &OldHangUp, nullptr);
         // The worker must not outlive a recorder that was killed.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         // A file grown past the size limit is then a write error with its reason, not a signal.
@@ -144,7 +100,7 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
         if (::getppid() != Parent) {
             ::_exit(static_cast<int>(ExitCode::Write));
         }
-        const int Code = RunWriter(Write, Ask, Where, Scratch);
+        const int Code = RunWriter(Entry.Write, Ask, Disc);
         (void)std::fflush(nullptr);
         ::_exit(Code);
     }
@@ -165,8 +121,8 @@ int RunInWorker(Writer Write, const Request& Ask, const Target& Where, bool MayA
     const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     if (!Succeeded) {
         CollectOrphans();
-        RemoveScratch(Scratch);
-        if (Before && !Before->Restore()) {
+        Disc.ClearScratch();
+        if (!Disc.PutBack()) {
             (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
                                                              "it was before the failed session");
         }
@@ -197,14 +153,14 @@ int RunRecorder(std::span<const std::string> Arguments) {
     if (!Recognised.Accepted) {
         return Report(ExitCode::CommandLine, Recognised.Text);
     }
-    const Writer Write = WriterFor(Recognised.Kind);
-    if (Write == nullptr) {
+    const Request Ask = RequestOf(Recognised);
+    const WriterEntry* Entry = WriterFor(Ask);
+    if (Entry == nullptr) {
         return Report(ExitCode::CommandLine, "this command is not one the recorder writes");
     }
-    const Request Ask = RequestOf(Recognised);
     try {
-        const Target Where = ResolveTarget(Ask.DriveLetter);
-        return RunInWorker(Write, Ask, Where, Recognised.Kind == CommandKind::DataDisc);
+        Medium Disc(ResolveTarget(Ask.DriveLetter));
+        return RunInWorker(*Entry, Ask, Disc);
     } catch (const RecorderFailure& Failure) {
         return Report(Failure.Code(), Failure.what());
     }

@@ -50,9 +50,35 @@ std::uint64_t DataBlocks(std::uintmax_t Bytes) {
     return (Bytes + BlockBytes - 1) / BlockBytes + Bytes / (std::uint64_t{1} << 32U);
 }
 
+std::optional<FileStamp> StampOf(const std::string& Path, bool Follow) {
+    struct stat Info {};
+    if ((Follow ? ::stat(Path.c_str(), &Info) : ::lstat(Path.c_str(), &Info)) != 0 ||
+        !S_ISREG(Info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{Path, static_cast<std::uintmax_t>(Info.st_size),
+                     std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec};
+}
+
 } // namespace
 
-std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources) {
+std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps) {
+    for (const FileStamp& Before : Stamps) {
+        struct stat Info {};
+        const bool Same =
+            ::stat(Before.Path.c_str(), &Info) == 0 &&
+            static_cast<std::uintmax_t>(Info.st_size) == Before.Size &&
+            std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec ==
+                Before.ModifiedNs;
+        if (!Same) {
+            return Before.Path;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
+                                              std::vector<FileStamp>& Stamps) {
     namespace fs = std::filesystem;
     std::uint64_t Blocks = FixedBlocks;
     std::error_code Error;
@@ -63,6 +89,9 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
             return std::nullopt;
         }
         if (!fs::is_directory(Root)) {
+            if (auto Stamp = StampOf(Entry.Path, true)) {
+                Stamps.push_back(std::move(*Stamp));
+            }
             Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
             if (Error) {
                 return std::nullopt;
@@ -80,6 +109,9 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
             if (fs::is_directory(Item)) {
                 Blocks += PerFolderBlocks;
             } else if (fs::is_regular_file(Item)) {
+                if (auto Stamp = StampOf(Walk->path().string(), false)) {
+                    Stamps.push_back(std::move(*Stamp));
+                }
                 Blocks += DataBlocks(Walk->file_size(Error));
             }
         }

@@ -13,6 +13,17 @@ struct Source {
     std::string Name; // its name at the disc's root
 };
 
+// A file a session reads, as it was before the write: a file that changes while it is written
+// (libisofs pads a file that shrank with zeros) is found by comparing afterwards.
+struct FileStamp {
+    std::string Path;
+    std::uintmax_t Size = 0;
+    std::int64_t ModifiedNs = 0;
+};
+
+// The first of Stamps whose file no longer has its size or modification time, if any.
+std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps);
+
 // Checks every entry before anything is written: it must exist (an entry that is a link is
 // followed) and be readable. The same path given twice counts once; two different paths with the
 // same name are refused, naming both. Throws RecorderFailure (source error).
@@ -22,7 +33,8 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 // rounded up to whole blocks, and for every file, link and folder more than its directory records,
 // Rock Ridge entries and Joliet records take, plus the session's fixed structures. Lets a write
 // that clearly fits skip the exact measurement, which lays the whole image out once more. None
-// when a tree cannot be walked.
-std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources);
+// when a tree cannot be walked. Stamps receives every regular file the walk passes.
+std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
+                                              std::vector<FileStamp>& Stamps);
 
 } // namespace Recorder

@@ -21,8 +21,9 @@ namespace {
 std::string Target::Describe() const {
     std::string Text = "drive ";
     Text += Letter < 0x80 ? static_cast<char>(Letter) : '?';
-    if (!Path.empty()) {
-        Text += " (" + Path + ")";
+    const std::string& Shown = Mapped.empty() ? Path : Mapped;
+    if (!Shown.empty()) {
+        Text += " (" + Shown + ")";
     }
     return Text;
 }
@@ -46,7 +47,18 @@ Target ResolveTarget(char16_t Letter) {
     if (!Mapped) {
         Fail(T, "no such drive (not mapped by QUELT_DRIVES, and no /dev/srN for it)");
     }
+    T.Mapped = *Mapped;
     T.Path = *Mapped;
+    struct stat Link {};
+    if (::lstat(T.Path.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
+        // Followed once, here: a link swapped in later is never followed by a later step.
+        char* Resolved = ::realpath(T.Path.c_str(), nullptr);
+        if (Resolved == nullptr) {
+            Fail(T, "is a link to nothing");
+        }
+        T.Path = Resolved;
+        std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+    }
     struct stat Info {};
     if (::stat(T.Path.c_str(), &Info) == 0) {
         T.Exists = true;

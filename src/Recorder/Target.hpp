@@ -8,6 +8,9 @@ namespace Recorder {
 
 struct Target {
     char16_t Letter = u'?';
+    // The path the drive map names, and the file it stands for: a link is followed once, when the
+    // run starts, and every later step works on the file it named then.
+    std::string Mapped;
     std::string Path;
     bool RealDrive = false;
     bool Exists = false;
@@ -19,7 +22,7 @@ struct Target {
 // Maps the letter as the POSIX host does (QUELT_DRIVES, else /dev/srN as D, E, ...) and checks the
 // target before anything is written. Throws RecorderFailure (target error) for an unmapped
 // letter, a missing device, a folder, anything that is neither a device nor a file, a path whose
-// folder does not exist, and a file or folder the recorder may not write.
+// folder does not exist, a link to nothing, and a file or folder the recorder may not write.
 Target ResolveTarget(char16_t Letter);
 
 // The folder a virtual disc's file lies in ("." for a bare name).

@@ -24,7 +24,6 @@ namespace {
 // The most of a stream one sector carries (a Mode 2 Form 2 sector's user data): a lower bound of
 // the sectors the streams take, which refuses a disc that clearly does not fit before authoring.
 constexpr std::uint64_t StreamBytesPerSector = 2324;
-constexpr std::uint64_t RawSectorBytes = 2352;
 
 struct Kind {
     MpegKind Stream;
@@ -104,9 +103,6 @@ void WriteVideoCd(const WriteContext& Context) {
                                                  " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    if (!Where.RealDrive) {
-        Blank = !HoldsSession(Where.Path);
-    }
 
     // The authoring comes before the exact fit: only vcdimager knows the layout.
     const ScratchGuard Scratch{Context.Scratch, SheetScratchOf(Context.Scratch)};
@@ -137,7 +133,7 @@ void WriteVideoCd(const WriteContext& Context) {
     Report.End();
 
     if (Where.RealDrive) {
-        if (!Blank && !Ask.SpeedTest) {
+        if (!Blank) {
             Report.Begin("erasing");
             Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
             Report.End();
@@ -146,11 +142,6 @@ void WriteVideoCd(const WriteContext& Context) {
         WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
         Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) +
                    " to " + Where.Describe());
-        return;
-    }
-    if (Ask.SpeedTest) {
-        Report.Say("simulation: " + std::string(Disc.Name) + " of " + std::to_string(Sectors) +
-                   " sectors would be written to " + Where.Describe() + "; nothing was written");
         return;
     }
     RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");

@@ -4,6 +4,7 @@
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
+#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 
 #include <fcntl.h>
@@ -21,14 +22,6 @@ namespace {
 [[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
     throw RecorderFailure(ExitCode::Write,
                           Where.Describe() + ": " + What + ": " + std::strerror(errno));
-}
-
-std::size_t CountLines(const std::vector<std::string>& Lines, std::string_view Head) {
-    std::size_t Count = 0;
-    for (const std::string& Line : Lines) {
-        Count += Line.starts_with(Head) ? 1U : 0U;
-    }
-    return Count;
 }
 
 } // namespace
@@ -61,14 +54,13 @@ RawTarget OpenRawTarget(const WriteContext& Context) {
         Opened.Blank = CheckDrive(*Opened.Drive, Context.Where);
     } else {
         Opened.Sheet = RawTargetSheet(Context.Where);
+        Opened.Blank = Context.Disc.Blank();
     }
     return Opened;
 }
 
 bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
-    Drive.Require({"-dev", Where.Path}, ExitCode::Target);
-    Drive.Require({"-toc"}, ExitCode::Target);
-    return CountLines(Drive.Results(), "Media status : is blank") > 0;
+    return AcquireDrive(Drive, Where).Blank;
 }
 
 void RequireWritable(const WriteContext& Context, bool Blank) {
@@ -77,17 +69,21 @@ void RequireWritable(const WriteContext& Context, bool Blank) {
     }
     if (Context.Ask.DetectNonEmptyDisk) {
         throw RecorderFailure(ExitCode::Medium,
-                              Context.Where.Describe() + ": the disc is not blank");
+                              Context.Where.Describe() +
+                                  ": the disc is not blank (DetectNonEmptyDisk, "
+                                  "--detect_non_empty_disk)");
     }
     if (!Context.Ask.ForceEraseDisk) {
         throw RecorderFailure(ExitCode::Medium,
                               Context.Where.Describe() +
-                                  ": the disc holds data; erase it first (--force_erase_disk)");
+                                  ": the disc is not blank; erase it first (ForceEraseDisk, "
+                                  "--force_erase_disk)");
     }
 }
 
 void WriteDurably(const WriteContext& Context, const std::string& Path, const std::string& Text) {
-    const FileDescriptor File(::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const FileDescriptor File(
+        ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (File.Get() < 0) {
         WriteFailed(Context.Where, "cannot write " + Path);
     }
@@ -111,17 +107,13 @@ void SyncFile(const WriteContext& Context, const std::string& Path) {
 }
 
 void PutRawDiscInPlace(const WriteContext& Context, const std::string& Sheet) {
-    if (std::rename(SheetScratchOf(Context.Scratch).c_str(), Sheet.c_str()) != 0) {
-        WriteFailed(Context.Where, "cannot put the CUE sheet " + Sheet + " in place");
-    }
-    PutInPlace(Context);
+    Context.Disc.PutInPlace(Sheet);
 }
 
 void WriteSheetWithCdrdao(const WriteContext& Context, const std::string& Sheet) {
     const Request& Ask = Context.Ask;
     ProgramRun Run;
-    Run.Argv = {"cdrdao", Ask.SpeedTest ? "simulate" : "write", "--device", Context.Where.Path,
-                "-n"};
+    Run.Argv = {"cdrdao", "write", "--device", Context.Where.Path, "-n"};
     if (Ask.Speed != 0) {
         Run.Argv.insert(Run.Argv.end(), {"--speed", std::to_string(Ask.Speed)});
     }

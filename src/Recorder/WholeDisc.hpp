@@ -59,17 +59,11 @@ void WriteDurably(const WriteContext& Context, const std::string& Path, const st
 // Makes a complete scratch file durable before it is moved into place.
 void SyncFile(const WriteContext& Context, const std::string& Path);
 
-// Moves the scratch sheet and then the scratch data into place: the data file, moved last, is
-// what makes the new disc.
+// Moves the scratch sheet and then the scratch data into place (see Medium::PutInPlace).
 void PutRawDiscInPlace(const WriteContext& Context, const std::string& Sheet);
 
 // Writes the disc a CUE sheet describes to the real drive with cdrdao (disc at once), ejecting
-// afterwards unless --disable_eject; --speedtest simulates.
+// afterwards unless --disable_eject.
 void WriteSheetWithCdrdao(const WriteContext& Context, const std::string& Sheet);
-
-// Sectors of 2,352 bytes a CD holds (80 minutes), and the pause before its first track, which
-// a CD always has and its image does not hold.
-constexpr std::uint64_t CdSectors = 360000;
-constexpr std::uint64_t LeadingPause = 150;
 
 } // namespace Recorder

@@ -3,6 +3,8 @@
 // once everything is written or throws RecorderFailure.
 #pragma once
 
+#include "DiscGeometry.hpp"
+#include "Medium.hpp"
 #include "Progress.hpp"
 #include "Request.hpp"
 #include "Target.hpp"
@@ -13,19 +15,29 @@
 
 namespace Recorder {
 
-// Blocks of 2,048 bytes a virtual disc holds: a CD, or a single-layer DVD.
-constexpr std::uint64_t CdBlocks = 360000;
-constexpr std::uint64_t DvdBlocks = 2295104;
-
-// A new first session (or a whole image) is written to Scratch, a file beside the virtual disc,
-// and moved over it only once complete, so that an interrupted first session never leaves a file
-// that readers take for a whole disc.
+// A new first session (or a whole disc) is written to Scratch, a file in the run's private
+// folder beside the virtual disc, and moved over it only once complete, so that an interrupted
+// first session never leaves a file that readers take for a whole disc.
 struct WriteContext {
     const Request& Ask;
-    const Target& Where;
-    std::string Scratch;
+    const Medium& Disc;
+    const Target& Where; // Disc's target
+    std::string Scratch; // Disc's scratch file for the new disc
     Progress& Report;
 };
+
+using Writer = void (*)(const WriteContext&);
+
+// What the recorder does for each command: its writer, and whether that writer may append to a
+// disc (its disc is then kept before the write and put back should the write fail).
+struct WriterEntry {
+    ToolGrammar::CommandKind Kind;
+    bool (*Takes)(const Request& Ask); // null: every request of the kind
+    Writer Write;
+    bool MayAppend;
+};
+// The entry for an accepted request; null for a command the recorder does not carry out.
+const WriterEntry* WriterFor(const Request& Ask);
 
 void WriteDataDisc(const WriteContext& Context);
 void WriteVideoCd(const WriteContext& Context); // Video CDs and Super Video CDs
@@ -52,9 +64,5 @@ void PutInPlace(const WriteContext& Context);
 // For the tests of --verify: flips the first byte of the text QUELT_RECORDER_TEST_CORRUPT names,
 // where it first occurs in the written image.
 void CorruptForTest(const std::string& Image);
-
-// Whether a virtual disc's file holds anything a reader takes for a disc: an ISO 9660 session, or
-// the raw sectors of a CD (see DiscKind.hpp).
-bool HoldsSession(const std::string& Path);
 
 } // namespace Recorder

@@ -126,19 +126,13 @@ TEST(RecorderVideoCd, StreamsOfTheWrongKindAreSourceErrors) {
     }
 }
 
-TEST(RecorderVideoCd, DiscThatIsNotBlankNeedsAnEraseAndASimulationWritesNothing) {
+TEST(RecorderVideoCd, DiscThatIsNotBlankNeedsAnErase) {
     if (const std::string Missing = MissingPrograms({"vcdimager"}); !Missing.empty()) {
         GTEST_SKIP() << "programs missing: " << Missing;
     }
     TempDir Dir;
     const fs::path Disc = Dir.Path() / "video.bin";
     const fs::path Sheet = Dir.Path() / "video.cue";
-    const auto Simulated = RunRecorder(
-        VideoCd("--videocd", {Media("vcd.mpg")}, {}, {"--speedtest"}), RecorderEnvironment(Disc));
-    EXPECT_EQ(Simulated.ExitCode, 0) << Simulated.Err;
-    EXPECT_NE(Simulated.Out.find("nothing was written"), std::string::npos) << Simulated.Out;
-    ExpectNothingWritten(Disc, "simulation onto a blank disc");
-
     ASSERT_EQ(
         RunRecorder(VideoCd("--videocd", {Media("vcd.mpg")}), RecorderEnvironment(Disc)).ExitCode,
         0);
@@ -150,8 +144,6 @@ TEST(RecorderVideoCd, DiscThatIsNotBlankNeedsAnEraseAndASimulationWritesNothing)
         int Exit;
     } Rows[] = {
         {"no erase", VideoCd("--svideocd", {Media("svcd.mpg")}), 4},
-        {"simulated erase",
-         VideoCd("--svideocd", {Media("svcd.mpg")}, {"--force_erase_disk"}, {"--speedtest"}), 0},
         // A data disc without an erase does not overwrite it either.
         {"data disc", DataDisc("D", {}, {Media("vcd.mpg")}), 4},
         {"data disc continued", DataDisc("D", {"--import", "0"}, {Media("vcd.mpg")}), 4},
@@ -427,7 +419,9 @@ TEST(RecorderCueImage, ImageLargerThanACdDoesNotFit) {
 }
 
 // A simulation runs every check and the preparation (the authoring too) and writes nothing.
-TEST(RecorderVideoDiscs, SimulationsWriteNothing) {
+// --speedtest is no simulation: the component always asks for a real write, and every kind of disc
+// is written with it as without it.
+TEST(RecorderVideoDiscs, SpeedTestWritesTheDisc) {
     if (const std::string Missing = MissingPrograms({"vcdimager", "genisoimage", "dvdauthor"});
         !Missing.empty()) {
         GTEST_SKIP() << "programs missing: " << Missing;
@@ -437,20 +431,21 @@ TEST(RecorderVideoDiscs, SimulationsWriteNothing) {
     Dir.Write("image.bin", RawSectors(2352, 10, 'i'));
     const fs::path Sheet = Dir.Write("image.cue", "FILE \"image.bin\" BINARY\n  TRACK 01 AUDIO\n"
                                                   "    INDEX 01 00:00:00\n");
+    const fs::path File = Dir.Write("a.txt", "content");
     const struct {
         const char* Case;
         Strings Arguments;
     } Rows[] = {
+        {"data disc", DataDisc("T", {"--speedtest"}, {File.string()})},
         {"Super Video CD", VideoCd("--svideocd", {Media("svcd.mpg")}, {}, {"--speedtest"})},
         {"DVD-Video", DvdVideo("M", {"--speedtest"}, {(Root / "VIDEO_TS").string()})},
         {"CD image", ImageBurn(Sheet, {"--speedtest"})},
     };
     for (const auto& Row : Rows) {
-        const fs::path Disc = Dir.Path() / "disc.img";
+        const fs::path Disc = Dir.Path() / (std::string(Row.Case) + ".img");
         const auto Run = RunRecorder(Row.Arguments, RecorderEnvironment(Disc));
         EXPECT_EQ(Run.ExitCode, 0) << Row.Case << Run.Err;
-        EXPECT_NE(Run.Out.find("nothing was written"), std::string::npos) << Run.Out;
-        ExpectNothingWritten(Disc, Row.Case);
+        EXPECT_GT(fs::exists(Disc) ? fs::file_size(Disc) : 0, 0U) << Row.Case << Run.Out;
     }
 }
 
@@ -498,7 +493,7 @@ TEST(RecorderVideoDrives, NoDriveIsATargetError) {
             EXPECT_EQ(Run.ExitCode, 3) << Device << " " << Arguments[4] << Run.Err;
             EXPECT_NE(Run.Err.find(Device), std::string::npos) << Run.Err;
             EXPECT_NE(
-                Run.Err.find(Device == std::string("/dev/null") ? "not MMC" : "no such device"),
+                Run.Err.find(Device == std::string("/dev/null") ? "not a drive" : "no such device"),
                 std::string::npos)
                 << Run.Err;
         }

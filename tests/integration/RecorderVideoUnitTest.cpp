@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -54,6 +58,14 @@ TEST(RecorderDiscKind, FileSaysWhatTheDiscHolds) {
         return Image;
     };
     const std::string Sync("\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00", 12);
+    // A primary descriptor that says the volume has 100 blocks, in a file of 18.
+    std::string Truncated = Descriptors({std::string("\x01"
+                                                     "CD001",
+                                                     6),
+                                         std::string("\xFF"
+                                                     "CD001",
+                                                     6)});
+    Truncated[Block * 16 + 80] = 100;
     const struct {
         const char* Case;
         std::string Content;
@@ -61,7 +73,7 @@ TEST(RecorderDiscKind, FileSaysWhatTheDiscHolds) {
         VirtualDiscKind Kind;
     } Rows[] = {
         {"empty", "", false, VirtualDiscKind::Blank},
-        {"zeros", std::string(Block * 40, '\0'), false, VirtualDiscKind::Blank},
+        {"zeros", std::string(Block * 40, '\0'), false, VirtualDiscKind::NotADisc},
         {"empty with a sheet", "", true, VirtualDiscKind::Blank},
         {"ISO 9660",
          Descriptors({std::string("\x01"
@@ -88,9 +100,15 @@ TEST(RecorderDiscKind, FileSaysWhatTheDiscHolds) {
                                   "TEA01",
                                   6)}),
          false, VirtualDiscKind::Closed},
-        {"raw data sectors", Sync + std::string(2340, 'x'), false, VirtualDiscKind::RawSectors},
+        {"raw data sectors with their sheet", Sync + std::string(2340, 'x'), true,
+         VirtualDiscKind::RawSectors},
         {"audio with its sheet", std::string(2352, 'a'), true, VirtualDiscKind::RawSectors},
-        {"audio without a sheet", std::string(2352, 'a'), false, VirtualDiscKind::Blank},
+        // Sectors no sheet names, a document, or an image cut short are no disc.
+        {"raw data sectors without a sheet", Sync + std::string(2340, 'x'), false,
+         VirtualDiscKind::NotADisc},
+        {"audio without a sheet", std::string(2352, 'a'), false, VirtualDiscKind::NotADisc},
+        {"a document", "Dear reader,\n", false, VirtualDiscKind::NotADisc},
+        {"ISO 9660 cut short", Truncated, false, VirtualDiscKind::NotADisc},
     };
     for (const auto& Row : Rows) {
         TempDir Dir;
@@ -101,6 +119,11 @@ TEST(RecorderDiscKind, FileSaysWhatTheDiscHolds) {
         EXPECT_EQ(Recorder::KindOfVirtualDisc(Disc.string()), Row.Kind) << Row.Case;
     }
     EXPECT_EQ(Recorder::KindOfVirtualDisc("/nonexistent/disc.bin"), VirtualDiscKind::Blank);
+    // A FIFO is no disc, and asking never waits for a writer.
+    const TempDir Dir;
+    const fs::path Fifo = Dir.Path() / "fifo.iso";
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Recorder::KindOfVirtualDisc(Fifo.string()), VirtualDiscKind::NotADisc);
 }
 
 TEST(RecorderCueImage, SectorsAndWritersFollowTheSheet) {

@@ -1,0 +1,38 @@
+// A data disc, in four steps: the plan (the medium's state, the sources, what the run may do to
+// the disc, the file system's settings), the fit, the write and the verify.
+#pragma once
+
+#include "Sources.hpp"
+#include "Writers.hpp"
+#include "XorrisoSession.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Recorder {
+
+struct DataDiscPlan {
+    std::vector<Source> Sources;
+    std::vector<FileStamp> Stamps; // every file the session reads, as it was before
+    std::optional<std::uint64_t> AtMost; // blocks the session takes at most, when known
+    bool Blank = true;
+    bool NewDisc = true; // a first session (or one after the erase), not an append
+    std::uint64_t NextAddress = 0;
+    std::uint64_t Capacity = 0;
+    // Why the medium refuses the write; reported after the fit, which comes first when both fail.
+    std::optional<std::string> Refusal;
+};
+
+// Reads the medium, checks the sources and lays the session out in Disc; nothing is written.
+DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc);
+
+// Throws RecorderFailure for a session that does not fit (5), then for the plan's refusal (4).
+void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan);
+
+// Reads every file back from the written disc and compares it with its source.
+void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
+                    const std::string& Written);
+
+} // namespace Recorder

@@ -1,0 +1,175 @@
+// The plan of a data disc: what the medium holds, what this run may do to it, and the session's
+// file system laid out in the interpreter, before anything is written.
+#include "DataDisc.hpp"
+
+#include "RealDrive.hpp"
+#include "RecorderFailure.hpp"
+
+namespace Recorder {
+
+namespace {
+
+constexpr std::size_t JolietVolumeIdCharacters = 16;
+
+std::size_t Utf8Characters(std::string_view Text) {
+    std::size_t Count = 0;
+    for (const char C : Text) {
+        Count += (static_cast<unsigned char>(C) & 0xC0U) != 0x80U ? 1 : 0;
+    }
+    return Count;
+}
+
+// The label for both trees; Joliet shows fewer of its characters, which is said.
+std::string VolumeId(const WriteContext& Context) {
+    std::string Label = IsoVolumeId(Context);
+    if (Utf8Characters(Label) > JolietVolumeIdCharacters) {
+        Context.Report.Say("label shown by Joliet readers as its first 16 characters");
+    }
+    return Label;
+}
+
+// Why this run may not write the disc as asked, if it may not.
+std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDiscPlan& Plan,
+                                     VirtualDiscKind Kind, std::size_t Sessions) {
+    const Request& Ask = Context.Ask;
+    const std::string Disc = Context.Where.Describe();
+    if (Ask.DetectNonEmptyDisk && !Plan.Blank) {
+        return Disc + ": the disc is not blank (DetectNonEmptyDisk, --detect_non_empty_disk)";
+    }
+    if (!Plan.NewDisc && Kind == VirtualDiscKind::Closed) {
+        return Disc + ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
+                      "first (ForceEraseDisk, --force_erase_disk)";
+    }
+    if (!Plan.NewDisc && Kind == VirtualDiscKind::RawSectors) {
+        return Disc + ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
+                      "which cannot be continued; erase it first (ForceEraseDisk, "
+                      "--force_erase_disk)";
+    }
+    if (!Plan.NewDisc && !Ask.Import) {
+        return Disc + ": the disc holds data; continue it (ContinueSession, --import) or erase it "
+                      "first (ForceEraseDisk, --force_erase_disk)";
+    }
+    if (Ask.Import && *Ask.Import > 0 &&
+        (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
+        return Disc + ": the disc has no session " + std::to_string(*Ask.Import);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    DataDiscPlan Plan;
+    Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
+    // into the new disc, with --import or without.
+    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
+    std::size_t Sessions = 0;
+    VirtualDiscKind Kind = Context.Disc.Kind();
+    // Whether a device is a drive at all is part of the target, checked before the sources.
+    if (Where.RealDrive) {
+        const DriveState Drive = AcquireDrive(Disc, Where, Appending);
+        Plan.Blank = Drive.Blank;
+        Sessions = Drive.Sessions;
+        Plan.NextAddress = Drive.NextAddress;
+        Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
+    }
+    Plan.Sources = CheckSources(Ask.Entries);
+    if (Plan.Sources.empty()) {
+        throw RecorderFailure(ExitCode::Source, Where.Describe() +
+                                                    ": nothing to write: none of the entries "
+                                                    "exists, or none was given");
+    }
+    if (!Where.RealDrive) {
+        Plan.Blank = Kind == VirtualDiscKind::Blank;
+        // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
+        // taken by the library for a disc with free space after its end.
+        if (Kind == VirtualDiscKind::Appendable && Appending) {
+            Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
+            Disc.Require({"-toc"}, ExitCode::Medium);
+            Sessions = CountLines(Disc.Results(), "ISO session");
+            Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
+        }
+    }
+    const bool Erasing = Ask.ForceEraseDisk && !Plan.Blank;
+    Plan.NewDisc = Plan.Blank || Erasing;
+    Plan.Refusal = RefusalOf(Context, Plan, Kind, Sessions);
+
+    if (Plan.Refusal) {
+        // Only the size is worked out: a blank virtual disc is measured against no file at all.
+        if (!Where.RealDrive && !(Kind == VirtualDiscKind::Appendable && Appending)) {
+            Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
+        }
+    } else if (Where.RealDrive) {
+        if (Erasing) {
+            Disc.Require({"-blank", "as_needed"}, ExitCode::Medium);
+            Plan.NextAddress = 0;
+        }
+        if (Appending && *Ask.Import > 0) {
+            Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+        }
+        Disc.Require(
+            {"-speed", Ask.Speed == 0 ? "0" : std::to_string(Ask.Speed) + (Ask.Dvd ? "d" : "c")},
+            ExitCode::Target);
+        Disc.Require({"-close", Ask.CloseSession ? "on" : "off"}, ExitCode::Target);
+        Disc.Require({"-write_type", Ask.Tao ? "tao" : "auto"}, ExitCode::Target);
+    } else if (Plan.NewDisc) {
+        Disc.Require({"-outdev", "stdio:" + Context.Scratch}, ExitCode::Write);
+        Plan.NextAddress = 0;
+    } else if (*Ask.Import > 0) {
+        Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
+    }
+    for (const auto& Setting : std::vector<std::vector<std::string>>{
+             {"-joliet", "on"},
+             {"-rockridge", "on"},
+             // Joliet names in UTF-16, so that characters beyond the Basic Multilingual Plane
+             // reach Windows as surrogate pairs instead of "_".
+             {"-compliance", "iso_9660_level=3:joliet_utf16"},
+             {"-follow", "param"},
+             {"-volid", VolumeId(Context)},
+             {"-publisher", Ask.Artist.value_or("")},
+             {"-volset_id", Ask.Title.value_or("")},
+         }) {
+        Disc.Require(Setting, ExitCode::Write);
+    }
+    for (const Source& Entry : Plan.Sources) {
+        Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+    }
+    if (Where.RealDrive) {
+        // The medium's own free space, as libburn reports it for the loaded disc.
+        if (const auto Space = FreeBlocks(Disc)) {
+            Plan.Capacity = Plan.NextAddress + *Space;
+        }
+    }
+    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps);
+    return Plan;
+}
+
+void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan) {
+    const Target& Where = Context.Where;
+    // A session that clearly fits is not laid out twice; near the limit it is measured exactly.
+    const bool ClearlyFits = Plan.AtMost && Plan.NextAddress + *Plan.AtMost <= Plan.Capacity;
+    std::uint64_t Size = Plan.AtMost.value_or(0);
+    if (!ClearlyFits) {
+        if (!Disc.Run({"-print_size"})) {
+            throw Plan.Refusal
+                ? RecorderFailure(ExitCode::Medium, *Plan.Refusal)
+                : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Problems());
+        }
+        Size = BlocksIn(Disc.Results(), "Image size").value_or(0);
+    }
+    if (Plan.NextAddress + Size > Plan.Capacity) {
+        const std::uint64_t Free =
+            Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
+        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the session needs " +
+                                                 std::to_string(Size) + " blocks, the disc has " +
+                                                 std::to_string(Free) + " free");
+    }
+    if (Plan.Refusal) {
+        throw RecorderFailure(ExitCode::Medium, *Plan.Refusal);
+    }
+}
+
+} // namespace Recorder
