@@ -78,14 +78,14 @@ void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Dr
         WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
         return;
     }
-    const std::vector<std::string> Command = CdrecordArguments(
-        Ask, Context.Where,
-        {.Source = SheetScratchOf(Context.Scratch),
-         .IsCueSheet = true,
-         .Bytes = std::nullopt,
-         .Erase = !Blank,
-         .Dvd = false,
-         .Closed = false});
+    const std::vector<std::string> Command =
+        CdrecordArguments(Ask, Context.Where,
+                          {.Source = SheetScratchOf(Context.Scratch),
+                           .IsCueSheet = true,
+                           .Bytes = std::nullopt,
+                           .Erase = !Blank,
+                           .Dvd = false,
+                           .Closed = false});
     Context.Report.Begin("writing");
     Drive->Require(Command, ExitCode::Write);
     Context.Report.End();

@@ -174,8 +174,8 @@ void WriteDataDisc(const WriteContext& Context) {
     if (Where.RealDrive && !Ask.DisableEject) {
         Disc.Require({"-eject", "all"}, ExitCode::Write);
     }
-    Report.Say("wrote " + std::to_string(Plan.Sources.size()) + " entries to " +
-               Where.Describe() + (Plan.NewDisc ? " as a new disc" : " as a new session"));
+    Report.Say("wrote " + std::to_string(Plan.Sources.size()) + " entries to " + Where.Describe() +
+               (Plan.NewDisc ? " as a new disc" : " as a new session"));
 }
 
 } // namespace Recorder

@@ -158,14 +158,13 @@ void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint6
     Author.OutputTo = Pipe[1];
     RunningProgram Running(Author);
     ::close(Pipe[1]);
-    const std::vector<std::string> Command = CdrecordArguments(
-        Ask, Context.Where,
-        {.Source = "-",
-         .IsCueSheet = false,
-         .Bytes = Blocks * DataBlockBytes,
-         .Erase = Erase,
-         .Dvd = true,
-         .Closed = true});
+    const std::vector<std::string> Command = CdrecordArguments(Ask, Context.Where,
+                                                               {.Source = "-",
+                                                                .IsCueSheet = false,
+                                                                .Bytes = Blocks * DataBlockBytes,
+                                                                .Erase = Erase,
+                                                                .Dvd = true,
+                                                                .Closed = true});
     const bool Written = Drive.Run(Command);
     ::close(0);
     const ProgramOutcome& Authored = Running.Wait();

@@ -65,11 +65,10 @@ std::optional<FileStamp> StampOf(const std::string& Path, bool Follow) {
 std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps) {
     for (const FileStamp& Before : Stamps) {
         struct stat Info {};
-        const bool Same =
-            ::stat(Before.Path.c_str(), &Info) == 0 &&
-            static_cast<std::uintmax_t>(Info.st_size) == Before.Size &&
-            std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec ==
-                Before.ModifiedNs;
+        const bool Same = ::stat(Before.Path.c_str(), &Info) == 0 &&
+                          static_cast<std::uintmax_t>(Info.st_size) == Before.Size &&
+                          std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec ==
+                              Before.ModifiedNs;
         if (!Same) {
             return Before.Path;
         }

@@ -68,10 +68,9 @@ void RequireWritable(const WriteContext& Context, bool Blank) {
         return;
     }
     if (Context.Ask.DetectNonEmptyDisk) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Context.Where.Describe() +
-                                  ": the disc is not blank (DetectNonEmptyDisk, "
-                                  "--detect_non_empty_disk)");
+        throw RecorderFailure(ExitCode::Medium, Context.Where.Describe() +
+                                                    ": the disc is not blank (DetectNonEmptyDisk, "
+                                                    "--detect_non_empty_disk)");
     }
     if (!Context.Ask.ForceEraseDisk) {
         throw RecorderFailure(ExitCode::Medium,

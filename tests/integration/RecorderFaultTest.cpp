@@ -202,8 +202,9 @@ TEST(RecorderExitCodes, EachFailureHasItsCodeAndMessageAndWritesNothing) {
 TEST(RecorderExitCodes, WhatDoesNotFitACdFitsADvd) {
     const Fixture F;
     for (const auto& [Options, Code] : {std::pair{Strings{}, 5}, std::pair{Strings{"--dvd"}, 4}}) {
-        const auto Run = RunRecorder(DataDisc("L", Options, {(F.Dir.Path() / "800MB.bin").string()}),
-                                     RecorderEnvironment(F.Written));
+        const auto Run =
+            RunRecorder(DataDisc("L", Options, {(F.Dir.Path() / "800MB.bin").string()}),
+                        RecorderEnvironment(F.Written));
         EXPECT_EQ(Run.ExitCode, Code) << Run.Err;
         EXPECT_TRUE(ReadFile(F.Written) == F.WrittenBefore);
     }
@@ -252,8 +253,7 @@ TEST(RecorderWriteErrors, FullFileSystemIsAWriteError) {
 
 // An entry that cannot be read any more once the session is laid out and its data is to be read (a
 // test hook runs a script at that moment): a source error naming the file, no new disc, and a disc
-// being continued left exactly as it was. (An entry that merely changed size by then is written as
-// it then is: its size is taken again when the data is written.)
+// being continued left exactly as it was.
 TEST(RecorderWriteErrors, EntryChangedDuringTheWriteIsASourceError) {
     TempDir Dir;
     const fs::path Entry = Dir.Write("in/entry.txt", "the entry's content");
@@ -271,6 +271,9 @@ TEST(RecorderWriteErrors, EntryChangedDuringTheWriteIsASourceError) {
         {"vanishes", R"(rm "$1")"},
         {"becomes a folder", R"(rm "$1" && mkdir "$1")"},
         {"becomes a dangling link", R"(rm "$1" && ln -s nowhere "$1")"},
+        // libisofs would pad a file that shrank with zeros, and write one that grew cut short.
+        {"shrinks", R"(truncate -s 3 "$1")"},
+        {"grows", R"(echo more >> "$1")"},
     };
     const struct {
         const char* Case;

@@ -172,8 +172,10 @@ Strings TreeDifferences(const fs::path& Expected, const fs::path& Actual, std::s
 Strings ScratchFilesBeside(const fs::path& Target) {
     Strings Found;
     const std::string Head = "." + Target.filename().string() + ".recording-";
+    const std::string Lock = "." + Target.filename().string() + ".lock";
     for (const fs::directory_entry& Entry : fs::directory_iterator(Target.parent_path())) {
-        if (Entry.path().filename().string().starts_with(Head)) {
+        const std::string Name = Entry.path().filename().string();
+        if (Name.starts_with(Head) || Name == Lock) {
             Found.push_back(Entry.path().string());
         }
     }

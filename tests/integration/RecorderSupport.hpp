@@ -48,7 +48,8 @@ std::string VolumeIdOf(const fs::path& Image);
 // lines a failed assertion prints (at most Limit of them); empty when they are the same.
 Strings TreeDifferences(const fs::path& Expected, const fs::path& Actual, std::size_t Limit = 20);
 
-// The files beside Target that an interrupted write left (".NAME.recording-*").
+// The files beside Target that an interrupted write left (".NAME.recording-*", the lock
+// ".NAME.lock").
 Strings ScratchFilesBeside(const fs::path& Target);
 
 // Makes Path a sparse file of Size bytes with Marker written at its start (so a corruption hook or

@@ -121,7 +121,7 @@ TEST(RecorderDiscKind, FileSaysWhatTheDiscHolds) {
     EXPECT_EQ(Recorder::KindOfVirtualDisc("/nonexistent/disc.bin"), VirtualDiscKind::Blank);
     // A FIFO is no disc, and asking never waits for a writer.
     const TempDir Dir;
-    const fs::path Fifo = Dir.Path() / "fifo.iso";
+    const std::filesystem::path Fifo = Dir.Path() / "fifo.iso";
     ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
     EXPECT_EQ(Recorder::KindOfVirtualDisc(Fifo.string()), VirtualDiscKind::NotADisc);
 }

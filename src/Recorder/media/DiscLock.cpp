@@ -40,8 +40,9 @@ DiscLock::DiscLock(const std::string& DiscPath, const std::string& Subject)
         if (::fstat(FFd, &Held) != 0 || !S_ISREG(Held.st_mode) || Held.st_uid != ::geteuid()) {
             ::close(FFd);
             FFd = -1;
-            Fail("the lock file " + FPath + " is not this user's own; remove it if no run is "
-                                            "writing the disc");
+            Fail("the lock file " + FPath +
+                 " is not this user's own; remove it if no run is "
+                 "writing the disc");
         }
         if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
             const int Error = errno;

@@ -32,8 +32,7 @@ std::string TemporaryFolder() {
 }
 
 void SyncFolderOf(const std::string& Path) {
-    const FileDescriptor Folder(
-        ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor Folder(::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (Folder.Get() >= 0) {
         (void)::fsync(Folder.Get());
     }
@@ -125,10 +124,10 @@ void Medium::KeepForAppend() {
     }
     FBefore = DiscSnapshot::Take(FWhere.Path);
     if (!FBefore) {
-        throw RecorderFailure(ExitCode::Write,
-                              FWhere.Describe() + ": cannot keep the disc's last session to "
-                                                  "put it back should the new one fail; nothing "
-                                                  "was written");
+        throw RecorderFailure(ExitCode::Write, FWhere.Describe() +
+                                                   ": cannot keep the disc's last session to "
+                                                   "put it back should the new one fail; nothing "
+                                                   "was written");
     }
 }
 
@@ -145,9 +144,9 @@ void Medium::Erase(bool Entire, Progress& Report) const {
             WriteFailed(FWhere, "cannot open the disc");
         }
         if (Info.st_dev != FDevice || Info.st_ino != FInode || !S_ISREG(Info.st_mode)) {
-            throw RecorderFailure(ExitCode::Target,
-                                  FWhere.Describe() + ": the file was replaced while the run "
-                                                      "held it; nothing was erased");
+            throw RecorderFailure(ExitCode::Target, FWhere.Describe() +
+                                                        ": the file was replaced while the run "
+                                                        "held it; nothing was erased");
         }
         if (Entire) {
             const auto Limit = static_cast<off_t>(LargestDiscBytes);

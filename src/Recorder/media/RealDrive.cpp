@@ -77,9 +77,9 @@ std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Whe
         Command.push_back("speed=" + std::to_string(Ask.Speed) + (Run.Dvd ? "d" : "c"));
     }
     Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
-    for (const auto& [On, Option] : {std::pair{!Ask.CloseSession && !Run.Closed, "-multi"},
-                                     std::pair{!Ask.DisableEject, "-eject"},
-                                     std::pair{Run.Erase, "blank=as_needed"}}) {
+    for (const auto& [On, Option] :
+         {std::pair{!Ask.CloseSession && !Run.Closed, "-multi"},
+          std::pair{!Ask.DisableEject, "-eject"}, std::pair{Run.Erase, "blank=as_needed"}}) {
         if (On) {
             Command.emplace_back(Option);
         }

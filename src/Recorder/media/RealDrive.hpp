@@ -36,8 +36,8 @@ struct CdrecordRun {
     std::string Source;
     bool IsCueSheet = false;
     std::optional<std::uint64_t> Bytes;
-    bool Erase = false; // blank a disc that is not blank first
-    bool Dvd = false;   // the speed is counted in DVD's base speed
+    bool Erase = false;  // blank a disc that is not blank first
+    bool Dvd = false;    // the speed is counted in DVD's base speed
     bool Closed = false; // the disc is closed whatever --close_session says (DVD-Video)
 };
 std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Where,
@@ -46,7 +46,6 @@ std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Whe
 // The count of the result lines that start with Head.
 std::size_t CountLines(const std::vector<std::string>& Lines, std::string_view Head);
 // The number before the "s" (blocks) of a result line "Name : 1234s", or none.
-std::optional<std::uint64_t> BlocksIn(const std::vector<std::string>& Lines,
-                                      std::string_view Name);
+std::optional<std::uint64_t> BlocksIn(const std::vector<std::string>& Lines, std::string_view Name);
 
 } // namespace Recorder
