@@ -1,10 +1,13 @@
 // A data disc: ISO 9660 level 3 with Rock Ridge and Joliet, file checksums recorded, written as a
 // new disc or as one more session that continues an earlier one.
 #include "DiscKind.hpp"
+#include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
+#include "SpeedTest.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 
@@ -25,9 +28,6 @@ extern char** environ; // NOLINT(readability-redundant-declaration): not declare
 namespace Recorder {
 
 namespace {
-
-constexpr std::size_t IsoVolumeIdBytes = 32;
-constexpr std::size_t JolietVolumeIdCharacters = 16;
 
 // The number before the "s" (blocks) of a result line "Name : 1234s", or none.
 std::optional<std::uint64_t> BlocksIn(const std::vector<std::string>& Lines,
@@ -54,14 +54,6 @@ std::size_t CountLines(const std::vector<std::string>& Lines, std::string_view H
     std::size_t Count = 0;
     for (const std::string& Line : Lines) {
         Count += Line.starts_with(Head) ? 1U : 0U;
-    }
-    return Count;
-}
-
-std::size_t Utf8Characters(std::string_view Text) {
-    std::size_t Count = 0;
-    for (const char C : Text) {
-        Count += (static_cast<unsigned char>(C) & 0xC0U) != 0x80U ? 1 : 0;
     }
     return Count;
 }
@@ -135,19 +127,6 @@ void CorruptForTest(const std::string& Image) {
     }
 }
 
-std::string IsoVolumeId(const WriteContext& Context) {
-    std::string Label = Context.Ask.Label;
-    if (Label.size() > IsoVolumeIdBytes) {
-        std::size_t Cut = IsoVolumeIdBytes;
-        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
-            --Cut;
-        }
-        Label.resize(Cut);
-        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
-    }
-    return Label;
-}
-
 void WriteDataDisc(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
@@ -168,6 +147,9 @@ void WriteDataDisc(const WriteContext& Context) {
         NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
     }
     const std::vector<Source> Sources = CheckSources(Ask.Entries);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Report);
+    }
     VirtualDiscKind Kind = VirtualDiscKind::Blank;
     if (!Where.RealDrive) {
         Kind = KindOfVirtualDisc(Where.Path);
@@ -192,15 +174,19 @@ void WriteDataDisc(const WriteContext& Context) {
     } else if (!NewDisc && Kind == VirtualDiscKind::Closed) {
         Refusal.emplace(Where.Describe() +
                         ": the disc is closed (DVD-Video): nothing can be appended to it; erase "
-                        "it first (--force_erase_disk)");
+                        "it first with " +
+                        SettingName("--force_erase_disk"));
     } else if (!NewDisc && Kind == VirtualDiscKind::RawSectors) {
         Refusal.emplace(Where.Describe() +
                         ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD "
-                        "image), which cannot be continued; erase it first (--force_erase_disk)");
+                        "image), which cannot be continued; erase it first with " +
+                        SettingName("--force_erase_disk"));
     } else if (!NewDisc && !Ask.Import) {
-        Refusal.emplace(Where.Describe() +
-                        ": the disc holds data; continue it (--import) or erase it "
-                        "first (--force_erase_disk)");
+        Refusal.emplace(Where.Describe() + ": the disc holds data; continue it with " +
+                        SettingName("--import") +
+                        " or erase it "
+                        "first with " +
+                        SettingName("--force_erase_disk"));
     } else if (Ask.Import && *Ask.Import > 0 &&
                (NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
         Refusal.emplace(Where.Describe() + ": the disc has no session " +
@@ -237,8 +223,8 @@ void WriteDataDisc(const WriteContext& Context) {
              {"-compliance", "iso_9660_level=3"},
              {"-follow", "param"},
              {"-volid", VolumeId(Context)},
-             {"-publisher", Ask.Artist.value_or("")},
-             {"-volset_id", Ask.Title.value_or("")},
+             {"-publisher", IsoPublisher(Context).value_or("")},
+             {"-volset_id", IsoVolumeSet(Context).value_or("")},
          }) {
         Disc.Require(Setting, ExitCode::Write);
     }
@@ -288,9 +274,9 @@ void WriteDataDisc(const WriteContext& Context) {
     Report.Begin("writing");
     BeforeWriteForTest();
     if (!Disc.Run({"-commit"})) {
-        const std::string Problems = Disc.Problems();
-        throw RecorderFailure(EntryUnreadable(Problems) ? ExitCode::Source : ExitCode::Write,
-                              Where.Describe() + ": " + Problems);
+        const ExitCode Kind =
+            EntryUnreadable(Disc.LibraryProblems()) ? ExitCode::Source : ExitCode::Write;
+        throw RecorderFailure(Kind, Where.Describe() + ": " + Disc.Problems(Kind));
     }
     Report.End();
 

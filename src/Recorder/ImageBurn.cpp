@@ -2,6 +2,8 @@
 // image given by its CUE sheet has a writer of its own (CueImageBurn.cpp).
 #include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
+#include "MediaFile.hpp"
 #include "RecorderFailure.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -54,13 +56,10 @@ void BurnImageFile(const WriteContext& Context) {
         return;
     }
     Report.Begin("preparing");
-    const FileDescriptor Image(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor Image = OpenMediaFile(Ask.ImageFile, "image");
     struct stat Info {};
-    if (Image.Get() < 0 || ::fstat(Image.Get(), &Info) != 0) {
+    if (::fstat(Image.Get(), &Info) != 0) {
         Fail(ExitCode::Source, "image " + Ask.ImageFile, std::strerror(errno));
-    }
-    if (!S_ISREG(Info.st_mode)) {
-        Fail(ExitCode::Source, "image " + Ask.ImageFile, "is not a regular file");
     }
     const bool Blank = Where.RealDrive || !HoldsSession(Where.Path);
     if (!Where.RealDrive) {
@@ -69,7 +68,7 @@ void BurnImageFile(const WriteContext& Context) {
         }
         if (!Blank && !Ask.ForceEraseDisk) {
             Fail(ExitCode::Medium, Where.Describe(),
-                 "the disc holds data; erase it first (--force_erase_disk)");
+                 "the disc holds data; erase it first with " + SettingName("--force_erase_disk"));
         }
         const std::uint64_t Blocks = (static_cast<std::uint64_t>(Info.st_size) + 2047) / 2048;
         const std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;

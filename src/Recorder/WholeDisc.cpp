@@ -3,6 +3,7 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 
@@ -80,9 +81,9 @@ void RequireWritable(const WriteContext& Context, bool Blank) {
                               Context.Where.Describe() + ": the disc is not blank");
     }
     if (!Context.Ask.ForceEraseDisk) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Context.Where.Describe() +
-                                  ": the disc holds data; erase it first (--force_erase_disk)");
+        throw RecorderFailure(ExitCode::Medium, Context.Where.Describe() +
+                                                    ": the disc holds data; erase it first with " +
+                                                    SettingName("--force_erase_disk"));
     }
 }
 
