@@ -23,7 +23,7 @@ constexpr std::size_t IsoIdentifierBytes = 128;
 constexpr std::size_t CueTextCharacters = 80;
 // CD-TEXT's text packs of one language block: 253 packs, 3 of them the block's size
 // information, each carrying 12 bytes of text.
-constexpr std::size_t CdTextBytes = 250 * 12;
+constexpr std::size_t CdTextBytes = std::size_t{250} * 12;
 
 // The longest prefix of Text of at most Bytes bytes that ends at a UTF-8 character boundary.
 std::string_view CutUtf8Bytes(std::string_view Text, std::size_t Bytes);

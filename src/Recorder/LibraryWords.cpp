@@ -34,6 +34,7 @@ constexpr std::array KnownProblems{
     KnownProblem{"No media", "there is no disc in the drive"},
     KnownProblem{"no medium", "there is no disc in the drive"},
     KnownProblem{"Cannot acquire drive", "not a drive the recorder can write to"},
+    KnownProblem{"not MMC", "not a disc drive (it does not answer as CD and DVD drives do)"},
     KnownProblem{"not a known drive", "not a drive the recorder can write to"},
     KnownProblem{"too long", "a label, artist or title is longer than the disc's field holds"},
     KnownProblem{"can't be opened", "could not be read while it was written; check that it "
@@ -74,8 +75,9 @@ std::string_view GeneralReason(ExitCode Kind) {
     return "the write failed (write error)";
 }
 
-// The first path the text quotes ('/...' or "/..."), which a reason names.
-std::string_view QuotedPath(std::string_view Text) {
+// The file the text names, which the reason names too: the first path it quotes ('/...' or
+// "/..."), else the path after "file " that ends its sentence ("Read error in file /a/b. (...)").
+std::string_view NamedPath(std::string_view Text) {
     for (std::size_t At = 0; At + 1 < Text.size(); ++At) {
         const char Quote = Text[At];
         if ((Quote == '\'' || Quote == '"') && Text[At + 1] == '/') {
@@ -85,7 +87,15 @@ std::string_view QuotedPath(std::string_view Text) {
             }
         }
     }
-    return {};
+    const std::size_t Start = Text.find("file /");
+    if (Start == std::string_view::npos) {
+        return {};
+    }
+    std::string_view Path = Text.substr(Start + 5, Text.find(". ", Start) - Start - 5);
+    while (!Path.empty() && (Path.back() == '.' || Path.back() == ';')) {
+        Path.remove_suffix(1);
+    }
+    return Path;
 }
 
 } // namespace
@@ -98,7 +108,7 @@ std::string RecorderReason(std::string_view LibraryText, ExitCode Kind) {
             break;
         }
     }
-    const std::string_view Path = QuotedPath(LibraryText);
+    const std::string_view Path = NamedPath(LibraryText);
     return Path.empty() ? std::string(Reason) : std::string(Path) + ": " + std::string(Reason);
 }
 

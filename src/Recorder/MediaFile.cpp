@@ -36,6 +36,12 @@ std::string NotRegular(mode_t Mode) {
     return "is " + KindOf(Mode) + ", not a regular file; only regular files are read as media";
 }
 
+// Clears O_NONBLOCK again: a regular file's reads wait for the disk as usual.
+bool ReadsBlock(int Fd) {
+    const int Flags = ::fcntl(Fd, F_GETFL);
+    return Flags >= 0 && ::fcntl(Fd, F_SETFL, Flags & ~O_NONBLOCK) == 0;
+}
+
 struct FolderCloser {
     void operator()(DIR* Folder) const { (void)::closedir(Folder); }
 };
@@ -49,12 +55,10 @@ FileDescriptor OpenMediaFile(const std::string& Path, std::string_view What) {
     }
     std::string Problem;
     struct stat Info {};
-    if (::fstat(Fd, &Info) != 0) {
-        Problem = std::strerror(errno);
-    } else if (!S_ISREG(Info.st_mode)) {
+    const bool Known = ::fstat(Fd, &Info) == 0;
+    if (Known && !S_ISREG(Info.st_mode)) {
         Problem = NotRegular(Info.st_mode);
-    } else if (const int Flags = ::fcntl(Fd, F_GETFL);
-               Flags < 0 || ::fcntl(Fd, F_SETFL, Flags & ~O_NONBLOCK) != 0) {
+    } else if (!Known || !ReadsBlock(Fd)) {
         Problem = std::strerror(errno);
     }
     if (!Problem.empty()) {
@@ -72,7 +76,9 @@ void RequireRegularFilesIn(const std::string& Folder, std::string_view What) {
     while (const dirent* Entry = ::readdir(Listing.get())) {
         const std::string Name = Entry->d_name;
         struct stat Info {};
-        const std::string Path = Folder + "/" + Name;
+        std::string Path = Folder;
+        Path += '/';
+        Path += Name;
         if (Name == "." || Name == ".." || ::stat(Path.c_str(), &Info) != 0 ||
             S_ISREG(Info.st_mode) || S_ISDIR(Info.st_mode)) {
             continue;

@@ -497,9 +497,9 @@ TEST(RecorderVideoDrives, NoDriveIsATargetError) {
             const auto Run = RunRecorder(Arguments, RecorderEnvironment(Device));
             EXPECT_EQ(Run.ExitCode, 3) << Device << " " << Arguments[4] << Run.Err;
             EXPECT_NE(Run.Err.find(Device), std::string::npos) << Run.Err;
-            EXPECT_NE(
-                Run.Err.find(Device == std::string("/dev/null") ? "not MMC" : "no such device"),
-                std::string::npos)
+            EXPECT_NE(Run.Err.find(Device == std::string("/dev/null") ? "not a disc drive"
+                                                                      : "no such device"),
+                      std::string::npos)
                 << Run.Err;
         }
     }

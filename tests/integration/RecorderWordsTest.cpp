@@ -31,6 +31,9 @@ TEST(RecorderWords, LibraryTextsBecomeTheRecordersReasons) {
         {"Cannot open busy device '/dev/sr0'", ExitCode::Target, "/dev/sr0: the drive is busy"},
         {"File \"/home/me/a.txt\" can't be opened. Filling with 0s.", ExitCode::Source,
          "/home/me/a.txt: could not be read"},
+        {"Read error in file /in/my file.txt. (Directory used where no dir is expected); Filling "
+         "with 0",
+         ExitCode::Source, "/in/my file.txt: could not be read"},
         {"File does not exist or is not a regular file (possibly a pipe?).", ExitCode::Source,
          "cannot be decoded as WAV, FLAC, Ogg Vorbis or MP3"},
         {"Format not recognised.", ExitCode::Source, "is not a sound file"},
