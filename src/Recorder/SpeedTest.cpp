@@ -111,9 +111,15 @@ ReadSpeed ReadSpeedTest(const std::vector<std::string>& Sources, std::uint16_t S
     }
     Measured.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-    Report.Say("read test: " + std::to_string(Measured.Files) + " files, " +
-               std::to_string(Measured.Bytes) + " bytes read in " + Decimal(Measured.Seconds) +
-               " s, " + Decimal(Measured.KilobytesPerSecond()) + " kB/s");
+    if (Measured.Bytes == 0) {
+        // Nothing to read is nothing that could be read too slowly.
+        Report.Say("read test: the sources hold no data to read");
+        return Measured;
+    }
+    Report.Say("read test: " + std::to_string(Measured.Files) +
+               (Measured.Files == 1 ? " file, " : " files, ") + std::to_string(Measured.Bytes) +
+               " bytes read in " + Decimal(Measured.Seconds) + " s, " +
+               Decimal(Measured.KilobytesPerSecond()) + " kB/s");
     if (const auto Warning = SlowSourceWarning(Measured.KilobytesPerSecond(), Speed, Dvd)) {
         Report.Say(*Warning);
     }

@@ -115,7 +115,7 @@ TEST(RecorderExitCodes, EachFailureHasItsCodeAndMessageAndWritesNothing) {
          "E=" + Written,
          DataDisc("L", {}, {"{dir}/a.txt"}),
          4,
-         "--import",
+         "ContinueSession (--import) or erase it first with ForceEraseDisk (--force_erase_disk)",
          {}},
         {"not blank, detected",
          "E=" + Written,
