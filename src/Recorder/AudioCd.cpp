@@ -143,7 +143,7 @@ void WriteAudioCd(const WriteContext& Context) {
     if (!Context.Disc.Blank()) {
         throw RecorderFailure(ExitCode::Medium, Where.Describe() +
                                                     ": the disc is not blank; erase it first "
-                                                    "(ForceEraseDisk, --force_erase_disk)");
+                                                    "(Erase, --erase)");
     }
     Report.End();
 

@@ -1,9 +1,14 @@
 #include "AudioDecoder.hpp"
 
+#include "LibraryWords.hpp"
+#include "MediaFile.hpp"
 #include "RecorderFailure.hpp"
 
 #include <samplerate.h>
 #include <sndfile.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -21,13 +26,43 @@ constexpr std::size_t BlockFrames = 65536;
     throw RecorderFailure(ExitCode::Source, "audio file " + Path + ": " + Reason);
 }
 
+// The decoders under libsndfile print notes of their own on standard error ("Note: Illegal
+// Audio-MPEG-Header ..."), where only the recorder's one line per error belongs: while a file is
+// open for decoding, standard error leads nowhere.
+class QuietStandardError {
+public:
+    QuietStandardError() : FSaved(::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) {
+        const FileDescriptor Nowhere(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+        if (FSaved.Get() >= 0 && Nowhere.Get() >= 0) {
+            (void)::dup2(Nowhere.Get(), STDERR_FILENO);
+        }
+    }
+    ~QuietStandardError() {
+        if (FSaved.Get() >= 0) {
+            (void)::dup2(FSaved.Get(), STDERR_FILENO);
+        }
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+    QuietStandardError(QuietStandardError&&) = delete;
+    QuietStandardError& operator=(QuietStandardError&&) = delete;
+
+private:
+    FileDescriptor FSaved;
+};
+
+std::string DecoderReason(SNDFILE* File) {
+    return RecorderReason(sf_strerror(File), ExitCode::Source);
+}
+
 // One audio file open for decoding; its samples beyond full scale are clipped, not wrapped round.
 class SoundFile {
 public:
     explicit SoundFile(const std::string& Path)
-        : FPath(Path), FFile(sf_open(Path.c_str(), SFM_READ, &FInfo)) {
+        : FPath(Path), FDescriptor(OpenMediaFile(Path, "audio file")),
+          FFile(sf_open_fd(FDescriptor.Get(), SFM_READ, &FInfo, SF_FALSE)) {
         if (FFile == nullptr) {
-            Undecodable(Path, std::string("cannot be decoded: ") + sf_strerror(nullptr));
+            Undecodable(Path, DecoderReason(nullptr));
         }
         (void)sf_command(FFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
         if (FInfo.channels < 1 || FInfo.channels > 2) {
@@ -78,13 +113,15 @@ public:
 private:
     std::size_t Checked(sf_count_t Got) {
         if (Got < 0 || sf_error(FFile) != SF_ERR_NO_ERROR) {
-            Undecodable(FPath, std::string("cannot be decoded: ") + sf_strerror(FFile));
+            Undecodable(FPath, DecoderReason(FFile));
         }
         return static_cast<std::size_t>(Got);
     }
 
+    QuietStandardError FQuiet;
     std::string FPath;
     SF_INFO FInfo{};
+    FileDescriptor FDescriptor;
     SNDFILE* FFile;
 };
 

@@ -3,7 +3,9 @@
 // closed so that CD players read it, with CD-TEXT when the session is written at once.
 #include "AudioCd.hpp"
 
+#include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
 
 #include <fcntl.h>
@@ -25,8 +27,9 @@ using namespace burn;
 
 namespace {
 
-// The latest of libburn's queued messages of severity SORRY or worse, for a failure's reason.
-std::string LibburnReason(const std::string& Otherwise) {
+// The latest of libburn's queued messages of severity SORRY or worse, in the recorder's words, for
+// a failure of kind Kind; Otherwise when libburn said nothing.
+std::string LibburnReason(ExitCode Kind, const std::string& Otherwise) {
     std::string Reason;
     int Code = 0;
     int OsError = 0;
@@ -35,7 +38,7 @@ std::string LibburnReason(const std::string& Otherwise) {
     while (burn_msgs_obtain(const_cast<char*>("SORRY"), &Code, Text, &OsError, Severity) == 1) {
         Reason = Text;
     }
-    return Reason.empty() ? Otherwise : Reason;
+    return Reason.empty() ? Otherwise : RecorderReason(Reason, Kind);
 }
 
 // libburn for the length of one run, its messages queued for the reasons of failures.
@@ -66,9 +69,10 @@ public:
             (void)std::snprintf(Address, sizeof Address, "%s", Path.c_str());
         }
         if (burn_drive_scan_and_grab(&FInfo, Address, 1) != 1 || FInfo == nullptr) {
-            throw RecorderFailure(ExitCode::Target,
-                                  Context.Where.Describe() + ": " +
-                                      LibburnReason("not a drive libburn can write to"));
+            throw RecorderFailure(
+                ExitCode::Target,
+                Context.Where.Describe() + ": " +
+                    LibburnReason(ExitCode::Target, "not a drive the recorder can write to"));
         }
     }
     ~GrabbedDrive() {
@@ -126,7 +130,7 @@ std::string Latin1(const std::string& Text, bool& Changed) {
 
 void SetText(const WriteContext& Context, burn_session* Session,
              const std::vector<burn_track*>& Tracks, const char* Pack,
-             const std::optional<std::string>& Value, const char* Name) {
+             const std::optional<std::string>& Value, const char* Name, std::size_t Limit) {
     if (!Value) {
         return;
     }
@@ -135,6 +139,13 @@ void SetText(const WriteContext& Context, burn_session* Session,
     if (Changed) {
         Context.Report.Say(std::string(Name) + " written to CD-TEXT as \"" + Text +
                            "\": CD-TEXT holds ISO 8859-1 characters");
+    }
+    // One byte a character now, so any cut is at a character boundary.
+    if (Text.size() + 1 > Limit) {
+        Text.resize(Limit - 1);
+        Context.Report.Say(std::string(Name) + " cut to \"" + Text + "\": CD-TEXT holds " +
+                           std::to_string(Limit - 1) + " bytes a text on a disc of " +
+                           std::to_string(Tracks.size()) + " tracks");
     }
     auto* Bytes = reinterpret_cast<unsigned char*>(Text.data());
     const int Length = static_cast<int>(Text.size() + 1);
@@ -264,9 +275,10 @@ void BurnAudioToDrive(const WriteContext& Context) {
         Report.Update(50.0 +
                       50.0 * static_cast<double>(I + 1) / static_cast<double>(Tracks.size()));
     }
+    const std::size_t Limit = CdTextLimit(Ask.Artist && Ask.Title ? 2 : 1, Tracks.size());
     for (const auto& [Pack, Value, Name] :
          {std::tuple{"PERFORMER", Ask.Artist, "artist"}, std::tuple{"TITLE", Ask.Title, "title"}}) {
-        SetText(Context, Disc.Session(), Disc.Tracks(), Pack, Value, Name);
+        SetText(Context, Disc.Session(), Disc.Tracks(), Pack, Value, Name, Limit);
     }
     if (Ask.Tao && (Ask.Artist || Ask.Title)) {
         Report.Say("CD-TEXT is written only when the whole disc is written at once: with --tao "
@@ -280,7 +292,8 @@ void BurnAudioToDrive(const WriteContext& Context) {
     burn_drive_set_speed(Drive.Get(), 0, Ask.Speed == 0 ? 0 : (Ask.Speed * 1764 + 9) / 10);
     char Reasons[BURN_REASONS_LEN] = {};
     if (burn_precheck_write(Options.get(), Disc.Disc(), Reasons, 0) <= 0) {
-        throw RecorderFailure(ExitCode::Medium, Where.Describe() + ": " + Reasons);
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": " + RecorderReason(Reasons, ExitCode::Medium));
     }
     Report.End();
 
@@ -289,7 +302,8 @@ void BurnAudioToDrive(const WriteContext& Context) {
     FollowWrite(Context, Drive.Get());
     if (burn_drive_wrote_well(Drive.Get()) != 1) {
         throw RecorderFailure(ExitCode::Write,
-                              Where.Describe() + ": " + LibburnReason("the write failed"));
+                              Where.Describe() + ": " +
+                                  LibburnReason(ExitCode::Write, "the write failed"));
     }
     Report.End();
     if (!Ask.DisableEject) {

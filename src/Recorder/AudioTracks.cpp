@@ -1,6 +1,7 @@
 #include "AudioCd.hpp"
 
 #include "CueSheet.hpp"
+#include "DiscTexts.hpp"
 #include "RecorderFailure.hpp"
 
 #include <cstdio>
@@ -58,6 +59,11 @@ DiscText CueDiscText(const WriteContext& Context) {
         if (Changed) {
             Context.Report.Say(std::string(Field.Name) + " written as \"" + *Field.Carried +
                                "\": a CUE sheet carries no double quote or line break");
+        }
+        if (Utf8Characters(*Field.Carried) > CueTextCharacters) {
+            Field.Carried = std::string(CutUtf8Characters(*Field.Carried, CueTextCharacters));
+            Context.Report.Say(std::string(Field.Name) + " cut to \"" + *Field.Carried +
+                               "\": a CUE sheet's CD-TEXT holds 80 characters");
         }
     }
     return Text;

@@ -2,7 +2,9 @@
 // new disc or as one more session that continues an earlier one.
 #include "DataDisc.hpp"
 
+#include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
 #include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
@@ -24,8 +26,6 @@ extern char** environ; // NOLINT(readability-redundant-declaration): not declare
 namespace Recorder {
 
 namespace {
-
-constexpr std::size_t IsoVolumeIdBytes = 32;
 
 // Whether libisofs reported an entry that could not be read while the session was written (it
 // vanished, changed its size or became unreadable after it was checked): a source error.
@@ -87,19 +87,6 @@ void CorruptForTest(const std::string& Image) {
     }
 }
 
-std::string IsoVolumeId(const WriteContext& Context) {
-    std::string Label = Context.Ask.Label;
-    if (Label.size() > IsoVolumeIdBytes) {
-        std::size_t Cut = IsoVolumeIdBytes;
-        while (Cut > 0 && (static_cast<unsigned char>(Label[Cut]) & 0xC0U) == 0x80U) {
-            --Cut;
-        }
-        Label.resize(Cut);
-        Context.Report.Say("label cut to \"" + Label + "\": ISO 9660 holds 32 bytes");
-    }
-    return Label;
-}
-
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
                     const std::string& Written) {
     const Target& Where = Context.Where;
@@ -149,9 +136,9 @@ void WriteDataDisc(const WriteContext& Context) {
     Report.Begin("writing");
     BeforeWriteForTest();
     if (!Disc.Run({"-commit"})) {
-        const std::string Problems = Disc.Problems();
-        throw RecorderFailure(EntryUnreadable(Problems) ? ExitCode::Source : ExitCode::Write,
-                              Where.Describe() + ": " + Problems);
+        const ExitCode Kind =
+            EntryUnreadable(Disc.LibraryProblems()) ? ExitCode::Source : ExitCode::Write;
+        throw RecorderFailure(Kind, Where.Describe() + ": " + Disc.Problems(Kind));
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.

@@ -2,22 +2,15 @@
 // file system laid out in the interpreter, before anything is written.
 #include "DataDisc.hpp"
 
+#include "DiscTexts.hpp"
+#include "LibraryWords.hpp"
+#include "SpeedTest.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 
 namespace Recorder {
 
 namespace {
-
-constexpr std::size_t JolietVolumeIdCharacters = 16;
-
-std::size_t Utf8Characters(std::string_view Text) {
-    std::size_t Count = 0;
-    for (const char C : Text) {
-        Count += (static_cast<unsigned char>(C) & 0xC0U) != 0x80U ? 1 : 0;
-    }
-    return Count;
-}
 
 // The label for both trees; Joliet shows fewer of its characters, which is said.
 std::string VolumeId(const WriteContext& Context) {
@@ -34,20 +27,21 @@ std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDisc
     const Request& Ask = Context.Ask;
     const std::string Disc = Context.Where.Describe();
     if (Ask.DetectNonEmptyDisk && !Plan.Blank) {
-        return Disc + ": the disc is not blank (DetectNonEmptyDisk, --detect_non_empty_disk)";
+        return Disc + ": the disc is not blank (" + SettingName("--detect_non_empty_disk") + ")";
     }
     if (!Plan.NewDisc && Kind == VirtualDiscKind::Closed) {
         return Disc + ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
-                      "first (ForceEraseDisk, --force_erase_disk)";
+                      "first with " +
+               SettingName("--force_erase_disk");
     }
     if (!Plan.NewDisc && Kind == VirtualDiscKind::RawSectors) {
         return Disc + ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
-                      "which cannot be continued; erase it first (ForceEraseDisk, "
-                      "--force_erase_disk)";
+                      "which cannot be continued; erase it first with " +
+               SettingName("--force_erase_disk");
     }
     if (!Plan.NewDisc && !Ask.Import) {
-        return Disc + ": the disc holds data; continue it (ContinueSession, --import) or erase it "
-                      "first (ForceEraseDisk, --force_erase_disk)";
+        return Disc + ": the disc holds data; continue it with " + SettingName("--import") +
+               " or erase it first with " + SettingName("--force_erase_disk");
     }
     if (Ask.Import && *Ask.Import > 0 &&
         (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
@@ -77,6 +71,9 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
         Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
     }
     Plan.Sources = CheckSources(Ask.Entries);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Context.Report);
+    }
     if (Plan.Sources.empty()) {
         throw RecorderFailure(ExitCode::Source, Where.Describe() +
                                                     ": nothing to write: none of the entries "
@@ -129,8 +126,8 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
              {"-compliance", "iso_9660_level=3:joliet_utf16"},
              {"-follow", "param"},
              {"-volid", VolumeId(Context)},
-             {"-publisher", Ask.Artist.value_or("")},
-             {"-volset_id", Ask.Title.value_or("")},
+             {"-publisher", IsoPublisher(Context).value_or("")},
+             {"-volset_id", IsoVolumeSet(Context).value_or("")},
          }) {
         Disc.Require(Setting, ExitCode::Write);
     }

@@ -1,8 +1,10 @@
 // DVD-Video: the VIDEO_TS folder (and AUDIO_TS) made into ISO 9660 with a UDF bridge by
 // genisoimage, without Joliet, written straight into the scratch file that becomes the virtual
 // disc, or streamed to a real drive through libburn.
+#include "DiscTexts.hpp"
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
+#include "MediaFile.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
@@ -51,6 +53,10 @@ std::vector<Source> CheckDvdSources(const std::vector<std::string>& Entries) {
                                                     ": holds no readable VIDEO_TS.IFO (" + Ifo +
                                                     ")");
     }
+    // genisoimage reads every file of the folders: a FIFO among them would block it.
+    for (const Source& Entry : Sources) {
+        RequireRegularFilesIn(Entry.Path, "DVD-Video file");
+    }
     return Sources;
 }
 
@@ -77,11 +83,11 @@ std::vector<std::string> ImageArguments(const WriteContext& Context) {
     std::vector<std::string> Argv{"genisoimage", "-follow-links",     "-dvd-video",
                                   "-udf",        "-input-charset",    "utf-8",
                                   "-V",          IsoVolumeId(Context)};
-    if (Context.Ask.Artist) {
-        Argv.insert(Argv.end(), {"-publisher", *Context.Ask.Artist});
+    if (const auto Publisher = IsoPublisher(Context)) {
+        Argv.insert(Argv.end(), {"-publisher", *Publisher});
     }
-    if (Context.Ask.Title) {
-        Argv.insert(Argv.end(), {"-volset", *Context.Ask.Title});
+    if (const auto VolumeSet = IsoVolumeSet(Context)) {
+        Argv.insert(Argv.end(), {"-volset", *VolumeSet});
     }
     return Argv;
 }

@@ -2,6 +2,7 @@
 // image given by its CUE sheet has a writer of its own (CueImageBurn.cpp).
 #include "DiscKind.hpp"
 #include "FileDescriptor.hpp"
+#include "MediaFile.hpp"
 #include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
@@ -64,19 +65,15 @@ void BurnImageFile(const WriteContext& Context) {
         Blank = AcquireDrive(*Drive, Where).Blank;
     }
     const std::string Image = "image " + Ask.ImageFile;
-    const FileDescriptor File(::open(Ask.ImageFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor File = OpenMediaFile(Ask.ImageFile, "image");
     struct stat Info {};
-    if (File.Get() < 0 || ::fstat(File.Get(), &Info) != 0) {
+    if (::fstat(File.Get(), &Info) != 0) {
         Fail(ExitCode::Source, Image, std::strerror(errno));
-    }
-    if (!S_ISREG(Info.st_mode)) {
-        Fail(ExitCode::Source, Image, "is not a regular file (a FIFO or a device is not read)");
     }
     if (KindOfImage(File.Get()) == VirtualDiscKind::NotADisc) {
         Fail(ExitCode::Source, Image,
              "is not a disc image (an ISO 9660 or UDF image, or a CUE sheet with its data)");
     }
-    (void)::fcntl(File.Get(), F_SETFL, 0);
     const std::uint64_t Blocks =
         (static_cast<std::uint64_t>(Info.st_size) + DataBlockBytes - 1) / DataBlockBytes;
     std::uint64_t Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;

@@ -1,10 +1,8 @@
 #include "MpegStream.hpp"
 
-#include "FileDescriptor.hpp"
+#include "MediaFile.hpp"
 #include "RecorderFailure.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -30,14 +28,7 @@ MpegKind MpegKindOf(std::span<const unsigned char> Head) {
 }
 
 MpegKind MpegKindOfFile(const std::string& Path) {
-    const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat Info {};
-    if (File.Get() < 0 || ::fstat(File.Get(), &Info) != 0) {
-        throw RecorderFailure(ExitCode::Source, "entry " + Path + ": " + std::strerror(errno));
-    }
-    if (!S_ISREG(Info.st_mode)) {
-        throw RecorderFailure(ExitCode::Source, "entry " + Path + ": is not a file");
-    }
+    const FileDescriptor File = OpenMediaFile(Path, "entry");
     std::array<unsigned char, 5> Head{};
     const ssize_t Got = ::pread(File.Get(), Head.data(), Head.size(), 0);
     if (Got < 0) {

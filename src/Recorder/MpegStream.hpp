@@ -19,7 +19,7 @@ enum class MpegKind : std::uint8_t {
 MpegKind MpegKindOf(std::span<const unsigned char> Head);
 
 // The kind of the stream in the file; throws RecorderFailure (source error) naming the file when
-// it cannot be read.
+// it cannot be read or is not a regular file.
 MpegKind MpegKindOfFile(const std::string& Path);
 
 // "an MPEG-1 system stream", "an MPEG-2 program stream", "not an MPEG stream", for messages.

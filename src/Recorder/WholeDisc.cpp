@@ -4,6 +4,7 @@
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
+#include "LibraryWords.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 
@@ -75,8 +76,8 @@ void RequireWritable(const WriteContext& Context, bool Blank) {
     if (!Context.Ask.ForceEraseDisk) {
         throw RecorderFailure(ExitCode::Medium,
                               Context.Where.Describe() +
-                                  ": the disc is not blank; erase it first (ForceEraseDisk, "
-                                  "--force_erase_disk)");
+                                  ": the disc is not blank; erase it first with " +
+                                  SettingName("--force_erase_disk"));
     }
 }
 

@@ -48,10 +48,6 @@ void BurnCueImage(const WriteContext& Context); // a BIN/CUE image given to --im
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
 
-// The label as far as the ISO 9660 volume identifier (32 bytes) holds it, cut at a character
-// boundary; a cut is said on standard output.
-std::string IsoVolumeId(const WriteContext& Context);
-
 // Copies everything From holds to the end of To, calling Copied with each piece's size. A read
 // error is a source error naming Source, a write error a write error naming the disc. Returns the
 // bytes copied.

@@ -1,5 +1,6 @@
 #include "XorrisoSession.hpp"
 
+#include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
 
 #include <libisoburn/xorriso.h>
@@ -166,11 +167,15 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
 
 void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode Failure) {
     if (!Run(Command)) {
-        throw RecorderFailure(Failure, FSubject + ": " + Problems());
+        throw RecorderFailure(Failure, FSubject + ": " + Problems(Failure));
     }
 }
 
-std::string XorrisoSession::Problems() const {
+std::string XorrisoSession::Problems(ExitCode Kind) const {
+    return RecorderReason(LibraryProblems(), Kind);
+}
+
+std::string XorrisoSession::LibraryProblems() const {
     const std::lock_guard Lock(FMutex);
     std::string Text;
     for (const std::string& Problem : FProblems) {
@@ -179,7 +184,7 @@ std::string XorrisoSession::Problems() const {
         }
         Text += Problem;
     }
-    return Text.empty() ? std::string("libisoburn reported a failure") : Text;
+    return Text;
 }
 
 void XorrisoSession::WaitForMessages() {

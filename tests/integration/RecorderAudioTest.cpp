@@ -4,6 +4,7 @@
 // writing, and the component's BurnAudio through the recorder.
 #include "AudioMedia.hpp"
 #include "RecorderSupport.hpp"
+#include "RecorderVideoSupport.hpp"
 
 #include "QueltBurner.hpp"
 #include "TestFiles.hpp"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -213,6 +215,7 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
     WriteSound(D / "three.wav", Tone(44100, 3, 44100, 440), 3, 44100,
                SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     Dir.Write("noise.wav", "RIFF and then nothing a decoder understands");
+    Dir.Write("noise.mp3", "text, not MPEG audio");
     Dir.Write("other.cue", "FILE \"elsewhere.bin\" BINARY\n  TRACK 01 AUDIO\n");
     const fs::path Written = D / "written.bin";
     ASSERT_EQ(RunRecorder(AudioCommand({}, {(D / "a.wav").string()}), RecorderEnvironment(Written))
@@ -236,6 +239,11 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
         std::string Message;
     } Rows[] = {
         {"not sound", "{dir}/new.bin", {"{dir}/a.wav", "{dir}/noise.wav"}, 6, "{dir}/noise.wav"},
+        {"not MPEG audio",
+         "{dir}/new.bin",
+         {"{dir}/noise.mp3"},
+         6,
+         "{dir}/noise.mp3: is not a sound file"},
         {"missing", "{dir}/new.bin", {"{dir}/absent.wav", "{dir}/a.wav"}, 6, "{dir}/absent.wav"},
         {"three channels", "{dir}/new.bin", {"{dir}/three.wav"}, 6, "{dir}/three.wav"},
         {"a hundred tracks", "{dir}/new.bin", HundredTracks, 5, "99"},
@@ -259,6 +267,10 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
         EXPECT_EQ(Run.ExitCode, Row.Code) << Row.Case << "\n" << Run.Out << Run.Err;
         EXPECT_NE(Run.Err.find(InDir(Row.Message, D)), std::string::npos)
             << Row.Case << ": " << Run.Err;
+        // One line of the recorder's own: no decoder's notes, no library's wording.
+        EXPECT_TRUE(Run.Err.starts_with("recorder: ") && Run.Err.find('\n') == Run.Err.size() - 1)
+            << Row.Case << ": " << Run.Err;
+        EXPECT_EQ(Run.Err.find("pipe"), std::string::npos) << Row.Case << ": " << Run.Err;
         for (const char* Absent : {"new.bin", "new.cue", "other.bin"}) {
             EXPECT_FALSE(fs::exists(D / Absent)) << Row.Case << ": " << Absent;
         }
@@ -268,6 +280,57 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
         for (const char* Beside : {"new.bin", "written.bin", "data.iso"}) {
             EXPECT_EQ(ScratchFilesBeside(D / Beside), Strings{}) << Row.Case;
         }
+    }
+}
+
+// A label, artist or title longer than its field is written as far as it fits, cut at a character
+// boundary, and the run says so: ISO 9660's identifiers hold 128 bytes, a CUE sheet's texts 80
+// characters.
+TEST(RecorderLongTexts, AreCutToTheirFieldsAndSaid) {
+    TempDir Dir;
+    const fs::path& D = Dir.Path();
+    WriteSound(D / "a.wav", Tone(44100, 2, 44100, 440), 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const fs::path File = Dir.Write("f.txt", "f");
+    std::string Artist = "a"; // then two bytes a character, so that 128 bytes end inside one
+    for (int I = 0; I < 5000; ++I) {
+        Artist += "é";
+    }
+    const std::string Title(10000, 't');
+    const Strings Texts{"--artist", Artist, "--title", Title};
+    const std::string Dvd = MissingPrograms({"genisoimage", "dvdauthor"}).empty()
+                                ? MakeDvdFolders(D / "dvd").string() + "/VIDEO_TS"
+                                : "";
+    const struct {
+        const char* Case;
+        Strings Rest; // after the texts
+        std::size_t ArtistBytes;
+        std::size_t TitleBytes;
+    } Rows[] = {
+        {"data disc", {"--recursive", "--speed", "4", "--iso", "L", File}, 127, 128},
+        {"DVD-Video",
+         {"--recursive", "--speed", "4", "--iso", "M", "--dvd", "--create_iso_fs",
+          "--create_udf_fs", "--iso-no-joliet", "--dvdvideo_realloc", Dvd},
+         127,
+         128},
+        {"audio CD", {"--recursive", "--speed", "4", "--audio", D / "a.wav"}, 159, 80},
+    };
+    for (const auto& Row : Rows) {
+        if (Row.Rest.back().empty()) {
+            continue; // no DVD-Video without its authoring programs
+        }
+        const fs::path Disc = D / (std::string(Row.Case) + ".bin");
+        Strings Arguments{"--write", "--drivename", "E", "--real"};
+        Arguments.insert(Arguments.end(), Texts.begin(), Texts.end());
+        Arguments.insert(Arguments.end(), Row.Rest.begin(), Row.Rest.end());
+        const auto Run = RunRecorder(Arguments, RecorderEnvironment(Disc));
+        EXPECT_EQ(Run.ExitCode, 0) << Row.Case << "\n" << Run.Out << Run.Err;
+        for (const auto& [Name, Text, Bytes] : {std::tuple{"artist", Artist, Row.ArtistBytes},
+                                                std::tuple{"title", Title, Row.TitleBytes}}) {
+            const std::string Said =
+                std::string(Name) + " cut to \"" + Text.substr(0, Bytes) + "\"";
+            EXPECT_NE(Run.Out.find(Said), std::string::npos) << Row.Case << ": " << Name;
+        }
+        EXPECT_TRUE(fs::exists(Disc)) << Row.Case;
     }
 }
 

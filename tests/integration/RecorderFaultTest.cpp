@@ -8,6 +8,7 @@
 #include "TestFiles.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
@@ -114,7 +115,7 @@ TEST(RecorderExitCodes, EachFailureHasItsCodeAndMessageAndWritesNothing) {
          "E=" + Written,
          DataDisc("L", {}, {"{dir}/a.txt"}),
          4,
-         "--import",
+         "ContinueSession (--import) or erase it first with ForceEraseDisk (--force_erase_disk)",
          {}},
         {"not blank, detected",
          "E=" + Written,
@@ -194,6 +195,44 @@ TEST(RecorderExitCodes, EachFailureHasItsCodeAndMessageAndWritesNothing) {
         EXPECT_TRUE(ReadFile(F.Written) == F.WrittenBefore) << Row.Case;
         EXPECT_EQ(ScratchFilesBeside(Dir / "new.iso"), Strings{}) << Row.Case;
         EXPECT_EQ(ScratchFilesBeside(F.Written), Strings{}) << Row.Case;
+    }
+}
+
+// Media files that are not regular files: a FIFO with no writer, or a device, is refused at once
+// (a run that waited on one would hang; the timeout turns that into a failure).
+TEST(RecorderExitCodes, MediaFilesThatAreNoRegularFilesAreRefusedAtOnce) {
+    TempDir Dir;
+    const fs::path Fifo = Dir.Path() / "fifo";
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    const fs::path VideoTs = Dir.MakeDir("dvd/VIDEO_TS");
+    ASSERT_EQ(::mkfifo((VideoTs / "VIDEO_TS.IFO").c_str(), 0600), 0);
+    const Strings Head{"--write", "--drivename", "E", "--real"};
+    const struct {
+        const char* Case;
+        Strings Arguments; // after the head
+        std::string Named;
+    } Rows[] = {
+        {"audio track", {"--recursive", "--speed", "4", "--audio", Fifo}, Fifo},
+        {"audio track on a device",
+         {"--recursive", "--speed", "4", "--audio", "/dev/zero"},
+         "/dev/zero"},
+        {"video stream", {"--videocd", "--recursive", "--speed", "4", Fifo}, Fifo},
+        {"image", {"--image", Fifo, "--speed", "4"}, Fifo},
+        {"VIDEO_TS.IFO",
+         {"--recursive", "--speed", "4", "--iso", "M", "--dvd", "--create_iso_fs",
+          "--create_udf_fs", "--iso-no-joliet", "--dvdvideo_realloc", VideoTs},
+         VideoTs / "VIDEO_TS.IFO"},
+    };
+    for (const auto& Row : Rows) {
+        const fs::path Disc = Dir.Path() / "disc.bin";
+        Strings Argv{"/usr/bin/timeout", "20", RecorderPath};
+        Argv.insert(Argv.end(), Head.begin(), Head.end());
+        Argv.insert(Argv.end(), Row.Arguments.begin(), Row.Arguments.end());
+        const auto Run = QueltTest::RunProgram(Argv, RecorderEnvironment(Disc));
+        EXPECT_EQ(Run.ExitCode, 6) << Row.Case << "\n" << Run.Out << Run.Err;
+        EXPECT_NE(Run.Err.find(Row.Named + ": is a "), std::string::npos) << Row.Case << Run.Err;
+        EXPECT_FALSE(fs::exists(Disc)) << Row.Case;
+        EXPECT_EQ(ScratchFilesBeside(Disc), Strings{}) << Row.Case;
     }
 }
 
