@@ -7,6 +7,7 @@
 #include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "SpeedTest.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -100,6 +101,13 @@ void BurnCueImage(const WriteContext& Context) {
     Report.Begin("preparing");
     auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
     const CueImage Image = CueImage::Read(Ask.ImageFile);
+    if (Ask.SpeedTest) {
+        std::vector<std::string> DataFiles;
+        for (const CueDataFile& File : Image.Files()) {
+            DataFiles.push_back(File.Path);
+        }
+        (void)ReadSpeedTest(DataFiles, Ask.Speed, false, Report);
+    }
     const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
     if (Sectors > CdSectors) {
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the image needs " +

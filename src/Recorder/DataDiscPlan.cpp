@@ -4,9 +4,9 @@
 
 #include "DiscTexts.hpp"
 #include "LibraryWords.hpp"
-#include "SpeedTest.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "SpeedTest.hpp"
 
 namespace Recorder {
 
@@ -30,13 +30,15 @@ std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDisc
         return Disc + ": the disc is not blank (" + SettingName("--detect_non_empty_disk") + ")";
     }
     if (!Plan.NewDisc && Kind == VirtualDiscKind::Closed) {
-        return Disc + ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
-                      "first with " +
+        return Disc +
+               ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
+               "first with " +
                SettingName("--force_erase_disk");
     }
     if (!Plan.NewDisc && Kind == VirtualDiscKind::RawSectors) {
-        return Disc + ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
-                      "which cannot be continued; erase it first with " +
+        return Disc +
+               ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
+               "which cannot be continued; erase it first with " +
                SettingName("--force_erase_disk");
     }
     if (!Plan.NewDisc && !Ask.Import) {

@@ -8,6 +8,7 @@
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
+#include "SpeedTest.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -219,6 +220,9 @@ void WriteDvdVideo(const WriteContext& Context) {
         Blank = CheckDrive(*Drive, Where);
     }
     const std::vector<Source> Sources = CheckDvdSources(Ask.Entries);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, Report);
+    }
     const ScratchGuard Scratch{Context.Scratch, ScratchFolderOf(Context)};
     LinkEntries(Context, Sources);
     const std::uint64_t Blocks = ImageBlocks(Context);

@@ -6,6 +6,7 @@
 #include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "SpeedTest.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -73,6 +74,9 @@ void BurnImageFile(const WriteContext& Context) {
     if (KindOfImage(File.Get()) == VirtualDiscKind::NotADisc) {
         Fail(ExitCode::Source, Image,
              "is not a disc image (an ISO 9660 or UDF image, or a CUE sheet with its data)");
+    }
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest({Ask.ImageFile}, Ask.Speed, Ask.Dvd, Report);
     }
     const std::uint64_t Blocks =
         (static_cast<std::uint64_t>(Info.st_size) + DataBlockBytes - 1) / DataBlockBytes;

@@ -5,6 +5,7 @@
 #include "MpegStream.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
+#include "SpeedTest.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -97,6 +98,9 @@ void WriteVideoCd(const WriteContext& Context) {
     Report.Begin("preparing");
     auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
     const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
+    }
     if (Bytes / StreamBytesPerSector > CdSectors) {
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the streams need more than " +
                                                  std::to_string(Bytes / StreamBytesPerSector) +

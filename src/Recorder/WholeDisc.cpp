@@ -3,8 +3,8 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
-#include "RawDisc.hpp"
 #include "LibraryWords.hpp"
+#include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 

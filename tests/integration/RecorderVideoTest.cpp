@@ -446,6 +446,7 @@ TEST(RecorderVideoDiscs, SpeedTestWritesTheDisc) {
         const auto Run = RunRecorder(Row.Arguments, RecorderEnvironment(Disc));
         EXPECT_EQ(Run.ExitCode, 0) << Row.Case << Run.Err;
         EXPECT_GT(fs::exists(Disc) ? fs::file_size(Disc) : 0, 0U) << Row.Case << Run.Out;
+        EXPECT_NE(Run.Out.find("read test: "), std::string::npos) << Row.Case << Run.Out;
     }
 }
 
