@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <filesystem>
-#include <optional>
 
 namespace Recorder {
 
