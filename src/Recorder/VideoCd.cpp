@@ -5,6 +5,7 @@
 #include "MpegStream.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
+#include "TestHooks.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -153,7 +154,7 @@ void WriteVideoCd(const WriteContext& Context) {
                    " sectors would be written to " + Where.Describe() + "; nothing was written");
         return;
     }
-    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    TestHooks::BeforeWrite();
     Report.Begin("writing");
     WriteDurably(Context, SheetScratchOf(Context.Scratch),
                  SheetNaming(Context, BareNameOf(Where.Path)));
