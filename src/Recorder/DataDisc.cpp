@@ -8,10 +8,9 @@
 #include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "TestHooks.hpp"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -20,8 +19,6 @@
 #include <optional>
 #include <string_view>
 #include <vector>
-
-extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
 
 namespace Recorder {
 
@@ -39,59 +36,13 @@ bool EntryUnreadable(std::string_view Problems) {
     return false;
 }
 
-// For the tests of sources that change during the write: runs the program named, if any, once the
-// session is laid out and before its data is read.
-void BeforeWriteForTest() {
-    const char* Program = std::getenv("QUELT_RECORDER_TEST_BEFORE_WRITE");
-    if (Program == nullptr || *Program == '\0') {
-        return;
-    }
-    char* Argv[] = {const_cast<char*>(Program), nullptr};
-    pid_t Child = 0;
-    if (::posix_spawn(&Child, Program, nullptr, nullptr, Argv, environ) == 0) {
-        int Status = 0;
-        (void)::waitpid(Child, &Status, 0);
-    }
-}
-
 } // namespace
-
-// For the tests of --verify: flips the first byte of the marker text in the written image.
-void CorruptForTest(const std::string& Image) {
-    const char* Marker = std::getenv("QUELT_RECORDER_TEST_CORRUPT");
-    if (Marker == nullptr || *Marker == '\0') {
-        return;
-    }
-    const FileDescriptor File(::open(Image.c_str(), O_RDWR | O_CLOEXEC));
-    const std::string_view Wanted(Marker);
-    std::vector<char> Block(1 << 20);
-    if (File.Get() < 0 || Wanted.size() >= Block.size()) {
-        return;
-    }
-    for (off_t At = 0;;) {
-        const ssize_t Got = ::pread(File.Get(), Block.data(), Block.size(), At);
-        if (Got <= 0) {
-            return;
-        }
-        const std::string_view Chunk(Block.data(), static_cast<std::size_t>(Got));
-        if (const std::size_t Found = Chunk.find(Wanted); Found != std::string_view::npos) {
-            const char Flipped = static_cast<char>(~Chunk[Found]);
-            (void)::pwrite(File.Get(), &Flipped, 1, At + static_cast<off_t>(Found));
-            return;
-        }
-        if (Chunk.size() < Block.size()) {
-            return; // the end of the image
-        }
-        // The next block overlaps this one, so that a marker across the boundary is seen whole.
-        At += Got - static_cast<off_t>(Wanted.size() - 1);
-    }
-}
 
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
                     const std::string& Written) {
     const Target& Where = Context.Where;
     Context.Report.Begin("verifying");
-    CorruptForTest(Written);
+    TestHooks::CorruptWritten(Written);
     XorrisoSession Check(Context.Report, Where.Describe());
     Check.Require({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
     if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
@@ -134,7 +85,7 @@ void WriteDataDisc(const WriteContext& Context) {
                    " is a virtual disc, which cannot be closed: it stays appendable");
     }
     Report.Begin("writing");
-    BeforeWriteForTest();
+    TestHooks::BeforeWrite();
     if (!Disc.Run({"-commit"})) {
         const ExitCode Kind =
             EntryUnreadable(Disc.LibraryProblems()) ? ExitCode::Source : ExitCode::Write;

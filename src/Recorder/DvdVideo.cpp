@@ -9,6 +9,7 @@
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "SpeedTest.hpp"
+#include "TestHooks.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -187,7 +188,7 @@ void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint6
 // Every file read back from the ISO 9660 tree and compared with its source.
 void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources) {
     Context.Report.Begin("verifying");
-    CorruptForTest(Context.Scratch);
+    TestHooks::CorruptWritten(Context.Scratch);
     XorrisoSession Check(Context.Report, Context.Where.Describe());
     Check.Require({"-indev", "stdio:" + Context.Scratch}, ExitCode::Verify);
     for (const Source& Entry : Sources) {
@@ -251,7 +252,7 @@ void WriteDvdVideo(const WriteContext& Context) {
     Report.Begin("writing");
     WriteToVirtualDisc(Context);
     Report.End();
-    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    TestHooks::BeforeWrite();
     if (Ask.Verify) {
         VerifyImage(Context, Sources);
     }

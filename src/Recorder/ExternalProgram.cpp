@@ -244,11 +244,4 @@ std::string DescribeFailure(const ProgramRun& Run, const ProgramOutcome& Outcome
     return Reasons.empty() ? Text : Text + ": " + Reasons;
 }
 
-void RunTestHook(const char* Variable) {
-    const char* Program = std::getenv(Variable);
-    if (Program != nullptr && *Program != '\0') {
-        (void)RunProgram(ProgramRun{{Program}, -1, {}, {}});
-    }
-}
-
 } // namespace Recorder

@@ -65,8 +65,4 @@ ProgramOutcome RunProgram(const ProgramRun& Run);
 // line says about the program.
 std::string DescribeFailure(const ProgramRun& Run, const ProgramOutcome& Outcome);
 
-// Runs the program named by the environment variable Variable, if any, and waits for it: the
-// tests' way to act at a given moment of a write (for example, to stop it there).
-void RunTestHook(const char* Variable);
-
 } // namespace Recorder

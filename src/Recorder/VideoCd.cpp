@@ -6,6 +6,7 @@
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
+#include "TestHooks.hpp"
 #include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -148,7 +149,7 @@ void WriteVideoCd(const WriteContext& Context) {
                    " to " + Where.Describe());
         return;
     }
-    RunTestHook("QUELT_RECORDER_TEST_BEFORE_WRITE");
+    TestHooks::BeforeWrite();
     Report.Begin("writing");
     WriteDurably(Context, SheetScratchOf(Context.Scratch),
                  SheetNaming(Context, BareNameOf(Where.Path)));

@@ -57,8 +57,5 @@ std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::
 // Moves the complete scratch file over the virtual disc's file and makes the move durable.
 void PutInPlace(const WriteContext& Context);
 
-// For the tests of --verify: flips the first byte of the text QUELT_RECORDER_TEST_CORRUPT names,
-// where it first occurs in the written image.
-void CorruptForTest(const std::string& Image);
 
 } // namespace Recorder

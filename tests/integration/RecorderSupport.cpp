@@ -2,21 +2,14 @@
 
 #include "TestFiles.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
 
 namespace RecorderTest {
 
@@ -25,12 +18,6 @@ namespace {
 std::string PathVariable() {
     const char* Path = std::getenv("PATH");
     return Path != nullptr ? Path : "/usr/bin:/bin";
-}
-
-void Check(int Error, const std::string& What) {
-    if (Error != 0) {
-        throw std::system_error(Error, std::generic_category(), What);
-    }
 }
 
 // "file 12: <content>", "folder", "link -> target": what a tree holds at one place.
@@ -102,16 +89,7 @@ QueltTest::ProcessOutcome RunRecorder(const Strings& Arguments, const Strings& E
 }
 
 QueltTest::ProcessOutcome RunReader(const Strings& Argv) {
-    const Strings Environment{"PATH=" + PathVariable(), "LC_ALL=C.UTF-8"};
-    Strings Resolved = Argv;
-    std::istringstream Folders(PathVariable());
-    for (std::string Folder; std::getline(Folders, Folder, ':');) {
-        if (!Folder.empty() && ::access((Folder + "/" + Argv[0]).c_str(), X_OK) == 0) {
-            Resolved[0] = Folder + "/" + Argv[0];
-            break;
-        }
-    }
-    return QueltTest::RunProgram(Resolved, Environment);
+    return QueltTest::RunProgram(Argv, Strings{"PATH=" + PathVariable(), "LC_ALL=C.UTF-8"});
 }
 
 QueltTest::ProcessOutcome ExtractWithXorriso(const fs::path& Image, const fs::path& Out,
@@ -188,116 +166,6 @@ void MakeSparseFile(const fs::path& Path, std::uintmax_t Size, std::string_view 
         Out.write(Marker.data(), static_cast<std::streamsize>(Marker.size()));
     }
     fs::resize_file(Path, Size);
-}
-
-WatchedProgram::WatchedProgram(const Strings& Argv, const Strings& Environment) {
-    int OutPipe[2] = {-1, -1};
-    int ErrPipe[2] = {-1, -1};
-    if (::pipe2(OutPipe, O_CLOEXEC) != 0 || ::pipe2(ErrPipe, O_CLOEXEC) != 0) {
-        Check(errno, "pipe2");
-    }
-    posix_spawn_file_actions_t Actions{};
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&Actions, OutPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&Actions, ErrPipe[1], 2);
-    std::vector<char*> ArgvPointers;
-    std::vector<char*> EnvironmentPointers;
-    for (const std::string& Item : Argv) {
-        ArgvPointers.push_back(const_cast<char*>(Item.c_str()));
-    }
-    for (const std::string& Item : Environment) {
-        EnvironmentPointers.push_back(const_cast<char*>(Item.c_str()));
-    }
-    ArgvPointers.push_back(nullptr);
-    EnvironmentPointers.push_back(nullptr);
-    pid_t Pid = 0;
-    const int Error = posix_spawn(&Pid, Argv[0].c_str(), &Actions, nullptr, ArgvPointers.data(),
-                                  EnvironmentPointers.data());
-    posix_spawn_file_actions_destroy(&Actions);
-    ::close(OutPipe[1]);
-    ::close(ErrPipe[1]);
-    FOut = OutPipe[0];
-    FErr = ErrPipe[0];
-    if (Error != 0) {
-        ::close(FOut);
-        ::close(FErr);
-        Check(Error, "posix_spawn " + Argv[0]);
-    }
-    FPid = Pid;
-    FOutcome.Pid = Pid;
-}
-
-WatchedProgram::~WatchedProgram() {
-    if (!FFinished) {
-        ::kill(static_cast<pid_t>(FPid), SIGKILL);
-        (void)Finish();
-    }
-}
-
-bool WatchedProgram::ReadSome(std::chrono::milliseconds Timeout) {
-    pollfd Fds[2] = {{FOut, POLLIN, 0}, {FErr, POLLIN, 0}};
-    if (FOut < 0 && FErr < 0) {
-        return false;
-    }
-    const int Ready = ::poll(Fds, 2, static_cast<int>(Timeout.count()));
-    if (Ready <= 0) {
-        return Ready < 0 && errno == EINTR;
-    }
-    int* Ends[2] = {&FOut, &FErr};
-    std::string* Sinks[2] = {&FOutcome.Out, &FOutcome.Err};
-    for (std::size_t I = 0; I < 2; ++I) {
-        if (Fds[I].fd < 0 || Fds[I].revents == 0) {
-            continue;
-        }
-        char Buffer[4096];
-        const ssize_t Got = ::read(Fds[I].fd, Buffer, sizeof Buffer);
-        if (Got > 0) {
-            Sinks[I]->append(Buffer, static_cast<std::size_t>(Got));
-        } else if (Got == 0 || errno != EINTR) {
-            ::close(*Ends[I]);
-            *Ends[I] = -1;
-        }
-    }
-    return true;
-}
-
-bool WatchedProgram::WaitForLine(std::string_view Head, std::chrono::milliseconds Timeout) {
-    const auto Until = std::chrono::steady_clock::now() + Timeout;
-    for (;;) {
-        std::istringstream Lines(FOutcome.Out);
-        for (std::string Line; std::getline(Lines, Line);) {
-            if (Line.starts_with(Head) && !Lines.eof()) {
-                return true;
-            }
-        }
-        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            Until - std::chrono::steady_clock::now());
-        if (FOut < 0 || Left.count() <= 0) {
-            return false;
-        }
-        ReadSome(Left);
-    }
-}
-
-void WatchedProgram::Signal(int Number) const {
-    ::kill(static_cast<pid_t>(FPid), Number);
-}
-
-QueltTest::ProcessOutcome WatchedProgram::Finish() {
-    while (FOut >= 0 || FErr >= 0) {
-        ReadSome(std::chrono::milliseconds(1000));
-    }
-    int Status = 0;
-    while (::waitpid(static_cast<pid_t>(FPid), &Status, 0) < 0 && errno == EINTR) {
-    }
-    FFinished = true;
-    if (WIFEXITED(Status)) {
-        FOutcome.ExitCode = WEXITSTATUS(Status);
-    } else if (WIFSIGNALED(Status)) {
-        FOutcome.Signal = WTERMSIG(Status);
-    }
-    return FOutcome;
 }
 
 namespace {

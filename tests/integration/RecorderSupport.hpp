@@ -56,33 +56,7 @@ Strings ScratchFilesBeside(const fs::path& Target);
 // a reader can find it) and nothing else stored.
 void MakeSparseFile(const fs::path& Path, std::uintmax_t Size, std::string_view Marker);
 
-// A program started with both output streams on pipes, watched while it runs.
-class WatchedProgram {
-public:
-    WatchedProgram(const Strings& Argv, const Strings& Environment);
-    WatchedProgram(const WatchedProgram&) = delete;
-    WatchedProgram& operator=(const WatchedProgram&) = delete;
-    WatchedProgram(WatchedProgram&&) = delete;
-    WatchedProgram& operator=(WatchedProgram&&) = delete;
-    ~WatchedProgram();
-
-    long Pid() const noexcept { return FPid; }
-    // Reads standard output until a line starting with Head has come; false when the program
-    // closed it first or the time ran out.
-    bool WaitForLine(std::string_view Head, std::chrono::milliseconds Timeout);
-    void Signal(int Number) const;
-    // Reads both streams to their end and waits for the program.
-    QueltTest::ProcessOutcome Finish();
-
-private:
-    bool ReadSome(std::chrono::milliseconds Timeout);
-
-    long FPid = -1;
-    int FOut = -1;
-    int FErr = -1;
-    bool FFinished = false;
-    QueltTest::ProcessOutcome FOutcome;
-};
+using QueltTest::WatchedProgram;
 
 // The processes whose parent is Parent.
 std::vector<long> ChildrenOf(long Parent);

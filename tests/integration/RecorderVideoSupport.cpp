@@ -2,9 +2,6 @@
 
 #include "RecorderSupport.hpp"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -13,29 +10,7 @@
 namespace RecorderTest {
 
 int RunIn(const fs::path& Folder, const Strings& Argv, const Strings& Environment) {
-    posix_spawn_file_actions_t Actions{};
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addchdir_np(&Actions, Folder.c_str());
-    std::vector<char*> Pointers;
-    for (const std::string& Item : Argv) {
-        Pointers.push_back(const_cast<char*>(Item.c_str()));
-    }
-    Pointers.push_back(nullptr);
-    std::vector<char*> Variables;
-    for (const std::string& Item : Environment) {
-        Variables.push_back(const_cast<char*>(Item.c_str()));
-    }
-    Variables.push_back(nullptr);
-    pid_t Child = 0;
-    const int Error =
-        posix_spawnp(&Child, Argv[0].c_str(), &Actions, nullptr, Pointers.data(), Variables.data());
-    posix_spawn_file_actions_destroy(&Actions);
-    if (Error != 0) {
-        return -1;
-    }
-    int Status = 0;
-    ::waitpid(Child, &Status, 0);
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    return QueltTest::RunProgram({Argv.at(0), Argv, Environment, Folder}).ExitCode;
 }
 
 std::string Media(const std::string& Name) {

@@ -26,8 +26,8 @@ std::vector<std::filesystem::path> RipVideoCd(const std::filesystem::path& Sheet
 // that moves, drops or repeats a sector shows.
 std::string RawSectors(std::size_t SectorBytes, std::size_t Count, char Fill);
 
-// Runs a program in Folder with the given environment (its output going to the test's own) and
-// returns its exit status, or -1.
+// Runs a program (looked up on the test's PATH) in Folder with the given environment and returns
+// its exit status, or -1 when a signal ended it.
 int RunIn(const std::filesystem::path& Folder, const std::vector<std::string>& Argv,
           const std::vector<std::string>& Environment);
 

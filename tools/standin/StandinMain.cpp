@@ -17,6 +17,7 @@
 // test can still see what arrived), 3 when the log or the output cannot be written. A run whose
 // log cannot be written exits 3 even if its command line is also wrong, because the caller is
 // relying on that log to find out.
+#include "CommandDescriptions.hpp"
 #include "Commands.hpp"
 #include "JsonText.hpp"
 #include "StandinHost.hpp"
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
     if (Environment.Problem) {
         return Fail(ExitRejected, *Environment.Problem);
     }
-    if (!WriteLine(stdout, Verdict.Text)) {
+    if (!WriteLine(stdout, Standin::Describe(Verdict.Kind, Verdict.Command))) {
         return Fail(ExitCannotRecord, "cannot write to standard output");
     }
     if (Environment.Progress) {

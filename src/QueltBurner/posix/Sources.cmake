@@ -1,6 +1,9 @@
+# The drive map is a library of its own (src/DriveMap), shared with the recorder: the unit sees its
+# header, and the component's libraries carry its objects.
+target_include_directories(QueltBurnerUnit PRIVATE
+    $<TARGET_PROPERTY:QueltDriveMap,INTERFACE_INCLUDE_DIRECTORIES>)
 target_sources(QueltBurnerUnit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PosixHostServices.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DriveMap.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RegistryFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProcessLauncher.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWaiter.cpp

@@ -48,14 +48,14 @@ public:
     Pipe(Pipe&&) = delete;
     Pipe& operator=(Pipe&&) = delete;
     ~Pipe() {
-        CloseReadEnd();
-        CloseWriteEnd();
+        Close(FEnds[0]);
+        Close(FEnds[1]);
     }
 
-    int ReadEnd() const { return FEnds[0]; }
     int WriteEnd() const { return FEnds[1]; }
-    void CloseReadEnd() { Close(FEnds[0]); }
     void CloseWriteEnd() { Close(FEnds[1]); }
+    // The read end, which the caller closes from now on.
+    int TakeReadEnd() { return std::exchange(FEnds[0], -1); }
 
 private:
     static void Close(int& End) {
@@ -85,6 +85,10 @@ public:
         Check(posix_spawn_file_actions_adddup2(&FActions, From, To),
               "posix_spawn_file_actions_adddup2");
     }
+    void ChangeFolder(const char* Folder) {
+        Check(posix_spawn_file_actions_addchdir_np(&FActions, Folder),
+              "posix_spawn_file_actions_addchdir_np");
+    }
     const posix_spawn_file_actions_t* Get() const { return &FActions; }
 
 private:
@@ -102,77 +106,146 @@ std::vector<char*> Pointers(const std::vector<std::string>& Strings) {
     return Result;
 }
 
-// Reads both streams to their end; returns 0, or the error that stopped the reading.
-int ReadBoth(int OutFd, int ErrFd, std::string& Out, std::string& Err) {
-    pollfd Fds[2] = {{OutFd, POLLIN, 0}, {ErrFd, POLLIN, 0}};
-    std::string* Sinks[2] = {&Out, &Err};
-    int Open = 2;
-    while (Open > 0) {
-        if (poll(Fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        for (std::size_t I = 0; I < 2; ++I) {
-            if (Fds[I].fd < 0 || Fds[I].revents == 0) {
-                continue;
-            }
-            char Buffer[4096];
-            const ssize_t Got = read(Fds[I].fd, Buffer, sizeof Buffer);
-            if (Got > 0) {
-                Sinks[I]->append(Buffer, static_cast<std::size_t>(Got));
-            } else if (Got == 0) {
-                Fds[I].fd = -1; // poll passes over it from now on
-                --Open;
-            } else if (errno != EINTR) {
-                return errno;
-            }
-        }
-    }
-    return 0;
-}
-
 } // namespace
 
-ProcessOutcome RunProgram(const std::string& Program, const std::vector<std::string>& Argv,
-                          const std::optional<std::vector<std::string>>& Environment) {
+WatchedProgram::WatchedProgram(const ProgramStart& Start) {
     Pipe OutPipe;
     Pipe ErrPipe;
-    ProcessOutcome Outcome;
     pid_t Pid = 0;
     {
         SpawnActions Actions;
         Actions.Open(0, "/dev/null", O_RDONLY);
         Actions.Dup2(OutPipe.WriteEnd(), 1);
         Actions.Dup2(ErrPipe.WriteEnd(), 2);
-        const std::vector<char*> ArgvPointers = Pointers(Argv);
+        if (!Start.Folder.empty()) {
+            Actions.ChangeFolder(Start.Folder.c_str());
+        }
+        const std::vector<char*> ArgvPointers = Pointers(Start.Argv);
         const std::vector<char*> EnvironmentPointers =
-            Environment ? Pointers(*Environment) : std::vector<char*>{};
-        Check(posix_spawn(&Pid, Program.c_str(), Actions.Get(), nullptr, ArgvPointers.data(),
-                          Environment ? EnvironmentPointers.data() : environ),
-              "posix_spawn " + Program);
+            Start.Environment ? Pointers(*Start.Environment) : std::vector<char*>{};
+        Check(posix_spawnp(&Pid, Start.Program.c_str(), Actions.Get(), nullptr, ArgvPointers.data(),
+                           Start.Environment ? EnvironmentPointers.data() : environ),
+              "posix_spawn " + Start.Program);
     }
-    Outcome.Pid = Pid;
+    FPid = Pid;
+    FOutcome.Pid = Pid;
     OutPipe.CloseWriteEnd();
     ErrPipe.CloseWriteEnd();
-    const int ReadError = ReadBoth(OutPipe.ReadEnd(), ErrPipe.ReadEnd(), Outcome.Out, Outcome.Err);
-    // Closed before waiting, so a program still writing after a failed read cannot block forever.
-    OutPipe.CloseReadEnd();
-    ErrPipe.CloseReadEnd();
-    int Status = 0;
-    while (waitpid(Pid, &Status, 0) < 0) {
+    FOut = OutPipe.TakeReadEnd();
+    FErr = ErrPipe.TakeReadEnd();
+}
+
+WatchedProgram::WatchedProgram(const std::vector<std::string>& Argv,
+                               const std::optional<std::vector<std::string>>& Environment)
+    : WatchedProgram(ProgramStart{Argv.empty() ? std::string() : Argv[0], Argv, Environment, {}}) {}
+
+WatchedProgram::~WatchedProgram() {
+    if (!FFinished) {
+        Signal(SIGKILL);
+        try {
+            (void)Finish();
+        } catch (const std::system_error&) {
+            // Collected as far as it could be; the test has already failed elsewhere.
+        }
+    }
+}
+
+void WatchedProgram::ReadSome(std::chrono::milliseconds Timeout) {
+    pollfd Fds[2] = {{FOut, POLLIN, 0}, {FErr, POLLIN, 0}};
+    if (poll(Fds, 2, static_cast<int>(Timeout.count())) < 0) {
         if (errno != EINTR) {
+            Check(errno, "poll");
+        }
+        return;
+    }
+    int* Ends[2] = {&FOut, &FErr};
+    std::string* Sinks[2] = {&FOutcome.Out, &FOutcome.Err};
+    for (std::size_t I = 0; I < 2; ++I) {
+        if (Fds[I].fd < 0 || Fds[I].revents == 0) {
+            continue;
+        }
+        char Buffer[4096];
+        const ssize_t Got = read(Fds[I].fd, Buffer, sizeof Buffer);
+        if (Got > 0) {
+            Sinks[I]->append(Buffer, static_cast<std::size_t>(Got));
+        } else if (Got == 0) {
+            close(*Ends[I]);
+            *Ends[I] = -1; // poll passes over it from now on
+        } else if (errno != EINTR) {
+            Check(errno, "reading the output of " + std::to_string(FPid));
+        }
+    }
+}
+
+bool WatchedProgram::WaitForLine(std::string_view Head, std::chrono::milliseconds Timeout) {
+    const auto Until = std::chrono::steady_clock::now() + Timeout;
+    for (;;) {
+        std::istringstream Lines(FOutcome.Out);
+        for (std::string Line; std::getline(Lines, Line);) {
+            if (Line.starts_with(Head) && !Lines.eof()) {
+                return true;
+            }
+        }
+        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            Until - std::chrono::steady_clock::now());
+        if (FOut < 0 || Left.count() <= 0) {
+            return false;
+        }
+        ReadSome(Left);
+    }
+}
+
+void WatchedProgram::Signal(int Number) const {
+    kill(static_cast<pid_t>(FPid), Number);
+}
+
+ProcessOutcome WatchedProgram::Finish() {
+    if (FFinished) {
+        return FOutcome;
+    }
+    try {
+        while (FOut >= 0 || FErr >= 0) {
+            ReadSome(std::chrono::milliseconds(1000));
+        }
+    } catch (const std::system_error&) {
+        // Closed before waiting, so a program still writing after a failed read cannot block
+        // forever; the failure is reported once the program is collected.
+        Collect();
+        throw;
+    }
+    Collect();
+    return FOutcome;
+}
+
+void WatchedProgram::Collect() {
+    for (int* End : {&FOut, &FErr}) {
+        if (*End >= 0) {
+            close(*End);
+            *End = -1;
+        }
+    }
+    int Status = 0;
+    while (waitpid(static_cast<pid_t>(FPid), &Status, 0) < 0) {
+        if (errno != EINTR) {
+            FFinished = true;
             Check(errno, "waitpid");
         }
     }
-    Check(ReadError, "reading the output of " + Program);
+    FFinished = true;
     if (WIFEXITED(Status)) {
-        Outcome.ExitCode = WEXITSTATUS(Status);
+        FOutcome.ExitCode = WEXITSTATUS(Status);
     } else if (WIFSIGNALED(Status)) {
-        Outcome.Signal = WTERMSIG(Status);
+        FOutcome.Signal = WTERMSIG(Status);
     }
-    return Outcome;
+}
+
+ProcessOutcome RunProgram(const ProgramStart& Start) {
+    return WatchedProgram(Start).Finish();
+}
+
+ProcessOutcome RunProgram(const std::string& Program, const std::vector<std::string>& Argv,
+                          const std::optional<std::vector<std::string>>& Environment) {
+    return RunProgram(ProgramStart{Program, Argv, Environment, {}});
 }
 
 ProcessOutcome RunProgram(const std::vector<std::string>& Argv,

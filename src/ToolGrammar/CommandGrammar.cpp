@@ -216,7 +216,7 @@ Recognition Recognize(std::span<const CommandGrammar> Commands,
     for (const CommandGrammar& Command : Commands) {
         auto Outcome = Walker(Command.Steps, Arguments).Run();
         if (const auto* Parsed = std::get_if<ParsedCommand>(&Outcome)) {
-            return {true, Command.Describe(*Parsed), Command.Kind, *Parsed};
+            return {true, {}, Command.Kind, *Parsed};
         }
         KeepFurthest(Furthest, std::get<Failure>(std::move(Outcome)));
     }

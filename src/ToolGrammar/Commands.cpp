@@ -1,9 +1,7 @@
-// The commands the stand-in understands, each as the list of its arguments in the one order the
-// tool accepts them. To add a command: write its step list, a function that describes it in a
-// few words, and a row in KnownCommands(); the walker in CommandGrammar.cpp does the rest.
+// The commands the tool understands, each as the list of its arguments in the one order the tool
+// accepts them. To add a command: write its step list and a row in KnownCommands(); the walker in
+// CommandGrammar.cpp does the rest (the stand-in also needs a line that describes it).
 #include "Commands.hpp"
-
-#include "JsonText.hpp"
 
 #include <algorithm>
 #include <array>
@@ -61,34 +59,6 @@ constexpr ValueRule SpeedValue{"a decimal number 0..65535 without sign or leadin
 constexpr ValueRule SessionNumberValue{
     "a decimal number 0..2147483647 without sign or leading zeros", &IsSessionNumber};
 
-// --- Describing ---------------------------------------------------------------------------------
-
-std::string EntryCount(std::size_t Count) {
-    return std::to_string(Count) + (Count == 1 ? " entry" : " entries");
-}
-
-// The fixed arguments that are not already named in the description's main phrase, with their
-// values quoted so that a value holding a line break cannot split the one-line output.
-std::string OtherOptions(const ParsedCommand& Command,
-                         std::span<const std::string_view> AlreadyDescribed) {
-    std::string Text;
-    for (const ParsedCommand::Given& Item : Command.Present) {
-        if (std::find(AlreadyDescribed.begin(), AlreadyDescribed.end(), Item.Name) !=
-            AlreadyDescribed.end()) {
-            continue;
-        }
-        if (!Text.empty()) {
-            Text += ' ';
-        }
-        Text += Item.Name;
-        if (Item.Value) {
-            Text += ' ';
-            AppendJsonString(Text, *Item.Value);
-        }
-    }
-    return Text.empty() ? "none" : Text;
-}
-
 // --- Data disc ----------------------------------------------------------------------------------
 
 constexpr std::array DataDiscSteps{
@@ -113,20 +83,6 @@ constexpr std::array DataDiscSteps{
     Switch("--force_erase_disk"),
 };
 static_assert(IsWalkable(DataDiscSteps));
-
-std::string DescribeDataDisc(const ParsedCommand& Command) {
-    static constexpr std::array<std::string_view, 6> MainPhrase{
-        "--write", "--drivename", "--real", "--recursive", "--speed", "--iso"};
-    std::string Text = "would write a data disc in drive ";
-    Text += Command.Value("--drivename").value_or("?");
-    Text += ": label ";
-    AppendJsonString(Text, Command.Value("--iso").value_or(""));
-    Text += ", speed ";
-    Text += Command.Value("--speed").value_or("?");
-    Text += ", " + EntryCount(Command.Entries.size());
-    Text += ", options: " + OtherOptions(Command, MainPhrase);
-    return Text;
-}
 
 // --- The other disc kinds -----------------------------------------------------------------------
 
@@ -223,70 +179,17 @@ constexpr std::array EjectSteps{
 };
 static_assert(IsWalkable(EjectSteps));
 
-// "would write <what> in drive E: speed 4, 2 entries, options: ..."
-std::string DescribeWrite(const ParsedCommand& Command, std::string_view What,
-                          std::span<const std::string_view> MainPhrase) {
-    std::string Text = "would write ";
-    Text += What;
-    Text += " in drive ";
-    Text += Command.Value("--drivename").value_or("?");
-    Text += ": speed ";
-    Text += Command.Value("--speed").value_or("?");
-    Text += ", " + EntryCount(Command.Entries.size());
-    Text += ", options: " + OtherOptions(Command, MainPhrase);
-    return Text;
-}
-
-constexpr std::array<std::string_view, 4> BurnPhrase{"--write", "--drivename", "--real", "--speed"};
-
-std::string DescribeAudioCd(const ParsedCommand& Command) {
-    return DescribeWrite(Command, "an audio CD", BurnPhrase);
-}
-std::string DescribeVideoCd(const ParsedCommand& Command) {
-    return DescribeWrite(Command, "a Video CD", BurnPhrase);
-}
-std::string DescribeSuperVideoCd(const ParsedCommand& Command) {
-    return DescribeWrite(Command, "a Super Video CD", BurnPhrase);
-}
-std::string DescribeDvdVideo(const ParsedCommand& Command) {
-    return DescribeWrite(Command, "a DVD-Video disc", BurnPhrase);
-}
-
-std::string DescribeImage(const ParsedCommand& Command) {
-    static constexpr std::array<std::string_view, 5> MainPhrase{"--write", "--drivename", "--real",
-                                                                "--speed", "--image"};
-    std::string Text = "would write the image ";
-    AppendJsonString(Text, Command.Value("--image").value_or(""));
-    Text += " in drive ";
-    Text += Command.Value("--drivename").value_or("?");
-    Text += ": speed ";
-    Text += Command.Value("--speed").value_or("?");
-    Text += ", options: " + OtherOptions(Command, MainPhrase);
-    return Text;
-}
-
-std::string DescribeErase(const ParsedCommand& Command) {
-    std::string Text = Command.Has("--entire") ? "would erase the entire disc in drive "
-                                               : "would quickly erase the disc in drive ";
-    return Text + std::string(Command.Value("--drivename").value_or("?"));
-}
-
-std::string DescribeEject(const ParsedCommand& Command) {
-    return "would open the tray of drive " +
-           std::string(Command.Value("--drivename").value_or("?"));
-}
-
 // The DVD-Video command also fits the data disc's grammar (its fixed block would read as
 // entries), so it is tried first: the first command that accepts the arguments names them.
 constexpr std::array Grammars{
-    CommandGrammar{CommandKind::DvdVideo, DvdVideoSteps, &DescribeDvdVideo},
-    CommandGrammar{CommandKind::DataDisc, DataDiscSteps, &DescribeDataDisc},
-    CommandGrammar{CommandKind::AudioCd, AudioCdSteps, &DescribeAudioCd},
-    CommandGrammar{CommandKind::VideoCd, VideoCdSteps, &DescribeVideoCd},
-    CommandGrammar{CommandKind::SuperVideoCd, SuperVideoCdSteps, &DescribeSuperVideoCd},
-    CommandGrammar{CommandKind::Image, ImageSteps, &DescribeImage},
-    CommandGrammar{CommandKind::Erase, EraseSteps, &DescribeErase},
-    CommandGrammar{CommandKind::Eject, EjectSteps, &DescribeEject},
+    CommandGrammar{CommandKind::DvdVideo, DvdVideoSteps},
+    CommandGrammar{CommandKind::DataDisc, DataDiscSteps},
+    CommandGrammar{CommandKind::AudioCd, AudioCdSteps},
+    CommandGrammar{CommandKind::VideoCd, VideoCdSteps},
+    CommandGrammar{CommandKind::SuperVideoCd, SuperVideoCdSteps},
+    CommandGrammar{CommandKind::Image, ImageSteps},
+    CommandGrammar{CommandKind::Erase, EraseSteps},
+    CommandGrammar{CommandKind::Eject, EjectSteps},
 };
 
 } // namespace

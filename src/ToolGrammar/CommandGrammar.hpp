@@ -1,8 +1,8 @@
-// How the stand-in recognises a command line. Each command the tool knows is a short list of
-// steps in the only order the tool accepts its arguments; one walker runs every list over argv
-// and either hands back what it found or says, in one line, which argument did not fit and why.
-// Teaching the tool a new command means writing one more list (see Commands.cpp), not more
-// parsing code.
+// How the tool's command lines are recognised, by the stand-in (which describes them) and by the
+// recorder (which carries them out). Each command the tool knows is a short list of steps in the
+// only order the tool accepts its arguments; one walker runs every list over argv and either hands
+// back what it found or says, in one line, which argument did not fit and why. Teaching the tool a
+// new command means writing one more list (see Commands.cpp), not more parsing code.
 #pragma once
 
 #include <cstddef>
@@ -107,14 +107,12 @@ enum class CommandKind : std::uint8_t {
 struct CommandGrammar {
     CommandKind Kind;
     std::span<const Step> Steps;
-    // Says in a few words what the real tool would do with the command.
-    std::string (*Describe)(const ParsedCommand& Command);
 };
 
 struct Recognition {
     bool Accepted;
-    // The description for an accepted command; otherwise the reason, which names the offending
-    // argument by its argv index and text.
+    // Why a refused command line was refused, naming the offending argument by its argv index and
+    // text; empty for an accepted one.
     std::string Text;
     // For an accepted command: which one, and what it holds (views into the arguments).
     CommandKind Kind{};
