@@ -3,7 +3,8 @@
 # build/fuzz and runs each for FUZZ_SECONDS (default 30) on a scratch copy of its seed corpus, so
 # that what a run discovers does not grow the committed seeds. Exits non-zero when a fuzzer finds a
 # crash; the input that caused it is left in build/fuzz/findings/<target>/.
-# Usage: scripts/fuzz.sh [target...]   (targets: composition argv registry formtext)
+# Usage: scripts/fuzz.sh [target...]   (targets: composition argv registry formtext drivemap
+#        grammar cuesheet mpeg disckind)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,11 +12,13 @@ seconds=${FUZZ_SECONDS:-30}
 build=build/fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(composition argv registry formtext)
+    targets=(composition argv registry formtext drivemap grammar cuesheet mpeg disckind)
 fi
 
+# The tools are configured for the recorder's library and the grammar, whose readers are fuzzed
+# too; only the fuzz targets and what they link are built.
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUELT_FUZZ=ON -DQUELT_BUILD_TOOLS=OFF
+    -DQUELT_FUZZ=ON -DQUELT_BUILD_TOOLS=ON
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/quelt_fuzz_}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

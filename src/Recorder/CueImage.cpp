@@ -83,6 +83,12 @@ void CueImage::CheckSizes(const SheetCheck& Reader) {
                                            std::to_string(Previous->SectorBytes) + " bytes");
         }
         File.Sectors = Previous->Start + (File.Bytes - Offset) / Previous->SectorBytes;
+        // An index past the end would lie in the next file's sectors once the files are joined.
+        if (Previous->Last >= File.Sectors) {
+            Reader.FailFile(File.Path, "track " + std::to_string(Previous->Number) +
+                                           " has an index at " + CueTime(Previous->Last) +
+                                           ", past the file's end");
+        }
         Total += File.Sectors;
         if (File.Sectors > MostSectors || Total > MostSectors) {
             Reader.FailFile(File.Path, "more sectors than any disc addresses");
@@ -208,6 +214,7 @@ void CueImage::Take(const CueLine& Line, const SheetCheck& Reader, const DataFil
             Reader.Fail(Number, "the positions of a file's indexes must rise");
         }
         FLastPosition = Line.Sectors;
+        Track.Last = Line.Sectors;
         Track.HasIndexOne = Track.HasIndexOne || Line.Number == 1;
     }
 }

@@ -24,6 +24,7 @@ struct CueTrack {
     std::uint32_t SectorBytes = 0;
     std::size_t File = 0;    // its data file
     std::uint64_t Start = 0; // its first index, in sectors from its file's start
+    std::uint64_t Last = 0;  // its last index, likewise
     std::uint64_t Gaps = 0;  // PREGAP and POSTGAP sectors, which no file holds
     bool HasIndex = false;
     bool HasIndexOne = false;

@@ -406,6 +406,10 @@ TEST(RecorderCueImage, SheetsThatDoNotDescribeTheirDataAreSourceErrors) {
          "FILE \"whole.bin\" BINARY\n" + Track + "  TRACK 02 AUDIO\n    INDEX 01 00:01:00\n",
          "whole.bin"},
         {"no track", "FILE \"whole.bin\" BINARY\n", "no track"},
+        {"an index past its file's end",
+         "FILE \"whole.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
+         "    INDEX 01 00:01:00\n",
+         "past the file's end"},
         // Minutes that overflow a sector count once multiplied (to 84 sectors, in the data).
         {"a time past any disc",
          "FILE \"long.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 209063099502041585:00:00\n",
