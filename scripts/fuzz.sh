@@ -34,8 +34,13 @@ for target in "${targets[@]}"; do
     log="$build/$target.log"
     echo "== $target: ${seconds}s"
     status=0
+    # A target's dictionary (corpus/<target>.dict), when it has one, gives the fuzzer its words.
+    dictionary=()
+    if [ -f tests/fuzz/corpus/"$target".dict ]; then
+        dictionary=(-dict=tests/fuzz/corpus/"$target".dict)
+    fi
     "$build/tests/fuzz/quelt_fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
+        "${dictionary[@]}" -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
     # The last status line (execs, coverage, corpus) and the final execution count.
     grep -E '^#[0-9]+' "$log" | tail -n 1 || true
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
