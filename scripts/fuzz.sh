@@ -3,7 +3,8 @@
 # build/fuzz and runs each for FUZZ_SECONDS (default 30) on a scratch copy of its seed corpus, so
 # that what a run discovers does not grow the committed seeds. Exits non-zero when a fuzzer finds a
 # crash; the input that caused it is left in build/fuzz/findings/<target>/.
-# Usage: scripts/fuzz.sh [target...]   (targets: composition argv registry formtext)
+# Usage: scripts/fuzz.sh [target...]   (targets: composition argv registry formtext drivemap
+#        grammar cuesheet mpeg disckind)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,11 +12,13 @@ seconds=${FUZZ_SECONDS:-30}
 build=build/fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(composition argv registry formtext)
+    targets=(composition argv registry formtext drivemap grammar cuesheet mpeg disckind)
 fi
 
+# The tools are configured for the recorder's library and the grammar, whose readers are fuzzed
+# too; only the fuzz targets and what they link are built.
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUELT_FUZZ=ON -DQUELT_BUILD_TOOLS=OFF
+    -DQUELT_FUZZ=ON -DQUELT_BUILD_TOOLS=ON
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/quelt_fuzz_}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -31,8 +34,13 @@ for target in "${targets[@]}"; do
     log="$build/$target.log"
     echo "== $target: ${seconds}s"
     status=0
+    # A target's dictionary (corpus/<target>.dict), when it has one, gives the fuzzer its words.
+    dictionary=()
+    if [ -f tests/fuzz/corpus/"$target".dict ]; then
+        dictionary=(-dict=tests/fuzz/corpus/"$target".dict)
+    fi
     "$build/tests/fuzz/quelt_fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
+        "${dictionary[@]}" -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
     # The last status line (execs, coverage, corpus) and the final execution count.
     grep -E '^#[0-9]+' "$log" | tail -n 1 || true
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true

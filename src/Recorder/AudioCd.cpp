@@ -93,23 +93,22 @@ std::vector<std::uint64_t> WriteSectors(const WriteContext& Context,
 
 std::string SheetText(const WriteContext& Context, const std::vector<std::uint64_t>& Starts) {
     const DiscText Text = CueDiscText(Context);
-    std::string Sheet;
+    std::vector<CueLine> Sheet;
     if (Text.Performer) {
-        Sheet += "PERFORMER \"" + *Text.Performer + "\"\n";
+        Sheet.push_back(CueLine::QuotedLine("PERFORMER", *Text.Performer));
     }
     if (Text.Title) {
-        Sheet += "TITLE \"" + *Text.Title + "\"\n";
+        Sheet.push_back(CueLine::QuotedLine("TITLE", *Text.Title));
     }
-    Sheet += "FILE \"" + BareNameOf(Context.Where.Path) + "\" BINARY\n";
+    Sheet.push_back(CueLine::FileLine(BareNameOf(Context.Where.Path)));
     for (std::size_t I = 0; I < Starts.size(); ++I) {
-        const std::string Number = std::to_string(I + 1);
-        Sheet += "  TRACK " + std::string(Number.size() < 2 ? "0" : "") + Number + " AUDIO\n";
+        Sheet.push_back(CueLine::TrackLine(static_cast<std::uint32_t>(I + 1), "AUDIO"));
         if (I == 0) {
-            Sheet += "    INDEX 00 " + CueTime(0) + "\n";
+            Sheet.push_back(CueLine::IndexLine(0, 0));
         }
-        Sheet += "    INDEX 01 " + CueTime(Starts[I]) + "\n";
+        Sheet.push_back(CueLine::IndexLine(1, Starts[I]));
     }
-    return Sheet;
+    return WriteCueSheet(Sheet);
 }
 
 void WriteSheet(const WriteContext& Context, const std::string& Text) {

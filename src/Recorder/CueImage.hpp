@@ -3,7 +3,10 @@
 // recorder writes from it.
 #pragma once
 
+#include "CueSheet.hpp"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,7 @@ struct CueTrack {
     std::uint32_t SectorBytes = 0;
     std::size_t File = 0;    // its data file
     std::uint64_t Start = 0; // its first index, in sectors from its file's start
+    std::uint64_t Last = 0;  // its last index, likewise
     std::uint64_t Gaps = 0;  // PREGAP and POSTGAP sectors, which no file holds
     bool HasIndex = false;
     bool HasIndexOne = false;
@@ -28,9 +32,17 @@ struct CueTrack {
 
 class CueImage {
 public:
-    // Reads and checks the sheet; throws RecorderFailure (source error) naming the sheet or the
-    // data file at fault.
+    struct SheetCheck;
+    // What a data file named by the sheet is (its name as the sheet gives it): found, checked and
+    // measured, or a source error.
+    using DataFileOpener = std::function<CueDataFile(const std::string& Name)>;
+
+    // Reads and checks the sheet, which must be a regular file, as its data files must; throws
+    // RecorderFailure (source error) naming the sheet, and the line or data file at fault.
     static CueImage Read(const std::string& SheetPath);
+    // Checks the lines of a sheet read from text, its data files found by Open.
+    static CueImage Of(std::vector<CueLine> Lines, const SheetCheck& Reader,
+                       const DataFileOpener& Open);
 
     const std::vector<CueDataFile>& Files() const noexcept { return FFiles; }
     const std::vector<CueTrack>& Tracks() const noexcept { return FTracks; }
@@ -56,19 +68,14 @@ public:
     };
 
 private:
+    void Take(const CueLine& Line, const SheetCheck& Reader, const DataFileOpener& Open);
     void CheckSizes(const SheetCheck& Reader);
-
-    struct Line {
-        std::string Text;
-        enum class Role : std::uint8_t { Other, File, Index, TextFile } Kind = Role::Other;
-        std::size_t File = 0;
-        std::string IndexNumber;
-        std::uint64_t Position = 0;
-    };
 
     std::vector<CueDataFile> FFiles;
     std::vector<CueTrack> FTracks;
-    std::vector<Line> FLines;
+    std::vector<CueLine> FLines;
+    std::vector<std::size_t> FLineFiles; // the data file each line follows
+    std::uint64_t FLastPosition = 0;     // of the current data file's indexes
 };
 
 } // namespace Recorder

@@ -38,10 +38,10 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
     }
     std::uint64_t Done = 0;
     for (const CueDataFile& File : Image.Files()) {
-        const FileDescriptor From(::open(File.Path.c_str(), O_RDONLY | O_CLOEXEC));
+        std::string Reason;
+        const FileDescriptor From(OpenRegularFile(File.Path, Reason));
         if (From.Get() < 0) {
-            throw RecorderFailure(ExitCode::Source,
-                                  "data file " + File.Path + ": " + std::strerror(errno));
+            throw RecorderFailure(ExitCode::Source, "data file " + File.Path + ": " + Reason);
         }
         const std::uint64_t Copied =
             CopyAll(Context, From.Get(), To.Get(), "data file " + File.Path,

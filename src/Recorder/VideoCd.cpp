@@ -15,9 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace Recorder {
 
@@ -61,19 +59,19 @@ std::uint64_t CheckStreams(const std::vector<std::string>& Entries, const Kind& 
 
 // vcdimager's sheet with its FILE line naming DataName instead of the scratch file.
 std::string SheetNaming(const WriteContext& Context, const std::string& DataName) {
-    std::ifstream In(SheetScratchOf(Context.Scratch));
-    if (!In) {
-        throw RecorderFailure(ExitCode::Write,
-                              Context.Where.Describe() + ": vcdimager wrote no CUE sheet");
+    std::string Reason;
+    const std::optional<std::string> Text = ReadSheetFile(SheetScratchOf(Context.Scratch), Reason);
+    if (!Text) {
+        throw RecorderFailure(ExitCode::Write, Context.Where.Describe() +
+                                                   ": vcdimager wrote no CUE sheet: " + Reason);
     }
-    std::ostringstream Out;
-    for (std::string Line; std::getline(In, Line);) {
-        if (Line.starts_with("FILE ")) {
-            Line = "FILE \"" + DataName + "\" BINARY";
+    std::vector<CueLine> Lines = ReadCueSheet(*Text);
+    for (CueLine& Line : Lines) {
+        if (Line.Command == CueCommand::File) {
+            Line = CueLine::FileLine(DataName);
         }
-        Out << Line << '\n';
     }
-    return Out.str();
+    return WriteCueSheet(Lines);
 }
 
 std::uint64_t SectorsOf(const WriteContext& Context, const std::string& Path) {

@@ -252,6 +252,8 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
         // The sources are checked before the medium, the target before the sources.
         {"audio disc, missing track", "{dir}/written.bin", {"{dir}/absent.wav"}, 6, "absent"},
         {"target ends in .cue", "{dir}/new.cue", {"{dir}/absent.wav"}, 3, "{dir}/new.cue"},
+        // Its sheet could not name it: FILE "a"b.bin" reads back as another file.
+        {"a quote in the target's name", "{dir}/a\"b.bin", {"{dir}/a.wav"}, 3, "double quote"},
         {"sheet place taken", "{dir}/other.bin", {"{dir}/a.wav"}, 3, "{dir}/other.cue"},
         {"not a drive", "/dev/null", {"{dir}/a.wav"}, 3, "/dev/null"},
         {"no such device", "/dev/sr9", {"{dir}/a.wav"}, 3, "/dev/sr9"},
@@ -271,7 +273,7 @@ TEST(RecorderAudio, FailuresHaveTheirCodeAndWriteNothing) {
         EXPECT_TRUE(Run.Err.starts_with("recorder: ") && Run.Err.find('\n') == Run.Err.size() - 1)
             << Row.Case << ": " << Run.Err;
         EXPECT_EQ(Run.Err.find("pipe"), std::string::npos) << Row.Case << ": " << Run.Err;
-        for (const char* Absent : {"new.bin", "new.cue", "other.bin"}) {
+        for (const char* Absent : {"new.bin", "new.cue", "other.bin", "a\"b.bin", "a\"b.cue"}) {
             EXPECT_FALSE(fs::exists(D / Absent)) << Row.Case << ": " << Absent;
         }
         for (std::size_t I = 0; I < Kept.size(); ++I) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -379,6 +381,7 @@ TEST(RecorderCueImage, SheetsThatDoNotDescribeTheirDataAreSourceErrors) {
     TempDir Dir;
     Dir.Write("in/whole.bin", RawSectors(2352, 10, 'w'));
     Dir.Write("in/odd.bin", std::string(1000, 'o'));
+    Dir.Write("in/long.bin", RawSectors(2352, 200, 'l'));
     const std::string Track = "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
     const struct {
         const char* Case;
@@ -395,7 +398,17 @@ TEST(RecorderCueImage, SheetsThatDoNotDescribeTheirDataAreSourceErrors) {
          "FILE \"whole.bin\" BINARY\n" + Track + "  TRACK 02 AUDIO\n    INDEX 01 00:01:00\n",
          "whole.bin"},
         {"no track", "FILE \"whole.bin\" BINARY\n", "no track"},
+        {"an index past its file's end",
+         "FILE \"whole.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n"
+         "    INDEX 01 00:01:00\n",
+         "past the file's end"},
+        // Minutes that overflow a sector count once multiplied (to 84 sectors, in the data).
+        {"a time past any disc",
+         "FILE \"long.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 209063099502041585:00:00\n",
+         "line 3"},
+        {"a FIFO as data file", "FILE \"fifo.bin\" BINARY\n" + Track, "fifo.bin"},
     };
+    ASSERT_EQ(::mkfifo((Dir.Path() / "in/fifo.bin").c_str(), 0600), 0);
     for (const auto& Row : Rows) {
         const fs::path Sheet = Dir.Write("in/sheet.cue", Row.Sheet);
         const fs::path Disc = Dir.Path() / "copy.img";
@@ -404,6 +417,24 @@ TEST(RecorderCueImage, SheetsThatDoNotDescribeTheirDataAreSourceErrors) {
         EXPECT_NE(Run.Err.find(Sheet.string()), std::string::npos) << Row.Case << Run.Err;
         EXPECT_NE(Run.Err.find(Row.Named), std::string::npos) << Row.Case << Run.Err;
         ExpectNothingWritten(Disc, Row.Case);
+    }
+}
+
+// A sheet that is no regular file is refused at once: opened plainly, a FIFO would wait for a
+// writer and a device give bytes without end. A run that has not ended in 20 s has hung.
+TEST(RecorderCueImage, SheetThatIsNoFileIsASourceErrorAtOnce) {
+    TempDir Dir;
+    ASSERT_EQ(::mkfifo((Dir.Path() / "fifo.cue").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Dir.Path() / "device.cue");
+    for (const char* Name : {"fifo.cue", "device.cue"}) {
+        const fs::path Disc = Dir.Path() / "copy.img";
+        Strings Argv{"/usr/bin/timeout", "20", RecorderPath};
+        const Strings Arguments = ImageBurn(Dir.Path() / Name);
+        Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+        const auto Run = QueltTest::RunProgram(Argv, RecorderEnvironment(Disc));
+        EXPECT_EQ(Run.ExitCode, 6) << Name << Run.Err;
+        EXPECT_NE(Run.Err.find("not a regular file"), std::string::npos) << Name << Run.Err;
+        ExpectNothingWritten(Disc, Name);
     }
 }
 
