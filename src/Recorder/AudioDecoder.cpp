@@ -166,7 +166,8 @@ public:
 
 private:
     void Flush(bool All) {
-        const std::size_t Whole = All ? FBytes.size() : FBytes.size() / SectorBytes * SectorBytes;
+        const std::size_t Whole =
+            All ? FBytes.size() : FBytes.size() / RawSectorBytes * RawSectorBytes;
         FSink(std::span<const char>(FBytes.data(), Whole));
         FBytes.erase(FBytes.begin(), FBytes.begin() + static_cast<std::ptrdiff_t>(Whole));
     }

@@ -5,6 +5,8 @@
 // cannot make for its user.
 #pragma once
 
+#include "DiscGeometry.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -13,9 +15,8 @@
 namespace Recorder {
 
 constexpr int CdRate = 44100;
-constexpr std::uint64_t SectorBytes = 2352;
 // Stereo frames of 16-bit samples in one sector.
-constexpr std::uint64_t FramesPerSector = SectorBytes / 4;
+constexpr std::uint64_t FramesPerSector = RawSectorBytes / 4;
 // A track lasts at least four seconds on a CD; a shorter one is padded with silence.
 constexpr std::uint64_t ShortestTrackSectors = std::uint64_t{4} * 75;
 

@@ -214,7 +214,7 @@ public:
 
     void Add(const AudioTrack& Track) {
         const int Fd = DecodeToTemporaryFile(Track);
-        const auto Bytes = static_cast<off_t>(Track.Sectors() * SectorBytes);
+        const auto Bytes = static_cast<off_t>(Track.Sectors() * RawSectorBytes);
         std::unique_ptr<burn_source, SourceDeleter> Source(burn_fd_source_new(Fd, -1, Bytes));
         if (!Source) {
             ::close(Fd);
@@ -264,7 +264,7 @@ void BurnAudioToDrive(const WriteContext& Context) {
     const off_t Space = burn_disc_available_space(Drive.Get(), Options.get());
     // The drive writes the pause before the first track itself, outside the space it reports.
     CheckFit(Context, Tracks.size(), TrackSectors(Tracks),
-             static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / 2048);
+             static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / DataBlockBytes);
     if (Status != BURN_DISC_BLANK) {
         throw RecorderFailure(ExitCode::Medium,
                               Where.Describe() + ": the disc is not blank; erase it first");

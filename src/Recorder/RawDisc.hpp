@@ -4,8 +4,8 @@
 // are no disc a reader can find its tracks in, so the disc counts as blank.
 #pragma once
 
-#include "Target.hpp"
 #include "CueSheet.hpp"
+#include "Target.hpp"
 
 namespace Recorder {
 

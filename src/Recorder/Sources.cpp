@@ -1,5 +1,6 @@
 #include "Sources.hpp"
 
+#include "DiscGeometry.hpp"
 #include "RecorderFailure.hpp"
 
 #include <sys/stat.h>
@@ -36,7 +37,6 @@ std::string Absolute(const std::string& Path) {
     return Text;
 }
 
-constexpr std::uint64_t BlockBytes = 2048;
 // Per item: an ISO 9660 and a Joliet directory record, Rock Ridge entries (a 255-byte name, a
 // link's target) with their continuation area. Per folder: its own directory blocks in both trees
 // and its path-table entries. Fixed: the system area, the volume descriptors, the padding and the
@@ -47,7 +47,7 @@ constexpr std::uint64_t FixedBlocks = 1024;
 
 std::uint64_t DataBlocks(std::uintmax_t Bytes) {
     // A file of 4 GiB or more takes one more directory record per extent.
-    return (Bytes + BlockBytes - 1) / BlockBytes + Bytes / (std::uint64_t{1} << 32U);
+    return (Bytes + DataBlockBytes - 1) / DataBlockBytes + Bytes / (std::uint64_t{1} << 32U);
 }
 
 std::optional<FileStamp> StampOf(const std::string& Path, bool Follow) {

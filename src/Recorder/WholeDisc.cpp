@@ -39,13 +39,7 @@ std::string ScratchFolderOf(const WriteContext& Context) {
 }
 
 std::string RawTargetSheet(const Target& Where) {
-    std::string Sheet = CueSheetPathOf(Where.Path);
-    if (BareNameOf(Where.Path).find_first_of("\"\r\n") != std::string::npos) {
-        throw RecorderFailure(ExitCode::Target, Where.Describe() +
-                                                    ": a CUE sheet cannot name a file whose name "
-                                                    "holds a double quote or a line break");
-    }
-    return Sheet;
+    return CueSheetPathOf(Where.Path);
 }
 
 RawTarget OpenRawTarget(const WriteContext& Context) {

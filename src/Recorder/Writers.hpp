@@ -57,5 +57,4 @@ std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::
 // Moves the complete scratch file over the virtual disc's file and makes the move durable.
 void PutInPlace(const WriteContext& Context);
 
-
 } // namespace Recorder

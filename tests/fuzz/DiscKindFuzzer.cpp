@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     QueltFuzz::Check((Size == 0) == (Beside == VirtualDiscKind::Blank),
                      "only an empty file is blank");
     // The image's own volume comes first; anything else its sheet names is a CD's raw sectors.
-    QueltFuzz::Check(Alone == VirtualDiscKind::Blank ||
-                         Beside == (Alone == VirtualDiscKind::NotADisc ? VirtualDiscKind::RawSectors
-                                                                       : Alone),
-                     "a sheet makes raw sectors of what is no image, and changes no image");
+    QueltFuzz::Check(
+        Alone == VirtualDiscKind::Blank ||
+            Beside == (Alone == VirtualDiscKind::NotADisc ? VirtualDiscKind::RawSectors : Alone),
+        "a sheet makes raw sectors of what is no image, and changes no image");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "CueSheet.hpp"
 
+#include "DiscGeometry.hpp"
 #include "RecorderFailure.hpp"
 
 #include <array>
@@ -11,7 +12,6 @@ namespace Recorder {
 
 namespace {
 
-constexpr std::uint64_t SectorsPerSecond = 75;
 constexpr std::uint64_t SectorsPerMinute = 60 * SectorsPerSecond;
 // Drives and the writing programs take 32-bit sector addresses.
 constexpr std::uint64_t LastPosition = 0xFFFFFFFFU;
