@@ -67,7 +67,6 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
 void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Drive,
                  const CueImage& Image, bool Blank) {
     const Request& Ask = Context.Ask;
-    const ScratchGuard Scratch{SheetScratchOf(Context.Scratch)};
     WriteDurably(Context, SheetScratchOf(Context.Scratch), Image.SheetWithFullPaths());
     if (!Image.LibburnWrites()) {
         if (!Blank) {
@@ -123,7 +122,6 @@ void BurnCueImage(const WriteContext& Context) {
     }
     bool Dropped = false;
     const std::string Joined = Image.JoinedSheet(BareNameOf(Where.Path), Dropped);
-    const ScratchGuard Scratch{Context.Scratch, SheetScratchOf(Context.Scratch)};
     Report.Begin("writing");
     JoinInto(Context, Image);
     WriteDurably(Context, SheetScratchOf(Context.Scratch), Joined);

@@ -224,7 +224,6 @@ void WriteDvdVideo(const WriteContext& Context) {
     if (Ask.SpeedTest) {
         (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, Report);
     }
-    const ScratchGuard Scratch{Context.Scratch, ScratchFolderOf(Context)};
     LinkEntries(Context, Sources);
     const std::uint64_t Blocks = ImageBlocks(Context);
     if (Where.RealDrive) {

@@ -108,7 +108,6 @@ void WriteVideoCd(const WriteContext& Context) {
     }
 
     // The authoring comes before the exact fit: only vcdimager knows the layout.
-    const ScratchGuard Scratch{Context.Scratch, SheetScratchOf(Context.Scratch)};
     ProgramRun Author;
     Author.Argv = {
         "vcdimager",  "--type",       Disc.Type, "--cue-file", SheetScratchOf(Context.Scratch),

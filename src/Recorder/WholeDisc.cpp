@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace Recorder {
 
@@ -26,13 +25,6 @@ namespace {
 }
 
 } // namespace
-
-ScratchGuard::~ScratchGuard() {
-    for (const std::string& Path : FPaths) {
-        std::error_code Ignored;
-        std::filesystem::remove_all(Path, Ignored);
-    }
-}
 
 std::string ScratchFolderOf(const WriteContext& Context) {
     return Context.Scratch + ".d";

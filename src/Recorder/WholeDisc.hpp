@@ -1,5 +1,5 @@
 // What the writers of whole discs share (Video CDs, Super Video CDs, DVD-Video, BIN/CUE images):
-// the scratch files beside the target that become the disc, the medium checks before writing,
+// the scratch files that become the disc, the medium checks before writing,
 // a real drive checked through libburn, and CUE sheets written to a real drive by cdrdao.
 #pragma once
 
@@ -7,30 +7,13 @@
 #include "XorrisoSession.hpp"
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace Recorder {
 
-// Removes the scratch files and folders it holds when it goes out of scope, unless they were
-// moved into place (Release): a check that fails after the authoring leaves nothing behind.
-class ScratchGuard {
-public:
-    ScratchGuard(std::initializer_list<std::string> Paths) : FPaths(Paths) {}
-    ~ScratchGuard();
-    ScratchGuard(const ScratchGuard&) = delete;
-    ScratchGuard& operator=(const ScratchGuard&) = delete;
-    ScratchGuard(ScratchGuard&&) = delete;
-    ScratchGuard& operator=(ScratchGuard&&) = delete;
-    void Release() noexcept { FPaths.clear(); }
-
-private:
-    std::vector<std::string> FPaths;
-};
-
-// A private folder beside the scratch file, for links and other preparation.
+// A folder in the run's scratch folder, for links and other preparation.
 std::string ScratchFolderOf(const WriteContext& Context);
 
 // The sheet a virtual disc of raw sectors keeps beside its file. A target ending in .cue, or one
