@@ -70,14 +70,14 @@ SpawnRequest ToolStart::Request() const noexcept {
     return Request;
 }
 
-bool LaunchDetachedTool(const ToolStart& Start) {
-    if (!AdoptsOrphans()) {
+bool LaunchDetachedTool(const ToolStart& Start, StartPath Path) {
+    if (!AdoptsOrphans() && Path == StartPath::Waiter) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
         ToolWaiter Waiter(WaiterEnd::AtStart);
         return Waiter.Start(Start.Request());
     }
     std::list<std::unique_ptr<ToolWaiter>> Entry;
-    Entry.push_back(std::make_unique<ToolWaiter>(WaiterEnd::AfterRelease));
+    Entry.push_back(std::make_unique<ToolWaiter>(WaiterEnd::AfterRelease, Path));
     if (!Entry.front()->Start(Start.Request())) {
         return false;
     }
