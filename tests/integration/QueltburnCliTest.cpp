@@ -433,11 +433,6 @@ TEST(QueltburnCli, TheToolEndsWithItsHost) {
             }
             ASSERT_EQ(Tools.size(), 1U) << "signal " << Signal;
             Host.Signal(Signal);
-            const auto Outcome = Host.Finish();
-            if (Signal != SIGKILL) {
-                EXPECT_NE(Outcome.Out.find("result: -4 (the run was cancelled)"), std::string::npos)
-                    << Outcome.Out << Outcome.Err;
-            }
             bool Ended = false;
             for (int Wait = 0; Wait < 200 && !Ended; ++Wait) {
                 Ended = RecorderTest::HasEnded(Tools[0]);
@@ -445,7 +440,12 @@ TEST(QueltburnCli, TheToolEndsWithItsHost) {
             }
             EXPECT_TRUE(Ended) << "signal " << Signal << " try " << Try;
             if (!Ended) {
-                ::kill(static_cast<pid_t>(Tools[0]), SIGKILL);
+                ::kill(static_cast<pid_t>(Tools[0]), SIGKILL); // it holds the host's output open
+            }
+            const auto Outcome = Host.Finish();
+            if (Signal != SIGKILL) {
+                EXPECT_NE(Outcome.Out.find("result: -4 (the run was cancelled)"), std::string::npos)
+                    << Outcome.Out << Outcome.Err;
             }
         }
     }
