@@ -11,6 +11,7 @@
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #if __has_include(<valgrind/valgrind.h>)
 #include <valgrind/valgrind.h>
@@ -51,6 +52,31 @@ struct SpawnSettings {
     }
 };
 
+// Starts the tool as through the waiter: every signal at its default and none blocked, the
+// captured streams (when given) in place of the standard output and error, nothing else of the
+// application's descriptors. Its id, or 0 when it did not start.
+pid_t SpawnPlain(const SpawnRequest& Request, int OutputFd, int ErrorFd) noexcept {
+    SpawnSettings Settings;
+    sigset_t All;
+    sigset_t None;
+    sigfillset(&All);
+    sigemptyset(&None);
+    posix_spawnattr_setsigdefault(&Settings.Attributes, &All);
+    posix_spawnattr_setsigmask(&Settings.Attributes, &None);
+    posix_spawnattr_setflags(&Settings.Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    if (OutputFd >= 0 && ErrorFd >= 0) {
+        posix_spawn_file_actions_adddup2(&Settings.Actions, OutputFd, 1);
+        posix_spawn_file_actions_adddup2(&Settings.Actions, ErrorFd, 2);
+    }
+    posix_spawn_file_actions_addclosefrom_np(&Settings.Actions, 3);
+    pid_t Tool = 0;
+    if (posix_spawn(&Tool, Request.Program, &Settings.Actions, &Settings.Attributes, Request.Argv,
+                    environ) != 0) {
+        return 0;
+    }
+    return Tool;
+}
+
 } // namespace
 
 StartPath StartPathOfThisProcess() noexcept {
@@ -60,24 +86,8 @@ StartPath StartPathOfThisProcess() noexcept {
 }
 
 bool ToolWaiter::StartPlain(const SpawnRequest& Request) noexcept {
-    SpawnSettings Settings;
-    // As through the waiter: every signal at its default and none blocked, the captured streams
-    // in place of the standard output and error, nothing else of the application's descriptors.
-    sigset_t All;
-    sigset_t None;
-    sigfillset(&All);
-    sigemptyset(&None);
-    posix_spawnattr_setsigdefault(&Settings.Attributes, &All);
-    posix_spawnattr_setsigmask(&Settings.Attributes, &None);
-    posix_spawnattr_setflags(&Settings.Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    if (FBlock->OutputFd >= 0 && FBlock->ErrorFd >= 0) {
-        posix_spawn_file_actions_adddup2(&Settings.Actions, FBlock->OutputFd, 1);
-        posix_spawn_file_actions_adddup2(&Settings.Actions, FBlock->ErrorFd, 2);
-    }
-    posix_spawn_file_actions_addclosefrom_np(&Settings.Actions, 3);
-    pid_t Tool = 0;
-    if (posix_spawn(&Tool, Request.Program, &Settings.Actions, &Settings.Attributes, Request.Argv,
-                    environ) != 0) {
+    const pid_t Tool = SpawnPlain(Request, FBlock->OutputFd, FBlock->ErrorFd);
+    if (Tool <= 0) {
         return false;
     }
     FWaiter = Tool;
@@ -86,6 +96,24 @@ bool ToolWaiter::StartPlain(const SpawnRequest& Request) noexcept {
     FBlock->WaiterWord = -1;
     FStarted = true;
     return true;
+}
+
+bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept {
+    // A short-lived middle process starts the tool and ends, so that the tool is orphaned and the
+    // system's reaper collects it, never this application.
+    const pid_t Middle = fork();
+    if (Middle < 0) {
+        return false;
+    }
+    if (Middle == 0) {
+        _exit(SpawnPlain(Request, -1, -1) > 0 ? 0 : 127);
+    }
+    int Status = 0;
+    pid_t Collected = -1;
+    while ((Collected = waitpid(Middle, &Status, 0)) < 0 && errno == EINTR) {
+    }
+    // ECHILD: the application's own reaping took the middle process, and with it the answer.
+    return Collected < 0 || (WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
 }
 
 bool ToolWaiter::PlainToolEnded() const noexcept {

@@ -71,13 +71,16 @@ SpawnRequest ToolStart::Request() const noexcept {
 }
 
 bool LaunchDetachedTool(const ToolStart& Start, StartPath Path) {
-    if (!AdoptsOrphans() && Path == StartPath::Waiter) {
+    if (Path == StartPath::Plain) {
+        return LaunchDetachedPlain(Start.Request());
+    }
+    if (!AdoptsOrphans()) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
         ToolWaiter Waiter(WaiterEnd::AtStart);
         return Waiter.Start(Start.Request());
     }
     std::list<std::unique_ptr<ToolWaiter>> Entry;
-    Entry.push_back(std::make_unique<ToolWaiter>(WaiterEnd::AfterRelease, Path));
+    Entry.push_back(std::make_unique<ToolWaiter>(WaiterEnd::AfterRelease));
     if (!Entry.front()->Start(Start.Request())) {
         return false;
     }

@@ -307,7 +307,7 @@ ToolWaiter::ToolWaiter(WaiterEnd End, StartPath Path) : FEnd(End), FPath(Path) {
     const long OpenMax = sysconf(_SC_OPEN_MAX);
     FBlock->OpenMax = OpenMax > 0 && OpenMax < INT_MAX ? static_cast<int>(OpenMax) : 1024;
     FBlock->ToolStack = ToolStackTop(FRegion);
-    if (End == WaiterEnd::AfterRelease && Path == StartPath::Waiter) {
+    if (End == WaiterEnd::AfterRelease) {
         int Lifeline[2];
         if (pipe2(Lifeline, O_CLOEXEC) == 0) {
             FLifelineRead = Lifeline[0];

@@ -52,12 +52,17 @@ enum class StartPath : std::uint8_t {
     // follow the waiter. What this gives up: an application that reaps every child
     // (waitpid(-1, ...), SIGCHLD ignored) can take the tool's status (the run then fails, -1); the
     // tool does not end with an application that is killed; the tool's end is looked for every
-    // 10 ms instead of being told; a launch without waiting stays a zombie until the next start.
+    // 10 ms instead of being told; a launch without waiting costs a fork of the application, and
+    // its tool becomes the application's zombie when the application adopts orphans.
     Plain,
 };
 
 // The path for this process: Plain when it runs under ThreadSanitizer or valgrind, asked once.
 StartPath StartPathOfThisProcess() noexcept;
+
+// A launch without waiting on the plain path: true when the tool started (or when the application's
+// own reaping took the answer).
+bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept;
 
 // How AwaitEnd returned.
 enum class WaiterWake : std::uint8_t { Ended, Interrupted, Deadline };
