@@ -21,7 +21,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 # The component's cancel and wait run on several threads; the thread sanitizer checks them through
 # the recording host, and through the real POSIX host, which under this runtime starts its tools
-# on its plain path (posix_spawn and waitpid: the waiter is a process sharing the application's
+# on its plain path (fork, exec and waitpid: the waiter is a process sharing the application's
 # memory, which the runtime cannot follow).
 echo "== Component threads and the POSIX host under the thread sanitizer"
 cmake --preset linux-tsan

@@ -1,4 +1,4 @@
-// The plain path: the tool started with posix_spawn and collected with waitpid, for runtimes that
+// The plain path: the tool started with fork and exec and collected with waitpid, for runtimes that
 // cannot follow the waiter (a process that shares the application's memory without being one of
 // its threads): ThreadSanitizer takes its stores for races and its stack for a thread's, and
 // valgrind cannot run such a clone at all. Both are found by asking them, through names that are
@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
-#include <spawn.h>
+#include <fcntl.h>
+#include <linux/close_range.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,44 +36,79 @@ bool UnderThreadSanitizer() noexcept {
     return &__tsan_init != nullptr;
 }
 
-// Closes Actions and Attributes on every way out.
-struct SpawnSettings {
-    posix_spawn_file_actions_t Actions{};
-    posix_spawnattr_t Attributes{};
-    SpawnSettings() noexcept {
-        posix_spawn_file_actions_init(&Actions);
-        posix_spawnattr_init(&Attributes);
+// The tool's side of a plain start, between fork and exec: only calls a forked child of a
+// threaded process may make. Every signal stays blocked until the handlers are back at their
+// defaults, as through the waiter; a failed exec's errno goes back through Report.
+[[noreturn]] void BecomeTool(const SpawnRequest& Request, int OutputFd, int ErrorFd,
+                             int Report) noexcept {
+    for (int Signal = 1; Signal < NSIG; ++Signal) {
+        if (Signal != SIGKILL && Signal != SIGSTOP) {
+            struct sigaction Default {};
+            Default.sa_handler = SIG_DFL;
+            (void)sigaction(Signal, &Default, nullptr);
+        }
     }
-    SpawnSettings(const SpawnSettings&) = delete;
-    SpawnSettings& operator=(const SpawnSettings&) = delete;
-    SpawnSettings(SpawnSettings&&) = delete;
-    SpawnSettings& operator=(SpawnSettings&&) = delete;
-    ~SpawnSettings() {
-        posix_spawn_file_actions_destroy(&Actions);
-        posix_spawnattr_destroy(&Attributes);
-    }
-};
-
-// Starts the tool as through the waiter: every signal at its default and none blocked, the
-// captured streams (when given) in place of the standard output and error, nothing else of the
-// application's descriptors. Its id, or 0 when it did not start.
-pid_t SpawnPlain(const SpawnRequest& Request, int OutputFd, int ErrorFd) noexcept {
-    SpawnSettings Settings;
-    sigset_t All;
-    sigset_t None;
-    sigfillset(&All);
-    sigemptyset(&None);
-    posix_spawnattr_setsigdefault(&Settings.Attributes, &All);
-    posix_spawnattr_setsigmask(&Settings.Attributes, &None);
-    posix_spawnattr_setflags(&Settings.Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     if (OutputFd >= 0 && ErrorFd >= 0) {
-        posix_spawn_file_actions_adddup2(&Settings.Actions, OutputFd, 1);
-        posix_spawn_file_actions_adddup2(&Settings.Actions, ErrorFd, 2);
+        // First above the standard three, so that neither move overwrites the other.
+        const int Output = fcntl(OutputFd, F_DUPFD_CLOEXEC, 3);
+        const int Error = fcntl(ErrorFd, F_DUPFD_CLOEXEC, 3);
+        if (Output < 0 || Error < 0 || dup2(Output, STDOUT_FILENO) < 0 ||
+            dup2(Error, STDERR_FILENO) < 0) {
+            _exit(127);
+        }
     }
-    posix_spawn_file_actions_addclosefrom_np(&Settings.Actions, 3);
-    pid_t Tool = 0;
-    if (posix_spawn(&Tool, Request.Program, &Settings.Actions, &Settings.Attributes, Request.Argv,
-                    environ) != 0) {
+    // Nothing but the standard three reaches the tool (the report closes at the exec).
+    if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+        const long OpenMax = sysconf(_SC_OPEN_MAX);
+        for (int Descriptor = 3; Descriptor < OpenMax && Descriptor < (1 << 20); ++Descriptor) {
+            (void)fcntl(Descriptor, F_SETFD, FD_CLOEXEC);
+        }
+    }
+    sigset_t None;
+    sigemptyset(&None);
+    (void)sigprocmask(SIG_SETMASK, &None, nullptr);
+    execve(Request.Program, Request.Argv, environ);
+    const int Failure = errno;
+    if (Report >= 0) {
+        (void)!write(Report, &Failure, sizeof Failure);
+    }
+    _exit(127);
+}
+
+// Starts the tool with fork and exec (posix_spawn cannot tell a failed exec under valgrind, which
+// makes its vfork a fork): the tool's id, or 0 when it did not start. A failed exec is told
+// through a pipe that its exec closes; an application out of descriptors starts it untold (a
+// failed exec is then exit code 127).
+pid_t SpawnPlain(const SpawnRequest& Request, int OutputFd, int ErrorFd) noexcept {
+    int Report[2] = {-1, -1};
+    (void)pipe2(Report, O_CLOEXEC);
+    sigset_t All;
+    sigset_t Previous;
+    sigfillset(&All);
+    (void)pthread_sigmask(SIG_SETMASK, &All, &Previous);
+    const pid_t Tool = fork();
+    if (Tool == 0) {
+        BecomeTool(Request, OutputFd, ErrorFd, Report[1]);
+    }
+    (void)pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
+    if (Report[1] >= 0) {
+        (void)close(Report[1]);
+    }
+    int Failure = 0;
+    ssize_t Got = 0;
+    if (Tool > 0 && Report[0] >= 0) {
+        while ((Got = read(Report[0], &Failure, sizeof Failure)) < 0 && errno == EINTR) {
+        }
+    }
+    if (Report[0] >= 0) {
+        (void)close(Report[0]);
+    }
+    if (Tool < 0) {
+        return 0;
+    }
+    if (Got > 0) {
+        while (waitpid(Tool, nullptr, 0) < 0 && errno == EINTR) {
+        }
         return 0;
     }
     return Tool;

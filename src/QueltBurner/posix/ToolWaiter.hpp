@@ -48,7 +48,7 @@ enum class WaiterEnd : std::uint8_t {
 enum class StartPath : std::uint8_t {
     // Through the waiter.
     Waiter,
-    // posix_spawn and waitpid, for applications run under ThreadSanitizer or valgrind, which cannot
+    // fork, exec and waitpid, for applications run under ThreadSanitizer or valgrind, which cannot
     // follow the waiter. What this gives up: an application that reaps every child
     // (waitpid(-1, ...), SIGCHLD ignored) can take the tool's status (the run then fails, -1); the
     // tool does not end with an application that is killed; the tool's end is looked for every
