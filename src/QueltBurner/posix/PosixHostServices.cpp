@@ -305,7 +305,7 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
         // the waiter alone, and a program that uses no event pays no descriptor for them.
         if (CaptureOutput.value_or(false)) {
             try {
-                Process.Watch = std::make_shared<ToolWatch>(Process.Waiter, true);
+                Process.Watch = std::make_shared<ToolWatch>(Process.Waiter);
             } catch (const std::system_error&) {
                 return std::nullopt; // out of descriptors: nothing has started
             }

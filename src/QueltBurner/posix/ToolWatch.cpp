@@ -48,8 +48,7 @@ int PollTimeout(const WaitDeadline& Deadline) {
 
 } // namespace
 
-ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput)
-    : FWaiter(std::move(Waiter)) {
+ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter) : FWaiter(std::move(Waiter)) {
     FEndNotice = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FEndNotice < 0 || FWake < 0) {
@@ -58,9 +57,6 @@ ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput)
         CloseIfOpen(FWake);
         errno = Error;
         ThrowSystemError("eventfd");
-    }
-    if (!CaptureOutput) {
-        return;
     }
     int Output[2] = {-1, -1};
     int Error[2] = {-1, -1};

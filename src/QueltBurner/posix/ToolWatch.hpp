@@ -13,7 +13,7 @@ namespace Queltburner::Posix {
 class ToolWatch {
 public:
     // Makes the descriptors; throws std::system_error when one cannot be made.
-    ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput);
+    explicit ToolWatch(std::shared_ptr<ToolWaiter> Waiter);
     ToolWatch(const ToolWatch&) = delete;
     ToolWatch& operator=(const ToolWatch&) = delete;
     ToolWatch(ToolWatch&&) = delete;
