@@ -24,9 +24,12 @@ cmake --build --preset linux --target quelt_unit_tests quelt_integration_tests
 
 # Every test runs: the unit tests take about half a minute under memcheck on an idle machine, the
 # integration tests a few minutes, so no case has to be left out for time.
+# Valgrind cannot go on when an exec fails (it ends the process with exit code 101), so the two
+# cases of tools that cannot be executed stay out of its run; every other integration test runs.
+cannot_exec='PosixHost.ToolThatCannotBeExecutedIsAFailedStart:PosixLimits.ArgumentListPastTheKernelsLimitIsAFailedStart'
 for binary in build/linux/tests/quelt_unit_tests build/linux/tests/quelt_integration_tests; do
     echo "== $binary under memcheck"
     valgrind --tool=memcheck --leak-check=full --error-exitcode=1 \
         --errors-for-leak-kinds=definite --show-leak-kinds=definite \
-        "$binary" --gtest_brief=1 "$@"
+        "$binary" --gtest_brief=1 --gtest_filter="-$cannot_exec" "$@"
 done

@@ -75,10 +75,10 @@ bool UnderThreadSanitizer() noexcept {
     _exit(127);
 }
 
-// Starts the tool with fork and exec (posix_spawn cannot tell a failed exec under valgrind, which
-// makes its vfork a fork): the tool's id, or 0 when it did not start. A failed exec is told
-// through a pipe that its exec closes; an application out of descriptors starts it untold (a
-// failed exec is then exit code 127).
+// Starts the tool with fork and exec: the tool's id, or 0 when it did not start. A failed exec is
+// told through a pipe that a successful exec closes; an application out of descriptors starts it
+// untold (a failed exec is then exit code 127). Valgrind itself cannot go on after a failed exec:
+// it ends the process with exit code 101 before anything is told.
 pid_t SpawnPlain(const SpawnRequest& Request, int OutputFd, int ErrorFd) noexcept {
     int Report[2] = {-1, -1};
     (void)pipe2(Report, O_CLOEXEC);
