@@ -212,8 +212,8 @@ AwaitToolOrHostEnd(const ToolWaiter::Block& State, pid_t Tool, int& Status) noex
             continue;
         }
         siginfo_t Info{};
-        const long Woken = syscall(SYS_rt_sigtimedwait, &Wake, &Info, nullptr, _NSIG / 8);
-        if (Woken == SIGALRM && Asked) {
+        const long Taken = syscall(SYS_rt_sigtimedwait, &Wake, &Info, nullptr, _NSIG / 8);
+        if (Taken == SIGALRM && Asked) {
             (void)syscall(SYS_kill, Tool, SIGKILL);
         }
     }
