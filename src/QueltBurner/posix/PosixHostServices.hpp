@@ -1,7 +1,8 @@
 // Host services for Linux and other POSIX systems: drive letters from QUELT_DRIVES, the registry
 // from a registry-export file (QUELT_REGISTRY, the user's, or the one the install put under the
-// XDG configuration folders), processes through posix_spawn with the command line split by the
-// Microsoft C runtime's rules, messages on standard error.
+// XDG configuration folders), processes through a waiter process (ToolWaiter.hpp; under
+// ThreadSanitizer and valgrind fork and exec) with the command line split by the Microsoft C
+// runtime's rules, messages on standard error.
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
