@@ -20,12 +20,15 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
     ctest --preset linux-sanitize -j "$jobs"
 
 # The component's cancel and wait run on several threads; the thread sanitizer checks them through
-# the recording host. (The POSIX host's waiter shares the application's memory without being a
-# thread, which the thread sanitizer's runtime cannot follow, so its tests stay out of this run.)
-echo "== Component threads under the thread sanitizer"
+# the recording host, and through the real POSIX host, which under this runtime starts its tools
+# on its plain path (fork, exec and waitpid: the waiter is a process sharing the application's
+# memory, which the runtime cannot follow).
+echo "== Component threads and the POSIX host under the thread sanitizer"
 cmake --preset linux-tsan
-cmake --build build/linux-tsan -j "$jobs" --target quelt_unit_tests
+cmake --build build/linux-tsan -j "$jobs" --target quelt_unit_tests quelt_integration_tests
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_unit_tests --gtest_filter='WatchedRun*'
+TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_integration_tests \
+    --gtest_filter='WatchedRunPosix*:PosixHost*:PosixLimits*'
 
 echo "== Fuzzing, ${FUZZ_SECONDS:-30} s a target"
 FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh

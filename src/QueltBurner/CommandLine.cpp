@@ -100,14 +100,23 @@ void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& E
     // list is not copied again and again as the line grows.
     std::size_t Room = 0;
     for (int I = 0; I < Count; ++I) {
-        Room += Entries.Strings(I).size() + 3;
+        Room += Entries.Strings(I).size() + 5;
     }
     Line.Reserve(Room);
     for (int I = 0; I < Count; ++I) {
         const System::UnicodeString& Entry = Entries.Strings(I);
-        if (Host.FileExists(Entry) || Host.DirectoryExists(Entry)) {
-            Line.Quoted(Entry).Text(u" ");
+        if (!Host.FileExists(Entry) && !Host.DirectoryExists(Entry)) {
+            continue;
         }
+        if (Entry.starts_with(u'-')) {
+            // A file named like a switch (a last entry "--force_erase_disk" would erase the disc)
+            // is written as a path relative to the working folder, which no tool reads as one.
+            const char16_t Here[] = {u'.', System::Sysutils::PathDelim};
+            Line.Quoted(System::UnicodeString(std::u16string_view(Here, 2)) + Entry);
+        } else {
+            Line.Quoted(Entry);
+        }
+        Line.Text(u" ");
     }
 }
 

@@ -49,7 +49,9 @@ void AppendBurnHead(CommandLine& Line, System::WideChar Drive);
 // "--speed ", the decimal speed, one blank.
 void AppendSpeed(CommandLine& Line, std::uint16_t Speed);
 // Each entry that names an existing file or folder, quoted, followed by one blank; entries that
-// name nothing are left out. The number of entries is taken once, before the first is read.
+// name nothing are left out. An entry that begins with '-' is written with "./" (".\" on
+// Windows) before it, so that it stays a file for the tool; its existence is tested as given.
+// The number of entries is taken once, before the first is read.
 void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& Entries,
                            HostServices& Host);
 

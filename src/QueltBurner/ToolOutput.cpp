@@ -35,12 +35,20 @@ void OutputLineSplitter::Add(std::string_view Bytes, const LineHandler& Deliver)
     for (;;) {
         const std::string_view Rest = std::string_view(FPending).substr(Start);
         const std::size_t End = Rest.find('\n');
-        if (End <= LongestPiece) { // npos (no line end yet) is larger
-            Deliver(WithoutCarriageReturn(Rest.substr(0, End)));
+        // The CR of a CR LF is part of the line end, not of the line: a line of LongestPiece
+        // bytes ended by CR LF arrives whole.
+        const bool EndsWithinLimit =
+            End != std::string_view::npos &&
+            (End <= LongestPiece || (End == LongestPiece + 1 && Rest[LongestPiece] == '\r'));
+        if (EndsWithinLimit) {
+            Deliver(WithoutCarriageReturn(Rest.substr(0, End)), !FInsideLongLine);
+            FInsideLongLine = false;
             Start += End + 1;
-        } else if (Rest.size() > LongestPiece) {
+        } else if (Rest.size() > LongestPiece + 1 ||
+                   (Rest.size() == LongestPiece + 1 && Rest[LongestPiece] != '\r')) {
             const std::size_t Piece = PieceEnd(Rest, LongestPiece);
-            Deliver(Rest.substr(0, Piece));
+            Deliver(Rest.substr(0, Piece), false);
+            FInsideLongLine = true;
             Start += Piece;
         } else {
             break;
@@ -53,7 +61,9 @@ void OutputLineSplitter::Finish(const LineHandler& Deliver) {
     if (!FPending.empty()) {
         const std::string Last = std::move(FPending);
         FPending.clear();
-        Deliver(WithoutCarriageReturn(Last));
+        const bool Whole = !FInsideLongLine;
+        FInsideLongLine = false;
+        Deliver(WithoutCarriageReturn(Last), Whole);
     }
 }
 

@@ -13,12 +13,13 @@
 namespace Queltburner {
 
 // One captured stream, split into lines as its bytes come in. A line ends at LF (a CR before it
-// is dropped too); a line longer than LongestPiece bytes is handed over in pieces of at most that
-// size, cut between characters.
+// is dropped too); a line longer than LongestPiece bytes (its line end not counted) is handed over
+// in pieces of at most that size, cut between characters. Whole is false for every piece of such a
+// line, its last one too.
 class OutputLineSplitter {
 public:
     static constexpr std::size_t LongestPiece = std::size_t{64} * 1024;
-    using LineHandler = std::function<void(std::string_view Line)>;
+    using LineHandler = std::function<void(std::string_view Line, bool Whole)>;
 
     // Hands every complete line (and every full piece of a long one) in Bytes to Deliver, in
     // order. What follows the last line end waits for the next bytes.
@@ -28,6 +29,7 @@ public:
 
 private:
     std::string FPending;
+    bool FInsideLongLine = false; // a piece of the line in progress has been handed over
 };
 
 struct ProgressLine {

@@ -27,23 +27,32 @@ public:
     explicit OutputDelivery(TQueltBurner& Burner) : FBurner(Burner) {}
 
     void Add(const CapturedOutput& Captured) {
-        FOutput.Add(Captured.Output, [this](std::string_view Line) { Deliver(Line, false); });
-        FError.Add(Captured.Error, [this](std::string_view Line) { Deliver(Line, true); });
+        FOutput.Add(Captured.Output, OutputHandler());
+        FError.Add(Captured.Error, ErrorHandler());
     }
 
     void Finish() {
-        FOutput.Finish([this](std::string_view Line) { Deliver(Line, false); });
-        FError.Finish([this](std::string_view Line) { Deliver(Line, true); });
+        FOutput.Finish(OutputHandler());
+        FError.Finish(ErrorHandler());
     }
 
 private:
-    void Deliver(std::string_view Line, bool IsError) {
+    OutputLineSplitter::LineHandler OutputHandler() {
+        return [this](std::string_view Line, bool Whole) { Deliver(Line, false, Whole); };
+    }
+    OutputLineSplitter::LineHandler ErrorHandler() {
+        return [this](std::string_view Line, bool Whole) { Deliver(Line, true, Whole); };
+    }
+
+    // Only a whole line of the output is a progress line: the end of a long line's last piece
+    // may look like one.
+    void Deliver(std::string_view Line, bool IsError, bool Whole) {
         // Each handler runs from a copy: it may replace the event or clear it.
         if (FBurner.OnOutput()) {
             const TOutputEvent Handler = FBurner.OnOutput();
             Handler(&FBurner, System::Sysutils::UTF8ToString(Line), IsError);
         }
-        if (!IsError && FBurner.OnProgress()) {
+        if (!IsError && Whole && FBurner.OnProgress()) {
             if (const std::optional<ProgressLine> Progress = ParseProgressLine(Line)) {
                 const TProgressEvent Handler = FBurner.OnProgress();
                 Handler(&FBurner, Progress->Phase, Progress->Percent);
@@ -56,22 +65,26 @@ private:
     OutputLineSplitter FError;
 };
 
-// Asks for the end once, then ends the process at once when the grace period is over.
+// Asks for the end once, then ends the process at once when the grace period is over. A tool that
+// had already ended when asked (its last lines still being handed to the events) was not ended by
+// the run: it keeps its own exit code.
 class ToolEnding {
 public:
     bool Begun() const noexcept { return FBegun; }
+    // True when the run ended the tool: the request reached it while it ran.
+    bool Ended() const noexcept { return FBegun && FReached; }
     int Result() const noexcept { return FResult; }
 
     void Begin(HostServices& Host, HostHandle Process, int Result) {
         FBegun = true;
         FResult = Result;
         FForceAt = Clock::now() + EndGrace;
-        (void)Host.EndProcess(Process, false);
+        FReached = Host.EndProcess(Process, false);
     }
 
     // Ends the process at once once the grace period is over.
     void Enforce(HostServices& Host, HostHandle Process) {
-        if (FBegun && !FForced && Clock::now() >= FForceAt) {
+        if (Ended() && !FForced && Clock::now() >= FForceAt) {
             FForced = true;
             (void)Host.EndProcess(Process, true);
         }
@@ -81,11 +94,12 @@ public:
         if (!FBegun) {
             return RunDeadline;
         }
-        return FForced ? WaitDeadline{} : WaitDeadline{FForceAt};
+        return FForced || !FReached ? WaitDeadline{} : WaitDeadline{FForceAt};
     }
 
 private:
     bool FBegun = false;
+    bool FReached = false;
     bool FForced = false;
     int FResult = 0;
     Clock::time_point FForceAt{};
@@ -161,7 +175,7 @@ int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText,
         EndAndCollect(Host(), Process);
         throw;
     }
-    if (Ending.Begun()) {
+    if (Ending.Ended()) {
         return Ending.Result();
     }
     const std::optional<std::uint32_t> ExitCode = Host().ProcessExitCode(Process);

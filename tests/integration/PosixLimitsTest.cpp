@@ -1,12 +1,16 @@
-// The kernel's limits on an argument list, through the POSIX host and the stand-in tool: a
-// command line the kernel will not take is a failed start (never a partial run, never a zombie),
-// and a large one within the limits still reaches the tool whole.
+// The kernel's limits on an argument list and on descriptors, through the POSIX host and the
+// stand-in tool: a command line the kernel will not take is a failed start (never a partial run,
+// never a zombie), a large one within the limits still reaches the tool whole, and a run without
+// descriptors to spare fails or runs, but never throws.
 #include "RealWorld.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -100,6 +104,73 @@ TEST(PosixLimits, LargeArgumentListWithinTheLimitReachesTheToolWhole) {
     EXPECT_TRUE(Runs[0].Argv == Expected) << Runs[0].Argv.size() << " arguments arrived";
     EXPECT_EQ(W.Host->OpenHandleCount(), 0U);
     EXPECT_TRUE(QueltTest::ZombieChildren().empty());
+}
+
+// Leaves this process exactly Free descriptors below its limit while it lives.
+class DescriptorsTaken {
+public:
+    explicit DescriptorsTaken(rlim_t Free) {
+        getrlimit(RLIMIT_NOFILE, &FSaved);
+        int Highest = 2;
+        for (const auto& Entry : fs::directory_iterator("/proc/self/fd")) {
+            Highest = std::max(Highest, std::stoi(Entry.path().filename().string()));
+        }
+        SetLimit(static_cast<rlim_t>(Highest) + 1);
+        for (int Taken = 0; (Taken = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+            FTaken.push_back(Taken);
+        }
+        SetLimit(static_cast<rlim_t>(Highest) + 1 + Free);
+    }
+    DescriptorsTaken(const DescriptorsTaken&) = delete;
+    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
+    DescriptorsTaken(DescriptorsTaken&&) = delete;
+    DescriptorsTaken& operator=(DescriptorsTaken&&) = delete;
+    ~DescriptorsTaken() {
+        for (const int Taken : FTaken) {
+            close(Taken);
+        }
+        setrlimit(RLIMIT_NOFILE, &FSaved);
+    }
+
+private:
+    void SetLimit(rlim_t Current) const {
+        rlimit Limit = FSaved;
+        Limit.rlim_cur = Current;
+        setrlimit(RLIMIT_NOFILE, &Limit);
+    }
+
+    rlimit FSaved{};
+    std::vector<int> FTaken;
+};
+
+// A run that cannot get its descriptors is a failed start (its events need pipes); one that needs
+// none runs as it would anyway. Neither throws out of the operation.
+TEST(PosixLimits, ARunWithoutDescriptorsToSpareFailsOrRunsButNeverThrows) {
+    const struct {
+        const char* Case;
+        rlim_t Free;
+        bool Events;
+        int Result;
+    } Rows[] = {
+        {"no event, none free", 0, false, 0},
+        {"no event, one free", 1, false, 0},
+        {"output event, none free", 0, true, -1},
+        {"output event, one free", 1, true, -1},
+    };
+    for (const auto& Row : Rows) {
+        RealWorld W;
+        if (Row.Events) {
+            W.Burner->SetOnOutput([](System::TObject*, const System::UnicodeString&, bool) {});
+        }
+        int Result = 1;
+        {
+            const DescriptorsTaken Taken(Row.Free);
+            EXPECT_NO_THROW(Result = W.Burner->BurnData(u'E')) << Row.Case;
+        }
+        EXPECT_EQ(Result, Row.Result) << Row.Case;
+        EXPECT_EQ(fs::exists(W.Log), Row.Result == 0) << Row.Case;
+        EXPECT_EQ(W.Host->OpenHandleCount(), 0U) << Row.Case;
+    }
 }
 
 } // namespace

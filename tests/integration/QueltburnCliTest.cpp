@@ -1,6 +1,7 @@
 // The command-line host as a user runs it: options to settings, the stand-in as the tool, the
 // result and event it prints, its exit codes and its help.
 #include "RealWorld.hpp"
+#include "RecorderSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,10 @@
 #include "CommandLineSplit.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -378,19 +382,73 @@ TEST(QueltburnCli, EveryCommandReachesTheTool) {
     EXPECT_NE(Missing.Err.find("Image file not found.\""), std::string::npos);
 }
 
-TEST(QueltburnCli, FileNamesThatLookLikeOptionsAfterDoubleDash) {
+// A file named like a switch, after "--", is added to the disc as a file: the switch it looks like
+// would erase the disc's earlier session.
+TEST(QueltburnCli, FileNamedLikeASwitchIsAddedToTheDisc) {
+    if (const std::string Missing = RecorderTest::MissingPrograms({"xorriso"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
     RealWorld W;
-    const fs::path Odd = W.Dir.Write("--verify", "x");
+    const fs::path Disc = W.Dir.Path() / "disc.iso";
+    const auto Environment = RecorderTest::RecorderEnvironment(Disc);
+    const fs::path Secret = W.Dir.Write("secret.txt", "kept");
+    ASSERT_EQ(
+        RecorderTest::RunRecorder(RecorderTest::DataDisc("OLD", {}, {Secret.string()}), Environment)
+            .ExitCode,
+        0);
+    W.Dir.Write("--force_erase_disk", "a file");
     const fs::path Before = fs::current_path();
     fs::current_path(W.Dir.Path());
-    const auto Outcome = QueltTest::RunProgram(
-        {Cli, "data", "E", "--sync", "--tool", Standin.string(), "--", "--verify"});
+    const auto Outcome =
+        QueltTest::RunProgram({Cli, "data", "E", "--continue-session", "0", "--tool",
+                               RecorderTest::RecorderPath, "--", "--force_erase_disk"},
+                              Environment);
     fs::current_path(Before);
-    EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
-    const auto Runs = W.Runs();
-    ASSERT_EQ(Runs.size(), 1U);
-    EXPECT_EQ(Runs[0].Argv.back(), "--verify");
-    EXPECT_EQ(std::count(Runs[0].Argv.begin(), Runs[0].Argv.end(), "--verify"), 1);
+    EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Out << Outcome.Err;
+    const fs::path Out = W.Dir.Path() / "out";
+    ASSERT_EQ(RecorderTest::ExtractWithXorriso(Disc, Out).ExitCode, 0);
+    EXPECT_EQ(QueltTest::ReadFile(Out / "secret.txt"), "kept");
+    EXPECT_EQ(QueltTest::ReadFile(Out / "--force_erase_disk"), "a file");
+}
+
+// However the host ends (asked, hung up on, killed), its tool ends with it: a tool never goes on
+// writing a disc that no one watches.
+TEST(QueltburnCli, TheToolEndsWithItsHost) {
+    RealWorld W;
+    const fs::path File = W.Dir.Write("a.txt", "a");
+    const Strings Environment{"QUELT_DRIVES=E=" + (W.Dir.Path() / "disc.iso").string(),
+                              "QUELT_REGISTRY=" + (W.Dir.Path() / "none.reg").string(),
+                              "NEROCMD_DELAY_MS=60000"};
+    for (const int Signal : {SIGTERM, SIGHUP, SIGKILL}) {
+        for (int Try = 0; Try < 5; ++Try) {
+            RecorderTest::WatchedProgram Host(
+                {Cli, "data", "E", File.string(), "--tool", Standin.string()}, Environment);
+            // The host's child is the waiter, whose child is the tool.
+            std::vector<long> Tools;
+            for (int Wait = 0; Wait < 500 && Tools.empty(); ++Wait) {
+                for (const long Waiter : RecorderTest::ChildrenOf(Host.Pid())) {
+                    Tools = RecorderTest::ChildrenOf(Waiter);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ASSERT_EQ(Tools.size(), 1U) << "signal " << Signal;
+            Host.Signal(Signal);
+            bool Ended = false;
+            for (int Wait = 0; Wait < 200 && !Ended; ++Wait) {
+                Ended = RecorderTest::HasEnded(Tools[0]);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            EXPECT_TRUE(Ended) << "signal " << Signal << " try " << Try;
+            if (!Ended) {
+                ::kill(static_cast<pid_t>(Tools[0]), SIGKILL); // it holds the host's output open
+            }
+            const auto Outcome = Host.Finish();
+            if (Signal != SIGKILL) {
+                EXPECT_NE(Outcome.Out.find("result: -4 (the run was cancelled)"), std::string::npos)
+                    << Outcome.Out << Outcome.Err;
+            }
+        }
+    }
 }
 
 // Settings come from a form file first; the options given then apply on top.

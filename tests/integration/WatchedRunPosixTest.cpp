@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -21,6 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using Queltburner::Posix::StartPath;
 using QueltTest::RealWorld;
 using QueltTest::ScopedEnv;
 
@@ -29,7 +31,9 @@ struct ScriptWorld : RealWorld {
     std::vector<std::string> Lines;
     std::size_t Characters = 0;
 
-    explicit ScriptWorld(const std::string& Script) {
+    explicit ScriptWorld(const std::string& Script,
+                         StartPath Path = Queltburner::Posix::StartPathOfThisProcess())
+        : RealWorld(Path) {
         const std::filesystem::path Tool = Dir.Write("tool.sh", "#!/bin/sh\n" + Script + "\n");
         std::filesystem::permissions(Tool, std::filesystem::perms::owner_all);
         Burner->NeroCmdLocation = QueltTest::PathText(Tool);
@@ -212,6 +216,70 @@ TEST(WatchedRunPosix, AThrowingHandlerLeavesNoToolRunning) {
     EXPECT_LT(Clock::now() - Start, 2s);
     EXPECT_TRUE(ProcessGone(W.Pid()));
     EXPECT_EQ(W.Host->OpenHandleCount(), 0U);
+}
+
+// Both ways of starting a tool (through the waiter, and the plain one taken under ThreadSanitizer
+// and valgrind) give the same runs: the exit code, the lines, a cancel and a time limit that end
+// the tool, and a cancel that comes once the tool has ended by itself, which ends nothing.
+TEST(WatchedRunPosix, EveryStartPathRunsWatchesAndEndsTools) {
+    const auto CancelAfter = [](std::chrono::milliseconds Delay) {
+        return [Delay](ScriptWorld& W) {
+            W.Burner->SetOnOutput(
+                [&W, Delay](System::TObject*, const System::UnicodeString&, bool) {
+                    std::this_thread::sleep_for(Delay);
+                    W.Burner->Cancel();
+                });
+        };
+    };
+    const struct {
+        const char* Case;
+        std::string Script;
+        std::function<void(ScriptWorld&)> Setup;
+        int Result;
+        std::vector<std::string> Lines;
+    } Rows[] = {
+        {"exit code", "exit 3", [](ScriptWorld&) {}, 3, {}},
+        {"lines",
+         "echo one\necho two >&2",
+         [](ScriptWorld& W) { W.CaptureLines(); },
+         0,
+         {"out:one", "err:two"}},
+        {"cancel",
+         "echo started\nexec sleep 30",
+         CancelAfter(0ms),
+         Queltburner::ResultCancelled,
+         {}},
+        {"time limit",
+         "exec sleep 30",
+         [](ScriptWorld& W) { W.Burner->SetTimeout(100); },
+         Queltburner::ResultTimedOut,
+         {}},
+        {"cancel after the end", "echo last", CancelAfter(100ms), 0, {}},
+        {"launch without waiting",
+         "exit 3",
+         [](ScriptWorld& W) { W.Burner->SetSynchronous(false); },
+         0,
+         {}},
+    };
+    for (const StartPath Path : {StartPath::Waiter, StartPath::Plain}) {
+        // Under ThreadSanitizer and valgrind only the plain path can run.
+        if (Path != Queltburner::Posix::StartPathOfThisProcess() && Path == StartPath::Waiter) {
+            continue;
+        }
+        for (const auto& Row : Rows) {
+            for (int Try = 0; Try < 5; ++Try) {
+                ScriptWorld W(Row.Script, Path);
+                Row.Setup(W);
+                const auto Start = Clock::now();
+                EXPECT_EQ(W.Burner->Eject(u'E'), Row.Result)
+                    << Row.Case << " path " << static_cast<int>(Path);
+                EXPECT_LT(Clock::now() - Start, 2s) << Row.Case;
+                EXPECT_EQ(W.Lines, Row.Lines) << Row.Case;
+                EXPECT_EQ(W.Host->OpenHandleCount(), 0U) << Row.Case;
+            }
+        }
+    }
+    EXPECT_EQ(OwnChildren(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -33,7 +33,11 @@ struct RealWorld {
         std::make_unique<Queltburner::TQueltBurner>(nullptr, Host);
     std::vector<std::string> Events;
 
-    RealWorld() {
+    // A host that starts its tools on Path (by default the one this process's runtime asks for).
+    explicit RealWorld(
+        Queltburner::Posix::StartPath Path = Queltburner::Posix::StartPathOfThisProcess())
+        : Host(std::make_shared<Queltburner::Posix::PosixHostServices>(Path)),
+          Burner(std::make_unique<Queltburner::TQueltBurner>(nullptr, Host)) {
         Burner->NeroCmdLocation = PathText(Standin);
         Burner->SetShowMessages(false);
         Burner->SetSynchronous(true);

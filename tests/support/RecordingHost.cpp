@@ -137,7 +137,7 @@ Queltburner::WaitEvent RecordingHost::WaitForProcessEvent(Queltburner::HostHandl
         Script.pop_front();
         Output.Output += Step.Output;
         Output.Error += Step.Error;
-        if (Step.Event == Queltburner::WaitEvent::Ended) {
+        if (Step.Event == Queltburner::WaitEvent::Ended || Step.ToolEnds) {
             FToolEnded = true;
         }
         return Step.Event;
@@ -167,6 +167,9 @@ bool RecordingHost::EndProcess(Queltburner::HostHandle Process, bool Force) {
     Record("EndProcess", {HandleText(Process), Force ? u"Force" : u"Ask"});
     EndRequests.push_back(Force);
     const std::lock_guard Lock(FWaitMutex);
+    if (FToolEnded) {
+        return false;
+    }
     if (Force || !IgnoresEndRequest) {
         FToolEnded = true;
         FWake.notify_all();

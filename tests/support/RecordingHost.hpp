@@ -63,6 +63,7 @@ public:
         std::string Output;
         std::string Error;
         Queltburner::WaitEvent Event = Queltburner::WaitEvent::Output;
+        bool ToolEnds = false; // the tool ends with this step, its end told by the next wait
     };
     bool Watches = false;
     // Each wait answers with the next step. With none left the tool runs on: a wait returns at
@@ -70,7 +71,7 @@ public:
     // (Failed, so that a faulty run cannot hang a test).
     std::deque<WaitStep> Script;
     bool IgnoresEndRequest = false; // the tool outlives EndProcess without Force
-    std::vector<bool> EndRequests;  // the Force of each EndProcess, in order
+    std::vector<bool> EndRequests;  // the Force of each EndProcess (false once it has ended)
     std::atomic<int> Interrupts{0};
     std::vector<bool> CaptureRequests; // the CaptureOutput of each watched start
 

@@ -1,6 +1,7 @@
 // The command line of every operation, through the recording host: the worked examples, each
 // option in its place, the settings each command reads and those it never reads.
 #include "ReadyBurner.hpp"
+#include "System.SysUtils.hpp"
 
 #include <gtest/gtest.h>
 
@@ -280,6 +281,31 @@ TEST(OperationCommands, EntriesAreFilteredAndQuotedAlikeInEveryEntryCommand) {
             u"\"C:\\Media\\\\\" \"C:\\Media\\a \\\"b\\\".wav\" \"C:\\Media\\\\\" ";
         EXPECT_NE(Options.find(Entries), UnicodeString::npos) << static_cast<int>(Which);
         EXPECT_EQ(Options.find(u"absent"), UnicodeString::npos);
+    }
+}
+
+// A file named like a switch stays a file: written as a path in the working folder, tested for
+// existence as given.
+TEST(OperationCommands, EntryNamedLikeASwitchIsWrittenAsAPath) {
+    const UnicodeString Here{u'.', System::Sysutils::PathDelim};
+    const struct {
+        UnicodeString Entry;
+        UnicodeString Written;
+    } Entries[] = {
+        {u"--force_erase_disk", u"\"" + Here + u"--force_erase_disk\" "},
+        {u"-", u"\"" + Here + u"-\" "},
+        {u"-x\"y", u"\"" + Here + u"-x\\\"y\" "},
+        {u"a-b", u"\"a-b\" "},
+    };
+    for (const Op Which : {Op::Data, Op::Audio, Op::Video, Op::SuperVideo, Op::DVDVideo}) {
+        for (const auto& Row : Entries) {
+            Operation O(Which);
+            O.Burner->Files()->Clear();
+            O.AddFile(Row.Entry);
+            const UnicodeString Options = O.Options();
+            EXPECT_TRUE(Options.ends_with(Row.Written))
+                << static_cast<int>(Which) << " " << System::Sysutils::UTF8Encode(Options);
+        }
     }
 }
 

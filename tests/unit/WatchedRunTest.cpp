@@ -2,6 +2,7 @@
 // time limit and a cancel end the tool, and no way out leaves a handle open or a tool running.
 #include "ReadyBurner.hpp"
 #include "TestFiles.hpp"
+#include "ToolOutput.hpp"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,41 @@ TEST(WatchedRun, LongLinesArriveInPiecesCutBetweenCharacters) {
     EXPECT_EQ(Joined, std::u16string(30000, u'\u20AC') + u"next");
 }
 
+// The line end is not part of the line: a line of exactly the longest piece arrives whole however
+// its CR LF comes; and only a whole line is a progress line, not the last piece of a long one.
+TEST(WatchedRun, LinesAtTheLongestPieceArriveWholeAndOnlyWholeLinesAreProgress) {
+    const std::string Longest(Queltburner::OutputLineSplitter::LongestPiece, 'x');
+    const struct {
+        const char* Case;
+        std::vector<std::string> Reads;
+        std::vector<std::size_t> Sizes;
+        std::size_t ProgressLines;
+    } Rows[] = {
+        {"CR LF in one read", {Longest + "\r\nprogress writing 5.0\n"}, {Longest.size(), 20}, 1},
+        {"CR and LF in two reads", {Longest + "\r", "\n"}, {Longest.size()}, 0},
+        {"CR, then the rest", {Longest + "\r", "y\n"}, {Longest.size(), 2}, 0},
+        {"a long line ending like progress",
+         {Longest + "progress writing 5.0\n"},
+         {Longest.size(), 20},
+         0},
+    };
+    for (const auto& Row : Rows) {
+        WatchedBurner W;
+        W.CaptureProgress();
+        std::vector<std::size_t> Sizes;
+        W.Burner->SetOnOutput([&Sizes](System::TObject*, const UnicodeString& Line, bool) {
+            Sizes.push_back(Line.size());
+        });
+        for (const std::string& Read : Row.Reads) {
+            W.Host->Script.push_back(Step{Read, "", WaitEvent::Output});
+        }
+        W.Host->Script.push_back(Step{"", "", WaitEvent::Ended});
+        EXPECT_EQ(W.Burner->Eject(u'E'), 0) << Row.Case;
+        EXPECT_EQ(Sizes, Row.Sizes) << Row.Case;
+        EXPECT_EQ(W.Progress.size(), Row.ProgressLines) << Row.Case;
+    }
+}
+
 TEST(WatchedRun, ProgressLinesOfTheRecordersFormatOnly) {
     WatchedBurner W;
     W.CaptureProgress();
@@ -150,6 +186,26 @@ TEST(WatchedRun, CancelFromAHandlerEndsTheToolWithTheCancelledResult) {
         EXPECT_EQ(W.Host->OpenHandles(), 0U) << Row.Case;
         // The grace period before the tool is ended at once is 3 s.
         EXPECT_EQ(Took >= 3s, Row.IgnoresEndRequest) << Row.Case;
+    }
+}
+
+// A cancel or a time limit that comes once the tool has ended by itself (a handler of its last line
+// still running) ends nothing: the run returns the tool's own exit code.
+TEST(WatchedRun, AnEndRequestAfterTheToolHasEndedKeepsItsExitCode) {
+    for (const bool ByTimeLimit : {false, true}) {
+        WatchedBurner W;
+        W.Burner->SetTimeout(ByTimeLimit ? 20 : 0);
+        W.Burner->SetOnOutput([&W, ByTimeLimit](System::TObject*, const UnicodeString&, bool) {
+            if (ByTimeLimit) {
+                std::this_thread::sleep_for(60ms);
+            } else {
+                W.Burner->Cancel();
+            }
+        });
+        W.Host->Script = {Step{"last\n", "", WaitEvent::Output, true}};
+        EXPECT_EQ(W.Burner->Eject(u'E'), 0) << ByTimeLimit;
+        EXPECT_EQ(W.Events, std::vector<std::string>{"OnSuccess"}) << ByTimeLimit;
+        EXPECT_EQ(W.Host->OpenHandles(), 0U);
     }
 }
 

@@ -10,9 +10,9 @@ namespace Queltburn {
 
 bool StandardOutputIsTerminal();
 
-// While one exists, Ctrl-C (SIGINT on POSIX, the console's Ctrl-C and Ctrl-Break on Windows) calls
-// OnInterrupt on a thread of its own instead of ending the program; afterwards, Ctrl-C ends the
-// program again.
+// While one exists, Ctrl-C (on POSIX SIGINT, and SIGTERM and SIGHUP alike; the console's Ctrl-C
+// and Ctrl-Break on Windows) calls OnInterrupt on a thread of its own instead of ending the
+// program; afterwards, these end the program again.
 class InterruptWatch {
 public:
     explicit InterruptWatch(std::function<void()> OnInterrupt);

@@ -2,6 +2,7 @@
 // the pipe makes the call.
 #include "Console.hpp"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -14,7 +15,11 @@ namespace {
 
 int InterruptPipe = -1;
 
-extern "C" void OnSigint(int /*Signal*/) {
+// Ctrl-C, a polite end (kill, timeout, a service manager) and the loss of the terminal: each
+// cancels the run, so that the tool is ended before the host goes rather than left writing on.
+constexpr std::array<int, 3> EndingSignals{SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnEndingSignal(int /*Signal*/) {
     const int Saved = errno;
     const char Interrupt = 'i';
     (void)!write(InterruptPipe, &Interrupt, 1);
@@ -29,7 +34,7 @@ bool StandardOutputIsTerminal() {
 
 struct InterruptWatch::State {
     int Pipe[2] = {-1, -1};
-    struct sigaction Previous {};
+    std::array<struct sigaction, EndingSignals.size()> Previous{};
     std::thread Reader;
 };
 
@@ -45,17 +50,21 @@ InterruptWatch::InterruptWatch(std::function<void()> OnInterrupt)
         }
     });
     struct sigaction Action {};
-    Action.sa_handler = &OnSigint;
+    Action.sa_handler = &OnEndingSignal;
     sigemptyset(&Action.sa_mask);
     Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, &FState->Previous);
+    for (std::size_t I = 0; I < EndingSignals.size(); ++I) {
+        sigaction(EndingSignals[I], &Action, &FState->Previous[I]);
+    }
 }
 
 InterruptWatch::~InterruptWatch() {
     if (FState->Pipe[1] < 0) {
         return;
     }
-    sigaction(SIGINT, &FState->Previous, nullptr);
+    for (std::size_t I = 0; I < EndingSignals.size(); ++I) {
+        sigaction(EndingSignals[I], &FState->Previous[I], nullptr);
+    }
     const char Stop = 'q';
     (void)!write(FState->Pipe[1], &Stop, 1);
     FState->Reader.join();

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -230,7 +231,13 @@ std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& E
 PosixHostServices::PosixHostServices() : PosixHostServices(QUELT_INSTALLED_REGISTRY_FILE) {}
 
 PosixHostServices::PosixHostServices(std::string InstalledRegistryFile)
-    : FInstalledRegistryFile(std::move(InstalledRegistryFile)) {}
+    : PosixHostServices(std::move(InstalledRegistryFile), StartPathOfThisProcess()) {}
+
+PosixHostServices::PosixHostServices(StartPath Path)
+    : PosixHostServices(QUELT_INSTALLED_REGISTRY_FILE, Path) {}
+
+PosixHostServices::PosixHostServices(std::string InstalledRegistryFile, StartPath Path)
+    : FInstalledRegistryFile(std::move(InstalledRegistryFile)), FPath(Path) {}
 
 std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath) {
     return DriveTypeOf(RootPath, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
@@ -289,14 +296,19 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
     Records[Started.Thread];
     ReleaseEndedLaunches();
     if (Mode == LaunchMode::Detached) {
-        if (!LaunchDetachedTool(Launch)) {
+        if (!LaunchDetachedTool(Launch, FPath)) {
             return std::nullopt;
         }
     } else {
-        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool);
-        // A watched run (captured or not) has its pipes and notices; a plain one waits alone.
-        if (CaptureOutput) {
-            Process.Watch = std::make_shared<ToolWatch>(Process.Waiter, *CaptureOutput);
+        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool, FPath);
+        // Only captured streams need pipes and notices to poll; any other waiting run sleeps on
+        // the waiter alone, and a program that uses no event pays no descriptor for them.
+        if (CaptureOutput.value_or(false)) {
+            try {
+                Process.Watch = std::make_shared<ToolWatch>(Process.Waiter);
+            } catch (const std::system_error&) {
+                return std::nullopt; // out of descriptors: nothing has started
+            }
             Process.Watch->PrepareStart();
         }
         if (!Process.Waiter->Start(Launch.Request())) {
@@ -311,19 +323,34 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
     return Started;
 }
 
-std::shared_ptr<ToolWatch> PosixHostServices::WatchOf(HostHandle Process) const {
+PosixHostServices::HandleRecord PosixHostServices::RecordOf(HostHandle Process) const {
     const std::lock_guard Lock(FMutex);
     const auto Found = FHandles.find(Process);
-    return Found == FHandles.end() ? nullptr : Found->second.Watch;
+    return Found == FHandles.end() ? HandleRecord{} : Found->second;
 }
 
 WaitEvent PosixHostServices::WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
                                                  CapturedOutput& Output) {
-    const std::shared_ptr<ToolWatch> Watch = WatchOf(Process);
-    if (!Watch) {
+    const HandleRecord Record = RecordOf(Process);
+    if (!Record.Waiter) {
         return WaitEvent::Failed;
     }
-    const WaitEvent Event = Watch->Wait(Deadline, Output);
+    WaitEvent Event = WaitEvent::Failed;
+    if (Record.Watch) {
+        Event = Record.Watch->Wait(Deadline, Output);
+    } else {
+        switch (Record.Waiter->AwaitEnd(Deadline)) {
+        case WaiterWake::Ended:
+            Event = WaitEvent::Ended;
+            break;
+        case WaiterWake::Interrupted:
+            Event = WaitEvent::Interrupted;
+            break;
+        case WaiterWake::Deadline:
+            Event = WaitEvent::Deadline;
+            break;
+        }
+    }
     if (Event == WaitEvent::Ended && WaitForProcess(Process) != WaitEnded) {
         return WaitEvent::Failed;
     }
@@ -331,14 +358,17 @@ WaitEvent PosixHostServices::WaitForProcessEvent(HostHandle Process, WaitDeadlin
 }
 
 void PosixHostServices::InterruptWait(HostHandle Process) {
-    if (const std::shared_ptr<ToolWatch> Watch = WatchOf(Process)) {
-        Watch->Interrupt();
+    const HandleRecord Record = RecordOf(Process);
+    if (Record.Watch) {
+        Record.Watch->Interrupt();
+    } else if (Record.Waiter) {
+        Record.Waiter->Interrupt();
     }
 }
 
 bool PosixHostServices::EndProcess(HostHandle Process, bool Force) {
-    const std::shared_ptr<ToolWatch> Watch = WatchOf(Process);
-    return Watch && Watch->End(Force);
+    const HandleRecord Record = RecordOf(Process);
+    return Record.Waiter && Record.Waiter->SignalTool(Force ? SIGKILL : SIGTERM);
 }
 
 std::uint32_t PosixHostServices::WaitForProcess(HostHandle Process) {

@@ -1,7 +1,8 @@
 // Host services for Linux and other POSIX systems: drive letters from QUELT_DRIVES, the registry
 // from a registry-export file (QUELT_REGISTRY, the user's, or the one the install put under the
-// XDG configuration folders), processes through posix_spawn with the command line split by the
-// Microsoft C runtime's rules, messages on standard error.
+// XDG configuration folders), processes through a waiter process (ToolWaiter.hpp; under
+// ThreadSanitizer and valgrind fork and exec) with the command line split by the Microsoft C
+// runtime's rules, messages on standard error.
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
@@ -42,6 +43,10 @@ public:
     // Falls back on InstalledRegistryFile instead: for an application that carries the library
     // and ships defaults of its own, and for tests that must not depend on the machine's install.
     explicit PosixHostServices(std::string InstalledRegistryFile);
+    // Starts its tools on Path rather than on the one this process's runtime asks for (tests run
+    // both).
+    explicit PosixHostServices(StartPath Path);
+    PosixHostServices(std::string InstalledRegistryFile, StartPath Path);
 
     std::uint32_t DriveType(const System::UnicodeString& RootPath) override;
     bool FileExists(const System::UnicodeString& Path) override;
@@ -76,7 +81,7 @@ private:
     struct HandleRecord {
         std::shared_ptr<ToolWaiter> Waiter;
         std::optional<int> Status;        // the tool's raw wait status once it has been waited for
-        std::shared_ptr<ToolWatch> Watch; // a watched run's pipes and notices
+        std::shared_ptr<ToolWatch> Watch; // a captured run's pipes and notices
     };
 
     // Every start: detached, waited, or watched (CaptureOutput set: whether the streams are
@@ -84,9 +89,10 @@ private:
     std::optional<StartedProcess> Start(const System::UnicodeString& Application,
                                         const System::UnicodeString& CommandLine, LaunchMode Mode,
                                         std::optional<bool> CaptureOutput);
-    std::shared_ptr<ToolWatch> WatchOf(HostHandle Process) const;
+    HandleRecord RecordOf(HostHandle Process) const;
 
     std::string FInstalledRegistryFile;
+    StartPath FPath;
     mutable std::mutex FMutex;
     std::map<HostHandle, HandleRecord> FHandles;
     HostHandle FNextHandle = 0x100;

@@ -70,7 +70,10 @@ SpawnRequest ToolStart::Request() const noexcept {
     return Request;
 }
 
-bool LaunchDetachedTool(const ToolStart& Start) {
+bool LaunchDetachedTool(const ToolStart& Start, StartPath Path) {
+    if (Path == StartPath::Plain) {
+        return LaunchDetachedPlain(Start.Request());
+    }
     if (!AdoptsOrphans()) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
         ToolWaiter Waiter(WaiterEnd::AtStart);

@@ -42,9 +42,9 @@ private:
 // Launches the tool without waiting: true when it started. The tool never stays behind as the
 // application's zombie: in an ordinary application it is orphaned and the system reaps it; in one
 // that adopts orphans (a child subreaper, or the first process of a PID namespace) a waiter reaps
-// it and stays asleep until the next start or the application's end. Throws std::bad_alloc before
-// anything starts.
-bool LaunchDetachedTool(const ToolStart& Start);
+// it and stays asleep until the next start or the application's end. On the plain path a
+// short-lived middle process starts it instead. Throws std::bad_alloc before anything starts.
+bool LaunchDetachedTool(const ToolStart& Start, StartPath Path);
 
 // Lets the waiters of launches whose tools have ended go, and collects them. Cheap when none wait.
 void ReleaseEndedLaunches() noexcept;

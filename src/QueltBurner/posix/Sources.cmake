@@ -7,6 +7,7 @@ target_sources(QueltBurnerUnit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/RegistryFile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProcessLauncher.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWaiter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PlainStart.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWatch.cpp)
 # The registry file the install puts under its configuration folder (see the root CMakeLists.txt):
 # the host's last fallback, found even when XDG_CONFIG_DIRS leaves that folder out.

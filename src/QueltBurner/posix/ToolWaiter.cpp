@@ -5,9 +5,11 @@
 // end. So the caller sleeps once until the tool runs and once until it has ended, as with a
 // plain posix_spawn and waitpid.
 #include "ToolWaiter.hpp"
+#include "ToolWaiterBlock.hpp"
 
 #include "Immortal.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -19,9 +21,12 @@
 #include <linux/futex.h>
 #include <mutex>
 #include <new>
+#include <poll.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,35 +34,18 @@ extern char** environ; // NOLINT(readability-redundant-declaration): not declare
 
 namespace Queltburner::Posix {
 
-// The memory the library, the waiter and (until its exec) the tool share.
-struct ToolWaiter::Block {
-    SpawnRequest Request;
-    WaiterEnd End = WaiterEnd::AfterTool;
-    int Lifeline = -1;         // the read end the waiter keeps until it is released (AfterRelease)
-    int FirstRealtime = 34;    // SIGRTMIN: the signals from 32 up to it are the C library's own
-    int OpenMax = 1024;        // for closing descriptors where close_range is missing
-    char* ToolStack = nullptr; // the top of the tool's stack
-    // Running, then 0 once the waiter has ended (cleared by the kernel).
-    int WaiterWord = 0;
-    // Running, then 0 once the tool has replaced its image or ended (cleared by the kernel), or
-    // once the waiter has given up creating it.
-    int ExecWord = 0;
-    int ToolCreated = 0; // 1 once the tool exists
-    int SpawnError = 0;  // why the tool did not start: the failed exec's or clone's errno
-    int ToolStatus = 0;
-    int ToolEnded = 0; // 1 once ToolStatus holds the tool's raw wait status
-    // A watched run: where the tool's output and error go, the eventfd the waiter adds to when the
-    // tool has ended, and the tool's id and process descriptor (-1 where the kernel has none).
-    int OutputFd = -1;
-    int ErrorFd = -1;
-    int EndNotice = -1;
-    pid_t ToolPid = 0;
-    int ToolPidfd = -1;
-};
-
 namespace {
 
 constexpr int Running = -1;
+// Running, and an Interrupt has come that no AwaitEnd has taken yet.
+constexpr int Woken = -2;
+
+// What the waiter of a waiting run is sent when the thread that started it ends (with its whole
+// process, or alone: then another thread of the process adopts the waiter, which goes on). Blocked
+// like every signal there, so it only wakes the waiter's wait.
+constexpr int HostEndSignal = SIGHUP;
+// How long a tool whose host has ended may take to end once asked, as a cancelled run's tool.
+constexpr time_t HostEndGraceSeconds = 3;
 // The waiter and the tool before its exec each need a few frames; the rest is never touched.
 constexpr std::size_t StackSize = std::size_t{64} * 1024;
 
@@ -153,6 +141,12 @@ ToolMain(void* Argument) noexcept {
             (void)sigaction(Signal, &Default, nullptr);
         }
     }
+    // The tool of a waiting run ends with its waiter, which only ends before it when killed.
+    if (State->End == WaiterEnd::AfterTool &&
+        (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != State->WaiterPid)) {
+        State->SpawnError = ECHILD;
+        _exit(127);
+    }
     // A watched run's captured streams: first moved above the standard three, so that neither is
     // overwritten by the other's move when the application had closed its own output or error.
     if (State->OutputFd >= 0 && State->ErrorFd >= 0) {
@@ -179,6 +173,52 @@ ToolMain(void* Argument) noexcept {
     _exit(127);
 }
 
+// The waiter's end when it creates no tool: the caller, asleep until the tool runs, learns why.
+[[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] int
+GiveUpStart(ToolWaiter::Block& State, int Error) noexcept {
+    State.SpawnError = Error;
+    std::atomic_ref<int>(State.ExecWord).store(0, std::memory_order_release);
+    (void)syscall(SYS_futex, &State.ExecWord, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    return 0;
+}
+
+[[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] bool
+HostHasEnded(const ToolWaiter::Block& State) noexcept {
+    return syscall(SYS_getppid) != State.HostPid;
+}
+
+// Waits for the tool and keeps its raw status; true once it has ended. When the application ends
+// first, the tool is asked to end and, after the grace period, ended at once: a tool never goes
+// on writing a disc unobserved. Every signal is blocked here: SIGCHLD, the host's end and the
+// grace period's alarm are taken with sigwaitinfo, and only calls that cannot fail are made.
+[[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] bool
+AwaitToolOrHostEnd(const ToolWaiter::Block& State, pid_t Tool, int& Status) noexcept {
+    sigset_t Wake;
+    sigemptyset(&Wake);
+    for (const int Signal : {SIGCHLD, HostEndSignal, SIGALRM}) {
+        sigaddset(&Wake, Signal);
+    }
+    bool Asked = false;
+    for (;;) {
+        const long Ended = syscall(SYS_wait4, Tool, &Status, WNOHANG, nullptr);
+        if (Ended != 0) {
+            return Ended == Tool;
+        }
+        if (!Asked && HostHasEnded(State)) {
+            Asked = true;
+            (void)syscall(SYS_kill, Tool, SIGTERM);
+            const itimerval Grace{{0, 0}, {HostEndGraceSeconds, 0}};
+            (void)syscall(SYS_setitimer, ITIMER_REAL, &Grace, nullptr);
+            continue;
+        }
+        siginfo_t Info{};
+        const long Taken = syscall(SYS_rt_sigtimedwait, &Wake, &Info, nullptr, _NSIG / 8);
+        if (Taken == SIGALRM && Asked) {
+            (void)syscall(SYS_kill, Tool, SIGKILL);
+        }
+    }
+}
+
 // The waiter's whole life. It shares the caller thread's thread-local storage, so it stays out of
 // the sanitizers' and the stack protector's bookkeeping; and once the tool runs, that thread runs
 // on: from then on only system calls that cannot fail here (so errno is never written) and the
@@ -195,11 +235,21 @@ WaiterMain(void* Argument) noexcept {
     struct sigaction Default {};
     Default.sa_handler = SIG_DFL;
     (void)sigaction(SIGCHLD, &Default, nullptr);
-    // A watched tool is created with a process descriptor, through which it is signalled without
-    // the risk of reaching a process that took over its id; kernels without them say EINVAL.
+    State->WaiterPid = static_cast<pid_t>(syscall(SYS_getpid));
+    // The waiter of a waiting run learns of its host's end, however the host ended; a host that
+    // has already gone gets no tool.
+    if (State->End == WaiterEnd::AfterTool) {
+        (void)syscall(SYS_prctl, PR_SET_PDEATHSIG, HostEndSignal, 0, 0, 0);
+        if (HostHasEnded(*State)) {
+            return GiveUpStart(*State, ECHILD);
+        }
+    }
+    // The tool of a waiting run is created with a process descriptor, through which it is
+    // signalled without the risk of reaching a process that took over its id; kernels without them
+    // say EINVAL, and an application out of descriptors EMFILE: then it is signalled by its id.
     pid_t Tool = -1;
     constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD;
-    if (State->EndNotice >= 0) {
+    if (State->End == WaiterEnd::AfterTool) {
         Tool = clone(ToolMain, State->ToolStack, Flags | CLONE_PIDFD, State, &State->ToolPidfd,
                      nullptr, &State->ExecWord);
     }
@@ -208,10 +258,7 @@ WaiterMain(void* Argument) noexcept {
         Tool = clone(ToolMain, State->ToolStack, Flags, State, nullptr, nullptr, &State->ExecWord);
     }
     if (Tool < 0) {
-        State->SpawnError = errno;
-        std::atomic_ref<int>(State->ExecWord).store(0, std::memory_order_release);
-        (void)syscall(SYS_futex, &State->ExecWord, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
-        return 0;
+        return GiveUpStart(*State, errno);
     }
     State->ToolPid = Tool;
     std::atomic_ref<int>(State->ToolCreated).store(1, std::memory_order_release);
@@ -227,7 +274,10 @@ WaiterMain(void* Argument) noexcept {
     }
 
     int Status = 0;
-    if (syscall(SYS_wait4, Tool, &Status, 0, nullptr) == Tool) {
+    const bool Ended = State->End == WaiterEnd::AfterTool
+                           ? AwaitToolOrHostEnd(*State, Tool, Status)
+                           : syscall(SYS_wait4, Tool, &Status, 0, nullptr) == Tool;
+    if (Ended) {
         State->ToolStatus = Status;
         std::atomic_ref<int>(State->ToolEnded).store(1, std::memory_order_release);
     }
@@ -245,7 +295,7 @@ WaiterMain(void* Argument) noexcept {
 
 } // namespace
 
-ToolWaiter::ToolWaiter(WaiterEnd End) : FEnd(End) {
+ToolWaiter::ToolWaiter(WaiterEnd End, StartPath Path) : FEnd(End), FPath(Path) {
     FRegion = Immortal<RegionPool>().Take();
     if (FRegion == nullptr) {
         return; // Start reports the failed start
@@ -286,11 +336,15 @@ ToolWaiter::~ToolWaiter() {
 }
 
 bool ToolWaiter::Start(const SpawnRequest& Request) noexcept {
+    if (FBlock != nullptr && !FStarted && FPath == StartPath::Plain) {
+        return StartPlain(Request);
+    }
     if (FBlock == nullptr || FStarted || (FEnd == WaiterEnd::AfterRelease && FLifelineRead < 0)) {
         return false;
     }
     FBlock->Request = Request;
     FBlock->Lifeline = FLifelineRead;
+    FBlock->HostPid = getpid();
     FBlock->WaiterWord = Running;
     FBlock->ExecWord = Running;
 
@@ -361,6 +415,17 @@ std::optional<int> ToolWaiter::Wait() noexcept {
     if (!FStarted) {
         return std::nullopt;
     }
+    if (!FCollected && FPath == StartPath::Plain) {
+        int Status = 0;
+        pid_t Collected = -1;
+        while ((Collected = waitpid(FWaiter, &Status, 0)) < 0 && errno == EINTR) {
+        }
+        FCollected = true;
+        if (Collected == FWaiter) {
+            Shared(FBlock->ToolEnded).store(1, std::memory_order_release);
+            FStatus = Status;
+        }
+    }
     if (!FCollected) {
         // Once collected (or gone), the waiter has let go of the shared memory: a process lets go
         // of its memory before it becomes a zombie.
@@ -386,7 +451,56 @@ void ToolWaiter::ReapWaiter() const noexcept {
 }
 
 bool ToolWaiter::ToolEnded() const noexcept {
+    if (FBlock != nullptr && FPath == StartPath::Plain) {
+        return PlainToolEnded();
+    }
     return FBlock != nullptr && Shared(FBlock->ToolEnded).load(std::memory_order_acquire) != 0;
+}
+
+WaiterWake ToolWaiter::AwaitEnd(
+    const std::optional<std::chrono::steady_clock::time_point>& Deadline) noexcept {
+    using Clock = std::chrono::steady_clock;
+    // The plain path has no waiter whose end wakes the sleep: it looks at the tool in slices.
+    constexpr auto Slice = std::chrono::milliseconds(10);
+    for (;;) {
+        int Word = Shared(FBlock->WaiterWord).load(std::memory_order_acquire);
+        if (Word == Woken) {
+            if (Shared(FBlock->WaiterWord).compare_exchange_strong(Word, Running)) {
+                return WaiterWake::Interrupted;
+            }
+            continue; // the waiter ended meanwhile
+        }
+        if (Word == 0 || (FPath == StartPath::Plain && PlainToolEnded())) {
+            return WaiterWake::Ended;
+        }
+        auto Left = Clock::duration::max();
+        if (Deadline) {
+            Left = *Deadline - Clock::now();
+            if (Left <= Clock::duration::zero()) {
+                return WaiterWake::Deadline;
+            }
+        }
+        if (FPath == StartPath::Plain && Left > Slice) {
+            Left = Slice;
+        }
+        // Ten days at most: a wait without a deadline sleeps again after that.
+        const auto Nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::min<Clock::duration>(Left, std::chrono::hours(240)));
+        const timespec Relative{static_cast<time_t>(Nanoseconds.count() / 1'000'000'000),
+                                static_cast<long>(Nanoseconds.count() % 1'000'000'000)};
+        // Returns at once when the word is no longer Running: ended, or interrupted.
+        (void)syscall(SYS_futex, &FBlock->WaiterWord, FUTEX_WAIT, Running, &Relative, nullptr, 0);
+    }
+}
+
+void ToolWaiter::Interrupt() noexcept {
+    if (FBlock == nullptr || !FStarted) {
+        return;
+    }
+    int Expected = Running;
+    if (Shared(FBlock->WaiterWord).compare_exchange_strong(Expected, Woken)) {
+        (void)syscall(SYS_futex, &FBlock->WaiterWord, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    }
 }
 
 void ToolWaiter::Watch(int OutputWrite, int ErrorWrite, int EndNotice) noexcept {
@@ -402,7 +516,17 @@ bool ToolWaiter::SignalTool(int Signal) noexcept {
         Shared(FBlock->ToolCreated).load(std::memory_order_acquire) == 0) {
         return false;
     }
+    if (FPath == StartPath::Plain) {
+        // Not collected yet, so its id is still its own.
+        return !PlainToolEnded() && kill(FWaiter, Signal) == 0;
+    }
     if (FBlock->ToolPidfd >= 0) {
+        // A process descriptor reads as ready once its process has ended: a tool that ended by
+        // itself is not said to have been ended.
+        pollfd Ended{FBlock->ToolPidfd, POLLIN, 0};
+        if (poll(&Ended, 1, 0) != 0) {
+            return false;
+        }
         return syscall(SYS_pidfd_send_signal, FBlock->ToolPidfd, Signal, nullptr, 0) == 0;
     }
     // Without a process descriptor (kernels before 5.2): a tool the waiter has said ended is not

@@ -11,8 +11,12 @@
 // The tool starts with every signal at its default and none blocked, as a fresh Windows process
 // would, whatever the application has set for itself, and with none of the application's
 // descriptors but the standard three.
+//
+// Under runtimes that cannot follow such a process (ThreadSanitizer, valgrind) the waiter is left
+// out: see StartPath::Plain.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -40,11 +44,34 @@ enum class WaiterEnd : std::uint8_t {
     AfterRelease,
 };
 
+// How tools are started.
+enum class StartPath : std::uint8_t {
+    // Through the waiter.
+    Waiter,
+    // fork, exec and waitpid, for applications run under ThreadSanitizer or valgrind, which cannot
+    // follow the waiter. What this gives up: an application that reaps every child
+    // (waitpid(-1, ...), SIGCHLD ignored) can take the tool's status (the run then fails, -1); the
+    // tool does not end with an application that is killed; the tool's end is looked for every
+    // 10 ms instead of being told; a launch without waiting costs a fork of the application, and
+    // its tool becomes the application's zombie when the application adopts orphans.
+    Plain,
+};
+
+// The path for this process: Plain when it runs under ThreadSanitizer or valgrind, asked once.
+StartPath StartPathOfThisProcess() noexcept;
+
+// A launch without waiting on the plain path: true when the tool started (or when the application's
+// own reaping took the answer).
+bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept;
+
+// How AwaitEnd returned.
+enum class WaiterWake : std::uint8_t { Ended, Interrupted, Deadline };
+
 class ToolWaiter {
 public:
     // Reserves the waiter's memory and, for AfterRelease, its lifeline. Throws std::bad_alloc or
     // std::system_error; nothing has started then.
-    explicit ToolWaiter(WaiterEnd End);
+    explicit ToolWaiter(WaiterEnd End, StartPath Path = StartPath::Waiter);
     ToolWaiter(const ToolWaiter&) = delete;
     ToolWaiter& operator=(const ToolWaiter&) = delete;
     ToolWaiter(ToolWaiter&&) = delete;
@@ -68,6 +95,15 @@ public:
     // AfterRelease: lets the waiter end once its tool has ended. Does not block.
     void Release() noexcept;
 
+    // AfterTool, after Start: sleeps until the tool has ended, Interrupt is called (from any
+    // thread; one that came before the sleep counts), or Deadline passes. Uses no descriptor:
+    // the sleep is on the word the kernel clears at the waiter's end.
+    WaiterWake
+    AwaitEnd(const std::optional<std::chrono::steady_clock::time_point>& Deadline) noexcept;
+    void Interrupt() noexcept;
+    // False on the plain path, where nothing tells a watch that the tool has ended: it looks.
+    bool NoticesEnd() const noexcept { return FPath == StartPath::Waiter; }
+
     // For a watched run (AfterTool), before Start: the tool's standard output and error go to
     // these descriptors (the write ends of pipes; the caller closes its own copies after Start),
     // and the waiter adds 1 to the eventfd EndNotice once the tool has ended and its status is
@@ -83,8 +119,11 @@ private:
     void AwaitExec() noexcept;
     bool WaiterEnded() const noexcept;
     void ReapWaiter() const noexcept;
+    bool StartPlain(const SpawnRequest& Request) noexcept;
+    bool PlainToolEnded() const noexcept;
 
     WaiterEnd FEnd;
+    StartPath FPath;
     void* FRegion = nullptr; // the shared block and the waiter's stack
     Block* FBlock = nullptr;
     pid_t FWaiter = 0;

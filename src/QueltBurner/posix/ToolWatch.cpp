@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
@@ -49,8 +48,7 @@ int PollTimeout(const WaitDeadline& Deadline) {
 
 } // namespace
 
-ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput)
-    : FWaiter(std::move(Waiter)) {
+ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter) : FWaiter(std::move(Waiter)) {
     FEndNotice = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FEndNotice < 0 || FWake < 0) {
@@ -59,9 +57,6 @@ ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput)
         CloseIfOpen(FWake);
         errno = Error;
         ThrowSystemError("eventfd");
-    }
-    if (!CaptureOutput) {
-        return;
     }
     int Output[2] = {-1, -1};
     int Error[2] = {-1, -1};
@@ -117,23 +112,32 @@ void ToolWatch::ReadAvailable(int& Pipe, std::string& Into, std::size_t Limit) {
 }
 
 WaitEvent ToolWatch::Wait(WaitDeadline Deadline, CapturedOutput& Output) {
+    // Where no end notice comes (the plain path), the tool is looked at every 10 ms.
+    constexpr int LookEvery = 10;
+    const bool Told = FWaiter->NoticesEnd();
     for (;;) {
         pollfd Watched[4] = {{FEndNotice, POLLIN, 0},
                              {FWake, POLLIN, 0},
                              {FOutputRead, POLLIN, 0},
                              {FErrorRead, POLLIN, 0}};
+        const int Timeout = PollTimeout(Deadline);
+        const bool Looks = !Told && (Timeout < 0 || Timeout > LookEvery);
         // A closed pipe (-1) is left out by poll.
-        const int Ready = poll(Watched, 4, PollTimeout(Deadline));
+        const int Ready = poll(Watched, 4, Looks ? LookEvery : Timeout);
         if (Ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return WaitEvent::Failed;
         }
-        if (Ready == 0) {
+        const bool Ended = (Watched[0].revents & POLLIN) != 0 || (!Told && FWaiter->ToolEnded());
+        if (Ready == 0 && !Ended) {
+            if (Looks) {
+                continue;
+            }
             return WaitEvent::Deadline;
         }
-        if ((Watched[0].revents & POLLIN) != 0) {
+        if (Ended) {
             // What the tool left in its pipes comes with its end; a process it started that still
             // holds them does not keep the run waiting.
             ReadAvailable(FOutputRead, Output.Output, ReadPerWait);
@@ -161,10 +165,6 @@ WaitEvent ToolWatch::Wait(WaitDeadline Deadline, CapturedOutput& Output) {
 void ToolWatch::Interrupt() const noexcept {
     const std::uint64_t One = 1;
     (void)!write(FWake, &One, sizeof One);
-}
-
-bool ToolWatch::End(bool Force) noexcept {
-    return FWaiter->SignalTool(Force ? SIGKILL : SIGTERM);
 }
 
 } // namespace Queltburner::Posix

@@ -1,6 +1,6 @@
-// What a watched run adds to a waited one on POSIX: the pipes of the tool's output and error (when
-// captured), an eventfd the waiter adds to when the tool has ended, and one a cancel adds to from
-// any thread. One wait polls them all on the caller's thread.
+// What a run whose streams are captured adds to a waited one on POSIX: the pipes of the tool's
+// output and error, an eventfd the waiter adds to when the tool has ended, and one a cancel adds to
+// from any thread. One wait polls them all on the caller's thread.
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
@@ -13,7 +13,7 @@ namespace Queltburner::Posix {
 class ToolWatch {
 public:
     // Makes the descriptors; throws std::system_error when one cannot be made.
-    ToolWatch(std::shared_ptr<ToolWaiter> Waiter, bool CaptureOutput);
+    explicit ToolWatch(std::shared_ptr<ToolWaiter> Waiter);
     ToolWatch(const ToolWatch&) = delete;
     ToolWatch& operator=(const ToolWatch&) = delete;
     ToolWatch(ToolWatch&&) = delete;
@@ -28,7 +28,6 @@ public:
 
     WaitEvent Wait(WaitDeadline Deadline, CapturedOutput& Output);
     void Interrupt() const noexcept;
-    bool End(bool Force) noexcept;
 
 private:
     // Reads what a pipe holds now (at most Limit bytes); closes it at its end.

@@ -255,8 +255,10 @@ void Win32HostServices::InterruptWait(HostHandle Process) {
 }
 
 bool Win32HostServices::EndProcess(HostHandle Process, bool /*Force*/) {
-    // Windows has no request to end that a console tool could answer: the process is ended.
-    return WatchOf(Process) && TerminateProcess(AsHandle(Process), 1) != 0;
+    // Windows has no request to end that a console tool could answer: the process is ended. One
+    // that has ended by itself is not: the run keeps its exit code.
+    return WatchOf(Process) && WaitForSingleObject(AsHandle(Process), 0) == WAIT_TIMEOUT &&
+           TerminateProcess(AsHandle(Process), 1) != 0;
 }
 
 std::uint32_t Win32HostServices::WaitForProcess(HostHandle Process) {
