@@ -11,9 +11,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -105,6 +108,19 @@ struct WindowsWorld {
 
     std::vector<QueltTest::LoggedRun> Runs() const {
         return fs::exists(Log) ? ReadStandinLog(Log) : std::vector<QueltTest::LoggedRun>{};
+    }
+
+    // Waits (from any thread, at most 5 s) until Count runs have logged a whole line each.
+    void WaitForLoggedLines(std::size_t Count) const {
+        for (int I = 0; I < 250; ++I) {
+            std::ifstream In(Log, std::ios::binary);
+            const std::string Text((std::istreambuf_iterator<char>(In)),
+                                   std::istreambuf_iterator<char>());
+            if (static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) >= Count) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
 
     // Waits for a launch without waiting to have logged Count runs.
@@ -415,21 +431,25 @@ TEST(WindowsHostWatching, CancelFromAnotherThreadAndTimeoutEndTheTool) {
     WindowsWorld W;
     const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
     for (int Run = 0; Run < 3; ++Run) {
+        // The cancel comes once the tool has started (it logs before it waits): a cancel before
+        // that would end a tool that never got as far as the log, which proves nothing.
         std::thread Canceller([&W, Run] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100 + 50 * Run));
+            W.WaitForLoggedLines(static_cast<std::size_t>(Run) + 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 * Run));
             W.Burner->Cancel();
         });
         const auto Start = std::chrono::steady_clock::now();
         EXPECT_EQ(W.Burner->Eject(u'E'), Queltburner::ResultCancelled) << Run;
         Canceller.join();
-        EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5)) << Run;
+        EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(10)) << Run;
     }
-    W.Burner->SetTimeout(300);
+    // Long enough for a loaded machine to start the tool under the emulator, far below its 30 s.
+    W.Burner->SetTimeout(3000);
     const auto Start = std::chrono::steady_clock::now();
     EXPECT_EQ(W.Burner->Eject(u'E'), Queltburner::ResultTimedOut);
     const auto Took = std::chrono::steady_clock::now() - Start;
-    EXPECT_GE(Took, std::chrono::milliseconds(300));
-    EXPECT_LT(Took, std::chrono::seconds(5));
+    EXPECT_GE(Took, std::chrono::milliseconds(3000));
+    EXPECT_LT(Took, std::chrono::seconds(10));
     EXPECT_EQ(W.Events, (Strings{"OnError(-4)", "OnError(-4)", "OnError(-4)", "OnError(-5)"}));
     // Every run reached the tool, and each was ended: none is left waiting out its 30 s.
     EXPECT_EQ(W.Runs().size(), 4U);
