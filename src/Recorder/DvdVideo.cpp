@@ -94,9 +94,9 @@ std::vector<std::string> ImageArguments(const WriteContext& Context) {
     return Argv;
 }
 
-std::uint64_t ImageBlocks(const WriteContext& Context) {
+std::uint64_t ImageBlocks(const WriteContext& Context, const std::vector<std::string>& Arguments) {
     ProgramRun Measure;
-    Measure.Argv = ImageArguments(Context);
+    Measure.Argv = Arguments;
     Measure.Argv.insert(Measure.Argv.end(), {"-quiet", "-print-size", ScratchFolderOf(Context)});
     std::optional<std::uint64_t> Blocks;
     Measure.OnOutput = [&Blocks](std::string_view Line) {
@@ -135,9 +135,9 @@ bool TakeProgress(Progress& Report, std::string_view Line) {
            Line.starts_with("Max brk space") || Line.find("extents written") != std::string::npos;
 }
 
-void WriteToVirtualDisc(const WriteContext& Context) {
+void WriteToVirtualDisc(const WriteContext& Context, const std::vector<std::string>& Arguments) {
     ProgramRun Write;
-    Write.Argv = ImageArguments(Context);
+    Write.Argv = Arguments;
     Write.Argv.insert(Write.Argv.end(), {"-o", Context.Scratch, ScratchFolderOf(Context)});
     Write.OnError = [&Context](std::string_view Line) {
         return TakeProgress(Context.Report, Line);
@@ -152,8 +152,8 @@ void WriteToVirtualDisc(const WriteContext& Context) {
 
 // The image streamed from genisoimage's standard output into libburn, which reads it as the
 // worker's standard input.
-void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint64_t Blocks,
-                  bool Erase) {
+void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
+                  XorrisoSession& Drive, std::uint64_t Blocks, bool Erase) {
     const Request& Ask = Context.Ask;
     int Pipe[2] = {-1, -1};
     if (::pipe2(Pipe, O_CLOEXEC) != 0 || ::dup2(Pipe[0], 0) < 0) {
@@ -161,7 +161,7 @@ void WriteToDrive(const WriteContext& Context, XorrisoSession& Drive, std::uint6
     }
     ::close(Pipe[0]);
     ProgramRun Author;
-    Author.Argv = ImageArguments(Context);
+    Author.Argv = Arguments;
     Author.Argv.insert(Author.Argv.end(), {"-quiet", ScratchFolderOf(Context)});
     Author.OutputTo = Pipe[1];
     RunningProgram Running(Author);
@@ -225,7 +225,9 @@ void WriteDvdVideo(const WriteContext& Context) {
         (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, Report);
     }
     LinkEntries(Context, Sources);
-    const std::uint64_t Blocks = ImageBlocks(Context);
+    // Built once, so that a label or text cut to its field is said once.
+    const std::vector<std::string> Arguments = ImageArguments(Context);
+    const std::uint64_t Blocks = ImageBlocks(Context, Arguments);
     if (Where.RealDrive) {
         Capacity = FreeBlocks(*Drive).value_or(Capacity);
     } else {
@@ -242,14 +244,14 @@ void WriteDvdVideo(const WriteContext& Context) {
 
     if (Where.RealDrive) {
         Report.Begin("writing");
-        WriteToDrive(Context, *Drive, Blocks, !Blank);
+        WriteToDrive(Context, Arguments, *Drive, Blocks, !Blank);
         Report.End();
         Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
                    Where.Describe());
         return;
     }
     Report.Begin("writing");
-    WriteToVirtualDisc(Context);
+    WriteToVirtualDisc(Context, Arguments);
     Report.End();
     TestHooks::BeforeWrite();
     if (Ask.Verify) {

@@ -330,7 +330,10 @@ TEST(RecorderLongTexts, AreCutToTheirFieldsAndSaid) {
                                                 std::tuple{"title", Title, Row.TitleBytes}}) {
             const std::string Said =
                 std::string(Name) + " cut to \"" + Text.substr(0, Bytes) + "\"";
-            EXPECT_NE(Run.Out.find(Said), std::string::npos) << Row.Case << ": " << Name;
+            const std::size_t At = Run.Out.find(Said);
+            EXPECT_NE(At, std::string::npos) << Row.Case << ": " << Name;
+            // Said once, however often the writer lays the disc out.
+            EXPECT_EQ(Run.Out.find(Said, At + 1), std::string::npos) << Row.Case << ": " << Name;
         }
         EXPECT_TRUE(fs::exists(Disc)) << Row.Case;
     }
