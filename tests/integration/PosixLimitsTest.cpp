@@ -146,6 +146,11 @@ private:
 // A run that cannot get its descriptors is a failed start (its events need pipes); one that needs
 // none runs as it would anyway. Neither throws out of the operation.
 TEST(PosixLimits, ARunWithoutDescriptorsToSpareFailsOrRunsButNeverThrows) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' runtime needs descriptors of its own (it probes memory through a pipe before
+    // each type check), so it reports faults of its own when none are left.
+    GTEST_SKIP() << "the sanitizers' runtime needs free descriptors itself";
+#endif
     const struct {
         const char* Case;
         rlim_t Free;
