@@ -317,7 +317,8 @@ private:
     void Entries() {
         for (const UnicodeString& Entry : FS.Entries) {
             if (FHost.Files.count(Entry) != 0 || FHost.Directories.count(Entry) != 0) {
-                FArgv.push_back(Entry);
+                // A name that starts like a switch reaches the tool as a path, never as one.
+                FArgv.push_back(Entry.starts_with(u'-') ? u"./" + Entry : Entry);
             }
         }
     }
