@@ -163,7 +163,11 @@ CueCommand CommandOf(const std::string& Keyword) {
 }
 
 std::string TwoDigits(std::uint32_t Number) {
-    return (Number < 10 ? "0" : "") + std::to_string(Number);
+    std::string Text = std::to_string(Number);
+    if (Text.size() < 2) {
+        Text.insert(Text.begin(), '0');
+    }
+    return Text;
 }
 
 std::string LineText(const CueLine& Line) {
