@@ -5,7 +5,6 @@
 #include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
 #include "LibraryWords.hpp"
-#include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "TestHooks.hpp"
@@ -106,8 +105,6 @@ void WriteDataDisc(const WriteContext& Context) {
     }
     if (Plan.NewDisc && !Where.RealDrive) {
         PutInPlace(Context);
-        // The erased audio CD's sheet would name the new disc's file as raw sectors.
-        RemoveSheetOf(Where);
     }
     if (Where.RealDrive && !Ask.DisableEject) {
         Disc.Require({"-eject", "all"}, ExitCode::Write);

@@ -3,7 +3,6 @@
 #include "DiscKind.hpp"
 #include "FileDescriptor.hpp"
 #include "MediaFile.hpp"
-#include "RawDisc.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
@@ -107,8 +106,6 @@ void BurnImageFile(const WriteContext& Context) {
     Report.Begin("writing");
     CopyInto(Context, File.Get(), Info.st_size);
     PutInPlace(Context);
-    // An audio CD's sheet would name the new disc's file as raw sectors.
-    RemoveSheetOf(Where);
     Report.End();
     Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
 }

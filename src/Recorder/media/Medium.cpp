@@ -114,6 +114,11 @@ void Medium::PutInPlace(const std::optional<std::string>& Sheet) const {
         std::rename(Data.c_str(), FWhere.Path.c_str()) != 0) {
         WriteFailed(FWhere, "cannot put the new disc in place");
     }
+    // A disc without a sheet replaces one that had it (an audio CD erased by the write): the old
+    // sheet would name the new file as raw sectors.
+    if (!Sheet) {
+        RemoveSheetOf(FWhere);
+    }
     // The folder's entries are what a crash right after the moves would otherwise lose.
     SyncFolderOf(FWhere.Path);
 }

@@ -41,7 +41,8 @@ public:
     void ClearScratch() const { FScratch->Empty(); }
 
     // Moves the complete new disc into place, durably: first its CUE sheet to Sheet (a disc of raw
-    // sectors), then the data file, which makes the new disc. Throws RecorderFailure (write error).
+    // sectors), then the data file, which makes the new disc; a disc without a sheet removes the
+    // one an earlier disc left. Throws RecorderFailure (write error).
     void PutInPlace(const std::optional<std::string>& Sheet) const;
 
     // Keeps what an append may change, before anything is written; a disc that cannot be kept
