@@ -55,6 +55,42 @@ struct RegistryValue {
     System::UnicodeString Text; // the value's text when Kind is Text
 };
 
+// What a drive holds, as far as the host can tell.
+enum class DiscState : std::uint8_t {
+    NoDisc,     // the drive is empty (or a virtual disc's file does not exist yet)
+    Blank,      // nothing written yet
+    Appendable, // written, with room for another session
+    Closed,     // written and closed: nothing can be added
+    NotADisc,   // something that cannot be read as a disc (a virtual disc's file of another kind)
+};
+
+// Whether a host could answer a query about a drive.
+enum class QueryStatus : std::uint8_t {
+    Answered,     // the fields hold the answer
+    NotAvailable, // this host (or the tool it found) cannot answer such a question
+    Failed,       // it tried and could not: Reason says why
+};
+
+// The disc in a drive.
+struct DiscReport {
+    QueryStatus Status = QueryStatus::NotAvailable;
+    System::UnicodeString Reason; // why it failed, in the host's or tool's words
+    System::UnicodeString Medium; // "CD-R", "DVD+RW", "virtual CD", ... (empty when unknown)
+    DiscState State = DiscState::NoDisc;
+    std::uint32_t Sessions = 0;  // sessions written
+    System::UnicodeString Label; // the last session's volume label
+    std::uint64_t UsedBytes = 0; // bytes written
+    std::uint64_t FreeBytes = 0; // bytes a new session may still take
+};
+
+// What a burn would take of the disc in its drive, worked out without writing.
+struct SizeReport {
+    QueryStatus Status = QueryStatus::NotAvailable;
+    System::UnicodeString Reason;  // why it failed, in the host's or tool's words
+    std::uint64_t NeededBytes = 0; // the session's size, the file system's own structures included
+    std::uint64_t FreeBytes = 0;   // what the disc in the drive has free
+};
+
 class HostServices {
 public:
     HostServices() = default;
@@ -116,6 +152,26 @@ public:
     // Asks the watched process to end (POSIX: SIGTERM; Windows ends it at once), or with Force ends
     // it at once (SIGKILL). False when it cannot be asked.
     virtual bool EndProcess(HostHandle /*Process*/, bool /*Force*/) { return false; }
+
+    // Questions a front end asks around a burn. A host that keeps these defaults cannot answer:
+    // the component then reports them as not available.
+    //
+    // What the host knows of an optical drive for a person: the device or image path it maps to,
+    // or its volume name; empty when nothing is known.
+    virtual System::UnicodeString DriveTarget(System::WideChar /*Drive*/) { return {}; }
+    // The disc in the drive. Tool is the path of the burning tool the component found (empty when
+    // it found none): a host may ask the tool, or the system's own burning service.
+    virtual DiscReport DescribeDisc(const System::UnicodeString& /*Tool*/,
+                                    System::WideChar /*Drive*/) {
+        return {};
+    }
+    // The size of the session that the burn command line BurnCommandLine (exactly as the
+    // component would start it, the tool's path first) would write, and the free space of the disc
+    // it names, without writing anything.
+    virtual SizeReport MeasureBurn(const System::UnicodeString& /*Tool*/,
+                                   const System::UnicodeString& /*BurnCommandLine*/) {
+        return {};
+    }
 };
 
 // The services of the platform the library was built for (one instance per process).
