@@ -5,11 +5,13 @@
 #include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
 #include "LibraryWords.hpp"
+#include "ReadMeter.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "TestHooks.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -42,8 +44,18 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     const Target& Where = Context.Where;
     Context.Report.Begin("verifying");
     TestHooks::CorruptWritten(Written);
+    // The checksums read every file of the disc once, the comparison the session's files and
+    // their sources once more. (The meter outlives the session whose watcher calls it.)
+    const std::uint64_t Before = Plan.NextAddress * DataBlockBytes;
+    std::uint64_t DiscBytes = Before + Plan.AtMost.value_or(0) * DataBlockBytes;
+    if (struct stat Info{}; !Where.RealDrive && ::stat(Written.c_str(), &Info) == 0) {
+        DiscBytes = static_cast<std::uint64_t>(Info.st_size);
+    }
+    const std::uint64_t SessionBytes = DiscBytes > Before ? DiscBytes - Before : 0;
+    ReadMeter Meter(Context.Report, DiscBytes + 2 * SessionBytes);
     XorrisoSession Check(Context.Report, Where.Describe());
     Check.Require({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
+    Check.WhileRunning([&Meter] { Meter.Tick(); });
     if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
         // The results name the files whose checksums differ.
         std::string Mismatches;
@@ -85,7 +97,10 @@ void WriteDataDisc(const WriteContext& Context) {
     }
     Report.Begin("writing");
     TestHooks::BeforeWrite();
-    if (!Disc.Run({"-commit"})) {
+    // A new virtual disc is written to its scratch file, a continued one in place.
+    const std::string VirtualDisc =
+        Where.RealDrive ? std::string() : (Plan.NewDisc ? Context.Scratch : Where.Path);
+    if (!Disc.Commit(VirtualDisc)) {
         const ExitCode Kind =
             EntryUnreadable(Disc.LibraryProblems()) ? ExitCode::Source : ExitCode::Write;
         throw RecorderFailure(Kind, Where.Describe() + ": " + Disc.Problems(Kind));

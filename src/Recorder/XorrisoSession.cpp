@@ -5,7 +5,11 @@
 
 #include <libisoburn/xorriso.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -94,6 +98,17 @@ bool WritingPercent(std::string_view Text, double& Percent) {
     return true;
 }
 
+// Messages taken from the session's lists, handed over one by one and freed.
+template <typename Handler>
+void ForEachMessage(Xorriso_lsT* List, Handler&& Handle) {
+    for (Xorriso_lsT* Item = List; Item != nullptr; Item = Xorriso_lst_get_next(Item, 0)) {
+        Handle(std::string_view(Xorriso_lst_get_text(Item, 0)));
+    }
+    Xorriso_lst_destroy_all(&List, 0);
+}
+
+constexpr auto WatchInterval = std::chrono::milliseconds(100);
+
 } // namespace
 
 XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
@@ -109,11 +124,12 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
     char Off[] = "off";
     std::array<char*, 4> Prescan{Program, Command, Off, nullptr};
     Xorriso_prescan_args(FXorriso, 3, Prescan.data(), 0);
-    if (Xorriso_startup_libraries(FXorriso, 0) <= 0) {
+    if (Xorriso_startup_libraries(FXorriso, 0) <= 0 ||
+        Xorriso_push_outlists(FXorriso, &FStack, 0) <= 0) {
         Xorriso_destroy(&FXorriso, 0);
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn, libisofs and libburn");
     }
-    FWatching = Xorriso_start_msg_watcher(FXorriso, &OnResult, this, &OnInfo, this, 0) > 0;
+    FWatcher = std::thread([this] { Watch(); });
     // Every problem is judged by the caller; the interpreter never ends the program.
     for (const auto& Setting : std::vector<std::vector<std::string>>{
              // Names reach the recorder as the UTF-8 the component composes, whatever the
@@ -123,13 +139,16 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
              {"-abort_on", "NEVER"},
              {"-report_about", "UPDATE"},
              {"-return_with", "FATAL", "0"},
+             // A report four times a second, so that the writing phase moves every half second.
              {"-pacifier", "xorriso"},
+             {"-pacifier", "interval=0.25"},
              // Checksums are recorded by every write and loaded with every image, so that
              // sessions that continue a disc keep those of the files they take over.
              {"-md5", "on"},
-             // One fsync when the session is complete, so nothing is reported done before it is on
-             // disk; libburn's default rhythm (every 16 MiB) costs a virtual disc several times.
-             {"-stdio_sync", "end"},
+             // A virtual disc gets its one fsync from Commit, when the session is complete, so
+             // nothing is reported done before it is on disk; libburn's default rhythm (every
+             // 16 MiB) costs a virtual disc several times.
+             {"-stdio_sync", "off"},
              // Rock Ridge names are written, and loaded images read back, as UTF-8 too.
              {"-charset", "UTF-8"},
          }) {
@@ -138,9 +157,17 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
 }
 
 XorrisoSession::~XorrisoSession() {
-    if (FWatching) {
-        Xorriso_stop_msg_watcher(FXorriso, 1);
+    {
+        const std::lock_guard Lock(FMutex);
+        FStopping = true;
     }
+    FWake.notify_all();
+    FWatcher.join();
+    Xorriso_lsT* Results = nullptr;
+    Xorriso_lsT* Infos = nullptr;
+    Xorriso_pull_outlists(FXorriso, FStack, &Results, &Infos, 0);
+    Xorriso_lst_destroy_all(&Results, 0);
+    Xorriso_lst_destroy_all(&Infos, 0);
     // No global shutdown: the libraries stay up for the next session (or the process's end), and
     // shutting them down under a session that is still alive would pull them away from it.
     Xorriso_destroy(&FXorriso, 0);
@@ -158,10 +185,11 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
     int Index = 0;
     const int Outcome = Xorriso_interpreter(FXorriso, Argv.Count(), Argv.Data(), &Index, 4);
     Xorriso_eval_problem_status(FXorriso, Outcome, 1);
-    WaitForMessages();
     char Severity[80] = {};
     Xorriso_get_problem_status(FXorriso, Severity, 0);
     const std::lock_guard Lock(FMutex);
+    // The command has returned: everything it reported is in the lists now.
+    TakeMessages();
     return Outcome > 0 && !IsProblem(Severity) && FProblems.empty();
 }
 
@@ -169,6 +197,34 @@ void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode F
     if (!Run(Command)) {
         throw RecorderFailure(Failure, FSubject + ": " + Problems(Failure));
     }
+}
+
+bool XorrisoSession::Commit(const std::string& VirtualDisc) {
+    const bool Written = Run({"-commit"});
+    FReport.Enter("closing");
+    if (!Written || VirtualDisc.empty()) {
+        return Written;
+    }
+    const int File = ::open(VirtualDisc.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool Synced = File >= 0 && ::fsync(File) == 0;
+    if (File >= 0) {
+        ::close(File);
+    }
+    if (!Synced) {
+        const std::lock_guard Lock(FMutex);
+        FProblems.emplace_back("cannot sync the written session to the disc's file");
+    }
+    return Synced;
+}
+
+void XorrisoSession::WhileRunning(std::function<void()> Tick) {
+    const std::lock_guard Lock(FMutex);
+    FTick = std::move(Tick);
+}
+
+std::vector<std::string> XorrisoSession::Results() const {
+    const std::lock_guard Lock(FMutex);
+    return FResults;
 }
 
 std::string XorrisoSession::Problems(ExitCode Kind) const {
@@ -187,42 +243,49 @@ std::string XorrisoSession::LibraryProblems() const {
     return Text;
 }
 
-void XorrisoSession::WaitForMessages() {
-    if (FWatching) {
-        // Waits until the watcher has handed every pending message to the handlers.
-        Xorriso_peek_outlists(FXorriso, -1, 30, 1 | 2 | 4);
+void XorrisoSession::Watch() {
+    std::unique_lock Lock(FMutex);
+    while (!FWake.wait_for(Lock, WatchInterval, [this] { return FStopping; })) {
+        TakeMessages();
+        if (FTick) {
+            FTick();
+        }
     }
 }
 
-int XorrisoSession::OnResult(void* Handle, char* Text) {
-    auto& Self = *static_cast<XorrisoSession*>(Handle);
-    const std::lock_guard Lock(Self.FMutex);
-    Self.FResults.emplace_back(WithoutLineEnd(Text));
-    return 1;
+// With FMutex held.
+void XorrisoSession::TakeMessages() {
+    Xorriso_lsT* Results = nullptr;
+    Xorriso_lsT* Infos = nullptr;
+    if (Xorriso_fetch_outlists(FXorriso, FStack, &Results, &Infos, 0) <= 0) {
+        return;
+    }
+    ForEachMessage(Results,
+                   [this](std::string_view Text) { FResults.emplace_back(WithoutLineEnd(Text)); });
+    ForEachMessage(Infos, [this](std::string_view Text) { TakeInfo(Text); });
 }
 
-int XorrisoSession::OnInfo(void* Handle, char* Text) {
-    auto& Self = *static_cast<XorrisoSession*>(Handle);
+// With FMutex held.
+void XorrisoSession::TakeInfo(std::string_view Text) {
     std::string_view Rest;
     const std::string_view Severity = SeverityOf(WithoutLineEnd(Text), Rest);
     double Percent = 0;
     if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
-        Self.FReport.Update(Percent);
+        FReport.Update(Percent);
+    } else if (Severity == "UPDATE" && Rest.starts_with("Closing track/session")) {
+        FReport.Enter("closing");
     } else if (IsProblem(Severity)) {
-        const std::lock_guard Lock(Self.FMutex);
-        Self.FProblems.emplace_back(Rest);
+        FProblems.emplace_back(Rest);
     } else if (Severity == "NOTE") {
         // The libraries give the reason of a problem in a note right after it.
         constexpr std::string_view CausedBy = "> Caused by: ";
         while (!Rest.empty() && Rest.front() == ' ') {
             Rest.remove_prefix(1);
         }
-        const std::lock_guard Lock(Self.FMutex);
-        if (Rest.starts_with(CausedBy) && !Self.FProblems.empty()) {
-            Self.FProblems.back() += " (" + std::string(Rest.substr(CausedBy.size())) + ")";
+        if (Rest.starts_with(CausedBy) && !FProblems.empty()) {
+            FProblems.back() += " (" + std::string(Rest.substr(CausedBy.size())) + ")";
         }
     }
-    return 1;
 }
 
 } // namespace Recorder

@@ -1,14 +1,20 @@
 // One session of libisoburn's xorriso interpreter, driven command by command with argument
-// vectors (never a composed text, so no name needs quoting). Its messages are watched: progress
-// reports become progress lines, the results of a command are handed back, and problems are kept
+// vectors (never a composed text, so no name needs quoting). Its messages go to lists of the
+// session's own: the command's thread takes them as soon as the command returns (no wait), and a
+// watcher thread takes them every tenth of a second while a long command runs, so that progress
+// reports become progress lines. The results of a command are handed back, and problems are kept
 // so that a failure can be reported with its reason (in the recorder's words, see LibraryWords).
 #pragma once
 
 #include "Progress.hpp"
 #include "RecorderFailure.hpp"
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 struct XorrisO;
@@ -32,25 +38,40 @@ public:
     // reason, when it does not succeed.
     void Require(const std::vector<std::string>& Command, ExitCode Failure);
     // The result lines (what xorriso writes to standard output) of the last command.
-    const std::vector<std::string>& Results() const noexcept { return FResults; }
+    std::vector<std::string> Results() const;
     // The reason the last command failed, in the recorder's words, for a failure of kind Kind.
     std::string Problems(ExitCode Kind = ExitCode::Write) const;
     // The libraries' own problem reports (SORRY, FAILURE, FATAL) of the last command, joined: to
     // tell kinds of failure apart, never to be shown.
     std::string LibraryProblems() const;
 
+    // Writes the session laid out so far (-commit). The writing phase follows the libraries'
+    // reports; the closing phase starts when the data is written. On a virtual disc (VirtualDisc,
+    // the file written) the one fsync happens here, in the closing phase, instead of unseen at the
+    // end of the writing. False when the write failed: Problems() says why.
+    bool Commit(const std::string& VirtualDisc);
+    // Called on the watcher thread about every tenth of a second until it is set again (empty to
+    // stop): for progress that the libraries do not report.
+    void WhileRunning(std::function<void()> Tick);
+
 private:
-    static int OnResult(void* Handle, char* Text);
-    static int OnInfo(void* Handle, char* Text);
-    void WaitForMessages();
+    void TakeMessages();
+    void TakeInfo(std::string_view Text);
+    void Watch();
 
     Progress& FReport;
     std::string FSubject;
     XorrisO* FXorriso = nullptr;
-    bool FWatching = false;
+    int FStack = -1;
+    // Held while messages are taken, by either thread, so that those of a command are handled
+    // before the command's results are read.
     mutable std::mutex FMutex;
     std::vector<std::string> FResults;
     std::vector<std::string> FProblems;
+    std::function<void()> FTick;
+    std::condition_variable FWake;
+    bool FStopping = false;
+    std::thread FWatcher;
 };
 
 } // namespace Recorder

@@ -125,8 +125,9 @@ TEST(RecorderWatched, ProgressArrivesInOrderAndEndsAtTheEndOfEachPhase) {
     EXPECT_EQ(W.Burner.BurnData(u'E'), 0);
     EXPECT_EQ(W.Events, Strings{"OnSuccess"});
     ASSERT_FALSE(Seen.empty());
-    // Phases come in order, each from 0.0 up to 100.0, percentages never going back.
-    const Strings Order{"preparing", "writing", "verifying"};
+    // Phases come in order, each from 0.0 up to 100.0, percentages never going back; the session
+    // is closed (and synced) in a phase of its own after the writing.
+    const Strings Order{"preparing", "writing", "closing", "verifying"};
     std::size_t Phase = 0;
     double Last = -1;
     for (const auto& [Name, Percent] : Seen) {
@@ -144,6 +145,26 @@ TEST(RecorderWatched, ProgressArrivesInOrderAndEndsAtTheEndOfEachPhase) {
     EXPECT_EQ(Last, 100.0);
     ASSERT_FALSE(W.Lines.empty());
     EXPECT_EQ(W.Lines.back().rfind("out:wrote 1 entries to drive E", 0), 0U) << W.Lines.back();
+}
+
+// A phase that waits on a slow step (here a hook that sleeps for two seconds at the start of the
+// writing) still shows every half second that it runs.
+TEST(RecorderProgress, ASilentStepStillReportsEveryHalfSecond) {
+    TempDir Dir;
+    Dir.Write("in/a.txt", "a");
+    const fs::path Hook = Dir.Write("hook.sh", "#!/bin/sh\nsleep 2\n");
+    fs::permissions(Hook, fs::perms::owner_all);
+    const auto Run =
+        RunRecorder(DataDisc("SLOW", {}, {(Dir.Path() / "in/a.txt").string()}),
+                    RecorderEnvironment(Dir.Path() / "disc.iso",
+                                        {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + Hook.string()}));
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Out << Run.Err;
+    std::size_t Waiting = 0;
+    for (std::size_t At = 0; (At = Run.Out.find("progress writing 0.0\n", At)) != std::string::npos;
+         ++At) {
+        ++Waiting;
+    }
+    EXPECT_GE(Waiting, 3U) << Run.Out;
 }
 
 TEST(RecorderWatched, CancelInTheMiddleOfAnAppendLeavesTheDiscAsItWas) {
