@@ -44,18 +44,18 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     const Target& Where = Context.Where;
     Context.Report.Begin("verifying");
     TestHooks::CorruptWritten(Written);
-    // The checksums read every file of the disc once, the comparison the session's files and
-    // their sources once more. (The meter outlives the session whose watcher calls it.)
+    // The checksums read every file of the disc once; the comparison reads the session's sources
+    // and compares their checksums with those recorded.
     const std::uint64_t Before = Plan.NextAddress * DataBlockBytes;
     std::uint64_t DiscBytes = Before + Plan.AtMost.value_or(0) * DataBlockBytes;
     if (struct stat Info{}; !Where.RealDrive && ::stat(Written.c_str(), &Info) == 0) {
         DiscBytes = static_cast<std::uint64_t>(Info.st_size);
     }
     const std::uint64_t SessionBytes = DiscBytes > Before ? DiscBytes - Before : 0;
-    ReadMeter Meter(Context.Report, DiscBytes + 2 * SessionBytes);
+    ReadMeter Meter(Context.Report, DiscBytes + SessionBytes);
     XorrisoSession Check(Context.Report, Where.Describe());
     Check.Require({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
-    Check.WhileRunning([&Meter] { Meter.Tick(); });
+    const ScopedTick Ticking(Check, [&Meter] { Meter.Tick(); });
     if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
         // The results name the files whose checksums differ.
         std::string Mismatches;

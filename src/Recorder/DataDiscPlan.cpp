@@ -9,6 +9,8 @@
 #include "SpeedTest.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <numeric>
 #include <vector>
 
 namespace Recorder {
@@ -136,21 +138,35 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
          }) {
         Disc.Require(Setting, ExitCode::Write);
     }
+    // The walk that bounds the session's size also counts each entry's items, which the
+    // preparing's share follows while they are mapped.
+    std::vector<std::uint64_t> Items;
+    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Items);
+    if (Items.size() != Plan.Sources.size()) {
+        Items.assign(Plan.Sources.size(), 1);
+    }
     // libisofs keeps a folder's entries in a list sorted by name and finds a new entry's place
     // from the front: mapped from the last name to the first, each goes in at the front, and the
-    // preparing grows with the number of entries instead of with its square. Mapping them is
-    // most of the preparing: its share moves with them.
-    std::vector<const Source*> Order;
-    Order.reserve(Plan.Sources.size());
-    for (const Source& Entry : Plan.Sources) {
-        Order.push_back(&Entry);
-    }
-    std::sort(Order.begin(), Order.end(),
-              [](const Source* Left, const Source* Right) { return Left->Name > Right->Name; });
-    for (std::size_t Index = 0; Index < Order.size(); ++Index) {
-        Disc.Require({"-map", Order[Index]->Path, "/" + Order[Index]->Name}, ExitCode::Source);
-        Context.Report.Update(100.0 * static_cast<double>(Index + 1) /
-                              static_cast<double>(Order.size()));
+    // preparing grows with the number of entries instead of with its square.
+    std::vector<std::size_t> Order(Plan.Sources.size());
+    std::iota(Order.begin(), Order.end(), std::size_t{0});
+    std::sort(Order.begin(), Order.end(), [&Plan](std::size_t Left, std::size_t Right) {
+        return Plan.Sources[Left].Name > Plan.Sources[Right].Name;
+    });
+    const double AllItems =
+        static_cast<double>(std::accumulate(Items.begin(), Items.end(), std::uint64_t{0}));
+    std::atomic<std::uint64_t> Mapped{0};
+    const auto Share = [&Mapped, &Disc, AllItems] {
+        return 100.0 * static_cast<double>(Mapped.load() + Disc.FilesAdded()) / AllItems;
+    };
+    {
+        const ScopedTick Ticking(Disc, [&Context, &Share] { Context.Report.Update(Share()); });
+        for (const std::size_t Index : Order) {
+            const Source& Entry = Plan.Sources[Index];
+            Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+            Mapped += Items[Index];
+            Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
+        }
     }
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
@@ -158,7 +174,6 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
             Plan.Capacity = Plan.NextAddress + *Space;
         }
     }
-    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps);
     return Plan;
 }
 

@@ -77,11 +77,15 @@ std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps) {
 }
 
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              std::vector<FileStamp>& Stamps) {
+                                              std::vector<FileStamp>& Stamps,
+                                              std::vector<std::uint64_t>* Items) {
     namespace fs = std::filesystem;
     std::uint64_t Blocks = FixedBlocks;
     std::error_code Error;
     for (const Source& Entry : Sources) {
+        if (Items != nullptr) {
+            Items->push_back(1);
+        }
         // The entry itself is followed, as it is written.
         const fs::file_status Root = fs::status(Entry.Path, Error);
         if (Error) {
@@ -105,6 +109,9 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
                 return std::nullopt;
             }
             Blocks += PerItemBlocks;
+            if (Items != nullptr) {
+                ++Items->back();
+            }
             if (fs::is_directory(Item)) {
                 Blocks += PerFolderBlocks;
             } else if (fs::is_regular_file(Item)) {

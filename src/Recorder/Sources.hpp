@@ -34,7 +34,9 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 // Rock Ridge entries and Joliet records take, plus the session's fixed structures. Lets a write
 // that clearly fits skip the exact measurement, which lays the whole image out once more. None
 // when a tree cannot be walked. Stamps receives every regular file the walk passes.
+// Items, when given, receives the number of items of each entry (itself and what it holds).
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              std::vector<FileStamp>& Stamps);
+                                              std::vector<FileStamp>& Stamps,
+                                              std::vector<std::uint64_t>* Items = nullptr);
 
 } // namespace Recorder

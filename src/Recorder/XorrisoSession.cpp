@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <string_view>
@@ -98,6 +99,20 @@ bool WritingPercent(std::string_view Text, double& Percent) {
     return true;
 }
 
+// "   36200 files added in 1 seconds" -> 36200
+bool FilesAddedIn(std::string_view Text, std::uint64_t& Added) {
+    const std::size_t At = Text.find(" files added");
+    if (At == std::string_view::npos) {
+        return false;
+    }
+    std::string_view Number = Text.substr(0, At);
+    while (!Number.empty() && Number.front() == ' ') {
+        Number.remove_prefix(1);
+    }
+    const auto [End, Error] = std::from_chars(Number.data(), Number.data() + Number.size(), Added);
+    return Error == std::errc() && End == Number.data() + Number.size();
+}
+
 // Messages taken from the session's lists, handed over one by one and freed.
 template <typename Handler>
 void ForEachMessage(Xorriso_lsT* List, Handler&& Handle) {
@@ -179,6 +194,7 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
         FResults.clear();
         FProblems.clear();
     }
+    FFilesAdded = 0;
     char NoProblem[] = "";
     Xorriso_set_problem_status(FXorriso, NoProblem, 0);
     ArgumentVector Argv(Command);
@@ -188,8 +204,10 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
     char Severity[80] = {};
     Xorriso_get_problem_status(FXorriso, Severity, 0);
     const std::lock_guard Lock(FMutex);
-    // The command has returned: everything it reported is in the lists now.
+    // The command has returned: everything it reported is in the lists now. What it added is
+    // the caller's to count from here.
     TakeMessages();
+    FFilesAdded = 0;
     return Outcome > 0 && !IsProblem(Severity) && FProblems.empty();
 }
 
@@ -270,8 +288,11 @@ void XorrisoSession::TakeInfo(std::string_view Text) {
     std::string_view Rest;
     const std::string_view Severity = SeverityOf(WithoutLineEnd(Text), Rest);
     double Percent = 0;
+    std::uint64_t Added = 0;
     if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
         FReport.Update(Percent);
+    } else if (Severity == "UPDATE" && FilesAddedIn(Rest, Added)) {
+        FFilesAdded = Added;
     } else if (Severity == "UPDATE" && Rest.starts_with("Closing track/session")) {
         FReport.Enter("closing");
     } else if (IsProblem(Severity)) {

@@ -9,7 +9,9 @@
 #include "Progress.hpp"
 #include "RecorderFailure.hpp"
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -51,8 +53,11 @@ public:
     // end of the writing. False when the write failed: Problems() says why.
     bool Commit(const std::string& VirtualDisc);
     // Called on the watcher thread about every tenth of a second until it is set again (empty to
-    // stop): for progress that the libraries do not report.
+    // stop): for progress that the libraries do not report. See ScopedTick.
     void WhileRunning(std::function<void()> Tick);
+    // The number of files the running (or last) command has added to the session's tree so far,
+    // as the libraries last reported it.
+    std::uint64_t FilesAdded() const noexcept { return FFilesAdded.load(); }
 
 private:
     void TakeMessages();
@@ -69,9 +74,26 @@ private:
     std::vector<std::string> FResults;
     std::vector<std::string> FProblems;
     std::function<void()> FTick;
+    std::atomic<std::uint64_t> FFilesAdded{0};
     std::condition_variable FWake;
     bool FStopping = false;
     std::thread FWatcher;
+};
+
+// A tick for the session's watcher while it is in scope, so that it never outlives what it uses.
+class ScopedTick {
+public:
+    ScopedTick(XorrisoSession& Session, std::function<void()> Tick) : FSession(Session) {
+        FSession.WhileRunning(std::move(Tick));
+    }
+    ~ScopedTick() { FSession.WhileRunning({}); }
+    ScopedTick(const ScopedTick&) = delete;
+    ScopedTick& operator=(const ScopedTick&) = delete;
+    ScopedTick(ScopedTick&&) = delete;
+    ScopedTick& operator=(ScopedTick&&) = delete;
+
+private:
+    XorrisoSession& FSession;
 };
 
 } // namespace Recorder
