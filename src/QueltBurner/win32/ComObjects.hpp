@@ -82,7 +82,7 @@ public:
     const VARIANT* Get() const { return &FValue; }
 
 private:
-    VARIANT FValue;
+    VARIANT FValue{};
 };
 
 // An object reached by name through IDispatch, as a script reaches it: no interface layout of

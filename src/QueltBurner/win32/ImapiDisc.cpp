@@ -7,10 +7,11 @@
 
 #include <ntddcdrm.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cwctype>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace Queltburner::Win32 {
 
@@ -33,14 +34,19 @@ System::UnicodeString Unicode(const std::wstring& Text) {
     return {Text.begin(), Text.end()};
 }
 
-System::UnicodeString Unicode(const char* Text) {
-    return {Text, Text + std::char_traits<char>::length(Text)};
+System::UnicodeString Unicode(std::string_view Text) {
+    return {Text.begin(), Text.end()};
 }
 
+// An HRESULT as Windows shows it, 0x and eight hexadecimal digits.
 System::UnicodeString ResultText(HRESULT Result) {
-    char Text[16];
-    std::snprintf(Text, sizeof Text, "0x%08lX", static_cast<unsigned long>(Result));
-    return Unicode(Text);
+    constexpr char16_t Digits[] = u"0123456789ABCDEF";
+    System::UnicodeString Text = u"0x00000000";
+    auto Value = static_cast<std::uint32_t>(Result);
+    for (std::size_t Index = Text.size(); Value != 0; Value >>= 4U) {
+        Text[--Index] = Digits[Value & 0xFU];
+    }
+    return Text;
 }
 
 DiscReport Unanswered(QueryStatus Status, const char* Why, std::optional<HRESULT> Result) {
@@ -86,8 +92,8 @@ std::uint64_t FileSystemBytes(wchar_t Letter) {
 // The disc's complete sessions from its table of contents; 0 when it cannot be read.
 std::uint32_t CompleteSessions(wchar_t Letter) {
     const wchar_t Device[] = {L'\\', L'\\', L'.', L'\\', Letter, L':', L'\0'};
-    const HANDLE Drive = CreateFileW(Device, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE Drive = CreateFileW(Device, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
     if (Drive == INVALID_HANDLE_VALUE) {
         return 0;
     }
