@@ -22,8 +22,10 @@ rm -rf "$WINEPREFIX" "$build/cdrom"
 wine wineboot --init >/dev/null 2>&1
 wineserver -w
 
-# Drive E: a folder that Wine reports as a CD-ROM drive.
+# Drive E: a folder that Wine reports as a CD-ROM drive, with a volume name (Wine reads a folder
+# drive's name from this file once, when the session's mount manager starts).
 mkdir -p "$build/cdrom"
+echo "QUELT_TEST_DISC" >"$build/cdrom/.windows-label"
 ln -sfn "$build/cdrom" "$WINEPREFIX/dosdevices/e:"
 wine reg add 'HKLM\Software\Wine\Drives' /v 'e:' /d cdrom /f >/dev/null
 wineserver -k

@@ -1,6 +1,7 @@
 #include "Win32HostServices.hpp"
 
 #include "BatchFileRule.hpp"
+#include "ImapiDisc.hpp"
 #include "ToolWatch.hpp"
 
 #include <windows.h>
@@ -285,6 +286,15 @@ bool Win32HostServices::ReleaseHandle(HostHandle Handle) {
     // The pipes go before the handle: the system may hand the same value out again at once.
     Watch.reset();
     return CloseHandle(AsHandle(Handle)) != 0;
+}
+
+System::UnicodeString Win32HostServices::DriveTarget(System::WideChar Drive) {
+    return VolumeName(Drive);
+}
+
+DiscReport Win32HostServices::DescribeDisc(const System::UnicodeString& /*Tool*/,
+                                           System::WideChar Drive) {
+    return DescribeDiscThroughImapi(Drive);
 }
 
 void Win32HostServices::ShowErrorMessage(const System::UnicodeString& Text) {

@@ -31,6 +31,11 @@ public:
                                   CapturedOutput& Output) override;
     void InterruptWait(HostHandle Process) override;
     bool EndProcess(HostHandle Process, bool Force) override;
+    // The drive's volume name.
+    System::UnicodeString DriveTarget(System::WideChar Drive) override;
+    // Through IMAPI2, whatever the tool: the vendor's tool has no query of its own. MeasureBurn
+    // keeps the default (not available) for the same reason.
+    DiscReport DescribeDisc(const System::UnicodeString& Tool, System::WideChar Drive) override;
 
 private:
     std::shared_ptr<class ToolWatch> WatchOf(HostHandle Process) const;
