@@ -174,8 +174,8 @@ const std::vector<Option>& AllOptions() {
              B.SetTimeout(Seconds * 1000);
          }},
         RunSwitch("progress",
-                  "print progress lines while waiting (on a terminal a progress bar is shown "
-                  "anyway)",
+                  "print progress lines while waiting, with the rate and time left while "
+                  "writing and verifying (on a terminal a progress bar is shown anyway)",
                   OnOff(false), &RunOptions::Progress),
         RunSwitch("print-command",
                   "print the tool's command line and run nothing; every check still happens",

@@ -109,10 +109,11 @@ void ProgressDisplay::ShowProgress(const std::string& Phase, double Percent) {
 
 void ProgressDisplay::ShowLine(const std::string& Line, bool IsError) {
     ReleaseHeldLine();
-    if (IsError) {
-        Print(Line, FErr);
+    if (!IsError && Line.starts_with("progress ")) {
+        FHeldLine = Line; // until the progress event says whether it was a progress line
     } else {
-        FHeldLine = Line; // until it is known whether it was a progress line
+        // At once: the tool may say something and then work on for a long time.
+        Print(Line, IsError ? FErr : FOut);
     }
 }
 

@@ -54,7 +54,7 @@ private:
     std::chrono::steady_clock::time_point FPhaseStart;
     double FPhaseStartPercent = 0;
     std::string FBar; // the bar as last drawn; empty before the first progress line
-    std::optional<std::string> FHeldLine; // the tool's last output line, not yet printed
+    std::optional<std::string> FHeldLine; // a line in the form of a progress line, not yet printed
 };
 
 } // namespace Queltburn
