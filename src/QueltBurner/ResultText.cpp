@@ -5,6 +5,34 @@
 
 namespace Queltburner {
 
+namespace {
+
+// The recorder's exit codes, in the words of its contract; nullptr for a code it does not use.
+const char16_t* RecorderExitText(int Result) {
+    switch (Result) {
+    case RecorderCommandLine:
+        return u"the recorder refused the command line; nothing was done";
+    case RecorderTarget:
+        return u"the drive's target cannot be used (unmapped letter, no such device, not a "
+               u"drive, no permission, or held by another run)";
+    case RecorderMedium:
+        return u"the disc cannot take this write (not blank, closed, no such session, or not "
+               u"rewritable)";
+    case RecorderDoesNotFit:
+        return u"the selection does not fit on the disc";
+    case RecorderSource:
+        return u"an entry cannot be read or decoded";
+    case RecorderWrite:
+        return u"writing failed or was stopped";
+    case RecorderVerify:
+        return u"what was read back differs from the source";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
 System::UnicodeString ResultText(int Result) {
     switch (Result) {
     case ResultSuccess:
@@ -22,6 +50,29 @@ System::UnicodeString ResultText(int Result) {
     default:
         return u"the tool ended with exit code " + System::IntToStr(Result);
     }
+}
+
+System::UnicodeString ResultText(int Result, bool ToolIsRecorder) {
+    if (ToolIsRecorder) {
+        if (const char16_t* Text = RecorderExitText(Result)) {
+            return System::UnicodeString(Text) + u" (recorder exit code " +
+                   System::IntToStr(Result) + u")";
+        }
+    }
+    return ResultText(Result);
+}
+
+System::UnicodeString TQueltBurner::ResultMeaning(int Result) {
+    bool IsRecorder = false;
+    // Only a tool's own exit code depends on the tool; a failed identification names the code.
+    if (Result > 0) {
+        try {
+            IsRecorder = FHost->ToolIsRecorder(NeroCmdLocation);
+        } catch (const std::exception&) {
+            IsRecorder = false;
+        }
+    }
+    return ResultText(Result, IsRecorder);
 }
 
 } // namespace Queltburner

@@ -127,6 +127,10 @@ void BurnCueImage(const WriteContext& Context) {
     WriteDurably(Context, SheetScratchOf(Context.Scratch), Joined);
     PutRawDiscInPlace(Context, Sheet);
     Report.End();
+    if (Ask.CloseSession) {
+        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
+                                      "close");
+    }
     if (Dropped) {
         Report.Say("the sheet's CDTEXTFILE line names a file beside the image: it was left out");
     }

@@ -36,10 +36,18 @@ std::vector<Source> CheckDvdSources(const std::vector<std::string>& Entries) {
         struct stat Info {};
         const bool Folder = ::stat(Entry.Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
         if ((Entry.Name != "VIDEO_TS" && Entry.Name != "AUDIO_TS") || !Folder) {
-            throw RecorderFailure(ExitCode::Source,
-                                  "entry " + Entry.Path +
-                                      ": a DVD-Video disc holds only the folders VIDEO_TS and "
-                                      "AUDIO_TS");
+            // The folder of a DVD's files is the common mistake: name the entries to give.
+            const std::string Inner = Entry.Path + "/VIDEO_TS";
+            const bool HoldsVideoTs =
+                Folder && ::stat(Inner.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+            throw RecorderFailure(
+                ExitCode::Source,
+                "entry " + Entry.Path +
+                    ": a DVD-Video disc holds only the folders VIDEO_TS and AUDIO_TS" +
+                    (HoldsVideoTs ? "; give " + Inner + " (and " + Entry.Path +
+                                        "/AUDIO_TS, if there is one) instead of the folder "
+                                        "that holds them"
+                                  : std::string()));
         }
         if (Entry.Name == "VIDEO_TS") {
             VideoTs = &Entry;

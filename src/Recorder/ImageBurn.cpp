@@ -107,6 +107,10 @@ void BurnImageFile(const WriteContext& Context) {
     CopyInto(Context, File.Get(), Info.st_size);
     PutInPlace(Context);
     Report.End();
+    if (Ask.CloseSession) {
+        Report.Say(Where.Describe() +
+                   " is a virtual disc, which cannot be closed: it stays appendable");
+    }
     Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
 }
 

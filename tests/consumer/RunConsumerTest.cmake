@@ -42,7 +42,7 @@ build_consumer_with_pkg_config("${PREFIX}/${LIBDIR}/pkgconfig" "${PREFIX}/${LIBD
     "${WORK_DIR}/pkg-config")
 
 # The installed design host loads the installed package and finds the component on its page.
-file(GLOB Packages "${PREFIX}/lib*/libQueltBurnerPack.so")
+file(GLOB Packages "${PREFIX}/${LIBDIR}/libQueltBurnerPack.so")
 execute_process(COMMAND "${PREFIX}/bin/quelt_design_host" ${Packages}
     RESULT_VARIABLE Result OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
 message(STATUS "quelt_design_host: ${Out}${Err}")

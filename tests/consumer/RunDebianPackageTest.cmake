@@ -21,6 +21,18 @@ endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 execute_process(COMMAND ${Tool_dpkg} --print-architecture OUTPUT_VARIABLE Arch
     OUTPUT_STRIP_TRAILING_WHITESPACE)
+
+# Only a build configured for /usr makes the package: another one would carry that prefix's paths.
+if(NOT INSTALL_PREFIX STREQUAL "/usr")
+    execute_process(COMMAND ${CPACK_COMMAND} -G DEB --config "${BUILD_DIR}/CPackConfig.cmake"
+        -B "${WORK_DIR}/cpack" RESULT_VARIABLE Result OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
+    if(Result EQUAL 0 OR NOT "${Out}${Err}" MATCHES "configure it with -DCMAKE_INSTALL_PREFIX=/usr")
+        message(FATAL_ERROR "cpack made a Debian package of a build for ${INSTALL_PREFIX}:\n${Out}${Err}")
+    endif()
+    message("debian_package skipped: the build is configured for ${INSTALL_PREFIX}, not /usr "
+        "(cpack refused it, as it should)")
+    return()
+endif()
 run_step(${CPACK_COMMAND} -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}/cpack")
 set(Deb "${WORK_DIR}/cpack/queltburner_${VERSION}_${Arch}.deb")
 if(NOT EXISTS "${Deb}")
@@ -63,6 +75,18 @@ foreach(name libc6 libstdc++6 libisoburn1 libburn4 libsndfile1 libsamplerate0 vc
         message(FATAL_ERROR "Depends does not name ${name}: ${Depends}")
     endif()
 endforeach()
+# The README names the same packages, on its line that starts with "Its `Depends` field names".
+file(STRINGS "${SOURCE_TREE}/README.md" Stated REGEX "^Its `Depends` field names ")
+string(REGEX MATCHALL "`[a-z0-9.+-]+`" Stated "${Stated}")
+list(TRANSFORM Stated REPLACE "`" "")
+list(REMOVE_ITEM Stated Depends)
+list(SORT Stated)
+set(Actual ${Names})
+list(REMOVE_DUPLICATES Actual)
+list(SORT Actual)
+if(NOT Stated STREQUAL Actual)
+    message(FATAL_ERROR "the README names the dependencies '${Stated}', the package '${Actual}'")
+endif()
 
 # --- The files -----------------------------------------------------------------------------------
 execute_process(COMMAND ${Tool_dpkg_deb} -c "${Deb}" OUTPUT_VARIABLE Listing RESULT_VARIABLE Result)
@@ -88,6 +112,12 @@ endforeach()
 
 string(REGEX MATCH "^[0-9]+" Major "${VERSION}")
 set(Lib usr/${LIBDIR})
+# The libraries go to Debian's multiarch folder, as for every library package of /usr.
+execute_process(COMMAND gcc -print-multiarch OUTPUT_VARIABLE Multiarch
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(Multiarch AND NOT LIBDIR STREQUAL "lib/${Multiarch}")
+    message(FATAL_ERROR "the libraries go to usr/${LIBDIR}, not usr/lib/${Multiarch}")
+endif()
 set(Expected
     usr/include/QueltBurner/QueltBurner.hpp
     usr/include/QueltBurner/QueltBurnerHostServices.hpp
@@ -105,6 +135,7 @@ set(Expected
     usr/libexec/queltburner/NeroCmd.exe
     usr/share/man/man1/queltburn.1
     usr/share/bash-completion/completions/queltburn
+    usr/share/doc/queltburner/copyright
     etc/xdg/QueltBurner/user.reg)
 set(ExpectedLinks)
 foreach(library QueltBurnerSystem QueltBurnerPack)
@@ -154,6 +185,23 @@ run_step(${Tool_dpkg_deb} -x "${Deb}" "${Root}")
 check_no_loose_headers("${Root}/usr/include")
 check_default_registry("${Root}/etc/xdg/QueltBurner/user.reg"
     "/usr/${LIBEXECDIR}/queltburner/NeroCmd.exe")
+# The programs fall back on the registry file the package installs, not on another prefix's: with
+# the XDG folders elsewhere, the last file queltburn tries is the one built into it.
+find_program(Tool_strace strace)
+if(Tool_strace)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QUELT_REGISTRY
+            "XDG_CONFIG_HOME=${WORK_DIR}/no-home" "XDG_CONFIG_DIRS=${WORK_DIR}/no-dirs"
+            "QUELT_DRIVES=E=${WORK_DIR}/disc.iso"
+            ${Tool_strace} -e trace=openat "${Root}/usr/bin/queltburn" eject E --print-command
+        OUTPUT_QUIET ERROR_VARIABLE Trace)
+    string(REGEX MATCHALL "\"[^\"]*/QueltBurner/user\\.reg\"" Tried "${Trace}")
+    list(GET Tried -1 Fallback)
+    if(NOT Fallback STREQUAL "\"/etc/xdg/QueltBurner/user.reg\"")
+        message(FATAL_ERROR "queltburn falls back on ${Fallback}, not /etc/xdg/QueltBurner/user.reg")
+    endif()
+else()
+    message(STATUS "strace not found: the built-in registry file was not checked")
+endif()
 
 # The libraries carry their SONAME, and nothing installed looks for libraries anywhere but beside
 # itself ($ORIGIN): a path into the build folder would be searched on every user's machine.

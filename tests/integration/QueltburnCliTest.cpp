@@ -117,6 +117,8 @@ TEST(QueltburnCli, UsageErrorsExitTwo) {
         {"data", "E", File, "--no-verify=1"},
         {"data", "E", File, "--speed="},
         {"audio", "E", File, "--verify"},
+        {"burn", "E", File, "--type", "audio", "--verify"},
+        {"burn", "E", File, "--type", "video", "--label", "X"},
         {"image", "E"},
         {"image", "E", "a.iso", "b.iso"},
         {"erase", "E", "extra"},
@@ -132,6 +134,119 @@ TEST(QueltburnCli, UsageErrorsExitTwo) {
         EXPECT_EQ(Outcome.Err.rfind("queltburn: ", 0), 0U) << Outcome.Err;
     }
     EXPECT_TRUE(W.Runs().empty());
+    const auto Timeout = QueltTest::RunProgram({Cli, "eject", "E", "--timeout", "-3"});
+    EXPECT_NE(Timeout.Err.find("from 0 to 4294967,"), std::string::npos) << Timeout.Err;
+}
+
+// After a failed check of the drive or the tool, the component's message is followed by what to
+// do: map the letter, or where the tool was looked for and why there. --quiet says neither.
+TEST(QueltburnCli, FailedChecksSayWhatToDo) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string Registry =
+        W.Dir
+            .Write("user.reg", "Windows Registry Editor Version 5.00\n\n"
+                               "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\n"
+                               "\"RegisteredTypesNeroPath\"=\"/opt/nero/Nero.exe\"\n")
+            .string();
+    const std::string Empty =
+        W.Dir.Write("empty.reg", "Windows Registry Editor Version 5.00\n").string();
+    const struct {
+        Strings Args;
+        std::optional<std::string> Registry;
+        std::string Err;
+    } Rows[] = {
+        {{"data", "Q", File},
+         std::nullopt,
+         "Invalid drive Q.\nqueltburn: drive Q is not an optical drive; map it with "
+         "QUELT_DRIVES=Q=/path/disc.iso\n"},
+        {{"data", "E", File, "--tool", "/nonexistent/NeroCmd.exe"},
+         std::nullopt,
+         "Invalid path to NeroCmd.exe.\nqueltburn: /nonexistent/NeroCmd.exe (given with --tool) "
+         "is not a file\n"},
+        {{"eject", "E"},
+         Registry,
+         "Invalid path to NeroCmd.exe.\nqueltburn: tried /opt/nero/NeroCmd.exe, the folder of "
+         "RegisteredTypesNeroPath=\"/opt/nero/Nero.exe\" under [HKEY_CURRENT_USER\\Software\\"
+         "ahead\\Nero - Burning Rom\\General] in " +
+             Registry},
+        {{"eject", "E"},
+         Empty,
+         "queltburn: " + Empty + " has no text value RegisteredTypesNeroPath"},
+        {{"eject", "E"}, std::nullopt, "queltburn: no registry file names the tool"},
+        {{"data", "Q", File, "--quiet"}, std::nullopt, ""},
+    };
+    for (const auto& Row : Rows) {
+        const ScopedEnv Reg{"QUELT_REGISTRY",
+                            Row.Registry.value_or((W.Dir.Path() / "missing.reg").string())};
+        Strings Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_EQ(Outcome.ExitCode, 1) << testing::PrintToString(Row.Args);
+        if (Row.Err.empty()) {
+            EXPECT_EQ(Outcome.Err, "");
+        } else {
+            EXPECT_NE(Outcome.Err.find(Row.Err), std::string::npos) << Outcome.Err;
+        }
+    }
+}
+
+// Through the recorder, a failure's error line comes before the result, and the result names the
+// recorder's exit code by its meaning; what the recorder says about a close it cannot do reaches
+// the user too.
+TEST(QueltburnCli, TheRecordersLinesAndExitCodesReachTheUser) {
+    if (const std::string Missing = RecorderTest::MissingPrograms({"xorriso"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string Folder = W.Dir.MakeDir("folder").string();
+    const std::string Dvd = W.Dir.MakeDir("DVD").string();
+    W.Dir.MakeDir("DVD/VIDEO_TS");
+    const fs::path Image = W.Dir.Path() / "image.iso";
+    ASSERT_EQ(RecorderTest::RunRecorder(RecorderTest::DataDisc("IMG", {}, {File}),
+                                        RecorderTest::RecorderEnvironment(Image))
+                  .ExitCode,
+              0);
+    const auto Named = [](int Code) {
+        return "result: " + std::to_string(Code) + " (" +
+               QueltTest::Utf8(Queltburner::ResultText(Code, true)) + ")\n";
+    };
+    const struct {
+        Strings Args;
+        std::string Target;
+        int Exit;
+        std::string Said; // on standard error for a failure, else on standard output
+        std::string Result;
+    } Rows[] = {
+        {{"data", "E", File}, Folder, 1, "is a folder", Named(Queltburner::RecorderTarget)},
+        {{"dvdvideo", "E", Dvd},
+         (W.Dir.Path() / "dvd.iso").string(),
+         1,
+         "give " + Dvd + "/VIDEO_TS (and " + Dvd + "/AUDIO_TS",
+         Named(Queltburner::RecorderSource)},
+        {{"image", "E", Image.string(), "--close-session"},
+         (W.Dir.Path() / "copy.iso").string(),
+         0,
+         "which cannot be closed",
+         "result: 0 (success)\n"},
+        {{"data", "E", File, "--close-session"},
+         (W.Dir.Path() / "data.iso").string(),
+         0,
+         "which cannot be closed",
+         "result: 0 (success)\n"},
+    };
+    for (const auto& Row : Rows) {
+        Strings Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        Argv.insert(Argv.end(), {"--tool", RecorderTest::RecorderPath});
+        const auto Outcome =
+            QueltTest::RunProgram(Argv, RecorderTest::RecorderEnvironment(Row.Target));
+        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << testing::PrintToString(Row.Args) << Outcome.Err;
+        const std::string& Said = Row.Exit == 0 ? Outcome.Out : Outcome.Err;
+        EXPECT_NE(Said.find(Row.Said), std::string::npos) << Said;
+        EXPECT_NE(Outcome.Out.find(Row.Result), std::string::npos) << Outcome.Out;
+    }
 }
 
 // A named entry that does not exist, a burn without entries and an unknown dash argument stop
@@ -446,6 +561,8 @@ TEST(QueltburnCli, TheToolEndsWithItsHost) {
             if (Signal != SIGKILL) {
                 EXPECT_NE(Outcome.Out.find("result: -4 (the run was cancelled)"), std::string::npos)
                     << Outcome.Out << Outcome.Err;
+                // As a shell reports a program that the signal ended.
+                EXPECT_EQ(Outcome.ExitCode, 128 + Signal) << "signal " << Signal;
             }
         }
     }

@@ -88,7 +88,8 @@ TEST(QueltburnDocs, EveryHelpFitsEightyColumnsAndNamesEnvironmentAndExitCodes) {
         for (const std::string& Line : Lines(Help.Out)) {
             EXPECT_LE(Line.size(), 80U) << testing::PrintToString(Ask) << "\n" << Line;
         }
-        for (const char* Needed : {"QUELT_DRIVES", "QUELT_REGISTRY", "exit codes"}) {
+        for (const char* Needed :
+             {"QUELT_DRIVES", "QUELT_REGISTRY", "exit codes", "\n  124 ", "\n  130 "}) {
             EXPECT_NE(Help.Out.find(Needed), std::string::npos)
                 << testing::PrintToString(Ask) << " " << Needed;
         }
@@ -132,7 +133,7 @@ TEST(QueltburnDocs, ManPageNamesEveryCommandAndOption) {
         }
     }
     for (const char* Needed : {"QUELT_DRIVES", "QUELT_REGISTRY", ".SH EXIT STATUS", ".SH EXAMPLES",
-                               "\\-\\-version", "\\-\\-help"}) {
+                               "\\-\\-version", "\\-\\-help", ".B 124", ".B 130"}) {
         EXPECT_NE(Page.find(Needed), std::string::npos) << Needed;
     }
 }
@@ -188,6 +189,7 @@ TEST(QueltburnDocs, CompletionOffersWhatTheHostAccepts) {
     // Files after the drive, also after an option's value, and after -- also those named with a
     // leading dash.
     const QueltTest::TempDir Dir;
+    const QueltTest::ScopedEnv Drives{"QUELT_DRIVES", "E=" + (Dir.Path() / "disc.iso").string()};
     Dir.Write("odd.txt", "x");
     Dir.Write("-dash.txt", "x");
     const fs::path Before = fs::current_path();
@@ -201,6 +203,14 @@ TEST(QueltburnDocs, CompletionOffersWhatTheHostAccepts) {
         {{"queltburn", "image", "E", "od"}, {"odd.txt"}},
         {{"queltburn", "data", "E", "--", "-d"}, {"-dash.txt"}},
         {{"queltburn", "data", "E", "--settings", "od"}, {"odd.txt"}},
+        // A value that is no file, and the drive after an option's value in either form.
+        {{"queltburn", "data", "E", "--timeout", ""}, {}},
+        {{"queltburn", "data", "--timeout", "5", ""}, {"E"}},
+        {{"queltburn", "data", "--speed", "=", "8", ""}, {"E"}},
+        {{"queltburn", "data", "E", "--settings", "=", "od"}, {"odd.txt"}},
+        // Only burn and settings take --type; after --version nothing more is taken.
+        {{"queltburn", "data", "E", "--type", ""}, {}},
+        {{"queltburn", "--version", ""}, {}},
     };
     for (const auto& Row : Rows) {
         EXPECT_EQ(Complete(Row.Words), Row.Offered) << testing::PrintToString(Row.Words);

@@ -3,6 +3,7 @@
 #include "OperationFrame.hpp"
 #include "QueltBurner.hpp"
 #include "RecordingHost.hpp"
+#include "System.SysUtils.hpp"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,31 @@ TEST(ResultText, NamesEveryCheckAndTheToolsOwnCodes) {
     EXPECT_EQ(ResultText(Queltburner::ResultImageNotFound), u"the image file was not found");
     EXPECT_EQ(ResultText(7), u"the tool ended with exit code 7");
     EXPECT_EQ(ResultText(-1073741819), u"the tool ended with exit code -1073741819");
+}
+
+// The recorder's exit codes are named only for the recorder; any other code, or another tool's,
+// stays the tool's exit code.
+TEST(ResultText, NamesTheRecordersExitCodesForTheRecorderOnly) {
+    using Queltburner::ResultText;
+    const std::pair<int, const char16_t*> Named[] = {
+        {Queltburner::RecorderCommandLine, u"the recorder refused the command line"},
+        {Queltburner::RecorderTarget, u"the drive's target cannot be used"},
+        {Queltburner::RecorderMedium, u"the disc cannot take this write"},
+        {Queltburner::RecorderDoesNotFit, u"the selection does not fit on the disc"},
+        {Queltburner::RecorderSource, u"an entry cannot be read or decoded"},
+        {Queltburner::RecorderWrite, u"writing failed or was stopped"},
+        {Queltburner::RecorderVerify, u"what was read back differs from the source"},
+    };
+    for (const auto& [Code, Start] : Named) {
+        const UnicodeString Text = ResultText(Code, true);
+        EXPECT_EQ(Text.rfind(Start, 0), 0U) << Code;
+        EXPECT_NE(Text.find(u"(recorder exit code " + System::IntToStr(Code) + u")"),
+                  UnicodeString::npos);
+        EXPECT_EQ(ResultText(Code, false), ResultText(Code)) << Code;
+    }
+    for (const int Other : {0, 1, 9, -2, -5}) {
+        EXPECT_EQ(ResultText(Other, true), ResultText(Other)) << Other;
+    }
 }
 
 TEST(OperationFrame, ToolThatIsEmptyOrAFolderFailsTheToolCheck) {

@@ -50,7 +50,7 @@ int Run(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
                         ? "queltburn " + std::string(Current->Name) + " --help lists its options"
                         : std::string("queltburn --help lists the commands"))
                 << ")\n";
-            return 2;
+            return ExitUsage;
         } catch (const std::exception& Error) {
             Err << "queltburn: unexpected failure: " << Error.what() << "\n";
             return ExitUnexpectedFailure;

@@ -8,12 +8,20 @@
 
 namespace Queltburn {
 
-// The exit code of an unexpected failure (an exception that is not a usage error).
+// The exit statuses of the host, as its help, man page and README list them.
+inline constexpr int ExitSuccess = 0;
+// Any result but success, a cancel by a signal and the time limit.
+inline constexpr int ExitToolFailed = 1;
+inline constexpr int ExitUsage = 2;
+// An unexpected failure (an exception that is not a usage error).
 inline constexpr int ExitUnexpectedFailure = 3;
+// The run lasted longer than --timeout, as timeout(1) reports it. A run cancelled by a signal
+// exits with 128 plus the signal's number (130 for Ctrl-C), as a shell reports such an end.
+inline constexpr int ExitTimedOut = 124;
 
 // Runs one command (the arguments after the program name). Prints the result code and the event
-// that fired to Out, errors to Err. Returns the process's exit code: 0 for result 0, 1 for any
-// other result, 2 for a usage error, 3 for an unexpected failure. Throws nothing.
+// that fired to Out, errors to Err. Returns the process's exit status (the Exit constants).
+// Throws nothing.
 int Run(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
         std::ostream& Err) noexcept;
 

@@ -22,16 +22,19 @@ std::string OnOff(bool On) {
     return On ? "on" : "off";
 }
 
+// A whole number of the option from the type's least value to Most; the message of a bad one
+// states that range.
 template <typename Integer>
-Integer ParseInteger(const UnicodeString& Text, std::string_view Option) {
+Integer ParseInteger(const UnicodeString& Text, std::string_view Option,
+                     Integer Most = std::numeric_limits<Integer>::max()) {
     const std::string Narrow = UTF8Encode(Text);
     Integer Value{};
     const auto [End, Error] = std::from_chars(Narrow.data(), Narrow.data() + Narrow.size(), Value);
-    if (Narrow.empty() || Error != std::errc() || End != Narrow.data() + Narrow.size()) {
+    if (Narrow.empty() || Error != std::errc() || End != Narrow.data() + Narrow.size() ||
+        Value > Most) {
         throw UsageError("--" + std::string(Option) + " takes a whole number from " +
                          std::to_string(std::numeric_limits<Integer>::min()) + " to " +
-                         std::to_string(std::numeric_limits<Integer>::max()) + ", not '" + Narrow +
-                         "'");
+                         std::to_string(Most) + ", not '" + Narrow + "'");
     }
     return Value;
 }
@@ -131,7 +134,10 @@ const std::vector<Option>& AllOptions() {
              B.SetContinueSession(ParseInteger<int>(V, "continue-session"));
          }},
         Switch("tao", "track-at-once writing", Initial::Switch, &TQueltBurner::SetTao),
-        Switch("speedtest", "test the speed first", Initial::Switch, &TQueltBurner::SetSpeedTest),
+        Switch("speedtest",
+               "read every source once and report its read speed (warning when it is below the "
+               "write speed), then write the disc for real",
+               Initial::Switch, &TQueltBurner::SetSpeedTest),
         Switch("close-session", "close the session", Initial::Switch,
                &TQueltBurner::SetCloseSession),
         Switch("detect-non-empty-disk", "refuse a disc that is not empty", Initial::Switch,
@@ -164,15 +170,12 @@ const std::vector<Option>& AllOptions() {
          std::to_string(Initial::Timeout / 1000), nullptr,
          [](TQueltBurner& B, const UnicodeString& V, bool) {
              constexpr std::uint32_t Most = 4294967; // milliseconds in 32 bits
-             const auto Seconds = ParseInteger<std::uint32_t>(V, "timeout");
-             if (Seconds > Most) {
-                 throw UsageError("--timeout: at most " + std::to_string(Most) + " seconds");
-             }
+             const auto Seconds = ParseInteger<std::uint32_t>(V, "timeout", Most);
              B.SetTimeout(Seconds * 1000);
          }},
         RunSwitch("progress",
-                  "print progress lines while waiting (on a terminal a progress bar is shown "
-                  "anyway)",
+                  "print progress lines while waiting, with the rate and time left while "
+                  "writing and verifying (on a terminal a progress bar is shown anyway)",
                   OnOff(false), &RunOptions::Progress),
         RunSwitch("print-command",
                   "print the tool's command line and run nothing; every check still happens",
@@ -278,6 +281,12 @@ const Command* FindCommand(std::u16string_view Name) {
         return std::equal(Name.begin(), Name.end(), C.Name.begin(), C.Name.end());
     });
     return Found == List.end() ? nullptr : &*Found;
+}
+
+const Command& CommandOfDiskType(Queltburner::TDiskType Type) {
+    // Burn runs BurnDVDVideo for any kind past the Super Video CD.
+    const std::string Name = Type > Queltburner::dtDVDVideo ? "dvdvideo" : DiskTypeName(Type);
+    return *FindCommand(System::Sysutils::UTF8ToString(Name));
 }
 
 std::vector<std::string_view> OwnOptions(const Command& C) {

@@ -63,6 +63,10 @@ const std::vector<Command>& Commands();
 const Option* FindOption(std::string_view Name);
 const Command* FindCommand(std::u16string_view Name);
 
+// The command that writes the disc kind Type ("audio" for dtAudio), whose options the burn
+// command of that kind takes.
+const Command& CommandOfDiskType(Queltburner::TDiskType Type);
+
 // The options of C itself (the settings its operation reads first), and the options of how it
 // runs; the parser accepts both, the help lists them in this order.
 std::vector<std::string_view> OwnOptions(const Command& C);

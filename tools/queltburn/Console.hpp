@@ -3,19 +3,27 @@
 // a run lasts. One small file per platform.
 #pragma once
 
+#include "System.hpp"
+
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace Queltburn {
 
 bool StandardOutputIsTerminal();
 
+// What to do about a letter that names no optical drive, as the platform maps its drives.
+std::string NotOpticalDriveAdvice(System::WideChar Drive);
+
 // While one exists, Ctrl-C (on POSIX SIGINT, and SIGTERM and SIGHUP alike; the console's Ctrl-C
 // and Ctrl-Break on Windows) calls OnInterrupt on a thread of its own instead of ending the
-// program; afterwards, these end the program again.
+// program; afterwards, these end the program again. OnInterrupt gets the exit status that a shell
+// gives a program ended by that signal (128 + its number: 130 for Ctrl-C, 143 for SIGTERM, 129 for
+// SIGHUP; 130 for both of the Windows console's), for the host to exit with once the run is over.
 class InterruptWatch {
 public:
-    explicit InterruptWatch(std::function<void()> OnInterrupt);
+    explicit InterruptWatch(std::function<void(int ExitStatus)> OnInterrupt);
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
     InterruptWatch(InterruptWatch&&) = delete;

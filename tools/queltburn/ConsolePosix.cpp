@@ -2,6 +2,8 @@
 // the pipe makes the call.
 #include "Console.hpp"
 
+#include "System.SysUtils.hpp"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -19,9 +21,12 @@ int InterruptPipe = -1;
 // cancels the run, so that the tool is ended before the host goes rather than left writing on.
 constexpr std::array<int, 3> EndingSignals{SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnEndingSignal(int /*Signal*/) {
+// The byte that asks the reader to stop; a signal is written as its number, never 0.
+constexpr char StopReading = 0;
+
+extern "C" void OnEndingSignal(int Signal) {
     const int Saved = errno;
-    const char Interrupt = 'i';
+    const auto Interrupt = static_cast<char>(Signal);
     (void)!write(InterruptPipe, &Interrupt, 1);
     errno = Saved;
 }
@@ -32,21 +37,28 @@ bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) == 1;
 }
 
+std::string NotOpticalDriveAdvice(System::WideChar Drive) {
+    const std::string Letter = System::Sysutils::UTF8Encode(System::UnicodeString(1, Drive));
+    return "drive " + Letter + " is not an optical drive; map it with QUELT_DRIVES=" + Letter +
+           "=/path/disc.iso";
+}
+
 struct InterruptWatch::State {
     int Pipe[2] = {-1, -1};
     std::array<struct sigaction, EndingSignals.size()> Previous{};
     std::thread Reader;
 };
 
-InterruptWatch::InterruptWatch(std::function<void()> OnInterrupt)
+InterruptWatch::InterruptWatch(std::function<void(int ExitStatus)> OnInterrupt)
     : FState(std::make_unique<State>()) {
     if (pipe2(FState->Pipe, O_CLOEXEC) != 0) {
         return; // Ctrl-C then ends the program, as without a watch
     }
     InterruptPipe = FState->Pipe[1];
     FState->Reader = std::thread([Read = FState->Pipe[0], Call = std::move(OnInterrupt)] {
-        for (char Byte = 0; read(Read, &Byte, 1) == 1 && Byte == 'i';) {
-            Call();
+        constexpr int SignalExitBase = 128;
+        for (char Byte = StopReading; read(Read, &Byte, 1) == 1 && Byte != StopReading;) {
+            Call(SignalExitBase + Byte);
         }
     });
     struct sigaction Action {};
@@ -65,8 +77,7 @@ InterruptWatch::~InterruptWatch() {
     for (std::size_t I = 0; I < EndingSignals.size(); ++I) {
         sigaction(EndingSignals[I], &FState->Previous[I], nullptr);
     }
-    const char Stop = 'q';
-    (void)!write(FState->Pipe[1], &Stop, 1);
+    (void)!write(FState->Pipe[1], &StopReading, 1);
     FState->Reader.join();
     InterruptPipe = -1;
     close(FState->Pipe[0]);

@@ -1,6 +1,8 @@
 // Windows: the console calls its control handler on a thread of its own already.
 #include "Console.hpp"
 
+#include "System.SysUtils.hpp"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +14,9 @@ namespace Queltburn {
 namespace {
 
 std::mutex HandlerMutex;
-std::function<void()> Handler;
+std::function<void(int ExitStatus)> Handler;
+// Windows has no signal numbers: both keys end with the status a POSIX shell gives Ctrl-C.
+constexpr int InterruptedStatus = 130;
 
 BOOL WINAPI OnControl(DWORD Event) {
     if (Event != CTRL_C_EVENT && Event != CTRL_BREAK_EVENT) {
@@ -20,7 +24,7 @@ BOOL WINAPI OnControl(DWORD Event) {
     }
     const std::lock_guard Lock(HandlerMutex);
     if (Handler) {
-        Handler();
+        Handler(InterruptedStatus);
         return TRUE;
     }
     return FALSE;
@@ -32,9 +36,14 @@ bool StandardOutputIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
 }
 
+std::string NotOpticalDriveAdvice(System::WideChar Drive) {
+    return "drive " + System::Sysutils::UTF8Encode(System::UnicodeString(1, Drive)) +
+           " is not an optical drive; name the letter of a CD or DVD drive as Explorer shows it";
+}
+
 struct InterruptWatch::State {};
 
-InterruptWatch::InterruptWatch(std::function<void()> OnInterrupt) {
+InterruptWatch::InterruptWatch(std::function<void(int ExitStatus)> OnInterrupt) {
     {
         const std::lock_guard Lock(HandlerMutex);
         Handler = std::move(OnInterrupt);

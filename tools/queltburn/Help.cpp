@@ -73,7 +73,7 @@ void PrintOptions(std::ostream& Out, const std::vector<std::string_view>& Names)
 // What every help ends with: the environment and the exit codes.
 void PrintEnvironmentAndExitCodes(std::ostream& Out) {
     constexpr std::size_t VariableColumn = 18;
-    constexpr std::size_t CodeColumn = 6;
+    constexpr std::size_t CodeColumn = 7;
     Out << "\nenvironment (Linux and other POSIX systems):\n";
     PrintEntry(Out, "  QUELT_DRIVES",
                "L=TARGET;... makes each letter L an optical drive writing to TARGET (default: "
@@ -87,12 +87,22 @@ void PrintEnvironmentAndExitCodes(std::ostream& Out) {
     Out << "\nexit codes:\n";
     PrintEntry(Out, "  0", "result 0: the tool succeeded (with --no-wait: it was started)",
                CodeColumn);
-    PrintEntry(Out, "  1", "any other result, printed with its meaning", CodeColumn);
+    PrintEntry(Out, "  1",
+               "any other result, printed with its meaning after the tool's error line; the "
+               "recorder's own codes: 2 command line, 3 target, 4 medium, 5 does not fit, "
+               "6 source, 7 write, 8 verify",
+               CodeColumn);
     PrintEntry(Out, "  2",
                "a usage error: unknown command or option, bad value, a FILE that does not "
                "exist, a settings file that cannot be read; nothing was started",
                CodeColumn);
     PrintEntry(Out, "  3", "an unexpected failure inside queltburn; nothing more was started",
+               CodeColumn);
+    PrintEntry(Out, "  124", "the run took longer than --timeout (result -5); the tool was ended",
+               CodeColumn);
+    PrintEntry(Out, "  130",
+               "Ctrl-C cancelled the run (result -4); the tool was ended. SIGTERM gives 143, "
+               "SIGHUP 129 (128 + the signal's number)",
                CodeColumn);
 }
 

@@ -60,4 +60,12 @@ Queltburner::RegistryValue PrintingHost::ReadUserString(const System::UnicodeStr
     return FPlatform->ReadUserString(Key, Name);
 }
 
+bool PrintingHost::ToolIsRecorder(const System::UnicodeString& Tool) {
+    return FPlatform->ToolIsRecorder(Tool);
+}
+
+System::UnicodeString PrintingHost::RegistryLocation() {
+    return FPlatform->RegistryLocation();
+}
+
 } // namespace Queltburn

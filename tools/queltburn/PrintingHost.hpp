@@ -32,6 +32,8 @@ public:
     void ShowErrorMessage(const System::UnicodeString& Text) override;
     Queltburner::RegistryValue ReadUserString(const System::UnicodeString& Key,
                                               const System::UnicodeString& Name) override;
+    bool ToolIsRecorder(const System::UnicodeString& Tool) override;
+    System::UnicodeString RegistryLocation() override;
 
 private:
     std::shared_ptr<Queltburner::HostServices> FPlatform;

@@ -1,6 +1,8 @@
 // How the command-line host shows a waiting run: on a terminal, a progress bar (phase, percent,
-// bar, elapsed time) with the tool's lines printed above it; elsewhere, with --progress, a plain
-// line per progress step. Either way the tool's own lines still reach the host's output and error.
+// bar, elapsed time, and while writing or verifying the rate and the time left) with the tool's
+// lines printed above it; elsewhere, with --progress, a plain line per progress step, and without
+// it none. The tool's own lines reach the host's output and error either way; its progress lines
+// only as the style shows them.
 #pragma once
 
 #include "QueltBurner.hpp"
@@ -18,18 +20,26 @@ class ProgressDisplay {
 public:
     ProgressDisplay(ProgressStyle Style, std::ostream& Out, std::ostream& Err);
 
-    // Sets the component's progress and output events, unless the style is None (the tool then
-    // writes to the host's streams itself).
+    // Sets the component's progress and output events, so that the tool's lines come through the
+    // display (and its progress lines are shown in the display's style, or not at all).
     void Attach(Queltburner::TQueltBurner& Burner);
-    // Ends the bar's line, so that what follows starts on a line of its own.
+    // Prints the tool's last line and takes the bar off the screen, so that what follows is not
+    // printed under a bar that no longer moves.
     void Finish();
 
-    // The bar's line for a phase and percent after Elapsed, without the carriage return.
+    // The bar's line for a phase and percent after Elapsed, without the carriage return; Estimate
+    // (RateAndTimeLeft) is appended.
     static std::string BarLine(const std::string& Phase, double Percent,
-                               std::chrono::seconds Elapsed);
+                               std::chrono::seconds Elapsed, const std::string& Estimate = {});
+    // "  2.5%/s  ETA 00:40": the rate of a phase that went from FromPercent to Percent in InPhase,
+    // and the time left at that rate; empty before a quarter of a second has passed or while the
+    // percent has not moved, when a rate would say nothing.
+    static std::string RateAndTimeLeft(double FromPercent, double Percent,
+                                       std::chrono::duration<double> InPhase);
 
 private:
     void ShowProgress(const std::string& Phase, double Percent);
+    std::string Estimate(const std::string& Phase, double Percent);
     void ShowLine(const std::string& Line, bool IsError);
     void ReleaseHeldLine();
     void Print(const std::string& Line, std::ostream& Stream);
@@ -39,8 +49,12 @@ private:
     std::ostream& FOut;
     std::ostream& FErr;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
+    // The phase shown last, when its first progress line came and the percent it came with.
+    std::string FPhase;
+    std::chrono::steady_clock::time_point FPhaseStart;
+    double FPhaseStartPercent = 0;
     std::string FBar; // the bar as last drawn; empty before the first progress line
-    std::optional<std::string> FHeldLine; // the tool's last output line, not yet printed
+    std::optional<std::string> FHeldLine; // a line in the form of a progress line, not yet printed
 };
 
 } // namespace Queltburn

@@ -1,5 +1,6 @@
 #include "Runner.hpp"
 
+#include "Advice.hpp"
 #include "Console.hpp"
 #include "PrintingHost.hpp"
 #include "Progress.hpp"
@@ -9,7 +10,9 @@
 #include "System.SysUtils.hpp"
 #include "TextFile.hpp"
 
+#include <algorithm>
 #include <any>
+#include <atomic>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -87,11 +90,56 @@ System::WideChar CheckOperands(const Command& C, const RunOptions& Run,
     return Drive;
 }
 
-std::string Meaning(int Result, const RunOptions& Run) {
+std::string Meaning(int Result, const RunOptions& Run, TQueltBurner& Burner) {
     if (!Run.Wait && Result == Queltburner::ResultSuccess) {
         return Run.PrintCommand ? "the tool would have been started" : "the tool was started";
     }
-    return UTF8Encode(Queltburner::ResultText(Result));
+    return UTF8Encode(Burner.ResultMeaning(Result));
+}
+
+// The exit status of a run: a cancel that a signal asked for, and the time limit, end as a shell
+// and timeout(1) report such ends, so that scripts tell them from the tool's failure.
+int ExitStatusOf(int Result, int InterruptStatus) {
+    if (Result == Queltburner::ResultSuccess) {
+        return ExitSuccess;
+    }
+    if (Result == Queltburner::ResultCancelled && InterruptStatus != 0) {
+        return InterruptStatus;
+    }
+    return Result == Queltburner::ResultTimedOut ? ExitTimedOut : ExitToolFailed;
+}
+
+// The path --tool gave, if it was given.
+std::optional<UnicodeString> ToolOption(const ParsedArguments& Parsed) {
+    std::optional<UnicodeString> Tool;
+    for (const ParsedOption& Given : Parsed.Options) {
+        if (Given.Which->Name == "tool") {
+            Tool = Given.Value;
+        }
+    }
+    return Tool;
+}
+
+// burn takes the options of every kind, but refuses, as the kind's own command does, a setting
+// that the kind it writes ignores: "burn --type audio --verify" would not verify anything.
+void RefuseOptionsTheKindIgnores(const Command& C, const ParsedArguments& Parsed,
+                                 Queltburner::TDiskType Type) {
+    if (C.Name != "burn") {
+        return;
+    }
+    const Command& Kind = CommandOfDiskType(Type);
+    const std::vector<std::string_view> Takes = OwnOptions(Kind);
+    for (const ParsedOption& Given : Parsed.Options) {
+        const std::string_view Name = Given.Which->Name;
+        const bool KindSetting =
+            Name != "type" && std::find(C.Reads.begin(), C.Reads.end(), Name) != C.Reads.end();
+        if (KindSetting && std::find(Takes.begin(), Takes.end(), Name) == Takes.end()) {
+            throw UsageError("'burn --type " + std::string(Kind.Name) + "' has no option --" +
+                             std::string(Name) + ": " + std::string(Kind.Name) +
+                             " ignores it (queltburn " + std::string(Kind.Name) +
+                             " --help lists its options)");
+        }
+    }
 }
 
 } // namespace
@@ -121,6 +169,7 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
             Given.Which->SetSetting(Burner, Given.Value, Given.On);
         }
     }
+    RefuseOptionsTheKindIgnores(C, Parsed, Burner.DiskType());
     std::vector<UnicodeString> Operands = Parsed.Operands;
     if (C.Takes == Operands::None) {
         if (!Operands.empty()) {
@@ -144,30 +193,41 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
     Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
     Burner.SetOnError(
         [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
-    // While waiting: the progress shown as the output allows, and Ctrl-C cancels the run (the
-    // tool is ended and the result says so) instead of leaving the tool running.
+    // While waiting: the tool's lines and progress shown as the output allows, and Ctrl-C cancels
+    // the run (the tool is ended and the result says so) instead of leaving the tool running.
+    const bool Watching = Run.Wait && !Run.PrintCommand;
     ProgressStyle Style = ProgressStyle::None;
-    if (Run.Wait && !Run.PrintCommand) {
+    if (Watching) {
         Style = StandardOutputIsTerminal()
                     ? ProgressStyle::Bar
                     : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
     }
     ProgressDisplay Display(Style, Out, std::cerr);
-    Display.Attach(Burner);
+    if (Watching) {
+        Display.Attach(Burner);
+    }
     int Result = 0;
+    std::atomic<int> InterruptStatus{0};
     {
         std::optional<InterruptWatch> Interrupts;
-        if (Run.Wait && !Run.PrintCommand) {
-            Interrupts.emplace([&Burner] { Burner.Cancel(); });
+        if (Watching) {
+            Interrupts.emplace([&Burner, &InterruptStatus](int Status) {
+                InterruptStatus = Status;
+                Burner.Cancel();
+            });
         }
         Result = C.Operation(Burner, Run, Drive, Operands);
     }
     Display.Finish();
+    if (const auto Advice = AdviceFor(Result, Drive, Burner, *Host, ToolOption(Parsed))) {
+        std::cerr << "queltburn: " << *Advice << "\n" << std::flush;
+    }
     if (Printing && Printing->CommandLine()) {
         Out << "command: " << UTF8Encode(*Printing->CommandLine()) << "\n";
     }
-    Out << "result: " << Result << " (" << Meaning(Result, Run) << ")\nevent: " << Event << "\n";
-    return Result == Queltburner::ResultSuccess ? 0 : 1;
+    Out << "result: " << Result << " (" << Meaning(Result, Run, Burner) << ")\nevent: " << Event
+        << "\n";
+    return ExitStatusOf(Result, InterruptStatus);
 }
 
 } // namespace Queltburn

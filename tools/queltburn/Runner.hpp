@@ -2,6 +2,7 @@
 // run, and its result printed.
 #pragma once
 
+#include "Cli.hpp"
 #include "Parser.hpp"
 
 #include <ostream>
@@ -9,8 +10,9 @@
 namespace Queltburn {
 
 // Prints the command line (with --print-command), the result with its meaning and the event that
-// fired to Out. Returns the exit code: 0 for result 0, 1 for any other result. Throws UsageError
-// for operands or a settings file it cannot use; nothing is started then.
+// fired to Out, after what to do about a failed check on standard error. Returns the exit status
+// (Cli.hpp): success, the tool failed, timed out, or cancelled by a signal. Throws UsageError for
+// operands or a settings file it cannot use; nothing is started then.
 int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out);
 
 } // namespace Queltburn

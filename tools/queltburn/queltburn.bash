@@ -47,6 +47,15 @@ _queltburn_files() {
     COMPREPLY=($(compgen -f -- "$1"))
 }
 
+# Whether the word is an option that takes the next word as its value.
+_queltburn_takes_value() {
+    case $1 in
+    --tool | --settings | --type | --label | --artist | --title | --speed | --continue-session | \
+        --name | --timeout) return 0 ;;
+    esac
+    return 1
+}
+
 _queltburn() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -56,17 +65,30 @@ _queltburn() {
             -h --help --version" -- "$cur"))
         return
     fi
+    # Bash splits --name=VALUE at the "=" into three words: the value belongs to the option.
+    if [[ $cur == = ]]; then
+        cur=
+    elif [[ $prev == = ]] && ((COMP_CWORD > 2)); then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    fi
     local command=${COMP_WORDS[1]}
+    case $command in
+    data | audio | video | svideo | dvdvideo | image | erase | eject | burn | settings) ;;
+    *) return ;; # --help, --version and unknown commands take nothing more
+    esac
     case $prev in
     --tool | --settings)
         _queltburn_files "$cur"
         return
         ;;
     --type)
-        COMPREPLY=($(compgen -W "data audio video svideo dvdvideo" -- "$cur"))
+        # Only the commands that take --type; elsewhere it is no option the value belongs to.
+        if [[ $command == burn || $command == settings ]]; then
+            COMPREPLY=($(compgen -W "data audio video svideo dvdvideo" -- "$cur"))
+        fi
         return
         ;;
-    --label | --artist | --title | --speed | --continue-session | --name)
+    --label | --artist | --title | --speed | --continue-session | --name | --timeout)
         return
         ;;
     esac
@@ -79,10 +101,9 @@ _queltburn() {
             ((operands++))
         elif [[ $word == -- ]]; then
             options_ended=1
-        elif [[ $word == --tool || $word == --settings || $word == --type || $word == --label ||
-            $word == --artist || $word == --title || $word == --speed ||
-            $word == --continue-session || $word == --name ]]; then
+        elif _queltburn_takes_value "$word"; then
             ((i++))
+            [[ ${COMP_WORDS[i]} == = ]] && ((i++))
         elif [[ $word != -?* ]]; then
             ((operands++))
         fi

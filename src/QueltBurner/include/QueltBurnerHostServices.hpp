@@ -172,6 +172,14 @@ public:
                                    const System::UnicodeString& /*BurnCommandLine*/) {
         return {};
     }
+
+    // True when Tool is this project's recorder, whose exit codes have the meanings of the
+    // Recorder* constants (QueltBurner.hpp); false for any other tool, or when the host cannot
+    // tell.
+    virtual bool ToolIsRecorder(const System::UnicodeString& /*Tool*/) { return false; }
+    // Where ReadUserString reads, for a person's message: the registry itself, or the file that
+    // stands in for it; empty when there is nothing to read (no such file).
+    virtual System::UnicodeString RegistryLocation() { return u"HKEY_CURRENT_USER"; }
 };
 
 // The services of the platform the library was built for (one instance per process).

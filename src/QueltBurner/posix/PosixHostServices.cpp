@@ -197,6 +197,12 @@ void WriteWithoutSigpipe(int Target, std::string_view Bytes) {
     (void)pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
 }
 
+// The variables that place the registry file, as this process has them.
+RegistryFileEnvironment EnvironmentOfThisProcess() {
+    return {std::getenv("QUELT_REGISTRY"), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
+            std::getenv("XDG_CONFIG_DIRS")};
+}
+
 } // namespace
 
 std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& Environment,
@@ -425,14 +431,26 @@ void PosixHostServices::ShowErrorMessage(const System::UnicodeString& Text) {
 
 RegistryValue PosixHostServices::ReadUserString(const System::UnicodeString& Key,
                                                 const System::UnicodeString& Name) {
-    const RegistryFileEnvironment Environment{std::getenv("QUELT_REGISTRY"),
-                                              std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
-                                              std::getenv("XDG_CONFIG_DIRS")};
     // A file that is there but cannot be used still ends the search: falling back past it onto a
     // default would hide the user's (or the administrator's) mistake behind a working setup.
-    for (const std::string& Path : RegistryFileCandidates(Environment, FInstalledRegistryFile)) {
+    for (const std::string& Path :
+         RegistryFileCandidates(EnvironmentOfThisProcess(), FInstalledRegistryFile)) {
         if (const std::optional<std::string> Bytes = ReadRegistryFile(Path, RegistryFileCap)) {
             return FindUserValue(*Bytes, Key, Name);
+        }
+    }
+    return {};
+}
+
+System::UnicodeString PosixHostServices::RegistryLocation() {
+    for (const std::string& Path :
+         RegistryFileCandidates(EnvironmentOfThisProcess(), FInstalledRegistryFile)) {
+        try {
+            if (ReadRegistryFile(Path, RegistryFileCap)) {
+                return System::Sysutils::UTF8ToString(Path);
+            }
+        } catch (const std::runtime_error&) {
+            return System::Sysutils::UTF8ToString(Path); // there, but it cannot be opened
         }
     }
     return {};

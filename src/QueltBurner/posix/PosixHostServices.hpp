@@ -68,6 +68,10 @@ public:
                                   CapturedOutput& Output) override;
     void InterruptWait(HostHandle Process) override;
     bool EndProcess(HostHandle Process, bool Force) override;
+    // Looks for the recorder's mark in the program's section table (ToolIdentity.hpp).
+    bool ToolIsRecorder(const System::UnicodeString& Tool) override;
+    // The first registry file that exists, the one ReadUserString reads.
+    System::UnicodeString RegistryLocation() override;
 
     // Handles this host has handed out and not yet released.
     std::size_t OpenHandleCount() const;
