@@ -1,8 +1,9 @@
 // The recorder writing virtual discs, each against its floor in the same run: the same tree made
 // into an image by genisoimage (plus one fsync), by xorriso's mkisofs emulation, and the same bytes
-// copied into one file with one fsync; an audio CD of ten WAV tracks against the same bytes copied
-// into one file with one fsync; DVD-Video against genisoimage alone. Also its peak memory, in file
-// size and in number of files.
+// copied into one file with one fsync; entries given one by one against xorriso mapping the same
+// entries; a verify against xorriso checking the same checksums and comparing the same files; an
+// audio CD of ten WAV tracks against the same bytes copied into one file with one fsync; DVD-Video
+// against genisoimage alone. Also its peak memory, in file size and in number of files.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -12,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -237,6 +240,126 @@ void CatLargeTree(benchmark::State& State) {
     }
 }
 
+// The 100 files of the large tree given as 100 entries, as a front end passes a selection.
+void RecorderLargeEntries(benchmark::State& State) {
+    RunRecorder(State, LargeEntries());
+}
+
+// The same, read back and checked (--verify).
+void RecorderLargeVerify(benchmark::State& State) {
+    std::vector<std::string> Argv = RecorderArgv(LargeEntries());
+    Argv.insert(Argv.end() - static_cast<std::ptrdiff_t>(LargeEntries().size()) - 1, "--verify");
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Disc());
+        State.ResumeTiming();
+        if (Run(Argv).Exit != 0) {
+            State.SkipWithError("the recorder failed");
+            return;
+        }
+    }
+}
+
+// xorriso checking what the recorder's verify checks on the same kind of image: the recorded
+// checksums of every file (-check_md5_r), then every file against its source (-compare_l).
+void XorrisoCheckLargeTree(benchmark::State& State) {
+    const fs::path& Tree = LargeTree();
+    const fs::path Image = WorkFolder() / "xorriso-check.iso";
+    if (!fs::exists(Image) && Run({"xorriso", "-as", "mkisofs", "-quiet", "-R", "-J", "--md5", "-o",
+                                   Image.string(), Tree.string()})
+                                      .Exit != 0) {
+        State.SkipWithError("xorriso failed");
+        return;
+    }
+    std::vector<std::string> Argv{"xorriso", "-md5", "on", "-indev", "stdio:" + Image.string(),
+                                  "-check_md5_r", "SORRY", "/", "--", "-compare_l",
+                                  Tree.string() + "/", "/"};
+    for (const fs::path& Entry : LargeEntries()) {
+        Argv.push_back(Entry.string());
+    }
+    Argv.emplace_back("--");
+    for (auto _ : State) {
+        if (Run(Argv).Exit != 0) {
+            State.SkipWithError("xorriso failed");
+            return;
+        }
+    }
+}
+
+// Count small files in one folder, named by number, made once per count.
+fs::path EntryFolder(int Count) {
+    fs::path Made = WorkFolder() / (std::string("entries") + std::to_string(Count));
+    if (!fs::exists(Made)) {
+        fs::create_directories(Made);
+        for (int I = 0; I < Count; ++I) {
+            std::ofstream(Made / std::to_string(I)) << "entry " << I;
+        }
+    }
+    return Made;
+}
+
+// Runs in Folder, so that 100,000 entries fit the kernel's argument limit as short names.
+class InFolder {
+public:
+    explicit InFolder(const fs::path& Folder) : FBack(fs::current_path()) {
+        fs::current_path(Folder);
+    }
+    ~InFolder() { fs::current_path(FBack); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+    InFolder(InFolder&&) = delete;
+    InFolder& operator=(InFolder&&) = delete;
+
+private:
+    fs::path FBack;
+};
+
+// Range 0 small files, each given as an entry of its own on the command line.
+void RecorderEntries(benchmark::State& State) {
+    const int Count = static_cast<int>(State.range(0));
+    const InFolder Here(EntryFolder(Count));
+    std::vector<fs::path> Entries;
+    for (int I = 0; I < Count; ++I) {
+        Entries.emplace_back(std::to_string(I));
+    }
+    RunRecorder(State, Entries);
+}
+
+// xorriso mapping the same entries, with the recorder's settings and checksums, in the fastest
+// way its commands offer for single entries: one -map each, from the last name to the first (in
+// another order libisofs's sorted folders make the mapping grow with the square of the count),
+// read from a file (they do not fit on a command line), then one fsync.
+void XorrisoEntries(benchmark::State& State) {
+    const int Count = static_cast<int>(State.range(0));
+    const InFolder Here(EntryFolder(Count));
+    const fs::path Image = WorkFolder() / "xorriso-entries.iso";
+    const fs::path Commands = WorkFolder() / "xorriso-entries.txt";
+    {
+        std::vector<std::string> Names;
+        for (int I = 0; I < Count; ++I) {
+            Names.push_back(std::to_string(I));
+        }
+        std::sort(Names.rbegin(), Names.rend());
+        std::ofstream Out(Commands);
+        Out << "-md5 on\n-joliet on\n-rockridge on\n-compliance iso_9660_level=3\n-volid BENCH\n"
+            << "-outdev stdio:" << Image.string() << "\n";
+        for (const std::string& Name : Names) {
+            Out << "-map " << Name << " /" << Name << "\n";
+        }
+        Out << "-commit\n";
+    }
+    for (auto _ : State) {
+        State.PauseTiming();
+        fs::remove(Image);
+        State.ResumeTiming();
+        if (Run({"xorriso", "-options_from_file", Commands.string()}).Exit != 0) {
+            State.SkipWithError("xorriso failed");
+            return;
+        }
+        Fsync(Image);
+    }
+}
+
 void RecorderSmallFiles(benchmark::State& State) {
     RunRecorder(State, {SmallTree(static_cast<int>(State.range(0)))});
 }
@@ -250,13 +373,17 @@ void XorrisoMkisofsSmallFiles(benchmark::State& State) {
         Argv.emplace_back("--md5");
     }
     Argv.insert(Argv.end(), {"-o", Out.string(), Tree.string()});
+    long Peak = 0;
     for (auto _ : State) {
         fs::remove(Out);
-        if (Run(Argv).Exit != 0) {
+        const Outcome Done = Run(Argv);
+        if (Done.Exit != 0) {
             State.SkipWithError("xorriso failed");
             return;
         }
+        Peak = std::max(Peak, Done.PeakKilobytes);
     }
+    State.counters["peak_rss_kb"] = static_cast<double>(Peak);
 }
 
 // Peak memory against the size of one file: 5 MB, and 4 GiB (sparse; the largest round size a
@@ -431,6 +558,21 @@ BENCHMARK(RecorderSmallFiles)
     ->UseRealTime()
     ->Iterations(1);
 BENCHMARK(XorrisoMd5LargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(RecorderLargeEntries)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(RecorderLargeVerify)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(XorrisoCheckLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(RecorderEntries)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(XorrisoEntries)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 BENCHMARK(XorrisoMkisofsSmallFiles)
     ->Args({100000, 0})
     ->Args({100000, 1})

@@ -157,13 +157,25 @@ for label, subject, floor, goal in [
         ("DVD-Video, 300 MB VIDEO_TS to a virtual disc vs genisoimage -dvd-video -udf + fsync", "RecorderDvdVideo", "GenisoimageDvdVideo", 1.2),
         # The same work (checksums of every file and of the session) done by xorriso itself.
         ("500 MB in 100 files vs xorriso -as mkisofs -R -J --md5 + fsync (the same checksums)", "RecorderLargeTree", "XorrisoMd5LargeTree", None),
-        ("100,000 small files vs xorriso -as mkisofs -R -J --md5 (the same checksums)", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/1", None)]:
-    s, f = ms(find(subject)), ms(find(floor))
+        ("500 MB in 100 files given as 100 entries vs xorriso -as mkisofs -R -J --md5 + fsync", "RecorderLargeEntries", "XorrisoMd5LargeTree", 1.1),
+        ("500 MB in 100 entries with --verify vs xorriso writing it (--md5 + fsync), then -check_md5_r and -compare_l", "RecorderLargeVerify", ("XorrisoMd5LargeTree", "XorrisoCheckLargeTree"), 1.2),
+        ("100,000 small files in 100 folders vs xorriso -as mkisofs -R -J --md5 (the same checksums)", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/1", 1.1),
+        ("1,000 small files as 1,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/1000", "XorrisoEntries/1000", 1.2),
+        ("100,000 small files as 100,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/100000", "XorrisoEntries/100000", 1.2),
+        # Linear: a hundred times the entries take at most a hundred times as long (the fixed
+        # cost of a run makes it less).
+        ("Scaling: 100,000 entries vs 1,000 entries", "RecorderEntries/100000", "RecorderEntries/1000", 100.0)]:
+    floors = floor if isinstance(floor, tuple) else (floor,)
+    s, f = ms(find(subject)), sum(ms(find(name)) for name in floors)
     goal_text = f"≤ {goal:g}x" if goal is not None else "—"
     met = ("yes" if s / f <= goal else "no") if goal is not None else "—"
     print(f"| {label} | {s:.0f} ms | {f:.0f} ms | {s / f:.2f}x | {goal_text} | {met} |")
 def peak(prefix):
     return runs[find(prefix)]["peak_rss_kb"] / 1024
+subject, floor = peak("RecorderSmallFiles/100000"), peak("XorrisoMkisofsSmallFiles/100000/1")
+print(f"| Peak memory, 100,000 small files in 100 folders vs xorriso -as mkisofs -R -J --md5 | "
+      f"{subject:.1f} MB | {floor:.1f} MB | {subject / floor:.2f}x | ≤ 1.1x | "
+      f"{'yes' if subject / floor <= 1.1 else 'no'} |")
 print(f"\nRecorder peak memory (largest process): one 5 MB file {peak('RecorderOneFile/0'):.1f} MB, "
       f"one 4 GiB file {peak('RecorderOneFile/1'):.1f} MB; 10,000 small files "
       f"{peak('RecorderSmallFiles/10000'):.1f} MB, 100,000 small files {peak('RecorderSmallFiles/100000'):.1f} MB.")

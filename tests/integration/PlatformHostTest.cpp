@@ -4,7 +4,6 @@
 #include "ChildProcess.hpp"
 #include "PosixHostServices.hpp"
 #include "RealWorld.hpp"
-#include "RecorderSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -507,30 +506,6 @@ TEST(PosixHost, RegistryFileCandidatesFollowTheXdgRules) {
     };
     for (const auto& Row : Rows) {
         EXPECT_EQ(RegistryFileCandidates(Row.Environment, Installed), Row.Expected) << Row.Case;
-    }
-}
-
-// The recorder is told from other tools by its mark, without running anything; a file that only
-// starts like a program, or is none, is no recorder.
-TEST(PosixHost, KnowsTheRecorderByItsMark) {
-    RealWorld W;
-    std::ifstream Recorder(RecorderTest::RecorderPath, std::ios::binary);
-    std::string Head(4096, '\0');
-    Recorder.read(Head.data(), static_cast<std::streamsize>(Head.size()));
-    const struct {
-        std::string Tool;
-        bool IsRecorder;
-    } Rows[] = {
-        {RecorderTest::RecorderPath, true},
-        {Standin.string(), false},
-        {W.Dir.Write("head.exe", Head).string(), false},
-        {W.Dir.Write("text.exe", "#!/bin/sh\n").string(), false},
-        {(W.Dir.Path() / "missing.exe").string(), false},
-        {W.Dir.Path().string(), false},
-        {"", false},
-    };
-    for (const auto& Row : Rows) {
-        EXPECT_EQ(W.Host->ToolIsRecorder(QueltTest::Utf16(Row.Tool)), Row.IsRecorder) << Row.Tool;
     }
 }
 

@@ -1,12 +1,15 @@
 // The installed recorder never runs a program its environment names: only the recorder built for
-// the tests acts on QUELT_RECORDER_TEST_BEFORE_WRITE.
+// the tests acts on QUELT_RECORDER_TEST_BEFORE_WRITE. Both carry the mark the POSIX host knows the
+// recorder by.
+#include "PosixHostServices.hpp"
 #include "RecorderSupport.hpp"
-
 #include "TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -38,6 +41,32 @@ TEST(RecorderRelease, RunsNoProgramItsEnvironmentNames) {
                                       {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + Hook.string()}));
         EXPECT_EQ(Run.ExitCode, 0) << Row.Case << "\n" << Run.Out << Run.Err;
         EXPECT_EQ(fs::exists(Ran), Row.HookRuns) << Row.Case;
+    }
+}
+
+// The recorder is told from other tools by its mark, without running anything; a file that only
+// starts like a program, or is none, is no recorder.
+TEST(RecorderRelease, ThePosixHostKnowsItByItsMark) {
+    TempDir Dir;
+    const auto Host = std::make_shared<Queltburner::PosixHostServices>();
+    std::ifstream Recorder(RecorderPath, std::ios::binary);
+    std::string Head(4096, '\0');
+    Recorder.read(Head.data(), static_cast<std::streamsize>(Head.size()));
+    const struct {
+        std::string Tool;
+        bool IsRecorder;
+    } Rows[] = {
+        {RecorderPath, true},
+        {QUELT_RELEASE_RECORDER_PATH, true},
+        {QUELT_STANDIN_PATH, false},
+        {Dir.Write("head.exe", Head).string(), false},
+        {Dir.Write("text.exe", "#!/bin/sh\n").string(), false},
+        {(Dir.Path() / "missing.exe").string(), false},
+        {Dir.Path().string(), false},
+        {"", false},
+    };
+    for (const auto& Row : Rows) {
+        EXPECT_EQ(Host->ToolIsRecorder(QueltTest::Utf16(Row.Tool)), Row.IsRecorder) << Row.Tool;
     }
 }
 
