@@ -28,13 +28,13 @@ void OperationFrame::ShowError(const System::UnicodeString& Text) {
     }
 }
 
-bool OperationFrame::IsOpticalDrive(System::WideChar Drive) {
+bool OperationFrame::IsOpticalDrive(System::WideChar Drive) const {
     // Only a letter names a drive; anything else would make a root text that means something else.
     const System::UnicodeString Root{Drive, u':', u'\\'};
     return IsAsciiLetter(Drive) && Host().DriveType(Root) == DriveTypeCdRom;
 }
 
-bool OperationFrame::ToolExists() {
+bool OperationFrame::ToolExists() const {
     return Host().FileExists(FBurner.NeroCmdLocation);
 }
 

@@ -27,9 +27,9 @@ public:
     // The checks every operation starts with: 0 when both pass, else the operation's result.
     int CheckDriveAndTool(System::WideChar Drive);
     // The drive check alone, without a message: whether Drive is a letter the host calls optical.
-    bool IsOpticalDrive(System::WideChar Drive);
+    bool IsOpticalDrive(System::WideChar Drive) const;
     // The tool check alone, without a message.
-    bool ToolExists();
+    bool ToolExists() const;
     // Shows Text while the component shows messages.
     void ShowError(const System::UnicodeString& Text);
     // Runs a composed command line waiting or not, fires the events, returns the result code.

@@ -4,6 +4,7 @@
 #include "AudioMedia.hpp"
 #include "RealWorld.hpp"
 #include "RecorderSupport.hpp"
+#include "System.SysUtils.hpp"
 
 #include <gtest/gtest.h>
 
@@ -203,7 +204,7 @@ TEST(RecorderQueries, EstimateExitStatuses) {
         std::string Says;
     };
     const Row Rows[] = {
-        {{"data", "E", Small.string()}, 0, "needs 50.0 kB of 703.1 MB free: fits\n"},
+        {{"data", "E", Small.string()}, 0, "needs 448.0 kB of 703.1 MB free: fits\n"},
         {{"burn", "E", Huge.string(), "--type", "data"},
          1,
          "of 703.1 MB free: does not fit (needs 9"},

@@ -11,7 +11,7 @@
 namespace Queltburn {
 
 // "612.3 MB": bytes in units of 1024, one decimal, as file managers show disc space.
-std::string ReadableBytes(std::uint64_t Bytes);
+std::string ReadableBytes(std::uint64_t Count);
 
 // One line per optical drive, "LETTER  TARGET  STATE"; with none, how to map one. Exit code 0.
 int PrintDrives(Queltburner::TQueltBurner& Burner, std::ostream& Out);

@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
     if (Environment.Problem) {
         return Fail(ExitRejected, *Environment.Problem);
     }
-    if (!WriteLine(stdout, (Estimate ? "would measure what it " : "") +
+    if (!WriteLine(stdout, (Estimate ? "measures, writing nothing: " : "") +
                                Standin::Describe(Verdict.Kind, Verdict.Command)) ||
         (Question && !PrintAnswer(Environment.Answer, Estimate))) {
         return Fail(ExitCannotRecord, "cannot write to standard output");
