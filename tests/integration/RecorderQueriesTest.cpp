@@ -220,6 +220,10 @@ TEST(RecorderQueries, EstimateExitStatuses) {
         EXPECT_NE(Outcome.Out.find(Case.Says), std::string::npos) << Outcome.Out;
         EXPECT_FALSE(fs::exists(Disc));
     }
+    const auto Both =
+        QueltTest::RunProgram({Cli, "data", "E", Small.string(), "--estimate", "--print-command"});
+    EXPECT_EQ(Both.ExitCode, 2);
+    EXPECT_NE(Both.Err.find("leave out --print-command"), std::string::npos) << Both.Err;
 }
 
 } // namespace

@@ -107,6 +107,10 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
     if (Run.SettingsName && !Run.SettingsFile) {
         throw UsageError("--name goes with --settings");
     }
+    if (Run.Estimate && Run.PrintCommand) {
+        throw UsageError("--estimate starts no burn whose command line could be printed; leave "
+                         "out --print-command");
+    }
     std::shared_ptr<Queltburner::HostServices> Host = Queltburner::DefaultHostServices();
     std::shared_ptr<PrintingHost> Printing;
     if (Run.PrintCommand) {
