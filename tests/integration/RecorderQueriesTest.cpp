@@ -114,6 +114,11 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
     const auto People = QueltTest::RunProgram({Cli, "info", "D", Tool[0], Tool[1]});
     EXPECT_NE(People.Out.find("state: appendable\nsessions: 1\nlabel: FIRST\n"), std::string::npos)
         << People.Out;
+    const auto Unmapped =
+        QueltTest::RunProgram({Cli, "drives", Tool[0], Tool[1]}, Strings{"QUELT_DRIVES="});
+    EXPECT_EQ(Unmapped.ExitCode, 0) << Unmapped.Err;
+    EXPECT_NE(Unmapped.Out.find("no optical drive: map a letter"), std::string::npos)
+        << Unmapped.Out;
     const auto NoDrive = QueltTest::RunProgram({Cli, "info", "Q", Tool[0], Tool[1]});
     EXPECT_EQ(NoDrive.ExitCode, 1);
     EXPECT_NE(NoDrive.Out.find("result: -2 ("), std::string::npos) << NoDrive.Out;
