@@ -1,22 +1,28 @@
 // Burn: the disc-writing operation that DiskType names, for hosts that choose the disc kind by a
-// setting.
-#include "QueltBurner.hpp"
+// setting. MeasureBurn composes the same command, so what it measures is what Burn would start.
+#include "OperationFrame.hpp"
 
 namespace Queltburner {
 
-int TQueltBurner::Burn(System::WideChar Drive) {
-    switch (FDiskType) {
+System::UnicodeString ComposeBurnCommand(const TQueltBurner& Burner, HostServices& Host,
+                                         System::WideChar Drive) {
+    switch (Burner.DiskType()) {
     case dtData:
-        return BurnData(Drive);
+        return ComposeDataCommand(Burner, Host, Drive);
     case dtAudio:
-        return BurnAudio(Drive);
+        return ComposeAudioCommand(Burner, Host, Drive);
     case dtVideo:
-        return BurnVideo(Drive);
+        return ComposeVideoCommand(Burner, Host, Drive, u"--videocd ");
     case dtSuperVideo:
-        return BurnSuperVideo(Drive);
+        return ComposeVideoCommand(Burner, Host, Drive, u"--svideocd ");
     default:
-        return BurnDVDVideo(Drive);
+        return ComposeDVDVideoCommand(Burner, Host, Drive);
     }
+}
+
+int TQueltBurner::Burn(System::WideChar Drive) {
+    return OperationFrame(*this).Run(
+        Drive, [&](HostServices& Host) { return ComposeBurnCommand(*this, Host, Drive); });
 }
 
 } // namespace Queltburner

@@ -28,14 +28,22 @@ void OperationFrame::ShowError(const System::UnicodeString& Text) {
     }
 }
 
-int OperationFrame::CheckDriveAndTool(System::WideChar Drive) {
+bool OperationFrame::IsOpticalDrive(System::WideChar Drive) const {
     // Only a letter names a drive; anything else would make a root text that means something else.
     const System::UnicodeString Root{Drive, u':', u'\\'};
-    if (!IsAsciiLetter(Drive) || Host().DriveType(Root) != DriveTypeCdRom) {
+    return IsAsciiLetter(Drive) && Host().DriveType(Root) == DriveTypeCdRom;
+}
+
+bool OperationFrame::ToolExists() const {
+    return Host().FileExists(FBurner.NeroCmdLocation);
+}
+
+int OperationFrame::CheckDriveAndTool(System::WideChar Drive) {
+    if (!IsOpticalDrive(Drive)) {
         ShowError(System::UnicodeString(u"Invalid drive ") + Drive + u".");
         return DriveCheckFailed;
     }
-    if (!Host().FileExists(FBurner.NeroCmdLocation)) {
+    if (!ToolExists()) {
         ShowError(u"Invalid path to NeroCmd.exe.");
         return ToolCheckFailed;
     }

@@ -26,6 +26,10 @@ public:
     int Run(System::WideChar Drive, const ComposeCommand& Compose);
     // The checks every operation starts with: 0 when both pass, else the operation's result.
     int CheckDriveAndTool(System::WideChar Drive);
+    // The drive check alone, without a message: whether Drive is a letter the host calls optical.
+    bool IsOpticalDrive(System::WideChar Drive) const;
+    // The tool check alone, without a message.
+    bool ToolExists() const;
     // Shows Text while the component shows messages.
     void ShowError(const System::UnicodeString& Text);
     // Runs a composed command line waiting or not, fires the events, returns the result code.
@@ -64,6 +68,9 @@ System::UnicodeString ComposeImageCommand(const TQueltBurner& Burner,
 System::UnicodeString ComposeEraseCommand(const TQueltBurner& Burner, System::WideChar Drive,
                                           bool FullErase);
 System::UnicodeString ComposeEjectCommand(const TQueltBurner& Burner, System::WideChar Drive);
+// The command that Burn(Drive) runs for the component's DiskType.
+System::UnicodeString ComposeBurnCommand(const TQueltBurner& Burner, HostServices& Host,
+                                         System::WideChar Drive);
 
 // The pieces that more than one command writes the same way.
 void AppendArtistAndTitle(CommandLine& Line, const TQueltBurner& Burner);

@@ -47,6 +47,8 @@ System::UnicodeString ResultText(int Result) {
         return u"the run was cancelled";
     case ResultTimedOut:
         return u"the run took longer than its time limit";
+    case ResultNotAvailable:
+        return u"the host cannot answer this question";
     default:
         return u"the tool ended with exit code " + System::IntToStr(Result);
     }

@@ -28,6 +28,10 @@ struct DataDiscPlan {
 // Reads the medium, checks the sources and lays the session out in Disc; nothing is written.
 DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc);
 
+// The session's exact size in blocks, as the file system laid out in Disc will take it.
+std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Disc,
+                                 const DataDiscPlan& Plan);
+
 // Throws RecorderFailure for a session that does not fit (5), then for the plan's refusal (4).
 void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan);
 

@@ -177,19 +177,22 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     return Plan;
 }
 
+std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Disc,
+                                 const DataDiscPlan& Plan) {
+    if (!Disc.Run({"-print_size"})) {
+        throw Plan.Refusal
+            ? RecorderFailure(ExitCode::Medium, *Plan.Refusal)
+            : RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Disc.Problems());
+    }
+    return BlocksIn(Disc.Results(), "Image size").value_or(0);
+}
+
 void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan) {
     const Target& Where = Context.Where;
     // A session that clearly fits is not laid out twice; near the limit it is measured exactly.
     const bool ClearlyFits = Plan.AtMost && Plan.NextAddress + *Plan.AtMost <= Plan.Capacity;
-    std::uint64_t Size = Plan.AtMost.value_or(0);
-    if (!ClearlyFits) {
-        if (!Disc.Run({"-print_size"})) {
-            throw Plan.Refusal
-                ? RecorderFailure(ExitCode::Medium, *Plan.Refusal)
-                : RecorderFailure(ExitCode::Write, Where.Describe() + ": " + Disc.Problems());
-        }
-        Size = BlocksIn(Disc.Results(), "Image size").value_or(0);
-    }
+    const std::uint64_t Size =
+        ClearlyFits ? Plan.AtMost.value_or(0) : ExactSessionBlocks(Context, Disc, Plan);
     if (Plan.NextAddress + Size > Plan.Capacity) {
         const std::uint64_t Free =
             Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;

@@ -70,6 +70,7 @@ std::string_view GeneralReason(ExitCode Kind) {
     case ExitCode::Done:
     case ExitCode::CommandLine:
     case ExitCode::Write:
+    case ExitCode::NotAvailable:
         break;
     }
     return "the write failed (write error)";

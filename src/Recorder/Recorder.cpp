@@ -1,6 +1,7 @@
 #include "Recorder.hpp"
 
 #include "Commands.hpp"
+#include "Queries.hpp"
 #include "RecorderFailure.hpp"
 #include "Request.hpp"
 #include "Writers.hpp"
@@ -143,15 +144,35 @@ int RunInWorker(const WriterEntry& Entry, const Request& Ask, Medium& Disc) {
                   Where.Describe() + ": the writer ended with exit code " + std::to_string(Code));
 }
 
+// A question: what the disc holds, or what a burn would take of it. Answered in this process:
+// nothing is written, so there is nothing to stop or put back.
+int RunQuery(const Request& Ask, bool Estimate) {
+    try {
+        return Estimate ? AnswerEstimate(Ask) : AnswerDiscInfo(Ask);
+    } catch (const RecorderFailure& Failure) {
+        return Report(Failure.Code(), Failure.what());
+    } catch (const std::exception& Failure) {
+        return Report(ExitCode::Write, std::string("cannot answer: ") + Failure.what());
+    }
+}
+
 } // namespace
 
 int RunRecorder(std::span<const std::string> Arguments) {
-    const ToolGrammar::Recognition Recognised =
-        ToolGrammar::Recognize(ToolGrammar::KnownCommands(), Arguments);
+    const bool Estimate = !Arguments.empty() && Arguments.front() == ToolGrammar::EstimateSwitch;
+    const ToolGrammar::Recognition Recognised = ToolGrammar::Recognize(
+        ToolGrammar::KnownCommands(), Estimate ? Arguments.subspan(1) : Arguments);
     if (!Recognised.Accepted) {
         return Report(ExitCode::CommandLine, Recognised.Text);
     }
     const Request Ask = RequestOf(Recognised);
+    if (Estimate && !ToolGrammar::IsBurnCommand(Ask.Kind)) {
+        return Report(ExitCode::CommandLine,
+                      std::string(ToolGrammar::EstimateSwitch) + " goes before a burn command");
+    }
+    if (Estimate || Ask.Kind == ToolGrammar::CommandKind::DiscInfo) {
+        return RunQuery(Ask, Estimate);
+    }
     const WriterEntry* Entry = WriterFor(Ask);
     if (Entry == nullptr) {
         return Report(ExitCode::CommandLine, "this command is not one the recorder writes");

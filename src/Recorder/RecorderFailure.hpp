@@ -17,6 +17,9 @@ enum class ExitCode : std::uint8_t {
     Source = 6,      // an entry cannot be read
     Write = 7,       // a write failed, or a signal stopped the run
     Verify = 8,      // what was read back differs
+    // A question the recorder cannot answer for this command (an estimate of a Video CD, ...);
+    // nothing done.
+    NotAvailable = 9,
 };
 
 class RecorderFailure : public std::runtime_error {

@@ -101,7 +101,9 @@ enum class CommandKind : std::uint8_t {
     SuperVideoCd,
     Image,
     Erase,
-    Eject
+    Eject,
+    // A question, not a burn: what the disc in a drive holds (see Commands.hpp).
+    DiscInfo
 };
 
 struct CommandGrammar {

@@ -179,6 +179,13 @@ constexpr std::array EjectSteps{
 };
 static_assert(IsWalkable(EjectSteps));
 
+// What the disc in the drive holds, answered as key=value lines; nothing is written.
+constexpr std::array DiscInfoSteps{
+    Keyword("--disc_info"),
+    Option("--drivename", DriveLetterValue),
+};
+static_assert(IsWalkable(DiscInfoSteps));
+
 // The DVD-Video command also fits the data disc's grammar (its fixed block would read as
 // entries), so it is tried first: the first command that accepts the arguments names them.
 constexpr std::array Grammars{
@@ -190,6 +197,7 @@ constexpr std::array Grammars{
     CommandGrammar{CommandKind::Image, ImageSteps},
     CommandGrammar{CommandKind::Erase, EraseSteps},
     CommandGrammar{CommandKind::Eject, EjectSteps},
+    CommandGrammar{CommandKind::DiscInfo, DiscInfoSteps},
 };
 
 } // namespace

@@ -177,4 +177,22 @@ bool RecordingHost::EndProcess(Queltburner::HostHandle Process, bool Force) {
     return true;
 }
 
+UnicodeString RecordingHost::DriveTarget(System::WideChar Drive) {
+    Record("DriveTarget", {UnicodeString(1, Drive)});
+    const auto Found = DriveTargets.find(Drive);
+    return Found == DriveTargets.end() ? UnicodeString() : Found->second;
+}
+
+Queltburner::DiscReport RecordingHost::DescribeDisc(const UnicodeString& Tool,
+                                                    System::WideChar Drive) {
+    Record("DescribeDisc", {Tool, UnicodeString(1, Drive)});
+    return Disc ? *Disc : HostServices::DescribeDisc(Tool, Drive);
+}
+
+Queltburner::SizeReport RecordingHost::MeasureBurn(const UnicodeString& Tool,
+                                                   const UnicodeString& BurnCommandLine) {
+    Record("MeasureBurn", {Tool, BurnCommandLine});
+    return Size ? *Size : HostServices::MeasureBurn(Tool, BurnCommandLine);
+}
+
 } // namespace QueltTest

@@ -46,6 +46,11 @@ public:
     // Runs after a call is recorded and before it answers; a test throws from it to inject faults.
     std::function<void(const HostCall&)> BeforeAnswer;
 
+    // The questions around a burn: unset, the interface's defaults (not available).
+    std::map<char16_t, UnicodeString> DriveTargets;
+    std::optional<Queltburner::DiscReport> Disc;
+    std::optional<Queltburner::SizeReport> Size;
+
     // --- What the host saw -----------------------------------------------------------------
     std::vector<HostCall> Calls;
     std::vector<UnicodeString> Messages;
@@ -98,6 +103,12 @@ public:
                                                Queltburner::CapturedOutput& Output) override;
     void InterruptWait(Queltburner::HostHandle Process) override;
     bool EndProcess(Queltburner::HostHandle Process, bool Force) override;
+    // Recorded as "DriveTarget", "DescribeDisc" (tool, drive) and "MeasureBurn" (tool, command).
+    UnicodeString DriveTarget(System::WideChar Drive) override;
+    Queltburner::DiscReport DescribeDisc(const UnicodeString& Tool,
+                                         System::WideChar Drive) override;
+    Queltburner::SizeReport MeasureBurn(const UnicodeString& Tool,
+                                        const UnicodeString& BurnCommandLine) override;
 
 private:
     void Record(std::string Name, std::vector<UnicodeString> Args);

@@ -1,5 +1,6 @@
 #include "CommandTable.hpp"
 
+#include "Queries.hpp"
 #include "System.SysUtils.hpp"
 #include "TextFile.hpp"
 
@@ -177,6 +178,12 @@ const std::vector<Option>& AllOptions() {
                   "print progress lines while waiting, with the rate and time left while "
                   "writing and verifying (on a terminal a progress bar is shown anyway)",
                   OnOff(false), &RunOptions::Progress),
+        RunSwitch("estimate",
+                  "tell how much of the disc in DRIVE the burn would take and whether it fits, "
+                  "without writing (exit 0: fits, 1: does not fit or cannot be told)",
+                  OnOff(false), &RunOptions::Estimate),
+        RunSwitch("json", "one JSON object for programs instead of lines for people", OnOff(false),
+                  &RunOptions::Json),
         RunSwitch("print-command",
                   "print the tool's command line and run nothing; every check still happens",
                   OnOff(false), &RunOptions::PrintCommand),
@@ -203,28 +210,38 @@ const std::vector<Command>& Commands() {
          DataSettings(),
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.BurnData(D);
-         }},
+         },
+         nullptr, true, Queltburner::dtData},
         {"audio",
          Operands::DriveAndFiles,
          "writes an audio CD from the files",
          {"artist", "title", "speed", "tao", "disable-eject"},
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.BurnAudio(D);
-         }},
+         },
+         nullptr,
+         true,
+         Queltburner::dtAudio},
         {"video",
          Operands::DriveAndFiles,
          "writes a Video CD from the files",
          {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.BurnVideo(D);
-         }},
+         },
+         nullptr,
+         true,
+         Queltburner::dtVideo},
         {"svideo",
          Operands::DriveAndFiles,
          "writes a Super Video CD from the files",
          {"speed", "tao", "disable-eject", "speedtest", "close-session", "force-erase-disk"},
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.BurnSuperVideo(D);
-         }},
+         },
+         nullptr,
+         true,
+         Queltburner::dtSuperVideo},
         {"dvdvideo",
          Operands::DriveAndFiles,
          "writes a DVD-Video disc from the files and folders",
@@ -232,7 +249,10 @@ const std::vector<Command>& Commands() {
           "detect-non-empty-disk", "underrun-prot", "disable-eject", "verify", "force-erase-disk"},
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.BurnDVDVideo(D);
-         }},
+         },
+         nullptr,
+         true,
+         Queltburner::dtDVDVideo},
         {"image",
          Operands::DriveAndOneFile,
          "writes the image FILE (result -3 when it does not exist)",
@@ -259,6 +279,23 @@ const std::vector<Command>& Commands() {
          DataSettingsAndType(),
          [](TQueltBurner& B, const RunOptions&, System::WideChar D, const Files&) {
              return B.Burn(D);
+         },
+         nullptr, true},
+        {"drives",
+         Operands::None,
+         "lists the optical drives, each with its target and what its disc holds",
+         {},
+         nullptr,
+         [](TQueltBurner& B, const RunOptions&, System::WideChar, std::ostream& Out) {
+             return PrintDrives(B, Out);
+         }},
+        {"info",
+         Operands::DriveOnly,
+         "tells what the disc in DRIVE holds: medium, state, sessions, label, used and free space",
+         {"json"},
+         nullptr,
+         [](TQueltBurner& B, const RunOptions& R, System::WideChar D, std::ostream& Out) {
+             return PrintDiscInfo(B, D, R.Json, Out);
          }},
         {"settings", Operands::None,
          "prints the settings that the options (and a settings file) produce, as the form text "
@@ -298,13 +335,21 @@ std::vector<std::string_view> OwnOptions(const Command& C) {
 }
 
 std::vector<std::string_view> RunnerOptions(const Command& C) {
+    if (C.Query) {
+        // A question starts only the tool's own query, which nothing else changes.
+        return {"tool", "settings", "name"};
+    }
     if (C.Takes == Operands::None) {
         // Printing the settings starts no tool; the settings of the tool's window and messages
         // are part of the form text.
         return {"hide", "quiet", "timeout", "settings", "name"};
     }
-    return {"wait", "sync",  "timeout", "progress", "print-command",
-            "hide", "quiet", "tool",    "settings", "name"};
+    std::vector<std::string_view> Names{"wait", "sync",  "timeout", "progress", "print-command",
+                                        "hide", "quiet", "tool",    "settings", "name"};
+    if (C.Burns) {
+        Names.emplace_back("estimate");
+    }
+    return Names;
 }
 
 std::string Synopsis(const Command& C) {

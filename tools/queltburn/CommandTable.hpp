@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ struct RunOptions {
     bool SkipMissing = false;
     bool FullErase = false;
     bool Progress = false;
+    bool Json = false;     // info: one JSON object
+    bool Estimate = false; // a burning command: measure the burn instead of running it
     std::optional<System::UnicodeString> SettingsFile;
     std::optional<System::UnicodeString> SettingsName;
 };
@@ -54,6 +57,15 @@ struct Command {
     std::function<int(Queltburner::TQueltBurner&, const RunOptions&, System::WideChar Drive,
                       const std::vector<System::UnicodeString>& Files)>
         Operation;
+    // A question instead of an operation (drives, info): prints its answer, returns the exit
+    // code. Drive is 0 for a command without operands.
+    std::function<int(Queltburner::TQueltBurner&, const RunOptions&, System::WideChar Drive,
+                      std::ostream& Out)>
+        Query = nullptr;
+    // A burning command, which --estimate measures as Burn of this kind (none: the kind that
+    // --type chose).
+    bool Burns = false;
+    std::optional<Queltburner::TDiskType> BurnKind = std::nullopt;
 };
 
 const std::vector<Option>& AllOptions();

@@ -119,8 +119,9 @@ void PrintUsage(std::ostream& Out) {
     PrintWrapped(Out,
                  "queltburn COMMAND --help lists the options of a command. Options may stand "
                  "anywhere after the command, as --name VALUE or --name=VALUE; after -- every "
-                 "argument is a FILE. Every command but settings waits for the tool and prints "
-                 "the result with its meaning and the event that fired.",
+                 "argument is a FILE. Every command but settings, drives and info waits for the "
+                 "tool and prints the result with its meaning and the event that fired; with "
+                 "--estimate a burning command only measures the burn.",
                  0);
     PrintEnvironmentAndExitCodes(Out);
 }

@@ -68,4 +68,18 @@ System::UnicodeString PrintingHost::RegistryLocation() {
     return FPlatform->RegistryLocation();
 }
 
+System::UnicodeString PrintingHost::DriveTarget(System::WideChar Drive) {
+    return FPlatform->DriveTarget(Drive);
+}
+
+Queltburner::DiscReport PrintingHost::DescribeDisc(const System::UnicodeString& Tool,
+                                                   System::WideChar Drive) {
+    return FPlatform->DescribeDisc(Tool, Drive);
+}
+
+Queltburner::SizeReport PrintingHost::MeasureBurn(const System::UnicodeString& Tool,
+                                                  const System::UnicodeString& BurnCommandLine) {
+    return FPlatform->MeasureBurn(Tool, BurnCommandLine);
+}
+
 } // namespace Queltburn

@@ -34,6 +34,12 @@ public:
                                               const System::UnicodeString& Name) override;
     bool ToolIsRecorder(const System::UnicodeString& Tool) override;
     System::UnicodeString RegistryLocation() override;
+    // Questions write nothing: they go to the platform as they are.
+    System::UnicodeString DriveTarget(System::WideChar Drive) override;
+    Queltburner::DiscReport DescribeDisc(const System::UnicodeString& Tool,
+                                         System::WideChar Drive) override;
+    Queltburner::SizeReport MeasureBurn(const System::UnicodeString& Tool,
+                                        const System::UnicodeString& BurnCommandLine) override;
 
 private:
     std::shared_ptr<Queltburner::HostServices> FPlatform;

@@ -5,6 +5,7 @@
 #include "PrintingHost.hpp"
 #include "Progress.hpp"
 #include "QueltBurner.hpp"
+#include "Queries.hpp"
 #include "System.Classes.FormText.hpp"
 #include "System.Classes.Streaming.hpp"
 #include "System.SysUtils.hpp"
@@ -154,6 +155,10 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
     if (Run.SettingsName && !Run.SettingsFile) {
         throw UsageError("--name goes with --settings");
     }
+    if (Run.Estimate && Run.PrintCommand) {
+        throw UsageError("--estimate starts no burn whose command line could be printed; leave "
+                         "out --print-command");
+    }
     std::shared_ptr<Queltburner::HostServices> Host = Queltburner::DefaultHostServices();
     std::shared_ptr<PrintingHost> Printing;
     if (Run.PrintCommand) {
@@ -171,6 +176,15 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
     }
     RefuseOptionsTheKindIgnores(C, Parsed, Burner.DiskType());
     std::vector<UnicodeString> Operands = Parsed.Operands;
+    if (C.Query) {
+        // A question: its drive (if any) checked as an operation's, and nothing run that writes.
+        if (C.Takes == Operands::None && !Operands.empty()) {
+            throw UsageError("usage: " + Synopsis(C));
+        }
+        const System::WideChar Drive =
+            C.Takes == Operands::None ? System::WideChar{} : CheckOperands(C, Run, Operands, *Host);
+        return C.Query(Burner, Run, Drive, Out);
+    }
     if (C.Takes == Operands::None) {
         if (!Operands.empty()) {
             throw UsageError("usage: " + Synopsis(C));
@@ -186,6 +200,12 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
         for (const UnicodeString& File : Operands) {
             Burner.Files()->Add(File);
         }
+    }
+    if (Run.Estimate) {
+        if (C.BurnKind) {
+            Burner.SetDiskType(*C.BurnKind);
+        }
+        return PrintEstimate(Burner, Drive, Out);
     }
     // Set last: waiting is the command line's choice, not a settings file's.
     Burner.SetSynchronous(Run.Wait);

@@ -21,13 +21,16 @@ _queltburn_options() {
     missing=$(_queltburn_switches skip-missing)
     local run_switches="wait sync progress print-command hide quiet"
     local run="$(_queltburn_switches $run_switches) --timeout --tool --settings --name -h --help"
+    # The burning commands also measure instead of burning.
+    local burns="$run $(_queltburn_switches estimate)"
+    local ask="--tool --settings --name -h --help"
     case $1 in
-    data) echo "$data $missing $run" ;;
-    audio) echo "--artist --title --speed $(_queltburn_switches tao disable-eject) $missing $run" ;;
-    video | svideo) echo "--speed $video $missing $run" ;;
+    data) echo "$data $missing $burns" ;;
+    audio) echo "--artist --title --speed $(_queltburn_switches tao disable-eject) $missing $burns" ;;
+    video | svideo) echo "--speed $video $missing $burns" ;;
     dvdvideo)
         echo "--label --artist --title --speed $(_queltburn_switches tao speedtest close-session \
-            detect-non-empty-disk underrun-prot disable-eject verify force-erase-disk) $missing $run"
+            detect-non-empty-disk underrun-prot disable-eject verify force-erase-disk) $missing $burns"
         ;;
     image)
         echo "--speed $(_queltburn_switches tao dvd speedtest close-session detect-non-empty-disk \
@@ -35,7 +38,9 @@ _queltburn_options() {
         ;;
     erase) echo "$(_queltburn_switches full) $run" ;;
     eject) echo "$run" ;;
-    burn) echo "$data --type $missing $run" ;;
+    burn) echo "$data --type $missing $burns" ;;
+    drives) echo "$ask" ;;
+    info) echo "$(_queltburn_switches json) $ask" ;;
     settings) echo "$data --type $(_queltburn_switches hide quiet) --timeout --settings --name -h --help" ;;
     esac
 }
@@ -61,8 +66,8 @@ _queltburn() {
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W "data audio video svideo dvdvideo image erase eject burn settings
-            -h --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "data audio video svideo dvdvideo image erase eject burn drives info
+            settings -h --help --version" -- "$cur"))
         return
     fi
     # Bash splits --name=VALUE at the "=" into three words: the value belongs to the option.
@@ -113,7 +118,7 @@ _queltburn() {
         COMPREPLY=($(compgen -W "$(_queltburn_options "$command")" -- "$cur"))
         return
     fi
-    if [[ $command == settings ]]; then
+    if [[ $command == settings || $command == drives ]]; then
         return
     fi
     if ((operands == 0)); then

@@ -108,6 +108,11 @@ std::string DescribeEject(const ParsedCommand& Command) {
            std::string(Command.Value("--drivename").value_or("?"));
 }
 
+std::string DescribeDiscInfo(const ParsedCommand& Command) {
+    return "would tell what the disc in drive " +
+           std::string(Command.Value("--drivename").value_or("?")) + " holds";
+}
+
 struct Description {
     CommandKind Kind;
     std::string (*Describe)(const ParsedCommand& Command);
@@ -122,6 +127,7 @@ constexpr std::array Descriptions{
     Description{CommandKind::Image, &DescribeImage},
     Description{CommandKind::Erase, &DescribeErase},
     Description{CommandKind::Eject, &DescribeEject},
+    Description{CommandKind::DiscInfo, &DescribeDiscInfo},
 };
 
 } // namespace

@@ -10,6 +10,10 @@
 //   NEROCMD_PROGRESS  "1": prints the recorder's progress lines (preparing 0.0 and 100.0, then
 //                     writing 0.0, 25.0, 50.0, 75.0, 100.0), the delay spread between them
 //   NEROCMD_STDERR    a line to write on standard error before exiting
+//   NEROCMD_ANSWER    the answer to a question ("--disc_info", or "--estimate" before a burn
+//                     command line): "key=value" items separated by ';', printed one a line
+//                     after the description; unset, a blank CD-R with 737,280,000 bytes free
+//                     and an estimate of 1,048,576 bytes
 // An empty variable counts as unset: Windows cannot keep an empty variable at all, so treating it
 // the same everywhere keeps the tool's behaviour identical across platforms.
 //
@@ -77,6 +81,7 @@ struct Settings {
     int ExitCode = 0;
     bool Progress = false;
     std::optional<std::string> ErrorLine;
+    std::optional<std::string> Answer;
     // Why a setting was rejected, if one was.
     std::optional<std::string> Problem;
 };
@@ -120,7 +125,21 @@ Settings ReadSettings() {
         }
     }
     Environment.ErrorLine = Setting("NEROCMD_STDERR");
+    Environment.Answer = Setting("NEROCMD_ANSWER");
     return Environment;
+}
+
+// The recorder's answer lines to a question, from NEROCMD_ANSWER or the fixed defaults.
+bool PrintAnswer(const std::optional<std::string>& Answer, bool Estimate) {
+    std::string Text = Answer.value_or(
+        Estimate ? "needed_bytes=1048576;free_bytes=737280000"
+                 : "medium=CD-R;state=blank;sessions=0;label=;used_bytes=0;free_bytes=737280000");
+    for (char& C : Text) {
+        C = C == ';' ? '\n' : C;
+    }
+    Text += '\n';
+    return std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size() &&
+           std::fflush(stdout) == 0;
 }
 
 // The lines the recorder prints while it writes, in its format, with the delay spread over them.
@@ -173,8 +192,16 @@ int main(int argc, char** argv) {
         CommandArguments = CommandArguments.subspan(1);
     }
 
-    const ToolGrammar::Recognition Verdict =
-        ToolGrammar::Recognize(ToolGrammar::KnownCommands(), CommandArguments);
+    // An estimate is the burn command line after its switch, and only a burn's.
+    const bool Estimate =
+        !CommandArguments.empty() && CommandArguments.front() == ToolGrammar::EstimateSwitch;
+    ToolGrammar::Recognition Verdict = ToolGrammar::Recognize(
+        ToolGrammar::KnownCommands(), Estimate ? CommandArguments.subspan(1) : CommandArguments);
+    if (Verdict.Accepted && Estimate && !ToolGrammar::IsBurnCommand(Verdict.Kind)) {
+        Verdict.Accepted = false;
+        Verdict.Text = std::string(ToolGrammar::EstimateSwitch) + " goes before a burn command";
+    }
+    const bool Question = Estimate || Verdict.Kind == ToolGrammar::CommandKind::DiscInfo;
     const Settings Environment = ReadSettings();
 
     if (Environment.LogPath) {
@@ -192,7 +219,9 @@ int main(int argc, char** argv) {
     if (Environment.Problem) {
         return Fail(ExitRejected, *Environment.Problem);
     }
-    if (!WriteLine(stdout, Standin::Describe(Verdict.Kind, Verdict.Command))) {
+    if (!WriteLine(stdout, (Estimate ? "measures, writing nothing: " : "") +
+                               Standin::Describe(Verdict.Kind, Verdict.Command)) ||
+        (Question && !PrintAnswer(Environment.Answer, Estimate))) {
         return Fail(ExitCannotRecord, "cannot write to standard output");
     }
     if (Environment.Progress) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace Queltburner {
 
@@ -47,6 +48,8 @@ constexpr int ResultImageNotFound = -3;
 constexpr int ResultCancelled = -4;
 // A waiting run that lasted longer than Timeout (the tool was ended; OnError fires with this code).
 constexpr int ResultTimedOut = -5;
+// DescribeDisc and MeasureBurn only: the host (or the tool it asks) cannot answer the question.
+constexpr int ResultNotAvailable = -6;
 
 // What a result code means, as a short lower-case phrase for messages and logs, for example
 // "the drive is not an optical drive"; any other value is the tool's exit code.
@@ -82,6 +85,13 @@ constexpr std::uint32_t Timeout = 0;
 // CloseSession, DVD, Synchronous, HideNeroCmd) starts off; Artist, Title and Files start empty.
 constexpr bool Switch = false;
 } // namespace Initial
+
+// An optical drive: its letter and what the host knows of it (on POSIX the device or image file
+// the letter maps to, on Windows the volume name; empty when nothing is known).
+struct TOpticalDrive {
+    System::WideChar Letter = u'?';
+    System::UnicodeString Target;
+};
 
 class TQueltBurner : public System::Classes::TComponent {
 public:
@@ -202,6 +212,19 @@ public:
     int Erase(System::WideChar Drive, bool FullErase);
     // Opens the tray of Drive.
     int Eject(System::WideChar Drive);
+
+    // What a front end asks around a burn. None of these writes, shows a message or fires an
+    // event; a failure is a result code (and the report's Reason), never an exception.
+    //
+    // The letters A to Z whose drive type is optical, in order, each with its host's target.
+    std::vector<TOpticalDrive> OpticalDrives();
+    // The disc in Drive: 0 with Disc filled in; -2 for a letter that is not an optical drive;
+    // -1 when the tool was not found or the question failed (Disc.Reason says why);
+    // ResultNotAvailable when the host cannot answer.
+    int DescribeDisc(System::WideChar Drive, DiscReport& Disc);
+    // What Burn(Drive) would write now, for the current DiskType, settings and Files, measured
+    // against the disc in Drive without writing; the result codes of DescribeDisc.
+    int MeasureBurn(System::WideChar Drive, SizeReport& Size);
 
 private:
     // The frame the operations share, inside the library.

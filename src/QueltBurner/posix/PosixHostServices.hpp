@@ -72,6 +72,12 @@ public:
     bool ToolIsRecorder(const System::UnicodeString& Tool) override;
     // The first registry file that exists, the one ReadUserString reads.
     System::UnicodeString RegistryLocation() override;
+    // The drive map's target of the letter; the disc and the size asked of the tool
+    // (DiscQueries.cpp).
+    System::UnicodeString DriveTarget(System::WideChar Drive) override;
+    DiscReport DescribeDisc(const System::UnicodeString& Tool, System::WideChar Drive) override;
+    SizeReport MeasureBurn(const System::UnicodeString& Tool,
+                           const System::UnicodeString& BurnCommandLine) override;
 
     // Handles this host has handed out and not yet released.
     std::size_t OpenHandleCount() const;

@@ -1,0 +1,82 @@
+// The questions a front end asks around a burn: which drives there are, what the disc in one
+// holds, and what a burn would take of it. The host answers them; the component checks the drive,
+// names the tool it found, and composes the burn exactly as Burn would.
+#include "OperationFrame.hpp"
+
+#include "System.SysUtils.hpp"
+
+#include <exception>
+
+namespace Queltburner {
+
+namespace {
+
+int ResultOf(QueryStatus Status) {
+    switch (Status) {
+    case QueryStatus::Answered:
+        return ResultSuccess;
+    case QueryStatus::NotAvailable:
+        return ResultNotAvailable;
+    case QueryStatus::Failed:
+        break;
+    }
+    return ResultToolFailed;
+}
+
+// Runs one question; a host that throws (out of memory, a broken pipe) fails it with its reason
+// instead of reaching the caller, who asked a question and expects a result code.
+template <typename Report, typename Question>
+int AskHost(Report& Answer, const Question& Ask) {
+    try {
+        Answer = Ask();
+    } catch (const std::exception& Failure) {
+        Answer = Report{};
+        Answer.Status = QueryStatus::Failed;
+        Answer.Reason = System::Sysutils::UTF8ToString(Failure.what());
+    }
+    return ResultOf(Answer.Status);
+}
+
+template <typename Report>
+int NotAnOpticalDrive(Report& Answer, System::WideChar Drive) {
+    Answer = Report{};
+    Answer.Status = QueryStatus::Failed;
+    Answer.Reason = System::UnicodeString(u"drive ") + Drive + u" is not an optical drive";
+    return ResultNotOpticalDrive;
+}
+
+} // namespace
+
+std::vector<TOpticalDrive> TQueltBurner::OpticalDrives() {
+    OperationFrame Frame(*this);
+    std::vector<TOpticalDrive> Drives;
+    for (System::WideChar Letter = u'A'; Letter <= u'Z'; ++Letter) {
+        if (Frame.IsOpticalDrive(Letter)) {
+            Drives.push_back({Letter, FHost->DriveTarget(Letter)});
+        }
+    }
+    return Drives;
+}
+
+int TQueltBurner::DescribeDisc(System::WideChar Drive, DiscReport& Disc) {
+    OperationFrame Frame(*this);
+    if (!Frame.IsOpticalDrive(Drive)) {
+        return NotAnOpticalDrive(Disc, Drive);
+    }
+    // A host may answer without the tool (Windows asks its own burning service), so a missing
+    // tool is the host's to report.
+    const System::UnicodeString Tool = Frame.ToolExists() ? NeroCmdLocation : u"";
+    return AskHost(Disc, [&] { return FHost->DescribeDisc(Tool, Drive); });
+}
+
+int TQueltBurner::MeasureBurn(System::WideChar Drive, SizeReport& Size) {
+    OperationFrame Frame(*this);
+    if (!Frame.IsOpticalDrive(Drive)) {
+        return NotAnOpticalDrive(Size, Drive);
+    }
+    const System::UnicodeString Tool = Frame.ToolExists() ? NeroCmdLocation : u"";
+    return AskHost(
+        Size, [&] { return FHost->MeasureBurn(Tool, ComposeBurnCommand(*this, *FHost, Drive)); });
+}
+
+} // namespace Queltburner

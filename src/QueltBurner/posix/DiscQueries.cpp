@@ -1,0 +1,211 @@
+// The questions a front end asks around a burn, answered on POSIX by the tool the component found:
+// the drive map names each drive's target, and the tool answers "--disc_info" and "--estimate"
+// with key=value lines (the recorder from the medium itself, the stand-in from its environment).
+#include "PosixHostServices.hpp"
+
+#include "CommandLine.hpp"
+#include "DriveMap.hpp"
+#include "System.SysUtils.hpp"
+
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace Queltburner::Posix {
+
+namespace {
+
+// The exit codes of the tool that say it does not know the question, rather than that it failed:
+// a command line it does not accept (an older tool), and the recorder's "cannot answer this".
+constexpr std::uint32_t UnknownCommandLine = 2;
+constexpr std::uint32_t CannotAnswer = 9;
+// A question is answered in seconds (an estimate of an audio CD decodes every track once); one
+// that takes longer than this is ended rather than left to hang the front end.
+constexpr std::chrono::minutes LongestQuestion{10};
+// POSIX has no burning service of its own: every answer comes from the tool.
+constexpr std::u16string_view NoTool = u"no burning tool was found (NeroCmd.exe) to ask";
+
+struct QuestionRun {
+    std::optional<std::uint32_t> ExitCode; // none when the tool could not be run to its end
+    std::map<std::string, std::string, std::less<>> Answer;
+    std::string Error; // its standard error, for a failure's reason
+};
+
+std::map<std::string, std::string, std::less<>> AnswerLines(std::string_view Output) {
+    std::map<std::string, std::string, std::less<>> Answer;
+    while (!Output.empty()) {
+        const std::size_t End = Output.find('\n');
+        std::string_view Line = Output.substr(0, End);
+        Output.remove_prefix(End == std::string_view::npos ? Output.size() : End + 1);
+        if (Line.ends_with('\r')) {
+            Line.remove_suffix(1);
+        }
+        // Only "key=value" lines with a key of lower-case letters and '_' are answers; the tool's
+        // other lines (a description, a notice) are not.
+        const std::size_t Equals = Line.find('=');
+        const std::string_view Key = Line.substr(0, Equals);
+        if (Equals == std::string_view::npos || Key.empty() ||
+            Key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_") != std::string_view::npos) {
+            continue;
+        }
+        Answer.emplace(std::string(Key), std::string(Line.substr(Equals + 1)));
+    }
+    return Answer;
+}
+
+QuestionRun Ask(HostServices& Host, const System::UnicodeString& Tool,
+                const System::UnicodeString& CommandLine) {
+    QuestionRun Run;
+    const std::optional<StartedProcess> Started =
+        Host.StartWatchedProcess(Tool, CommandLine, 0, true);
+    if (!Started) {
+        return Run;
+    }
+    CapturedOutput Output;
+    const auto Deadline = std::chrono::steady_clock::now() + LongestQuestion;
+    for (;;) {
+        const WaitEvent Event = Host.WaitForProcessEvent(Started->Process, Deadline, Output);
+        if (Event == WaitEvent::Ended) {
+            Run.ExitCode = Host.ProcessExitCode(Started->Process);
+            break;
+        }
+        if (Event != WaitEvent::Output) {
+            (void)Host.EndProcess(Started->Process, true);
+            (void)Host.WaitForProcess(Started->Process);
+            break;
+        }
+    }
+    (void)Host.ReleaseHandle(Started->Thread);
+    (void)Host.ReleaseHandle(Started->Process);
+    Run.Answer = AnswerLines(Output.Output);
+    Run.Error = std::move(Output.Error);
+    while (!Run.Error.empty() && (Run.Error.back() == '\n' || Run.Error.back() == '\r')) {
+        Run.Error.pop_back();
+    }
+    return Run;
+}
+
+// Whether the run answered; otherwise Status and Reason say why not.
+bool Answered(const QuestionRun& Run, QueryStatus& Status, System::UnicodeString& Reason,
+              std::string_view RequiredKey) {
+    if (!Run.ExitCode) {
+        Status = QueryStatus::Failed;
+        Reason = u"the tool could not be run to its end";
+        return false;
+    }
+    if (*Run.ExitCode == 0 && Run.Answer.contains(RequiredKey)) {
+        Status = QueryStatus::Answered;
+        return true;
+    }
+    const bool Unknown = *Run.ExitCode == UnknownCommandLine || *Run.ExitCode == CannotAnswer;
+    Status = Unknown ? QueryStatus::NotAvailable : QueryStatus::Failed;
+    Reason = !Run.Error.empty() ? System::Sysutils::UTF8ToString(Run.Error)
+             : *Run.ExitCode == 0
+                 ? System::UnicodeString(u"the tool gave no answer")
+                 : u"the tool ended with exit code " +
+                       System::Sysutils::UTF8ToString(std::to_string(*Run.ExitCode));
+    return false;
+}
+
+std::uint64_t Number(const QuestionRun& Run, std::string_view Key) {
+    std::uint64_t Value = 0;
+    if (const auto Found = Run.Answer.find(Key); Found != Run.Answer.end()) {
+        const std::string& Text = Found->second;
+        (void)std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    }
+    return Value;
+}
+
+System::UnicodeString Text(const QuestionRun& Run, std::string_view Key) {
+    const auto Found = Run.Answer.find(Key);
+    return Found == Run.Answer.end() ? System::UnicodeString()
+                                     : System::Sysutils::UTF8ToString(Found->second);
+}
+
+DiscState StateOf(std::string_view Word) {
+    constexpr std::pair<std::string_view, DiscState> Words[] = {
+        {"blank", DiscState::Blank},
+        {"appendable", DiscState::Appendable},
+        {"closed", DiscState::Closed},
+        {"not a disc", DiscState::NotADisc},
+    };
+    for (const auto& [Name, State] : Words) {
+        if (Word == Name) {
+            return State;
+        }
+    }
+    return DiscState::NoDisc;
+}
+
+// Where the first item (the program) of a command line ends: at the first blank or tab outside
+// double quotes, as the program-name rule splits it.
+std::size_t ProgramEnd(std::u16string_view Line) {
+    bool Quoted = false;
+    for (std::size_t I = 0; I < Line.size(); ++I) {
+        if (Line[I] == u'"') {
+            Quoted = !Quoted;
+        } else if (!Quoted && (Line[I] == u' ' || Line[I] == u'\t')) {
+            return I;
+        }
+    }
+    return Line.size();
+}
+
+} // namespace
+
+System::UnicodeString PosixHostServices::DriveTarget(System::WideChar Drive) {
+    const std::optional<std::string> Target =
+        DriveTargetOf(Drive, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
+            struct stat Info {};
+            return stat(Device.c_str(), &Info) == 0;
+        });
+    return Target ? System::Sysutils::UTF8ToString(*Target) : System::UnicodeString();
+}
+
+DiscReport PosixHostServices::DescribeDisc(const System::UnicodeString& Tool,
+                                           System::WideChar Drive) {
+    DiscReport Report;
+    if (Tool.empty()) {
+        Report.Status = QueryStatus::Failed;
+        Report.Reason = NoTool;
+        return Report;
+    }
+    CommandLine Line(Tool);
+    Line.Text(u" --disc_info --drivename ").Quoted(Drive);
+    const QuestionRun Run = Ask(*this, Tool, Line.Result());
+    if (!Answered(Run, Report.Status, Report.Reason, "state")) {
+        return Report;
+    }
+    Report.Medium = Text(Run, "medium");
+    Report.State = StateOf(Run.Answer.find("state")->second);
+    Report.Sessions = static_cast<std::uint32_t>(Number(Run, "sessions"));
+    Report.Label = Text(Run, "label");
+    Report.UsedBytes = Number(Run, "used_bytes");
+    Report.FreeBytes = Number(Run, "free_bytes");
+    return Report;
+}
+
+SizeReport PosixHostServices::MeasureBurn(const System::UnicodeString& Tool,
+                                          const System::UnicodeString& BurnCommandLine) {
+    SizeReport Report;
+    if (Tool.empty()) {
+        Report.Status = QueryStatus::Failed;
+        Report.Reason = NoTool;
+        return Report;
+    }
+    const std::size_t End = ProgramEnd(BurnCommandLine);
+    System::UnicodeString Line = BurnCommandLine.substr(0, End);
+    Line += u" --estimate";
+    Line += BurnCommandLine.substr(End);
+    const QuestionRun Run = Ask(*this, Tool, Line);
+    if (Answered(Run, Report.Status, Report.Reason, "needed_bytes")) {
+        Report.NeededBytes = Number(Run, "needed_bytes");
+        Report.FreeBytes = Number(Run, "free_bytes");
+    }
+    return Report;
+}
+
+} // namespace Queltburner::Posix

@@ -1,0 +1,92 @@
+// What a burn would take of the disc, worked out by the burn's own checks (target, sources,
+// plan, exact size) and then left unwritten.
+#include "AudioCd.hpp"
+#include "DataDisc.hpp"
+#include "Queries.hpp"
+#include "RealDrive.hpp"
+#include "RecorderFailure.hpp"
+
+#include <cstdio>
+
+namespace Recorder {
+
+namespace {
+
+// The answer, then the refusal the burn would end with, if any: a front end learns both the size
+// and why the burn would not start.
+void Answer(std::uint64_t NeededBytes, std::uint64_t FreeBytes,
+            const std::optional<std::string>& Refusal) {
+    PrintAnswer("needed_bytes", NeededBytes);
+    PrintAnswer("free_bytes", FreeBytes);
+    (void)std::fflush(stdout);
+    if (Refusal) {
+        throw RecorderFailure(ExitCode::Medium, *Refusal);
+    }
+}
+
+// The session's exact size: the plan the writer makes, measured as its fit check measures it.
+void EstimateDataDisc(const WriteContext& Context) {
+    XorrisoSession Session(Context.Report, Context.Where.Describe());
+    const DataDiscPlan Plan = PlanDataDisc(Context, Session);
+    const std::uint64_t Blocks = ExactSessionBlocks(Context, Session, Plan);
+    const std::uint64_t Free =
+        Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
+    Answer(Blocks * DataBlockBytes, Free * DataBlockBytes, Plan.Refusal);
+}
+
+// The tracks counted in whole raw sectors as the audio writers count them: a virtual disc stores
+// the pause before the first track, a real drive writes it outside the space it reports.
+void EstimateAudioCd(const WriteContext& Context) {
+    const Target& Where = Context.Where;
+    const std::vector<AudioTrack> Tracks = CheckTracks(Context, 100.0);
+    if (!Where.RealDrive) {
+        Answer((LeadingPause + TrackSectors(Tracks)) * RawSectorBytes, CdSectors * RawSectorBytes,
+               Context.Disc.Blank()
+                   ? std::nullopt
+                   : std::optional<std::string>(Where.Describe() +
+                                                ": the disc is not blank; erase it first (Erase, "
+                                                "--erase)"));
+        return;
+    }
+    XorrisoSession Session(Context.Report, Where.Describe());
+    const DriveState Drive = AcquireDrive(Session, Where);
+    const std::uint64_t FreeSectors = FreeBlocks(Session).value_or(0);
+    Answer(TrackSectors(Tracks) * RawSectorBytes, FreeSectors * RawSectorBytes,
+           Drive.Blank ? std::nullopt
+                       : std::optional<std::string>(Where.Describe() +
+                                                    ": the disc is not blank; erase it first"));
+}
+
+} // namespace
+
+int AnswerEstimate(const Request& Asked) {
+    Request Ask = Asked;
+    // Nothing is read twice and nothing is written: no speed test, no verify.
+    Ask.SpeedTest = false;
+    Ask.Verify = false;
+    const Medium Disc(ResolveTarget(Ask.DriveLetter));
+    // A real disc would be blanked at once by the plan; measuring never erases. The size of the
+    // session does not change; the free space is the disc's as it is.
+    if (Disc.RealDrive()) {
+        Ask.ForceEraseDisk = false;
+    }
+    // A new virtual disc is laid out against the run's scratch file, as the burn lays it out:
+    // libburn places and pads a session differently on a file than on /dev/null. Nothing is
+    // committed to it, and the scratch folder goes with the run.
+    const WriteContext Context{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), QuietReport()};
+    switch (Ask.Kind) {
+    case ToolGrammar::CommandKind::DataDisc:
+        EstimateDataDisc(Context);
+        return 0;
+    case ToolGrammar::CommandKind::AudioCd:
+        EstimateAudioCd(Context);
+        return 0;
+    default:
+        throw RecorderFailure(ExitCode::NotAvailable,
+                              Disc.Describe() +
+                                  ": the recorder cannot estimate this kind of disc (it can a "
+                                  "data disc and an audio CD); nothing was done");
+    }
+}
+
+} // namespace Recorder

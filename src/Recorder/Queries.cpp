@@ -1,0 +1,96 @@
+// What the answers to the recorder's questions share: their line format, the quiet report, and
+// the reading of libburn's table of contents.
+#include "Queries.hpp"
+
+#include "RealDrive.hpp"
+
+#include <charconv>
+#include <cstdio>
+
+namespace Recorder {
+
+namespace {
+
+std::string_view Trimmed(std::string_view Text) {
+    while (!Text.empty() && Text.front() == ' ') {
+        Text.remove_prefix(1);
+    }
+    while (!Text.empty() && Text.back() == ' ') {
+        Text.remove_suffix(1);
+    }
+    return Text;
+}
+
+// The text after "Name :" of the first result line that starts with Name.
+std::optional<std::string_view> FieldOf(const std::vector<std::string>& Lines,
+                                        std::string_view Name) {
+    for (const std::string& Line : Lines) {
+        const std::size_t Colon = Line.find(':');
+        if (Line.starts_with(Name) && Colon != std::string::npos) {
+            return Trimmed(std::string_view(Line).substr(Colon + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Progress& QuietReport() {
+    static std::FILE* const Nowhere = std::fopen("/dev/null", "we");
+    static Progress Report(Nowhere != nullptr ? Nowhere : stderr);
+    return Report;
+}
+
+void PrintAnswer(std::string_view Key, std::string_view Value) {
+    std::string Line(Key);
+    Line += '=';
+    for (const char C : Value) {
+        Line += C == '\n' || C == '\r' ? ' ' : C;
+    }
+    Line += '\n';
+    (void)std::fwrite(Line.data(), 1, Line.size(), stdout);
+}
+
+void PrintAnswer(std::string_view Key, std::uint64_t Value) {
+    PrintAnswer(Key, std::to_string(Value));
+}
+
+TocSummary ReadToc(XorrisoSession& Session) {
+    const std::vector<std::string>& Toc = Session.Results();
+    TocSummary Summary;
+    Summary.Sessions = CountLines(Toc, "ISO session");
+    // "ISO session  :   2 ,        64 ,        24s , LABEL": the label is all after the third
+    // comma, commas of its own included.
+    for (const std::string& Line : Toc) {
+        if (!Line.starts_with("ISO session")) {
+            continue;
+        }
+        std::size_t At = 0;
+        for (int Comma = 0; Comma < 3 && At != std::string::npos; ++Comma) {
+            At = Line.find(',', At == 0 ? 0 : At + 1);
+        }
+        Summary.Label = At == std::string::npos ? "" : Trimmed(Line.substr(At + 1));
+    }
+    Summary.NextAddress = BlocksIn(Toc, "Media nwa");
+    if (const auto Text = FieldOf(Toc, "Media summary")) {
+        // "2 sessions, 48 data blocks, 96.0k data, 72.1g free"
+        const std::size_t Comma = Text->find(", ");
+        if (Comma != std::string_view::npos) {
+            const std::string_view Rest = Text->substr(Comma + 2);
+            std::uint64_t Blocks = 0;
+            const auto [End, Error] =
+                std::from_chars(Rest.data(), Rest.data() + Rest.size(), Blocks);
+            if (Error == std::errc() &&
+                std::string_view(End, static_cast<std::size_t>(Rest.data() + Rest.size() - End))
+                    .starts_with(" data blocks")) {
+                Summary.DataBlocks = Blocks;
+            }
+        }
+    }
+    const std::string_view Medium = FieldOf(Toc, "Media current").value_or("");
+    Summary.MediumName = std::string(Medium.substr(0, Medium.find(',')));
+    Summary.Status = std::string(FieldOf(Toc, "Media status").value_or(""));
+    return Summary;
+}
+
+} // namespace Recorder
