@@ -48,7 +48,7 @@ TEST(RecorderRelease, RunsNoProgramItsEnvironmentNames) {
 // starts like a program, or is none, is no recorder.
 TEST(RecorderRelease, ThePosixHostKnowsItByItsMark) {
     TempDir Dir;
-    const auto Host = std::make_shared<Queltburner::PosixHostServices>();
+    const auto Host = std::make_shared<Queltburner::Posix::PosixHostServices>();
     std::ifstream Recorder(RecorderPath, std::ios::binary);
     std::string Head(4096, '\0');
     Recorder.read(Head.data(), static_cast<std::streamsize>(Head.size()));

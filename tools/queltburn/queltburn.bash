@@ -78,7 +78,7 @@ _queltburn() {
     fi
     local command=${COMP_WORDS[1]}
     case $command in
-    data | audio | video | svideo | dvdvideo | image | erase | eject | burn | settings) ;;
+    data | audio | video | svideo | dvdvideo | image | erase | eject | burn | drives | info | settings) ;;
     *) return ;; # --help, --version and unknown commands take nothing more
     esac
     case $prev in

@@ -8,8 +8,10 @@
 
 namespace Queltburner::Posix {
 
-// The name of the section that marks the recorder (tools/recorder defines it).
-inline constexpr std::string_view RecorderSection = ".quelt_recorder";
+// The name of the section that marks the recorder (tools/recorder defines it). Not an inline
+// variable: that would be a unique symbol, which keeps a package that holds it from ever being
+// unloaded.
+constexpr std::string_view RecorderSection = ".quelt_recorder";
 
 // True when Path is an ELF program of this machine's word size with a section named Name; false
 // for anything else, including a file that cannot be read.
