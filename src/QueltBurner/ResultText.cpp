@@ -26,6 +26,8 @@ const char16_t* RecorderExitText(int Result) {
         return u"writing failed or was stopped";
     case RecorderVerify:
         return u"what was read back differs from the source";
+    case RecorderNotAvailable:
+        return u"the recorder cannot answer this question for this kind of disc";
     default:
         return nullptr;
     }

@@ -129,6 +129,7 @@ TEST(ResultText, NamesTheRecordersExitCodesForTheRecorderOnly) {
         {Queltburner::RecorderSource, u"an entry cannot be read or decoded"},
         {Queltburner::RecorderWrite, u"writing failed or was stopped"},
         {Queltburner::RecorderVerify, u"what was read back differs from the source"},
+        {Queltburner::RecorderNotAvailable, u"the recorder cannot answer this question"},
     };
     for (const auto& [Code, Start] : Named) {
         const UnicodeString Text = ResultText(Code, true);
@@ -137,7 +138,7 @@ TEST(ResultText, NamesTheRecordersExitCodesForTheRecorderOnly) {
                   UnicodeString::npos);
         EXPECT_EQ(ResultText(Code, false), ResultText(Code)) << Code;
     }
-    for (const int Other : {0, 1, 9, -2, -5}) {
+    for (const int Other : {0, 1, 10, -2, -5}) {
         EXPECT_EQ(ResultText(Other, true), ResultText(Other)) << Other;
     }
 }
