@@ -58,13 +58,14 @@ System::UnicodeString ResultText(int Result);
 // The exit codes of the recorder, the tool this project installs as NeroCmd.exe on Linux and other
 // POSIX systems: what kind of thing failed (its error line on standard error names the thing).
 // Another tool's exit codes mean what that tool says they mean.
-constexpr int RecorderCommandLine = 2; // not a command line the component composes; nothing done
-constexpr int RecorderTarget = 3;      // unmapped letter, no such device, not a drive, no access
-constexpr int RecorderMedium = 4;      // not blank, closed, no such session, not rewritable
-constexpr int RecorderDoesNotFit = 5;  // the selection does not fit on the disc
-constexpr int RecorderSource = 6;      // an entry cannot be read or decoded
-constexpr int RecorderWrite = 7;       // a write failed, or a signal stopped the run
-constexpr int RecorderVerify = 8;      // what was read back differs from its source
+constexpr int RecorderCommandLine = 2;  // not a command line the component composes; nothing done
+constexpr int RecorderTarget = 3;       // unmapped letter, no such device, not a drive, no access
+constexpr int RecorderMedium = 4;       // not blank, closed, no such session, not rewritable
+constexpr int RecorderDoesNotFit = 5;   // the selection does not fit on the disc
+constexpr int RecorderSource = 6;       // an entry cannot be read or decoded
+constexpr int RecorderWrite = 7;        // a write failed, or a signal stopped the run
+constexpr int RecorderVerify = 8;       // what was read back differs from its source
+constexpr int RecorderNotAvailable = 9; // a question (--estimate) it cannot answer for the kind
 
 // ResultText for a result of the given tool: with ToolIsRecorder, the recorder's exit codes are
 // named by their meaning ("the disc is too small for the selection"); otherwise as ResultText(int).
