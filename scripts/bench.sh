@@ -160,11 +160,11 @@ for label, subject, floor, goal in [
         ("500 MB in 100 files given as 100 entries vs xorriso -as mkisofs -R -J --md5 + fsync", "RecorderLargeEntries", "XorrisoMd5LargeTree", 1.1),
         ("500 MB in 100 entries with --verify vs xorriso writing it (--md5 + fsync), then -check_md5_r and -compare_l", "RecorderLargeVerify", ("XorrisoMd5LargeTree", "XorrisoCheckLargeTree"), 1.2),
         ("100,000 small files in 100 folders vs xorriso -as mkisofs -R -J --md5 (the same checksums)", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/1", 1.1),
-        ("1,000 small files as 1,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/1000", "XorrisoEntries/1000", 1.2),
-        ("100,000 small files as 100,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/100000", "XorrisoEntries/100000", 1.2),
+        ("1,000 small files as 1,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/1000/", "XorrisoEntries/1000/", 1.2),
+        ("100,000 small files as 100,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/100000/", "XorrisoEntries/100000/", 1.2),
         # Linear: a hundred times the entries take at most a hundred times as long (the fixed
         # cost of a run makes it less).
-        ("Scaling: 100,000 entries vs 1,000 entries", "RecorderEntries/100000", "RecorderEntries/1000", 100.0)]:
+        ("Scaling: 100,000 entries vs 1,000 entries", "RecorderEntries/100000/", "RecorderEntries/1000/", 100.0)]:
     floors = floor if isinstance(floor, tuple) else (floor,)
     s, f = ms(find(subject)), sum(ms(find(name)) for name in floors)
     goal_text = f"≤ {goal:g}x" if goal is not None else "—"

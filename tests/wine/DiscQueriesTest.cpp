@@ -1,6 +1,7 @@
 // The Windows host's answers about drives and discs, under Wine (drive E: a CD-ROM drive mapped
 // onto a folder, no IMAPI2) as on Windows: every answer comes back in time and is one a front end
 // can show, and the caller's COM state survives the query.
+#include "QueltBurner.hpp"
 #include "QueltBurnerHostServices.hpp"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,31 @@ TEST(DiscQueries, TheCallersComStateSurvivesTheQuery) {
         });
         EXPECT_EQ(Probe, Row.ProbeAfter);
     }
+}
+
+// The component's questions through the Windows host: E: is listed, and a disc or a size that
+// the host cannot learn is "not available", in time and without a message box.
+TEST(DiscQueries, TheComponentsQuestionsAnswerOrSayNotAvailable) {
+    const int Results = WithinTimeLimit<int>([] {
+        Queltburner::TQueltBurner Burner(nullptr);
+        Burner.SetShowMessages(false);
+        bool ListsE = false;
+        for (const Queltburner::TOpticalDrive& Drive : Burner.OpticalDrives()) {
+            ListsE = ListsE || Drive.Letter == u'E';
+        }
+        EXPECT_TRUE(ListsE);
+        DiscReport Disc;
+        const int Described = Burner.DescribeDisc(u'E', Disc);
+        EXPECT_TRUE(Described == Queltburner::ResultSuccess ||
+                    Described == Queltburner::ResultNotAvailable)
+            << Described;
+        Queltburner::SizeReport Size;
+        Burner.Files()->Add(u"C:\\windows");
+        EXPECT_EQ(Burner.MeasureBurn(u'E', Size), Queltburner::ResultNotAvailable);
+        EXPECT_EQ(Burner.DescribeDisc(u'Q', Disc), Queltburner::ResultNotOpticalDrive);
+        return Described;
+    });
+    (void)Results;
 }
 
 } // namespace
