@@ -85,6 +85,7 @@ std::vector<std::uint64_t> WriteSectors(const WriteContext& Context,
             });
         Written += Track.Sectors();
     }
+    Context.Report.Enter("closing");
     if (::fsync(Out.Get()) != 0) {
         WriteFailed(Context, "cannot write the disc");
     }

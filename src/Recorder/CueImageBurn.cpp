@@ -56,6 +56,7 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
                                                         ": changed its size while it was read");
         }
     }
+    Context.Report.Enter("closing");
     if (::fsync(To.Get()) != 0) {
         throw RecorderFailure(ExitCode::Write,
                               Context.Where.Describe() + ": " + std::strerror(errno));

@@ -45,6 +45,7 @@ void CopyInto(const WriteContext& Context, int From, off_t Size) {
         Fail(ExitCode::Source, "image " + Context.Ask.ImageFile,
              "changed its size while it was read");
     }
+    Context.Report.Enter("closing");
     if (::fsync(To.Get()) != 0) {
         Fail(ExitCode::Write, Context.Where.Describe(), std::strerror(errno));
     }

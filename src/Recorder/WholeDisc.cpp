@@ -86,6 +86,8 @@ void WriteDurably(const WriteContext& Context, const std::string& Path, const st
 }
 
 void SyncFile(const WriteContext& Context, const std::string& Path) {
+    // The data is written: what is left until it is on the disk is the closing.
+    Context.Report.Enter("closing");
     const FileDescriptor File(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
     if (File.Get() < 0 || ::fsync(File.Get()) != 0) {
         WriteFailed(Context.Where, "cannot write " + Path);
