@@ -136,6 +136,11 @@ System::UnicodeString DataCommandLine(std::size_t Count) {
     return Captured(Count, [](Queltburner::TQueltBurner& Burner) { return Burner.BurnData(u'E'); });
 }
 
+PeerFactory& QProcessPeer() {
+    static PeerFactory Factory = nullptr;
+    return Factory;
+}
+
 System::UnicodeString EjectCommandLine() {
     return Captured(0, [](Queltburner::TQueltBurner& Burner) { return Burner.Eject(u'E'); });
 }

@@ -51,6 +51,13 @@ void PrepareBurner(Queltburner::TQueltBurner& Burner, std::size_t Count,
 void MeasurePeakExtraHeap(benchmark::State& State, Queltburner::TQueltBurner& Burner,
                           const std::function<std::size_t()>& LineLength);
 
+// A peer's way of starting a tool and waiting for it, made once for an argv (its first item the
+// tool): each call of the run it returns starts the tool and is true when it exited with 0.
+using PeerRun = std::function<bool()>;
+using PeerFactory = PeerRun (*)(const std::vector<std::string>& Argv);
+// Qt's QProcess, set when the program is built with Qt 6; null without it.
+PeerFactory& QProcessPeer();
+
 // The command line BurnData (Count entries, all existing) or Eject composes for drive E.
 System::UnicodeString DataCommandLine(std::size_t Count);
 System::UnicodeString EjectCommandLine();

@@ -9,7 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -123,6 +126,51 @@ void BurnDataPosixFloor(benchmark::State& State) {
     State.counters["argv_items"] = static_cast<double>(Argv.Count());
 }
 
+// The waiting Eject against its floor and its peers in interleaved rounds: each round runs every
+// way once, in an order shuffled anew, so that a change in the machine's load (which moves a run of
+// a small tool by more than the differences measured) hits them all alike. The counters are each
+// way's median time in microseconds.
+void EjectPeersInRounds(benchmark::State& State) {
+    const std::vector<std::string> Argv = ArgvWithTool(EjectCommandLine(), ToolOf(State, 0));
+    if (!StartsWithTool(ArgvOf(EjectCommandLine()))) {
+        State.SkipWithError("the composed argv does not start with the tool");
+        return;
+    }
+    const RawArgv Floor(Argv);
+    Queltburner::TQueltBurner Burner(nullptr,
+                                     std::make_shared<Queltburner::Posix::PosixHostServices>());
+    PrepareBurner(Burner, 0, ToolOf(State, 0));
+    std::vector<std::pair<std::string, PeerRun>> Ways{
+        {"floor_us", [&Floor] { return SpawnAndWait(Floor) == 0; }},
+        {"library_us", [&Burner] { return Burner.Eject(u'E') == 0; }}};
+    if (QProcessPeer() != nullptr) {
+        Ways.emplace_back("qprocess_us", QProcessPeer()(Argv));
+    }
+    std::vector<std::vector<double>> Times(Ways.size());
+    std::vector<std::size_t> Order(Ways.size());
+    std::iota(Order.begin(), Order.end(), 0);
+    std::minstd_rand Shuffle(7);
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : State) {
+        std::shuffle(Order.begin(), Order.end(), Shuffle);
+        for (const std::size_t Way : Order) {
+            const Clock::time_point Start = Clock::now();
+            if (!Ways[Way].second()) {
+                State.SkipWithError((Ways[Way].first + ": the tool did not exit with 0").c_str());
+                return;
+            }
+            Times[Way].push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - Start).count());
+        }
+    }
+    for (std::size_t Way = 0; Way < Ways.size(); ++Way) {
+        std::vector<double>& Taken = Times[Way];
+        const auto Middle = Taken.begin() + static_cast<std::ptrdiff_t>(Taken.size() / 2);
+        std::nth_element(Taken.begin(), Middle, Taken.end());
+        State.counters[Ways[Way].first] = Taken.empty() ? 0.0 : *Middle;
+    }
+}
+
 // For the record: the whole run's peak through the real host, where the host also splits the
 // command line into an argv and encodes it.
 void BurnDataPosixPeakMemory(benchmark::State& State) {
@@ -151,6 +199,8 @@ BENCHMARK(EjectWaitedFloor)
     ->MinTime(2.0)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
+// A round takes three runs or more: two seconds a repetition give several hundred rounds.
+BENCHMARK(EjectPeersInRounds)->Arg(1)->MinTime(2.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BurnDataPosixLibrary)
     ->Args({ExistingFileCount, 0})
     ->Args({ExistingFileCount, 1})

@@ -15,6 +15,8 @@ want+=(vcdimager genisoimage cdrdao)
 if [[ "${1:-}" == "test" ]]; then
     want+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy
            g++-mingw-w64-x86-64-posix wine wine64)
+    # Qt 6 Core: the benchmarks run Qt's QProcess as a peer of the waiting run.
+    want+=(qt6-base-dev)
     # The consumer test builds through pkg-config. The Debian package test runs CPack, whose
     # dependency scan needs dpkg-shlibdeps (dpkg-dev) and file, and reads the packed files with
     # readelf (binutils).

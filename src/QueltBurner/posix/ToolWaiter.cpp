@@ -192,7 +192,7 @@ HostHasEnded(const ToolWaiter::Block& State) noexcept {
 // on writing a disc unobserved. Every signal is blocked here: SIGCHLD, the host's end and the
 // grace period's alarm are taken with sigwaitinfo, and only calls that cannot fail are made.
 [[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] bool
-AwaitToolOrHostEnd(const ToolWaiter::Block& State, pid_t Tool, int& Status) noexcept {
+AwaitToolOrHostEnd(ToolWaiter::Block& State, pid_t Tool, int& Status) noexcept {
     sigset_t Wake;
     sigemptyset(&Wake);
     for (const int Signal : {SIGCHLD, HostEndSignal, SIGALRM}) {
@@ -200,9 +200,14 @@ AwaitToolOrHostEnd(const ToolWaiter::Block& State, pid_t Tool, int& Status) noex
     }
     bool Asked = false;
     for (;;) {
-        const long Ended = syscall(SYS_wait4, Tool, &Status, WNOHANG, nullptr);
-        if (Ended != 0) {
-            return Ended == Tool;
+        // Looked at first without collecting it: until it is collected its id stays its own, and
+        // the library may still open a process descriptor on it (ToolWaiter::SignalTool).
+        siginfo_t Ended{};
+        const long Looked =
+            syscall(SYS_waitid, P_PID, Tool, &Ended, WEXITED | WNOHANG | WNOWAIT, nullptr);
+        if (Looked != 0 || Ended.si_pid == Tool) {
+            std::atomic_ref<int>(State.ToolCollected).store(1, std::memory_order_seq_cst);
+            return syscall(SYS_wait4, Tool, &Status, 0, nullptr) == Tool;
         }
         if (!Asked && HostHasEnded(State)) {
             Asked = true;
@@ -244,19 +249,11 @@ WaiterMain(void* Argument) noexcept {
             return GiveUpStart(*State, ECHILD);
         }
     }
-    // The tool of a waiting run is created with a process descriptor, through which it is
-    // signalled without the risk of reaching a process that took over its id; kernels without them
-    // say EINVAL, and an application out of descriptors EMFILE: then it is signalled by its id.
-    pid_t Tool = -1;
-    constexpr int Flags = CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD;
-    if (State->End == WaiterEnd::AfterTool) {
-        Tool = clone(ToolMain, State->ToolStack, Flags | CLONE_PIDFD, State, &State->ToolPidfd,
-                     nullptr, &State->ExecWord);
-    }
-    if (Tool < 0) {
-        State->ToolPidfd = -1;
-        Tool = clone(ToolMain, State->ToolStack, Flags, State, nullptr, nullptr, &State->ExecWord);
-    }
+    // No process descriptor is made here: most runs never signal their tool, and making one on
+    // every start was about a third of what the waiter added to a run of a tool that does nothing.
+    // SignalTool opens one when a run is ended.
+    const pid_t Tool = clone(ToolMain, State->ToolStack, CLONE_VM | CLONE_CHILD_CLEARTID | SIGCHLD,
+                             State, nullptr, nullptr, &State->ExecWord);
     if (Tool < 0) {
         return GiveUpStart(*State, errno);
     }
@@ -320,9 +317,6 @@ ToolWaiter::~ToolWaiter() {
     if (FStarted && !FCollected) {
         Release();
         (void)Wait();
-    }
-    if (FBlock != nullptr && FBlock->ToolPidfd >= 0) {
-        (void)close(FBlock->ToolPidfd);
     }
     for (const int Descriptor : {FLifelineRead, FLifelineWrite}) {
         if (Descriptor >= 0) {
@@ -520,19 +514,27 @@ bool ToolWaiter::SignalTool(int Signal) noexcept {
         // Not collected yet, so its id is still its own.
         return !PlainToolEnded() && kill(FWaiter, Signal) == 0;
     }
-    if (FBlock->ToolPidfd >= 0) {
-        // A process descriptor reads as ready once its process has ended: a tool that ended by
-        // itself is not said to have been ended.
-        pollfd Ended{FBlock->ToolPidfd, POLLIN, 0};
-        if (poll(&Ended, 1, 0) != 0) {
-            return false;
+    // A process descriptor opened on the tool's id before the waiter begins to collect it names
+    // the tool (or what is left of it) for good: the waiter says so before it collects, so a
+    // descriptor opened while it has not said so never reaches a process that took over the id.
+    const int Descriptor = static_cast<int>(syscall(SYS_pidfd_open, FBlock->ToolPid, 0));
+    if (Descriptor >= 0) {
+        bool Sent = false;
+        if (Shared(FBlock->ToolCollected).load(std::memory_order_seq_cst) == 0) {
+            // It reads as ready once its process has ended: a tool that ended by itself is not
+            // said to have been ended.
+            pollfd Ended{Descriptor, POLLIN, 0};
+            Sent = poll(&Ended, 1, 0) == 0 &&
+                   syscall(SYS_pidfd_send_signal, Descriptor, Signal, nullptr, 0) == 0;
         }
-        return syscall(SYS_pidfd_send_signal, FBlock->ToolPidfd, Signal, nullptr, 0) == 0;
+        (void)close(Descriptor);
+        return Sent;
     }
-    // Without a process descriptor (kernels before 5.2): a tool the waiter has said ended is not
-    // signalled; its id could pass to another process only in the moment between the waiter
-    // collecting it and saying so.
-    return !ToolEnded() && kill(FBlock->ToolPid, Signal) == 0;
+    // Without a process descriptor (kernels before 5.3, or none to spare): a tool the waiter has
+    // begun to collect is not signalled; its id could pass to another process only in the moment
+    // between this look and the signal.
+    return Shared(FBlock->ToolCollected).load(std::memory_order_seq_cst) == 0 &&
+           kill(FBlock->ToolPid, Signal) == 0;
 }
 
 void ToolWaiter::Release() noexcept {

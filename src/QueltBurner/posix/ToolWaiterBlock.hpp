@@ -25,13 +25,15 @@ struct ToolWaiter::Block {
     int SpawnError = 0;  // why the tool did not start: the failed exec's or clone's errno
     int ToolStatus = 0;
     int ToolEnded = 0; // 1 once ToolStatus holds the tool's raw wait status
-    // A watched run: where the tool's output and error go, the eventfd the waiter adds to when the
-    // tool has ended, and the tool's id and process descriptor (-1 where the kernel has none).
+    // A watched run: where the tool's output and error go, and the eventfd the waiter adds to when
+    // the tool has ended.
     int OutputFd = -1;
     int ErrorFd = -1;
     int EndNotice = -1;
+    // The tool's id, and 1 from the moment the waiter begins to collect it (its id may pass to
+    // another process from then on).
     pid_t ToolPid = 0;
-    int ToolPidfd = -1;
+    int ToolCollected = 0;
     // The application's process and the waiter's: a process whose parent is no longer the one it
     // was created by has lost it.
     pid_t HostPid = 0;
