@@ -271,9 +271,9 @@ void XorrisoCheckLargeTree(benchmark::State& State) {
         State.SkipWithError("xorriso failed");
         return;
     }
-    std::vector<std::string> Argv{"xorriso", "-md5", "on", "-indev", "stdio:" + Image.string(),
-                                  "-check_md5_r", "SORRY", "/", "--", "-compare_l",
-                                  Tree.string() + "/", "/"};
+    std::vector<std::string> Argv{
+        "xorriso", "-md5", "on", "-indev",     "stdio:" + Image.string(), "-check_md5_r",
+        "SORRY",   "/",    "--", "-compare_l", Tree.string() + "/",       "/"};
     for (const fs::path& Entry : LargeEntries()) {
         Argv.push_back(Entry.string());
     }
