@@ -48,6 +48,7 @@ BurnerWindow::~BurnerWindow() {
     if (FWorker != nullptr) {
         FBurner->Cancel();
         FWorker->wait();
+        delete FWorker;
     }
 }
 

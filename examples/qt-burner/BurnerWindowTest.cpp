@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
+constexpr qint64 MiB = qint64{1024} * 1024;
 constexpr int BurnTimeoutMs = 120000;
 // The tries of a case whose outcome depends on when the window acts during a run.
 constexpr int Tries = 5;
@@ -122,7 +122,8 @@ class BurnerWindowTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
+    // Qt Test calls its slots by these names.
+    void initTestCase() { // NOLINT(readability-identifier-naming)
         QVERIFY(FDir.isValid());
         FShots = qEnvironmentVariable("QUELT_SCREENSHOT_DIR",
                                       QStringLiteral(QUELT_DEFAULT_SCREENSHOT_DIR));
@@ -135,7 +136,7 @@ private slots:
         qputenv("QUELT_DRIVES", ("E=" + Disc()).toUtf8());
     }
 
-    void init() {
+    void init() { // NOLINT(readability-identifier-naming)
         QFile::remove(Disc());
         QFile::remove(Path(QStringLiteral("burner.dfm")));
     }

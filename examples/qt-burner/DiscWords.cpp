@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 using Queltburner::DiscState;
 
 QString ReadableBytes(std::uint64_t Bytes) {
@@ -36,6 +38,6 @@ QString DiscLine(int Result, const Queltburner::DiscReport& Disc) {
 }
 
 QString TimeLeft(double Seconds) {
-    const auto Whole = static_cast<long long>(Seconds + 0.5);
+    const long long Whole = std::llround(Seconds);
     return QStringLiteral("%1:%2 left").arg(Whole / 60).arg(Whole % 60, 2, 10, QLatin1Char('0'));
 }
