@@ -98,6 +98,8 @@ void BurnerWindow::BuildLayout() {
     FSizeBar->setRange(0, SizeBarScale);
     FProgress = new QProgressBar;
     FProgress->setRange(0, SizeBarScale);
+    FProgress->setValue(0);
+    FProgress->setFormat(QStringLiteral("Ready"));
     FBurn = new QPushButton(QStringLiteral("&Burn"));
     FBurn->setDefault(true);
     FCancel = new QPushButton(QStringLiteral("&Cancel"));
@@ -111,6 +113,7 @@ void BurnerWindow::BuildLayout() {
     FLog->setReadOnly(true);
     FLog->setMaximumBlockCount(5000);
     FLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    FLog->setPlaceholderText(QStringLiteral("What the burning tool says appears here."));
     // Names for the window's test, which drives the widgets as a person would.
     FLabel->setObjectName(QStringLiteral("Label"));
     FDVD->setObjectName(QStringLiteral("DVD"));
