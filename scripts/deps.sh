@@ -29,6 +29,8 @@ if [[ "${1:-}" == "test" ]]; then
     # vcd-info (vcdimager). Their streams are committed (ffmpeg made them, see
     # tests/integration/media/README.md), so ffmpeg is not needed to run them.
     want+=(dvdauthor vcdimager)
+    # The Qt example front end (examples/qt-burner) and its window test, which runs under Xvfb.
+    want+=(qt6-base-dev xvfb xauth)
 fi
 
 missing=()

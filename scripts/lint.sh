@@ -8,7 +8,7 @@ mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.hpp' | 
 clang-format --dry-run -Werror "${sources[@]}"
 
 # clang-tidy reads the files this build compiles (the other platform's files are not among them).
-mapfile -t tidy < <(printf '%s\n' "${sources[@]}" | grep -E '^(src|tools)/.*\.cpp$' |
+mapfile -t tidy < <(printf '%s\n' "${sources[@]}" | grep -E '^(src|tools|examples)/.*\.cpp$' |
     while read -r file; do grep -qF "\"$PWD/$file\"" "$build_dir/compile_commands.json" && echo "$file"; done)
 printf '%s\n' "${tidy[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build_dir" --quiet 2>/dev/null
 echo "lint: clean (${#sources[@]} files formatted, ${#tidy[@]} files tidied)"
