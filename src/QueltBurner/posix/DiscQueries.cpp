@@ -7,8 +7,8 @@
 #include "DriveMap.hpp"
 #include "System.SysUtils.hpp"
 
-#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <string_view>
@@ -113,8 +113,14 @@ bool Answered(const QuestionRun& Run, QueryStatus& Status, System::UnicodeString
 std::uint64_t Number(const QuestionRun& Run, std::string_view Key) {
     std::uint64_t Value = 0;
     if (const auto Found = Run.Answer.find(Key); Found != Run.Answer.end()) {
-        const std::string& Text = Found->second;
-        (void)std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+        // Digits by hand: std::from_chars would bring a unique symbol of libstdc++ into the
+        // package in some builds, and a package holding one can never be unloaded.
+        for (const char Digit : Found->second) {
+            if (Digit < '0' || Digit > '9' || Value > (UINT64_MAX - 9) / 10) {
+                return 0;
+            }
+            Value = Value * 10 + static_cast<std::uint64_t>(Digit - '0');
+        }
     }
     return Value;
 }
