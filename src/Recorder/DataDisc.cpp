@@ -107,7 +107,7 @@ void WriteDataDisc(const WriteContext& Context) {
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.
-    if (const auto Changed = ChangedFile(Plan.Stamps)) {
+    if (const auto Changed = Plan.Stamps.FirstChanged()) {
         throw RecorderFailure(ExitCode::Source,
                               "entry " + *Changed +
                                   ": changed while it was written; the disc was left as it was");

@@ -15,7 +15,7 @@ namespace Recorder {
 
 struct DataDiscPlan {
     std::vector<Source> Sources;
-    std::vector<FileStamp> Stamps;       // every file the session reads, as it was before
+    FileStamps Stamps;                   // every file the session reads, as it was before
     std::optional<std::uint64_t> AtMost; // blocks the session takes at most, when known
     bool Blank = true;
     bool NewDisc = true; // a first session (or one after the erase), not an append

@@ -50,34 +50,52 @@ std::uint64_t DataBlocks(std::uintmax_t Bytes) {
     return (Bytes + DataBlockBytes - 1) / DataBlockBytes + Bytes / (std::uint64_t{1} << 32U);
 }
 
-std::optional<FileStamp> StampOf(const std::string& Path, bool Follow) {
+// Adds Path to Stamps when it is a regular file (followed if Follow).
+void Stamp(FileStamps& Stamps, const std::string& Path, bool Follow) {
     struct stat Info {};
-    if ((Follow ? ::stat(Path.c_str(), &Info) : ::lstat(Path.c_str(), &Info)) != 0 ||
-        !S_ISREG(Info.st_mode)) {
-        return std::nullopt;
+    if ((Follow ? ::stat(Path.c_str(), &Info) : ::lstat(Path.c_str(), &Info)) == 0 &&
+        S_ISREG(Info.st_mode)) {
+        Stamps.Add(Path, static_cast<std::uintmax_t>(Info.st_size),
+                   std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec);
     }
-    return FileStamp{Path, static_cast<std::uintmax_t>(Info.st_size),
-                     std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec};
 }
 
 } // namespace
 
-std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps) {
-    for (const FileStamp& Before : Stamps) {
+void FileStamps::Add(const std::string& Path, std::uintmax_t Size, std::int64_t ModifiedNs) {
+    // The folder part keeps its slash ("" for a bare name, "/" for a file at the root).
+    const std::size_t NameAt = Path.rfind('/') + 1; // 0 when there is no slash
+    // A walk gives a folder's files one after another: its path is kept once for them.
+    if (FFolders.empty() || FFolders.back().compare(0, std::string::npos, Path, 0, NameAt) != 0) {
+        FFolders.push_back(Path.substr(0, NameAt));
+    }
+    FFiles.push_back({static_cast<std::uint32_t>(FFolders.size() - 1),
+                      static_cast<std::uint32_t>(FNames.size()), Size, ModifiedNs});
+    FNames.append(Path, NameAt);
+    FNames.push_back('\0');
+}
+
+std::string FileStamps::PathOf(const File& Stamp) const {
+    return FFolders[Stamp.Folder] + (FNames.c_str() + Stamp.NameAt);
+}
+
+std::optional<std::string> FileStamps::FirstChanged() const {
+    for (const File& Before : FFiles) {
+        const std::string Path = PathOf(Before);
         struct stat Info {};
-        const bool Same = ::stat(Before.Path.c_str(), &Info) == 0 &&
+        const bool Same = ::stat(Path.c_str(), &Info) == 0 &&
                           static_cast<std::uintmax_t>(Info.st_size) == Before.Size &&
                           std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec ==
                               Before.ModifiedNs;
         if (!Same) {
-            return Before.Path;
+            return Path;
         }
     }
     return std::nullopt;
 }
 
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              std::vector<FileStamp>& Stamps,
+                                              FileStamps& Stamps,
                                               std::vector<std::uint64_t>* Items) {
     namespace fs = std::filesystem;
     std::uint64_t Blocks = FixedBlocks;
@@ -92,9 +110,7 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
             return std::nullopt;
         }
         if (!fs::is_directory(Root)) {
-            if (auto Stamp = StampOf(Entry.Path, true)) {
-                Stamps.push_back(std::move(*Stamp));
-            }
+            Stamp(Stamps, Entry.Path, true);
             Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
             if (Error) {
                 return std::nullopt;
@@ -115,9 +131,7 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
             if (fs::is_directory(Item)) {
                 Blocks += PerFolderBlocks;
             } else if (fs::is_regular_file(Item)) {
-                if (auto Stamp = StampOf(Walk->path().string(), false)) {
-                    Stamps.push_back(std::move(*Stamp));
-                }
+                Stamp(Stamps, Walk->path().string(), false);
                 Blocks += DataBlocks(Walk->file_size(Error));
             }
         }

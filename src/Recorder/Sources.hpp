@@ -13,16 +13,31 @@ struct Source {
     std::string Name; // its name at the disc's root
 };
 
-// A file a session reads, as it was before the write: a file that changes while it is written
-// (libisofs pads a file that shrank with zeros) is found by comparing afterwards.
-struct FileStamp {
-    std::string Path;
-    std::uintmax_t Size = 0;
-    std::int64_t ModifiedNs = 0;
-};
+// The files a session reads, as they were before the write: a file that changes while it is
+// written (libisofs pads a file that shrank with zeros) is found by comparing afterwards. Kept
+// compactly, each folder's path once and each file by its name in it, so that a tree of 100,000
+// files costs a few megabytes instead of a string each.
+class FileStamps {
+public:
+    // Path's size and modification time as they are now (a path with a folder part).
+    void Add(const std::string& Path, std::uintmax_t Size, std::int64_t ModifiedNs);
+    std::size_t Count() const noexcept { return FFiles.size(); }
+    // The first file that no longer has its size or modification time, if any.
+    std::optional<std::string> FirstChanged() const;
 
-// The first of Stamps whose file no longer has its size or modification time, if any.
-std::optional<std::string> ChangedFile(const std::vector<FileStamp>& Stamps);
+private:
+    struct File {
+        std::uint32_t Folder = 0;
+        std::uint32_t NameAt = 0; // its name in FNames, up to the next NUL
+        std::uintmax_t Size = 0;
+        std::int64_t ModifiedNs = 0;
+    };
+    std::string PathOf(const File& Stamp) const;
+
+    std::vector<std::string> FFolders;
+    std::string FNames;
+    std::vector<File> FFiles;
+};
 
 // Checks every entry before anything is written: it must exist (an entry that is a link is
 // followed) and be readable. The same path given twice counts once; two different paths with the
@@ -36,7 +51,7 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 // when a tree cannot be walked. Stamps receives every regular file the walk passes.
 // Items, when given, receives the number of items of each entry (itself and what it holds).
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              std::vector<FileStamp>& Stamps,
+                                              FileStamps& Stamps,
                                               std::vector<std::uint64_t>* Items = nullptr);
 
 } // namespace Recorder

@@ -218,7 +218,11 @@ void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode F
 }
 
 bool XorrisoSession::Commit(const std::string& VirtualDisc) {
-    const bool Written = Run({"-commit"});
+    // A virtual disc is not loaded again after the write (the tree read back would cost as much
+    // as a second walk of the entries): nothing after the write uses this session's view of it.
+    const bool Written =
+        Run(VirtualDisc.empty() ? std::vector<std::string>{"-commit"}
+                                : std::vector<std::string>{"-commit_eject", "none"});
     FReport.Enter("closing");
     if (!Written || VirtualDisc.empty()) {
         return Written;

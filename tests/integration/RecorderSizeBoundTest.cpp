@@ -58,7 +58,7 @@ TEST(RecorderSizeBound, NeverBelowTheSizeLibisofsLaysOut) {
     for (int I = 0; I < 50; ++I) {
         Dir.Write("odd/" + std::to_string(I), std::string(2049, 'o'));
     }
-    std::vector<Recorder::FileStamp> Stamps;
+    Recorder::FileStamps Stamps;
     for (const char* Tree : {"links", "deep", "flat", "odd"}) {
         const fs::path Path = Dir.Path() / Tree;
         const std::optional<std::uint64_t> Bound =
