@@ -14,10 +14,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:?usage: scripts/drive-tests.sh BUILD_DIR}")
 recorder=${QUELT_RECORDER:-$build/tools/recorder/NeroCmd.exe}
-if [[ ! -x $recorder ]]; then
-    echo "drive-tests: $recorder is missing; build the quelt_recorder target first" >&2
-    exit 1
-fi
+host=$build/tools/queltburn/queltburn
+for program in "$recorder" "$host"; do
+    if [[ ! -x $program ]]; then
+        echo "drive-tests: $program is missing; build the quelt_recorder and queltburn targets" >&2
+        exit 1
+    fi
+done
 
 want=(qemu-system-x86 linux-image-amd64 busybox-static cpio genisoimage dvdauthor vcdimager cdrdao)
 missing=()
@@ -44,10 +47,11 @@ fi
 
 work=$build/drive-tests
 rm -rf "$work"
-mkdir -p "$work/root"/{bin,modules,recorder,media,proc,sys,dev,tmp}
+mkdir -p "$work/root"/{bin,modules,recorder,host,media,proc,sys,dev,tmp}
 root=$work/root
 
-# The guest: busybox, the modules the drive needs, the recorder and the programs it runs, each
+# The guest: busybox, the modules the drive needs, the recorder, the command-line host (the
+# component on the POSIX host) and the programs the recorder runs, each
 # with the libraries ldd names (and the loader).
 cp /bin/busybox "$root/bin/busybox"
 cp scripts/drive-tests/guest.sh "$root/init"
@@ -58,7 +62,8 @@ for module in scsi_common scsi_mod cdrom sr_mod virtio_ring virtio virtio_pci_le
     cp "$found" "$root/modules/"
 done
 cp "$recorder" "$root/recorder/NeroCmd.exe"
-programs=("$recorder")
+cp "$host" "$root/host/queltburn"
+programs=("$recorder" "$host")
 for program in vcdimager genisoimage cdrdao; do
     path=$(command -v "$program")
     mkdir -p "$root$(dirname "$path")"

@@ -90,6 +90,20 @@ expect_info() {
     report "ok $name"
 }
 
+# expect_host NAME CODE PATTERN ARGUMENTS...: the command-line host (the component through the
+# POSIX host) exits with CODE and its output matches PATTERN.
+expect_host() {
+    name=$1 code=$2 pattern=$3
+    shift 3
+    /host/queltburn "$@" --tool "$recorder" >/tmp/out 2>&1
+    got=$?
+    if [ "$got" != "$code" ] || ! grep -Eq "$pattern" /tmp/out; then
+        report "FAILED $name: exit $got (expected $code): $(tr '\n' ' ' </tmp/out)"
+    else
+        report "ok $name"
+    fi
+}
+
 # The command lines the component composes for each kind of disc, onto drive $1; a data burn
 # takes the switches that follow the letter before its entry.
 data_burn() {
@@ -142,6 +156,12 @@ two-drives)
         medium=CD-ROM state=closed sessions=1 label=PRESSED "used_bytes=$(stat -c %s /media/pressed.iso)"
     expect_info "drive map: /dev/sr0 is D, an empty drive" D "state=no disc"
     expect "drive map: F is no drive" 3 '^drive F: no such drive' --eject --drivename F
+    expect_host "component: D is an optical drive" 0 'command: .*--eject --drivename "?D' \
+        eject D --print-command
+    expect_host "component: E is an optical drive" 0 'command: .*--eject --drivename "?E' \
+        eject E --print-command
+    expect_host "component: F is refused" 1 'drive F is not an optical drive' \
+        eject F --print-command
 
     chmod 600 /dev/sr0
     echo "user:x:1000:1000::/tmp:/bin/sh" >>/etc/passwd
