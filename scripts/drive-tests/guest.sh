@@ -105,7 +105,7 @@ expect_host() {
 }
 
 # The command lines the component composes for each kind of disc, onto drive $1; a data burn
-# takes the switches that follow the letter before its entry.
+# takes the switches that follow the letter before its entry (--force_erase_disk comes after it).
 data_burn() {
     letter=$1
     shift
@@ -137,7 +137,7 @@ two-drives)
         $(data_burn E --import 0)
     # shellcheck disable=SC2046
     expect "pressed disc: data burn with --force_erase_disk" 4 "$not_writable" \
-        $(data_burn E --force_erase_disk)
+        $(data_burn E) --force_erase_disk
     expect "pressed disc: erase" 4 "$not_writable" --erase --drivename E
     # shellcheck disable=SC2046
     expect "pressed disc: failed burn with --disable_eject" 4 "$not_writable" \
