@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux build, the same tests under the address and
-# undefined-behaviour sanitizers, a bounded run of every fuzz target, the Windows build under Wine,
-# a build of the benchmarks, and the format and lint checks.
+# Builds and runs every test: the Linux build, the recorder's real-drive paths in an emulated
+# drive, the same tests under the address and undefined-behaviour sanitizers, a bounded run of
+# every fuzz target, the Windows build under Wine, a build of the benchmarks, and the format and
+# lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -12,6 +13,10 @@ echo "== Linux build and tests"
 cmake --preset linux
 cmake --build --preset linux -j "$jobs"
 ctest --preset linux -j "$jobs"
+
+# The recorder's real-drive paths, against the SCSI CD-ROM drives of a QEMU guest (no KVM needed).
+echo "== The recorder's real-drive paths in QEMU's emulated drive"
+scripts/drive-tests.sh build/linux
 
 echo "== Linux with address and undefined-behaviour sanitizers"
 cmake --preset linux-sanitize

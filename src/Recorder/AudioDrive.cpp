@@ -6,12 +6,14 @@
 #include "DiscTexts.hpp"
 #include "FileDescriptor.hpp"
 #include "LibraryWords.hpp"
+#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 
 #include <fcntl.h>
 #include <libburn/libburn.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -252,15 +254,22 @@ void BurnAudioToDrive(const WriteContext& Context) {
     Report.Begin("preparing");
     const Library Burning(Context);
     GrabbedDrive Drive(Context);
+    const enum burn_disc_status Status = burn_disc_get_status(Drive.Get());
+    // Without a disc there is nothing to measure the tracks against, and a disc that takes
+    // nothing is said before the tracks are decoded.
+    if (Status == BURN_DISC_EMPTY) {
+        throw RecorderFailure(ExitCode::Medium, NoDiscIn(Where));
+    }
+    int ProfileNumber = 0;
+    std::array<char, 80> Profile{};
+    (void)burn_disc_get_profile(Drive.Get(), &ProfileNumber, Profile.data());
+    if (IsPressedProfile(Profile.data()) ||
+        (Status == BURN_DISC_FULL && burn_disc_erasable(Drive.Get()) == 0)) {
+        throw RecorderFailure(ExitCode::Medium, NotWritableIn(Where));
+    }
     const std::vector<AudioTrack> Tracks = CheckTracks(Context, 50.0);
     const std::unique_ptr<burn_write_opts, OptionsDeleter> Options(
         burn_write_opts_new(Drive.Get()));
-    const enum burn_disc_status Status = burn_disc_get_status(Drive.Get());
-    // Without a disc there is nothing to measure the tracks against.
-    if (Status == BURN_DISC_EMPTY) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() + ": there is no disc in the drive");
-    }
     const off_t Space = burn_disc_available_space(Drive.Get(), Options.get());
     // The drive writes the pause before the first track itself, outside the space it reports.
     CheckFit(Context, Tracks.size(), TrackSectors(Tracks),

@@ -71,7 +71,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     VirtualDiscKind Kind = Context.Disc.Kind();
     // Whether a device is a drive at all is part of the target, checked before the sources.
     if (Where.RealDrive) {
-        const DriveState Drive = AcquireDrive(Disc, Where, Appending);
+        const DriveState Drive = AcquireDriveToWrite(Disc, Where, Appending);
         Plan.Blank = Drive.Blank;
         Sessions = Drive.Sessions;
         Plan.NextAddress = Drive.NextAddress;

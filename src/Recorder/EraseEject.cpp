@@ -47,7 +47,7 @@ void EraseDisc(const WriteContext& Context) {
     Context.Report.Begin("erasing");
     if (Where.RealDrive) {
         XorrisoSession Session(Context.Report, Where.Describe());
-        (void)AcquireDrive(Session, Where);
+        (void)AcquireDriveToWrite(Session, Where);
         Session.Require({"-blank", Context.Ask.EntireErase ? "all" : "fast"}, ExitCode::Medium);
         Context.Report.End();
         return;
@@ -68,7 +68,7 @@ void EjectDisc(const WriteContext& Context) {
         return;
     }
     XorrisoSession Session(Context.Report, Where.Describe());
-    Session.Require({"-outdev", Where.Path}, ExitCode::Target);
+    OpenDrive(Session, Where);
     Session.Require({"-eject", "all"}, ExitCode::Target);
     Context.Report.Say("ejected " + Where.Describe());
 }

@@ -63,7 +63,7 @@ void BurnImageFile(const WriteContext& Context) {
     bool Blank = Context.Disc.Blank();
     if (Where.RealDrive) {
         Drive.emplace(Report, Where.Describe());
-        Blank = AcquireDrive(*Drive, Where).Blank;
+        Blank = AcquireDriveToWrite(*Drive, Where).Blank;
     }
     const std::string Image = "image " + Ask.ImageFile;
     const FileDescriptor File = OpenMediaFile(Ask.ImageFile, "image");

@@ -47,7 +47,7 @@ RawTarget OpenRawTarget(const WriteContext& Context) {
 }
 
 bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
-    return AcquireDrive(Drive, Where).Blank;
+    return AcquireDriveToWrite(Drive, Where).Blank;
 }
 
 void RequireWritable(const WriteContext& Context, bool Blank) {

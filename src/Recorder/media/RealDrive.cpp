@@ -3,6 +3,7 @@
 #include "RecorderFailure.hpp"
 
 #include <charconv>
+#include <utility>
 
 namespace Recorder {
 
@@ -34,28 +35,83 @@ std::optional<std::uint64_t> BlocksIn(const std::vector<std::string>& Lines,
     return std::nullopt;
 }
 
-DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadTree) {
-    if (!Session.Run({LoadTree ? "-dev" : "-outdev", Where.Path})) {
-        const std::string Problems = Session.Problems();
-        const bool Busy = Problems.find("busy") != std::string::npos ||
-                          Problems.find("Busy") != std::string::npos;
-        throw RecorderFailure(ExitCode::Target,
-                              Where.Describe() +
-                                  (Busy ? ": the drive is busy (in use by another run or "
-                                          "program); try again when it has ended"
-                                        : ": not a drive that can write discs"));
+bool IsPressedProfile(std::string_view Profile) {
+    return Profile.ends_with("-ROM");
+}
+
+bool IsRewritableProfile(std::string_view Profile) {
+    return Profile.find("RW") != std::string_view::npos ||
+           Profile.find("RAM") != std::string_view::npos || Profile.starts_with("BD-RE");
+}
+
+DriveState DriveStateOf(const std::vector<std::string>& Toc) {
+    std::string Profile;
+    std::string Status;
+    for (const std::string& Line : Toc) {
+        for (auto [Head, Value] :
+             {std::pair{"Media current:", &Profile}, std::pair{"Media status :", &Status}}) {
+            if (Line.starts_with(Head)) {
+                *Value = Line.substr(std::string_view(Head).size());
+            }
+        }
     }
-    Session.Require({"-toc"}, ExitCode::Target);
-    const std::vector<std::string>& Toc = Session.Results();
-    if (CountLines(Toc, "Media status : is not present") > 0 ||
-        CountLines(Toc, "Media current: is not present") > 0) {
-        throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() + ": there is no disc in the drive");
+    while (!Profile.empty() && Profile.front() == ' ') {
+        Profile.erase(0, 1);
     }
     DriveState State;
-    State.Blank = CountLines(Toc, "Media status : is blank") > 0;
+    State.Present = Status.find("is not present") == std::string::npos &&
+                    Profile.find("is not present") == std::string::npos;
+    State.Blank = State.Present && Status.find("is blank") != std::string::npos;
+    const bool Closed = Status.find("is closed") != std::string::npos;
+    State.Writable =
+        State.Present && !IsPressedProfile(Profile) && !(Closed && !IsRewritableProfile(Profile));
     State.Sessions = CountLines(Toc, "ISO session");
     State.NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
+    return State;
+}
+
+std::string NoDiscIn(const Target& Where) {
+    return "no disc in " + Where.Describe() + ": put a disc in the drive and try again";
+}
+
+std::string NotWritableIn(const Target& Where) {
+    return "the disc in " + Where.Describe() +
+           " is not writable: it is pressed, or written and closed; put in a blank or "
+           "rewritable disc";
+}
+
+std::string BusyDrive(const Target& Where) {
+    return Where.Describe() +
+           " is busy: another program or recorder run is using it; try again when it has ended";
+}
+
+void OpenDrive(XorrisoSession& Session, const Target& Where, bool Both) {
+    if (!Session.Run({Both ? "-dev" : "-outdev", Where.Path})) {
+        const std::string Problems = Session.LibraryProblems() + Session.Problems();
+        const bool Busy = Problems.find("busy") != std::string::npos ||
+                          Problems.find("Busy") != std::string::npos ||
+                          Problems.find("in use") != std::string::npos;
+        throw RecorderFailure(ExitCode::Target,
+                              Busy ? BusyDrive(Where)
+                                   : Where.Describe() + ": not a drive that can write discs");
+    }
+}
+
+DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadTree) {
+    OpenDrive(Session, Where, LoadTree);
+    Session.Require({"-toc"}, ExitCode::Target);
+    const DriveState State = DriveStateOf(Session.Results());
+    if (!State.Present) {
+        throw RecorderFailure(ExitCode::Medium, NoDiscIn(Where));
+    }
+    return State;
+}
+
+DriveState AcquireDriveToWrite(XorrisoSession& Session, const Target& Where, bool LoadTree) {
+    const DriveState State = AcquireDrive(Session, Where, LoadTree);
+    if (!State.Writable) {
+        throw RecorderFailure(ExitCode::Medium, NotWritableIn(Where));
+    }
     return State;
 }
 

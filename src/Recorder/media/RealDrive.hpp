@@ -15,16 +15,40 @@
 namespace Recorder {
 
 struct DriveState {
+    bool Present = true; // a disc is in the drive
     bool Blank = true;
+    // Whether anything can be written to it, after an erase if need be: a pressed disc (a ROM
+    // profile) or a closed write-once disc takes nothing.
+    bool Writable = true;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0; // the block a new session starts at
 };
 
-// Acquires the drive as the session's output drive and reads the medium's state; when LoadTree,
-// the newest session's tree is loaded too, for a session that continues it. Anything libburn
-// cannot use is a target error; a drive that another run or program holds says it is busy; a
-// drive without a disc is a medium error.
+// The state of the medium as "-toc" describes it in its result lines.
+DriveState DriveStateOf(const std::vector<std::string>& Toc);
+
+// Whether a medium of libburn's profile name (CD-ROM, CD-RW, DVD+R, BD-RE, ...) can be written at
+// all, and whether it can be erased.
+bool IsPressedProfile(std::string_view Profile);
+bool IsRewritableProfile(std::string_view Profile);
+
+// The user's words for a drive without a disc, for a disc that takes nothing, and for a drive
+// that another run or program holds.
+std::string NoDiscIn(const Target& Where);
+std::string NotWritableIn(const Target& Where);
+std::string BusyDrive(const Target& Where);
+
+// Opens the drive as the session's output drive (the input drive too when Both). Anything libburn
+// cannot use is a target error; a drive that another run or program holds says it is busy.
+void OpenDrive(XorrisoSession& Session, const Target& Where, bool Both = false);
+
+// Opens the drive and reads the medium's state; when LoadTree, the newest session's tree is loaded
+// too, for a session that continues it. A drive without a disc is a medium error.
 DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadTree = false);
+
+// AcquireDrive for a run that writes or erases: a disc that can take nothing (pressed, or closed
+// for good) is a medium error at once, before any source is read or authored.
+DriveState AcquireDriveToWrite(XorrisoSession& Session, const Target& Where, bool LoadTree = false);
 
 // The medium's free blocks as libburn reports them, if it does.
 std::optional<std::uint64_t> FreeBlocks(XorrisoSession& Session);
