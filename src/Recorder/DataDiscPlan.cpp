@@ -153,7 +153,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     std::sort(Order.begin(), Order.end(), [&Plan](std::size_t Left, std::size_t Right) {
         return Plan.Sources[Left].Name > Plan.Sources[Right].Name;
     });
-    const double AllItems =
+    const auto AllItems =
         static_cast<double>(std::accumulate(Items.begin(), Items.end(), std::uint64_t{0}));
     std::atomic<std::uint64_t> Mapped{0};
     const auto Share = [&Mapped, &Disc, AllItems] {
