@@ -75,8 +75,8 @@ foreach(name libc6 libstdc++6 libisoburn1 libburn4 libsndfile1 libsamplerate0 vc
         message(FATAL_ERROR "Depends does not name ${name}: ${Depends}")
     endif()
 endforeach()
-# The README names the same packages, on its line that starts with "Its `Depends` field names".
-file(STRINGS "${SOURCE_TREE}/README.md" Stated REGEX "^Its `Depends` field names ")
+# docs/package.md names the same packages, on its line that starts with "Its `Depends` field names".
+file(STRINGS "${SOURCE_TREE}/docs/package.md" Stated REGEX "^Its `Depends` field names ")
 string(REGEX MATCHALL "`[a-z0-9.+-]+`" Stated "${Stated}")
 list(TRANSFORM Stated REPLACE "`" "")
 list(REMOVE_ITEM Stated Depends)
@@ -85,7 +85,7 @@ set(Actual ${Names})
 list(REMOVE_DUPLICATES Actual)
 list(SORT Actual)
 if(NOT Stated STREQUAL Actual)
-    message(FATAL_ERROR "the README names the dependencies '${Stated}', the package '${Actual}'")
+    message(FATAL_ERROR "docs/package.md names the dependencies '${Stated}', the package '${Actual}'")
 endif()
 
 # --- The files -----------------------------------------------------------------------------------
@@ -241,7 +241,7 @@ if(NOT Result EQUAL 0 OR NOT Out MATCHES "Quelt Soft: TQueltBurner")
 endif()
 
 # The packaged command-line host runs, and writes a data disc through the packaged stand-in found
-# through a registry file, as the README shows.
+# through a registry file, as docs/recorder.md shows.
 execute_process(COMMAND "${Root}/usr/bin/queltburn" --version RESULT_VARIABLE Result
     OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
 if(NOT Result EQUAL 0 OR NOT Out MATCHES "${VERSION}")
