@@ -1,10 +1,13 @@
 // The code the documents show is kept as files under examples/, which the test suite builds and
 // runs (RunDocsExamples.cmake); a document quotes such a file whole, in a fenced block right
 // after a line "<!-- file: examples/NAME/FILE -->". These cases hold every quote to its file and
-// refuse C++ or CMake quoted from nowhere, so a document cannot drift from the code again; and
-// they hold the documents' links to the files they name, since the pages point at each other.
+// refuse C++ or CMake quoted from nowhere, so a document cannot drift from the code; and
+// they hold the documents' links to the files and headings they name, as the pages point at each
+// other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -97,14 +100,42 @@ TEST(DocsExamples, EveryCodeBlockIsAnExampleTheSuiteBuilds) {
     }
 }
 
-TEST(DocsExamples, EveryLocalLinkNamesAFileThatExists) {
-    static const std::regex Link(R"(\]\(([^)#:\s]+)(#[^)]*)?\))");
+// The anchors a page's headings get, as GitHub makes them: lower case, blanks as dashes, and
+// every other character but letters, digits, '-' and '_' left out.
+std::vector<std::string> AnchorsOf(const fs::path& Page) {
+    std::vector<std::string> Anchors;
+    std::istringstream In(ReadText(Page));
+    for (std::string Line; std::getline(In, Line);) {
+        if (Line.rfind("#", 0) != 0) {
+            continue;
+        }
+        std::string Anchor;
+        for (const char C : Line.substr(Line.find_first_not_of('#'))) {
+            if (C == ' ') {
+                Anchor += Anchor.empty() ? "" : "-";
+            } else if (std::isalnum(static_cast<unsigned char>(C)) != 0 || C == '-' || C == '_') {
+                Anchor += static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+            }
+        }
+        Anchors.push_back(Anchor);
+    }
+    return Anchors;
+}
+
+TEST(DocsExamples, EveryLocalLinkNamesAFileAndHeadingThatExist) {
+    static const std::regex Link(R"(\]\(([^)#:\s]+)(?:#([^)]*))?\))");
     for (const fs::path& Document : Documents()) {
         const std::string Text = ReadText(Document);
         for (auto It = std::sregex_iterator(Text.begin(), Text.end(), Link);
              It != std::sregex_iterator(); ++It) {
             const fs::path Target = Document.parent_path() / (*It)[1].str();
-            EXPECT_TRUE(fs::exists(Target)) << Document.filename() << " links " << (*It)[1];
+            ASSERT_TRUE(fs::exists(Target)) << Document.filename() << " links " << (*It)[1];
+            if ((*It)[2].matched) {
+                const auto Anchors = AnchorsOf(Target);
+                EXPECT_NE(std::find(Anchors.begin(), Anchors.end(), (*It)[2].str()), Anchors.end())
+                    << Document.filename() << " links " << (*It)[0] << ", a heading "
+                    << Target.filename() << " does not have";
+            }
         }
     }
 }

@@ -78,6 +78,18 @@ run_example(first-burn first.iso notes.txt photos)
 expect_ending_with("${EXAMPLES_DIR}/first-burn/output.txt")
 check_disc(first.iso)
 
+# The same program with the stand-in in the recorder's place, through a registry file of the
+# user's, as docs/recorder.md shows it: the stand-in's own line and the program's are all it prints.
+file(WRITE "${WORK_DIR}/config-home/QueltBurner/user.reg" "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\n"
+    "\"RegisteredTypesNeroPath\"=\"${Prefix}/libexec/queltburner/standin/NeroCmd.exe\"\n")
+run_example(first-burn standin.iso photos notes.txt)
+file(READ "${EXAMPLES_DIR}/first-burn/standin-output.txt" Expected)
+if(NOT Out STREQUAL Expected)
+    message(FATAL_ERROR "first-burn with the stand-in printed:\n${Out}")
+endif()
+file(REMOVE "${WORK_DIR}/config-home/QueltBurner/user.reg")
+
 run_example(watched-burn watched.iso notes.txt photos)
 if(NOT Out MATCHES "\nwriting 100%\n" OR NOT Out MATCHES "\nresult 0: success\n$")
     message(FATAL_ERROR "watched-burn did not report its writing and result:\n${Out}")

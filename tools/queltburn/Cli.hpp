@@ -8,7 +8,7 @@
 
 namespace Queltburn {
 
-// The exit statuses of the host, as its help, man page and README list them.
+// The exit statuses of the host, as its help, man page and docs/queltburn.md list them.
 inline constexpr int ExitSuccess = 0;
 // Any result but success, a cancel by a signal and the time limit.
 inline constexpr int ExitToolFailed = 1;

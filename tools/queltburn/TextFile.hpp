@@ -11,7 +11,7 @@
 
 namespace Queltburn {
 
-// The largest text file read, as the help and the README state it.
+// The largest text file read, as the help and docs/queltburn.md state it.
 inline constexpr std::uintmax_t MaxTextFileBytes = std::uintmax_t{4} << 20U;
 inline constexpr std::string_view MaxTextFileSize = "4 MiB";
 
