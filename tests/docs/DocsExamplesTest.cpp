@@ -19,7 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path SourceRoot = QUELT_SOURCE_DIR;
+fs::path SourceRoot() {
+    return QUELT_SOURCE_DIR;
+}
 
 std::string ReadText(const fs::path& File) {
     std::ifstream In(File, std::ios::binary);
@@ -30,8 +32,8 @@ std::string ReadText(const fs::path& File) {
 
 // README.md, CONTRIBUTING.md and every page under docs/.
 std::vector<fs::path> Documents() {
-    std::vector<fs::path> Found{SourceRoot / "README.md", SourceRoot / "CONTRIBUTING.md"};
-    for (const auto& Entry : fs::directory_iterator(SourceRoot / "docs")) {
+    std::vector<fs::path> Found{SourceRoot() / "README.md", SourceRoot() / "CONTRIBUTING.md"};
+    for (const auto& Entry : fs::directory_iterator(SourceRoot() / "docs")) {
         if (Entry.path().extension() == ".md") {
             Found.push_back(Entry.path());
         }
@@ -80,7 +82,7 @@ TEST(DocsExamples, EveryQuoteIsItsFileWhole) {
         for (const CodeBlock& Block : CodeBlocksOf(Document)) {
             if (!Block.Quoted.empty()) {
                 ++Quotes;
-                EXPECT_EQ(Block.Text, ReadText(SourceRoot / Block.Quoted))
+                EXPECT_EQ(Block.Text, ReadText(SourceRoot() / Block.Quoted))
                     << Block.Where << " quotes " << Block.Quoted;
             }
         }
@@ -106,7 +108,7 @@ std::vector<std::string> AnchorsOf(const fs::path& Page) {
     std::vector<std::string> Anchors;
     std::istringstream In(ReadText(Page));
     for (std::string Line; std::getline(In, Line);) {
-        if (Line.rfind("#", 0) != 0) {
+        if (Line.rfind('#', 0) != 0) {
             continue;
         }
         std::string Anchor;
