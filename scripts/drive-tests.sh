@@ -9,7 +9,7 @@
 # Writes BUILD_DIR/drive-tests/results.txt (one "ok NAME" or "FAILED NAME: why" a case) and exits
 # non-zero when a case failed. QUELT_RECORDER overrides the recorder tried (default: the release
 # recorder, BUILD_DIR/tools/recorder/NeroCmd.exe); QUELT_DRIVE_GROUPS picks groups (two_drives,
-# eject).
+# eject, writer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:?usage: scripts/drive-tests.sh BUILD_DIR}")
@@ -23,6 +23,9 @@ for program in "$recorder" "$host"; do
 done
 
 want=(qemu-system-x86 linux-image-amd64 busybox-static cpio genisoimage dvdauthor vcdimager cdrdao)
+# The emulated writer: tgt serves it over iSCSI, QEMU's iSCSI driver (qemu-block-extra) attaches
+# it; xorriso (in the guest and on the host), isoinfo and 7z read what was written.
+want+=(tgt qemu-block-extra xorriso p7zip-full)
 missing=()
 for package in "${want[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
@@ -55,7 +58,8 @@ root=$work/root
 # with the libraries ldd names (and the loader).
 cp /bin/busybox "$root/bin/busybox"
 cp scripts/drive-tests/guest.sh "$root/init"
-for module in scsi_common scsi_mod cdrom sr_mod virtio_ring virtio virtio_pci_legacy_dev \
+cp scripts/drive-tests/writer-cases.sh "$root/writer-cases.sh"
+for module in scsi_common scsi_mod cdrom sr_mod sg virtio_ring virtio virtio_pci_legacy_dev \
     virtio_pci_modern_dev virtio_pci virtio_scsi isofs; do
     found=$(find "$modules" -name "$module.ko" | head -n 1)
     [[ -n $found ]] || { echo "drive-tests: module $module not in $modules" >&2; exit 1; }
@@ -64,7 +68,7 @@ done
 cp "$recorder" "$root/recorder/NeroCmd.exe"
 cp "$host" "$root/host/queltburn"
 programs=("$recorder" "$host")
-for program in vcdimager genisoimage cdrdao; do
+for program in vcdimager genisoimage cdrdao xorriso; do
     path=$(command -v "$program")
     mkdir -p "$root$(dirname "$path")"
     cp "$path" "$root$path"
@@ -91,6 +95,14 @@ cp tests/integration/media/vcd.mpg "$root/media/vcd.mpg"
 VIDEO_FORMAT=PAL dvdauthor -o "$root/media/dvd" -t "$PWD/tests/integration/media/dvd.mpg" \
     >/dev/null 2>&1
 VIDEO_FORMAT=PAL dvdauthor -o "$root/media/dvd" -T >/dev/null 2>&1
+# Joliet names are converted to UTF-16 through glibc's gconv modules.
+gconv=$(dirname "$(find /usr/lib -path '*/gconv/UTF-16.so' | head -n 1)")
+mkdir -p "$root$gconv"
+cp -r "$gconv"/gconv-modules* "$gconv"/UTF-16.so "$gconv"/UTF-32.so "$gconv"/UNICODE.so \
+    "$root$gconv/"
+mkdir -p "$root/media/tree/inner"
+echo "a file in a folder" >"$root/media/tree/inner/deep.txt"
+echo "Ünïcödé name" >"$root/media/tree/Grüße – 日本.txt"
 (cd "$root" && find . | cpio -o -H newc --quiet) >"$work/initrd.cpio"
 
 # boot GROUP DRIVES...: boots the guest with one SCSI CD-ROM drive per DRIVES entry (an ISO file,
@@ -101,6 +113,15 @@ boot() {
     shift
     for disc in "$@"; do
         local file=""
+        if [[ $disc == iscsi:* ]]; then
+            # The emulated writer: the iSCSI LUN PORTAL/IQN/LUN handed through as it is.
+            local portal iqn lun
+            IFS=/ read -r portal iqn lun <<<"${disc#iscsi:}"
+            drive_options+=(-drive "driver=iscsi,transport=tcp,portal=$portal,target=$iqn,lun=$lun,if=none,id=cd$index"
+                -device "scsi-generic,drive=cd$index,bus=scsi.0")
+            index=$((index + 1))
+            continue
+        fi
         [[ $disc != empty ]] && file=",file=$disc,readonly=on"
         drive_options+=(-drive "if=none,id=cd$index,media=cdrom$file"
             -device "scsi-cd,drive=cd$index,bus=scsi.0,scsi-id=$index,lun=0")
@@ -108,16 +129,19 @@ boot() {
     done
     rm -f "$work/qmp.in" "$work/qmp.out"
     mkfifo "$work/qmp.in" "$work/qmp.out"
+    # The writer's guest asks for its discs on a second serial port (serve_writer answers).
+    local control=()
+    [[ $group == writer ]] && control=(-serial "pipe:$work/ctl")
     # The guest waits at the end until QEMU is quit, once the trays have been read.
-    timeout -s KILL 150 qemu-system-x86_64 -accel tcg -m 512 -smp 1 -display none -no-reboot \
-        -monitor none -serial "file:$log" -kernel "$kernel" -initrd "$work/initrd.cpio" \
+    timeout -s KILL 300 qemu-system-x86_64 -accel tcg -m 512 -smp 1 -display none -no-reboot \
+        -monitor none -serial "file:$log" "${control[@]}" -kernel "$kernel" -initrd "$work/initrd.cpio" \
         -append "console=ttyS0 quiet panic=-1 rdinit=/init quelt_group=$group" \
         -chardev "pipe,id=qmp,path=$work/qmp" -mon chardev=qmp,mode=control \
         -device virtio-scsi-pci,id=scsi "${drive_options[@]}" >"$work/$group.qemu" 2>&1 &
     local qemu=$!
     local waited=0
     until grep -q GROUP-DONE "$log" 2>/dev/null; do
-        if ! kill -0 "$qemu" 2>/dev/null || ((waited >= 1200)); then
+        if ! kill -0 "$qemu" 2>/dev/null || ((waited >= 2800)); then
             echo "FAILED $group: the guest did not finish (see $log)"
             kill -KILL "$qemu" 2>/dev/null || true
             wait "$qemu" || true
@@ -166,10 +190,13 @@ eject() {
     expect_tray "$got" "eject opens the tray of D (empty drive)" cd0 open
 }
 
+source scripts/drive-tests/writer.sh
+trap writer_stop EXIT
+
 results=$work/results.txt
 : >"$results"
 started=$SECONDS
-for group in ${QUELT_DRIVE_GROUPS:-two_drives eject}; do
+for group in ${QUELT_DRIVE_GROUPS:-two_drives eject writer}; do
     "$group" >>"$results"
 done
 

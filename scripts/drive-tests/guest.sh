@@ -10,7 +10,7 @@ export PATH=/bin:/usr/bin
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
-for module in scsi_common scsi_mod cdrom sr_mod virtio_ring virtio virtio_pci_legacy_dev \
+for module in scsi_common scsi_mod cdrom sr_mod sg virtio_ring virtio virtio_pci_legacy_dev \
     virtio_pci_modern_dev virtio_pci virtio_scsi isofs; do
     insmod "/modules/$module.ko" 2>/dev/null
 done
@@ -25,7 +25,7 @@ group=$(sed -n 's/.*quelt_group=\([a-z-]*\).*/\1/p' /proc/cmdline)
 
 # The block devices appear shortly after the driver is loaded.
 for _ in 1 2 3 4 5 6 7 8 9 10; do
-    [ -b /dev/sr0 ] && [ -b /dev/sr1 ] && break
+    [ -b /dev/sr0 ] && { [ -b /dev/sr1 ] || [ "$group" = writer ]; } && break
     sleep 0.5
 done
 
@@ -186,6 +186,10 @@ eject)
     expect "eject of the empty drive D" 0 "" --eject --drivename D
     disc_open=yes
     expect "eject of the pressed disc in E" 0 "" --eject --drivename E
+    ;;
+writer)
+    # shellcheck source=writer-cases.sh
+    . /writer-cases.sh
     ;;
 *)
     report "FAILED group: unknown group \"$group\""
