@@ -37,10 +37,16 @@ bool EntryUnreadable(std::string_view Problems) {
     return false;
 }
 
+// What a verify that could not read the disc says: never a reason about the drive as a writer,
+// which the write that came before has just shown it is.
+constexpr const char* NotReadBack =
+    "the written disc could not be read back to check it (verify error); its files may still be "
+    "readable: check them with a reader, or write the disc again";
+
 } // namespace
 
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
-                    const std::string& Written) {
+                    const std::string& Written, XorrisoSession& Writer) {
     const Target& Where = Context.Where;
     Context.Report.Begin("verifying");
     TestHooks::CorruptWritten(Written);
@@ -53,8 +59,18 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     }
     const std::uint64_t SessionBytes = DiscBytes > Before ? DiscBytes - Before : 0;
     ReadMeter Meter(Context.Report, DiscBytes + SessionBytes);
-    XorrisoSession Check(Context.Report, Where.Describe());
-    Check.Require({"-indev", (Where.RealDrive ? "" : "stdio:") + Written}, ExitCode::Verify);
+    // A real drive is read back through the session that wrote it: libburn lets a process hold a
+    // drive once, the writing session still holds it (so no other program takes it between the
+    // write and its check), and after the write it has loaded the new disc's tree from the drive.
+    // A virtual disc is read from the file written, by a session of its own.
+    std::optional<XorrisoSession> Reader;
+    if (!Where.RealDrive) {
+        Reader.emplace(Context.Report, Where.Describe());
+        if (!Reader->Run({"-indev", "stdio:" + Written})) {
+            throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + NotReadBack);
+        }
+    }
+    XorrisoSession& Check = Reader ? *Reader : Writer;
     const ScopedTick Ticking(Check, [&Meter] { Meter.Tick(); });
     if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
         // The results name the files whose checksums differ.
@@ -65,8 +81,7 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
             }
         }
         throw RecorderFailure(ExitCode::Verify,
-                              Where.Describe() + ": " +
-                                  (Mismatches.empty() ? Check.Problems() : Mismatches));
+                              Where.Describe() + ": " + (Mismatches.empty() ? NotReadBack : Mismatches));
     }
     for (const Source& Entry : Plan.Sources) {
         Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
@@ -116,7 +131,7 @@ void WriteDataDisc(const WriteContext& Context) {
 
     const std::string Written = Plan.NewDisc && !Where.RealDrive ? Context.Scratch : Where.Path;
     if (Ask.Verify) {
-        VerifyDataDisc(Context, Plan, Written);
+        VerifyDataDisc(Context, Plan, Written, Disc);
     }
     if (Plan.NewDisc && !Where.RealDrive) {
         PutInPlace(Context);

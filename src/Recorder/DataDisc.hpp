@@ -35,8 +35,9 @@ std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Di
 // Throws RecorderFailure for a session that does not fit (5), then for the plan's refusal (4).
 void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan);
 
-// Reads every file back from the written disc and compares it with its source.
+// Reads every file back from the written disc and compares it with its source: a virtual disc
+// from Written, a real drive through Writer, the session that wrote it and still holds it.
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
-                    const std::string& Written);
+                    const std::string& Written, XorrisoSession& Writer);
 
 } // namespace Recorder

@@ -8,6 +8,8 @@
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <atomic>
 #include <numeric>
@@ -16,6 +18,21 @@
 namespace Recorder {
 
 namespace {
+
+// libisofs converts each Joliet name from UTF-8 to UTF-16 through iconv. A system without the
+// converters fails every data disc only once the session is written: found here instead, before
+// anything is erased or written.
+void RequireJolietConversion(const Target& Where) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-cstyle-cast,performance-no-int-to-ptr): iconv's own failure value
+    const auto Failed = (iconv_t)-1;
+    const iconv_t Converter = ::iconv_open("UTF-16BE", "UTF-8");
+    if (Converter == Failed) {
+        throw RecorderFailure(ExitCode::Write,
+                              Where.Describe() + ": " +
+                                  RecorderReason("Charset conversion error", ExitCode::Write));
+    }
+    ::iconv_close(Converter);
+}
 
 // The label for both trees; Joliet shows fewer of its characters, which is said.
 std::string VolumeId(const WriteContext& Context) {
@@ -97,6 +114,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
             Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
         }
     }
+    RequireJolietConversion(Where);
     const bool Erasing = Ask.ForceEraseDisk && !Plan.Blank;
     Plan.NewDisc = Plan.Blank || Erasing;
     Plan.Refusal = RefusalOf(Context, Plan, Kind, Sessions);

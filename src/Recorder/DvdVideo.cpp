@@ -184,7 +184,9 @@ void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& A
     const bool Written = Drive.Run(Command);
     ::close(0);
     const ProgramOutcome& Authored = Running.Wait();
-    if (!Authored.Succeeded) {
+    // The first real failure is the one reported: an author cut off because the drive stopped
+    // reading failed only because of the drive.
+    if (!Authored.Succeeded && (Written || !Authored.LostItsReader())) {
         throw RecorderFailure(ExitCode::Write,
                               Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
     }

@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/close_range.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -69,6 +73,29 @@ private:
     std::string FPending;
 };
 
+// In the child, before exec: every descriptor above standard error closes at the exec, whether
+// or not it was opened close-on-exec. The libraries open what they need without that flag (libburn
+// the drive itself), and a program holding the drive open keeps the next step from opening it.
+// Only system calls: the kernel marks the whole range at once; an older kernel gets each
+// descriptor up to the limit read before the fork.
+void CloseOnExecAbove2(int DescriptorLimit) {
+    if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) {
+        return;
+    }
+    for (int Fd = 3; Fd < DescriptorLimit; ++Fd) {
+        (void)::fcntl(Fd, F_SETFD, FD_CLOEXEC);
+    }
+}
+
+int DescriptorLimit() {
+    rlimit Limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur == RLIM_INFINITY ||
+        Limit.rlim_cur > static_cast<rlim_t>(1) << 20U) {
+        return 1 << 20;
+    }
+    return static_cast<int>(Limit.rlim_cur);
+}
+
 void CloseIfOpen(int& Fd) {
     if (Fd >= 0) {
         ::close(Fd);
@@ -109,6 +136,7 @@ RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
     }
     const int Output = FRun.OutputTo >= 0 ? FRun.OutputTo : OutPipe[1];
     const pid_t Parent = ::getpid();
+    const int Limit = DescriptorLimit();
     const pid_t Child = ::fork();
     if (Child == 0) {
         // Only system calls from here: the worker may have other threads.
@@ -117,6 +145,7 @@ RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
             ::dup2(ErrPipe[1], 2) < 0) {
             ::_exit(127);
         }
+        CloseOnExecAbove2(Limit);
         ::execve(File.c_str(), Argv.data(), environ);
         const int Error = errno;
         (void)!::write(ExecPipe[1], &Error, sizeof Error);
@@ -221,9 +250,19 @@ const ProgramOutcome& RunningProgram::Wait() {
         FOutcome.Succeeded = WEXITSTATUS(Status) == 0;
         FOutcome.Ending = "exit code " + std::to_string(WEXITSTATUS(Status));
     } else if (WIFSIGNALED(Status)) {
-        FOutcome.Ending = "signal " + std::to_string(WTERMSIG(Status));
+        FOutcome.Signal = WTERMSIG(Status);
+        FOutcome.Ending = "signal " + std::to_string(FOutcome.Signal);
     }
     return FOutcome;
+}
+
+bool ProgramOutcome::LostItsReader() const {
+    if (Signal == SIGPIPE) {
+        return true;
+    }
+    return std::any_of(Reasons.begin(), Reasons.end(), [](const std::string& Reason) {
+        return Reason.find("Broken pipe") != std::string::npos;
+    });
 }
 
 ProgramOutcome RunProgram(const ProgramRun& Run) {

@@ -1,5 +1,6 @@
 // The authoring and writing programs the recorder runs (vcdimager, genisoimage, cdrdao): started
-// with an argument vector, never through a shell, ended with the worker that started them, and
+// with an argument vector, never through a shell, with no descriptor of the recorder's but their
+// standard streams (the drive libburn holds among them), ended with the worker that started them, and
 // their own reasons (standard error) kept for the one error line of a failure.
 #pragma once
 
@@ -28,6 +29,11 @@ struct ProgramOutcome {
     bool Succeeded = false;           // exited with 0
     std::string Ending;               // "exit code 1", "signal 9", "not found on PATH", ...
     std::vector<std::string> Reasons; // the lines of standard error OnError did not take
+    int Signal = 0;                   // the signal that ended it, if one did
+
+    // Whether it failed only because what read its output went away first (SIGPIPE, or a write
+    // error "Broken pipe"): in a pipeline, the reader's failure is then the one to report.
+    bool LostItsReader() const;
 };
 
 // A program started and read while the caller does other work (for example, writes what the

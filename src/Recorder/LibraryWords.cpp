@@ -22,6 +22,13 @@ constexpr std::array KnownProblems{
     KnownProblem{"Read-only file system", "it is on a read-only file system"},
     KnownProblem{"No space left", "the file system holding it is full"},
     KnownProblem{"File too large", "the file system holding it takes no file this large"},
+    // libisofs converts every Joliet name through iconv; without glibc's converters (the gconv
+    // modules) every data disc fails here, which the session's own failure that follows would
+    // blame on the disc.
+    KnownProblem{"Charset conversion error",
+                 "the file names could not be converted to UTF-16 for the Joliet tree: this "
+                 "system's character-set converters (glibc's gconv modules) are missing; reinstall "
+                 "libc6 and run again"},
     KnownProblem{"Unsuitable target media state",
                  "the disc in the drive cannot be written: it is pressed, closed or holds data; "
                  "put in a blank or rewritable disc"},

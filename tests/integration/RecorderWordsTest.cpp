@@ -37,6 +37,9 @@ TEST(RecorderWords, LibraryTextsBecomeTheRecordersReasons) {
         {"File does not exist or is not a regular file (possibly a pipe?).", ExitCode::Source,
          "cannot be decoded as WAV, FLAC, Ogg Vorbis or MP3"},
         {"Format not recognised.", ExitCode::Source, "is not a sound file"},
+        // The Joliet conversion fails first; the session's failure that follows is no disc's.
+        {"Charset conversion error; Failed to prepare session write run", ExitCode::Write,
+         "file names could not be converted to UTF-16 for the Joliet tree"},
         // Unknown texts get the general reason of their kind, never their own words.
         {"Some libburn internal state 0x42", ExitCode::Write, "the write failed (write error)"},
         {"", ExitCode::Verify, "(verify error)"},
