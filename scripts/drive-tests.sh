@@ -85,6 +85,7 @@ echo "notes on a pressed disc" >"$work/pressed/notes.txt"
 genisoimage -quiet -V PRESSED -R -J -o "$root/media/pressed.iso" "$work/pressed"
 cp "$root/media/pressed.iso" "$root/media/disc.iso"
 cp "$work/pressed/notes.txt" "$root/media/notes.txt"
+printf 'FILE "disc.iso" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n' >"$root/media/disc.cue"
 cp tests/integration/media/vcd.mpg "$root/media/vcd.mpg"
 # One second of silence, 44.1 kHz 16-bit stereo.
 {

@@ -70,7 +70,7 @@ image_tao() {
 }
 dvd_video_tao() {
     echo --write --drivename "$1" --real --tao --recursive --speed 4 --iso MOVIE --disable_eject \
-        --dvd --create_iso_fs --create_udf_fs --iso-no-joliet --dvdvideo_realloc /media/dvd/VIDEO_TS
+        $verify --dvd --create_iso_fs --create_udf_fs --iso-no-joliet --dvdvideo_realloc /media/dvd/VIDEO_TS
 }
 
 # A blank disc: what the drive says of it, and what a burn would take.
@@ -119,6 +119,37 @@ insert blank dvdvideo blank &&
     # shellcheck disable=SC2046
     burn "DVD-Video with --tao" 0 $(dvd_video_tao D) &&
     report "ok DVD-Video with --tao"
+
+insert blank dvdverify blank &&
+    # shellcheck disable=SC2046
+    burn "DVD-Video with --tao --verify" 0 $(verify=--verify dvd_video_tao D) &&
+    if why=$(progress_rises "/tmp/DVD-Video with --tao --verify.out" "writing verifying"); then
+        report "ok DVD-Video with --tao --verify: written and read back"
+    else
+        report "FAILED DVD-Video with --tao --verify: progress:$why"
+    fi
+
+# Without --tao the recorder asks for the session at once, which this writer refuses before
+# writing anything: it writes track at once instead and says so.
+insert blank notao blank &&
+    # shellcheck disable=SC2046
+    burn "data disc without --tao" 0 $(data_tao D | sed 's/ --tao / /') &&
+    if grep -q 'refused to write the session at once; writing it track at once' \
+        "/tmp/data disc without --tao.out"; then
+        report "ok data disc without --tao: refused at once, written track at once, said"
+    else
+        report "FAILED data disc without --tao: no line says it was written track at once"
+    fi
+
+# Raw CD sectors (a CUE image, audio, Video CD) on a DVD+R: refused with nothing written.
+insert blank cue blank
+cd_only='^the disc in drive D( \(/dev/sr0\))? is a DVD\+R: this burn writes a CD'
+# shellcheck disable=SC2046
+expect "DVD+R: a CUE image refused (a CD's sectors)" 4 "$cd_only" $(image_tao D /media/disc.cue)
+# shellcheck disable=SC2046
+expect "DVD+R: an audio CD refused" 4 "$cd_only" $(audio_burn D)
+# shellcheck disable=SC2046
+expect "DVD+R: a Video CD refused" 4 "$cd_only" $(video_cd D)
 
 # A cancel during a real write: SIGTERM once the writing has begun.
 head -c 40000000 /dev/zero >/media/big.bin

@@ -84,24 +84,31 @@ serve_writer() {
     done <"$work/ctl.out" >"$work/ctl.in"
 }
 
+# check_data_disc WHAT NAME: the data disc NAME read back: its label, the md5 sums libisofs
+# recorded, the files equal to their sources.
+check_data_disc() {
+    local what=$1 disc=$discs/$2.img out=$work/readback/$2 label
+    label=$(isoinfo -d -i "$disc" 2>/dev/null | sed -n 's/^Volume id: //p')
+    if [[ $label != WRITER ]]; then
+        echo "FAILED $what read back: label \"$label\", expected WRITER"
+    elif ! xorriso -indev "stdio:$disc" -check_md5_r SORRY / -- >"$out.md5" 2>&1; then
+        echo "FAILED $what read back: recorded checksums do not match ($(tail -n 2 "$out.md5" | tr '\n' ' '))"
+    elif ! 7z x -o"$out" "$disc" >/dev/null 2>&1 ||
+        ! cmp -s "$out/notes.txt" "$root/media/notes.txt" ||
+        ! diff -r "$out/tree" "$root/media/tree" >/dev/null; then
+        echo "FAILED $what read back: the files differ from their sources"
+    else
+        echo "ok $what read back: label, recorded checksums and files equal"
+    fi
+}
+
 # Host-side read-back of what the guest wrote: one "ok NAME" or "FAILED NAME: why" a check.
 check_written_discs() {
     local out=$work/readback
     rm -rf "$out" && mkdir -p "$out"
-    # The data disc: label, the md5 sums libisofs recorded, the files equal to their sources.
-    local label
-    label=$(isoinfo -d -i "$discs/data.img" 2>/dev/null | sed -n 's/^Volume id: //p')
-    if [[ $label != WRITER ]]; then
-        echo "FAILED data disc read back: label \"$label\", expected WRITER"
-    elif ! xorriso -indev "stdio:$discs/data.img" -check_md5_r SORRY / -- >"$out/md5.log" 2>&1; then
-        echo "FAILED data disc read back: recorded checksums do not match ($(tail -n 2 "$out/md5.log" | tr '\n' ' '))"
-    elif ! 7z x -o"$out/data" "$discs/data.img" >/dev/null 2>&1 ||
-        ! cmp -s "$out/data/notes.txt" "$root/media/notes.txt" ||
-        ! diff -r "$out/data/tree" "$root/media/tree" >/dev/null; then
-        echo "FAILED data disc read back: the files differ from their sources"
-    else
-        echo "ok data disc read back: label, recorded checksums and files equal"
-    fi
+    check_data_disc "data disc" data
+    check_data_disc "data disc with --verify" verify
+    check_data_disc "data disc without --tao" notao
     # The image burn: the disc starts with the image, byte for byte.
     local size
     size=$(stat -c %s "$root/media/disc.iso")

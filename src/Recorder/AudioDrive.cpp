@@ -8,6 +8,7 @@
 #include "LibraryWords.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "WholeDisc.hpp"
 
 #include <fcntl.h>
 #include <libburn/libburn.h>
@@ -274,6 +275,7 @@ void BurnAudioToDrive(const WriteContext& Context) {
     // The drive writes the pause before the first track itself, outside the space it reports.
     CheckFit(Context, Tracks.size(), TrackSectors(Tracks),
              static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / DataBlockBytes);
+    RequireCd(Context, Profile.data());
     if (Status != BURN_DISC_BLANK) {
         throw RecorderFailure(ExitCode::Medium,
                               Where.Describe() + ": the disc is not blank; erase it first");

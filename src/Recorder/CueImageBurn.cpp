@@ -99,7 +99,7 @@ void BurnCueImage(const WriteContext& Context) {
     const Target& Where = Context.Where;
     Progress& Report = Context.Report;
     Report.Begin("preparing");
-    auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
+    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
     const CueImage Image = CueImage::Read(Ask.ImageFile);
     if (Ask.SpeedTest) {
         std::vector<std::string> DataFiles;
@@ -114,6 +114,7 @@ void BurnCueImage(const WriteContext& Context) {
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
+    RequireCd(Context, Profile);
     RequireWritable(Context, Blank);
     Report.End();
     if (Where.RealDrive) {

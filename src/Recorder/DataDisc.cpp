@@ -37,11 +37,32 @@ bool EntryUnreadable(std::string_view Problems) {
     return false;
 }
 
-// What a verify that could not read the disc says: never a reason about the drive as a writer,
-// which the write that came before has just shown it is.
-constexpr const char* NotReadBack =
-    "the written disc could not be read back to check it (verify error); its files may still be "
-    "readable: check them with a reader, or write the disc again";
+// Writes the session: none when it was written, else the libraries' problems. A real drive may
+// refuse to write a session at once (some drives on some media, and the test's emulated writer,
+// refuse its RESERVE TRACK); when that refusal came before anything was written (a new disc is
+// still blank), the session is written once more track at once, which every writer of
+// recordable media takes, and the run says so.
+std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSession& Disc,
+                                         const DataDiscPlan& Plan,
+                                         const std::string& VirtualDisc) {
+    if (Disc.Commit(VirtualDisc)) {
+        return std::nullopt;
+    }
+    std::string Problems = Disc.LibraryProblems();
+    const Target& Where = Context.Where;
+    if (!Where.RealDrive || Context.Ask.Tao || !Plan.NewDisc || !Disc.Run({"-toc"}) ||
+        !DriveStateOf(Disc.Results()).Blank || !Disc.Run({"-write_type", "tao"})) {
+        return Problems;
+    }
+    Context.Report.Say(Where.Describe() +
+                       " refused to write the session at once; writing it track at once (Tao, "
+                       "--tao) instead");
+    Context.Report.Begin("writing");
+    if (Disc.Commit(VirtualDisc)) {
+        return std::nullopt;
+    }
+    return Disc.LibraryProblems();
+}
 
 } // namespace
 
@@ -67,7 +88,7 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     if (!Where.RealDrive) {
         Reader.emplace(Context.Report, Where.Describe());
         if (!Reader->Run({"-indev", "stdio:" + Written})) {
-            throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + NotReadBack);
+            throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + std::string(NotReadBackReason()));
         }
     }
     XorrisoSession& Check = Reader ? *Reader : Writer;
@@ -81,7 +102,7 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
             }
         }
         throw RecorderFailure(ExitCode::Verify,
-                              Where.Describe() + ": " + (Mismatches.empty() ? NotReadBack : Mismatches));
+                              Where.Describe() + ": " + (Mismatches.empty() ? std::string(NotReadBackReason()) : Mismatches));
     }
     for (const Source& Entry : Plan.Sources) {
         Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
@@ -115,10 +136,9 @@ void WriteDataDisc(const WriteContext& Context) {
     // A new virtual disc is written to its scratch file, a continued one in place.
     const std::string VirtualDisc =
         Where.RealDrive ? std::string() : (Plan.NewDisc ? Context.Scratch : Where.Path);
-    if (!Disc.Commit(VirtualDisc)) {
-        const ExitCode Kind =
-            EntryUnreadable(Disc.LibraryProblems()) ? ExitCode::Source : ExitCode::Write;
-        throw RecorderFailure(Kind, Where.Describe() + ": " + Disc.Problems(Kind));
+    if (const auto Problems = CommitSession(Context, Disc, Plan, VirtualDisc)) {
+        const ExitCode Kind = EntryUnreadable(*Problems) ? ExitCode::Source : ExitCode::Write;
+        throw RecorderFailure(Kind, Where.Describe() + ": " + RecorderReason(*Problems, Kind));
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.

@@ -4,6 +4,7 @@
 #include "DiscTexts.hpp"
 #include "ExternalProgram.hpp"
 #include "FileDescriptor.hpp"
+#include "LibraryWords.hpp"
 #include "MediaFile.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
@@ -180,7 +181,8 @@ void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& A
                                                                 .Bytes = Blocks * DataBlockBytes,
                                                                 .Erase = Erase,
                                                                 .Dvd = true,
-                                                                .Closed = true});
+                                                                .Closed = true,
+                                                                .KeepTray = Ask.Verify});
     const bool Written = Drive.Run(Command);
     ::close(0);
     const ProgramOutcome& Authored = Running.Wait();
@@ -195,12 +197,21 @@ void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& A
     }
 }
 
-// Every file read back from the ISO 9660 tree and compared with its source.
-void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources) {
+// Every file read back from the ISO 9660 tree and compared with its source: from the scratch
+// file of a virtual disc, or from the disc in the drive that Drive, the writing session, holds.
+void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources,
+                 XorrisoSession* Drive) {
     Context.Report.Begin("verifying");
-    TestHooks::CorruptWritten(Context.Scratch);
-    XorrisoSession Check(Context.Report, Context.Where.Describe());
-    Check.Require({"-indev", "stdio:" + Context.Scratch}, ExitCode::Verify);
+    std::optional<XorrisoSession> Reader;
+    if (Drive == nullptr) {
+        TestHooks::CorruptWritten(Context.Scratch);
+        Reader.emplace(Context.Report, Context.Where.Describe());
+    }
+    XorrisoSession& Check = Drive != nullptr ? *Drive : *Reader;
+    if (!Check.Run({"-indev", Drive != nullptr ? Context.Where.Path : "stdio:" + Context.Scratch})) {
+        throw RecorderFailure(ExitCode::Verify,
+                              Context.Where.Describe() + ": " + std::string(NotReadBackReason()));
+    }
     for (const Source& Entry : Sources) {
         Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
         // Without Rock Ridge the disc keeps no owners, modes or times: only a file's size, its
@@ -256,6 +267,12 @@ void WriteDvdVideo(const WriteContext& Context) {
         Report.Begin("writing");
         WriteToDrive(Context, Arguments, *Drive, Blocks, !Blank);
         Report.End();
+        if (Ask.Verify) {
+            VerifyImage(Context, Sources, &*Drive);
+            if (!Ask.DisableEject) {
+                Drive->Require({"-eject", "all"}, ExitCode::Write);
+            }
+        }
         Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
                    Where.Describe());
         return;
@@ -265,7 +282,7 @@ void WriteDvdVideo(const WriteContext& Context) {
     Report.End();
     TestHooks::BeforeWrite();
     if (Ask.Verify) {
-        VerifyImage(Context, Sources);
+        VerifyImage(Context, Sources, nullptr);
     }
     PutInPlace(Context);
     if (Ask.CloseSession) {

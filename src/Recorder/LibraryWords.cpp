@@ -120,6 +120,11 @@ std::string RecorderReason(std::string_view LibraryText, ExitCode Kind) {
     return Path.empty() ? std::string(Reason) : std::string(Path) + ": " + std::string(Reason);
 }
 
+std::string_view NotReadBackReason() {
+    return "the written disc could not be read back to check it (verify error); its files may "
+           "still be readable: check them with a reader, or write the disc again";
+}
+
 std::string SettingName(std::string_view Switch) {
     constexpr std::array<std::pair<std::string_view, std::string_view>, 4> Names{{
         {"--force_erase_disk", "ForceEraseDisk"},

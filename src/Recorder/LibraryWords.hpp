@@ -17,6 +17,10 @@ namespace Recorder {
 // general reason for a failure of kind Kind.
 std::string RecorderReason(std::string_view LibraryText, ExitCode Kind);
 
+// What a verify says when it cannot read the written disc back at all: never a reason about the
+// drive as a writer, which the write before it has just shown it is.
+std::string_view NotReadBackReason();
+
 // A setting as the component names it, with the recorder's switch beside it:
 // "ForceEraseDisk (--force_erase_disk)".
 std::string SettingName(std::string_view Switch);

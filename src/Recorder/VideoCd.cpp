@@ -95,7 +95,7 @@ void WriteVideoCd(const WriteContext& Context) {
             ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
             : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
     Report.Begin("preparing");
-    auto [Drive, Sheet, Blank] = OpenRawTarget(Context);
+    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
     const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
     if (Ask.SpeedTest) {
         (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
@@ -131,6 +131,7 @@ void WriteVideoCd(const WriteContext& Context) {
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
+    RequireCd(Context, Profile);
     RequireWritable(Context, Blank);
     Report.End();
 

@@ -38,7 +38,9 @@ RawTarget OpenRawTarget(const WriteContext& Context) {
     RawTarget Opened;
     if (Context.Where.RealDrive) {
         Opened.Drive = std::make_unique<XorrisoSession>(Context.Report, Context.Where.Describe());
-        Opened.Blank = CheckDrive(*Opened.Drive, Context.Where);
+        const DriveState State = AcquireDriveToWrite(*Opened.Drive, Context.Where);
+        Opened.Blank = State.Blank;
+        Opened.Profile = State.Profile;
     } else {
         Opened.Sheet = RawTargetSheet(Context.Where);
         Opened.Blank = Context.Disc.Blank();
@@ -48,6 +50,16 @@ RawTarget OpenRawTarget(const WriteContext& Context) {
 
 bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
     return AcquireDriveToWrite(Drive, Where).Blank;
+}
+
+void RequireCd(const WriteContext& Context, std::string_view Profile) {
+    if (!Context.Where.RealDrive || IsCdProfile(Profile)) {
+        return;
+    }
+    throw RecorderFailure(ExitCode::Medium, "the disc in " + Context.Where.Describe() + " is a " +
+                                                std::string(Profile) +
+                                                ": this burn writes a CD's sectors, which only "
+                                                "a CD takes; put in a CD-R or CD-RW");
 }
 
 void RequireWritable(const WriteContext& Context, bool Blank) {

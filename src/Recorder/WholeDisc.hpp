@@ -26,8 +26,13 @@ struct RawTarget {
     std::unique_ptr<XorrisoSession> Drive;
     std::string Sheet;
     bool Blank = true;
+    std::string Profile; // the real drive's medium (empty for a virtual disc)
 };
 RawTarget OpenRawTarget(const WriteContext& Context);
+
+// A burn of raw CD sectors (audio, Video CD, a CUE image) needs a CD: any other medium in a real
+// drive is a medium error, said before anything is written. Profile: libburn's name of it.
+void RequireCd(const WriteContext& Context, std::string_view Profile);
 
 // Whether the drive holds a blank disc. Whether the device is a drive at all is part of the target,
 // so anything libburn cannot use is a target error.

@@ -39,6 +39,10 @@ bool IsPressedProfile(std::string_view Profile) {
     return Profile.ends_with("-ROM");
 }
 
+bool IsCdProfile(std::string_view Profile) {
+    return Profile.starts_with("CD");
+}
+
 bool IsRewritableProfile(std::string_view Profile) {
     return Profile.find("RW") != std::string_view::npos ||
            Profile.find("RAM") != std::string_view::npos || Profile.starts_with("BD-RE");
@@ -67,6 +71,7 @@ DriveState DriveStateOf(const std::vector<std::string>& Toc) {
         State.Present && !IsPressedProfile(Profile) && !(Closed && !IsRewritableProfile(Profile));
     State.Sessions = CountLines(Toc, "ISO session");
     State.NextAddress = BlocksIn(Toc, "Media nwa").value_or(0);
+    State.Profile = State.Present ? Profile : std::string();
     return State;
 }
 
@@ -135,7 +140,7 @@ std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Whe
     Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
     for (const auto& [On, Option] :
          {std::pair{!Ask.CloseSession && !Run.Closed, "-multi"},
-          std::pair{!Ask.DisableEject, "-eject"}, std::pair{Run.Erase, "blank=as_needed"}}) {
+          std::pair{!Ask.DisableEject && !Run.KeepTray, "-eject"}, std::pair{Run.Erase, "blank=as_needed"}}) {
         if (On) {
             Command.emplace_back(Option);
         }

@@ -22,6 +22,7 @@ struct DriveState {
     bool Writable = true;
     std::size_t Sessions = 0;
     std::uint64_t NextAddress = 0; // the block a new session starts at
+    std::string Profile;           // libburn's name of the medium: "CD-R", "DVD+R", "DVD-ROM", ...
 };
 
 // The state of the medium as "-toc" describes it in its result lines.
@@ -31,6 +32,10 @@ DriveState DriveStateOf(const std::vector<std::string>& Toc);
 // all, and whether it can be erased.
 bool IsPressedProfile(std::string_view Profile);
 bool IsRewritableProfile(std::string_view Profile);
+
+// Whether a medium of libburn's profile name is a CD, the only medium that takes raw sectors
+// (audio, Video CD, CUE images).
+bool IsCdProfile(std::string_view Profile);
 
 // The user's words for a drive without a disc, for a disc that takes nothing, and for a drive
 // that another run or program holds.
@@ -63,6 +68,7 @@ struct CdrecordRun {
     bool Erase = false;  // blank a disc that is not blank first
     bool Dvd = false;    // the speed is counted in DVD's base speed
     bool Closed = false; // the disc is closed whatever --close_session says (DVD-Video)
+    bool KeepTray = false; // no eject at the end: the disc is read back (verified) first
 };
 std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Where,
                                            const CdrecordRun& Run);
