@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs the recorder's real-drive paths against QEMU's emulated SCSI CD-ROM drives: a small Linux
-# guest (Debian's kernel, busybox, the recorder built in BUILD_DIR and the libraries it loads)
-# boots once per group of cases with an empty drive and a pressed data disc, runs the cases of
-# scripts/drive-tests/guest.sh inside and reports them on its serial console; the trays are read
-# afterwards from QEMU's monitor (QMP query-block). Emulation only (TCG): KVM is not needed.
-# The emulated drive takes no write commands, so what is tried is everything around a burn.
+# Runs the recorder's real-drive paths against emulated drives: a small Linux guest (Debian's
+# kernel, busybox, the recorder built in BUILD_DIR and the libraries it loads) boots once per
+# group of cases, runs the cases of scripts/drive-tests/guest.sh inside and reports them on its
+# serial console. The groups two_drives and eject get QEMU's SCSI CD-ROM drives (an empty drive
+# and a pressed data disc; they take no write commands), whose trays are read afterwards from
+# QEMU's monitor (QMP query-block); the group writer gets tgt's DVD writer over iSCSI
+# (scripts/drive-tests/writer.sh), on which real discs are written and read back on the host.
+# Emulation only (TCG): KVM is not needed.
 # Usage: scripts/drive-tests.sh BUILD_DIR
 # Writes BUILD_DIR/drive-tests/results.txt (one "ok NAME" or "FAILED NAME: why" a case) and exits
 # non-zero when a case failed. QUELT_RECORDER overrides the recorder tried (default: the release

@@ -14,8 +14,9 @@ cmake --preset linux
 cmake --build --preset linux -j "$jobs"
 ctest --preset linux -j "$jobs"
 
-# The recorder's real-drive paths, against the SCSI CD-ROM drives of a QEMU guest (no KVM needed).
-echo "== The recorder's real-drive paths in QEMU's emulated drive"
+# The recorder's real-drive paths, against the SCSI CD-ROM drives of a QEMU guest and an emulated
+# DVD writer (tgt over iSCSI, handed through to the guest): real discs written, no KVM needed.
+echo "== The recorder's real-drive paths in QEMU's emulated drives and an emulated DVD writer"
 scripts/drive-tests.sh build/linux
 
 echo "== Linux with address and undefined-behaviour sanitizers"

@@ -43,8 +43,7 @@ bool EntryUnreadable(std::string_view Problems) {
 // still blank), the session is written once more track at once, which every writer of
 // recordable media takes, and the run says so.
 std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSession& Disc,
-                                         const DataDiscPlan& Plan,
-                                         const std::string& VirtualDisc) {
+                                         const DataDiscPlan& Plan, const std::string& VirtualDisc) {
     if (Disc.Commit(VirtualDisc)) {
         return std::nullopt;
     }
@@ -88,7 +87,8 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     if (!Where.RealDrive) {
         Reader.emplace(Context.Report, Where.Describe());
         if (!Reader->Run({"-indev", "stdio:" + Written})) {
-            throw RecorderFailure(ExitCode::Verify, Where.Describe() + ": " + std::string(NotReadBackReason()));
+            throw RecorderFailure(ExitCode::Verify,
+                                  Where.Describe() + ": " + std::string(NotReadBackReason()));
         }
     }
     XorrisoSession& Check = Reader ? *Reader : Writer;
@@ -101,8 +101,10 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
                 Mismatches += (Mismatches.empty() ? "" : "; ") + Line;
             }
         }
-        throw RecorderFailure(ExitCode::Verify,
-                              Where.Describe() + ": " + (Mismatches.empty() ? std::string(NotReadBackReason()) : Mismatches));
+        throw RecorderFailure(
+            ExitCode::Verify,
+            Where.Describe() + ": " +
+                (Mismatches.empty() ? std::string(NotReadBackReason()) : Mismatches));
     }
     for (const Source& Entry : Plan.Sources) {
         Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);

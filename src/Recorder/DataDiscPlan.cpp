@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <numeric>
 #include <vector>
 
@@ -23,10 +24,11 @@ namespace {
 // converters fails every data disc only once the session is written: found here instead, before
 // anything is erased or written.
 void RequireJolietConversion(const Target& Where) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-cstyle-cast,performance-no-int-to-ptr): iconv's own failure value
-    const auto Failed = (iconv_t)-1;
-    const iconv_t Converter = ::iconv_open("UTF-16BE", "UTF-8");
-    if (Converter == Failed) {
+    iconv_t Converter = ::iconv_open("UTF-16BE", "UTF-8");
+    // iconv_open's failure is the handle (iconv_t)-1, compared here as a number.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+    const bool Failed = reinterpret_cast<std::intptr_t>(Converter) == -1;
+    if (Failed) {
         throw RecorderFailure(ExitCode::Write,
                               Where.Describe() + ": " +
                                   RecorderReason("Charset conversion error", ExitCode::Write));

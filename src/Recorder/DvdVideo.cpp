@@ -208,7 +208,8 @@ void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources
         Reader.emplace(Context.Report, Context.Where.Describe());
     }
     XorrisoSession& Check = Drive != nullptr ? *Drive : *Reader;
-    if (!Check.Run({"-indev", Drive != nullptr ? Context.Where.Path : "stdio:" + Context.Scratch})) {
+    if (!Check.Run(
+            {"-indev", Drive != nullptr ? Context.Where.Path : "stdio:" + Context.Scratch})) {
         throw RecorderFailure(ExitCode::Verify,
                               Context.Where.Describe() + ": " + std::string(NotReadBackReason()));
     }

@@ -1,8 +1,8 @@
 #include "ExternalProgram.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <linux/close_range.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>

@@ -1,7 +1,7 @@
 // The authoring and writing programs the recorder runs (vcdimager, genisoimage, cdrdao): started
 // with an argument vector, never through a shell, with no descriptor of the recorder's but their
-// standard streams (the drive libburn holds among them), ended with the worker that started them, and
-// their own reasons (standard error) kept for the one error line of a failure.
+// standard streams (the drive libburn holds among them), ended with the worker that started them,
+// and their own reasons (standard error) kept for the one error line of a failure.
 #pragma once
 
 #include <functional>

@@ -37,8 +37,15 @@ TEST(RecorderSystem, JolietNamesWithoutConvertersAreSaidAndNothingIsWritten) {
     Dir.Write("a.txt", "a");
     Dir.MakeDir("empty");
     const fs::path Disc = Dir.Path() / "disc.iso";
-    Strings Argv{"unshare", "-m", "sh", "-c", R"(mount --bind "$1" "$2" && shift 2 && exec "$@")",
-                 "sh", (Dir.Path() / "empty").string(), Converters.string(), RecorderPath};
+    Strings Argv{"unshare",
+                 "-m",
+                 "sh",
+                 "-c",
+                 R"(mount --bind "$1" "$2" && shift 2 && exec "$@")",
+                 "sh",
+                 (Dir.Path() / "empty").string(),
+                 Converters.string(),
+                 RecorderPath};
     for (const std::string& Argument : DataDisc("NAMES", {}, {(Dir.Path() / "a.txt").string()})) {
         Argv.push_back(Argument);
     }

@@ -105,7 +105,7 @@ void OpenDrive(XorrisoSession& Session, const Target& Where, bool Both) {
 DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadTree) {
     OpenDrive(Session, Where, LoadTree);
     Session.Require({"-toc"}, ExitCode::Target);
-    const DriveState State = DriveStateOf(Session.Results());
+    DriveState State = DriveStateOf(Session.Results());
     if (!State.Present) {
         throw RecorderFailure(ExitCode::Medium, NoDiscIn(Where));
     }
@@ -113,7 +113,7 @@ DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadT
 }
 
 DriveState AcquireDriveToWrite(XorrisoSession& Session, const Target& Where, bool LoadTree) {
-    const DriveState State = AcquireDrive(Session, Where, LoadTree);
+    DriveState State = AcquireDrive(Session, Where, LoadTree);
     if (!State.Writable) {
         throw RecorderFailure(ExitCode::Medium, NotWritableIn(Where));
     }
@@ -138,9 +138,9 @@ std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Whe
         Command.push_back("speed=" + std::to_string(Ask.Speed) + (Run.Dvd ? "d" : "c"));
     }
     Command.emplace_back(Ask.Tao ? "-tao" : "-sao");
-    for (const auto& [On, Option] :
-         {std::pair{!Ask.CloseSession && !Run.Closed, "-multi"},
-          std::pair{!Ask.DisableEject && !Run.KeepTray, "-eject"}, std::pair{Run.Erase, "blank=as_needed"}}) {
+    for (const auto& [On, Option] : {std::pair{!Ask.CloseSession && !Run.Closed, "-multi"},
+                                     std::pair{!Ask.DisableEject && !Run.KeepTray, "-eject"},
+                                     std::pair{Run.Erase, "blank=as_needed"}}) {
         if (On) {
             Command.emplace_back(Option);
         }

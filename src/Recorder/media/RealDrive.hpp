@@ -65,9 +65,9 @@ struct CdrecordRun {
     std::string Source;
     bool IsCueSheet = false;
     std::optional<std::uint64_t> Bytes;
-    bool Erase = false;  // blank a disc that is not blank first
-    bool Dvd = false;    // the speed is counted in DVD's base speed
-    bool Closed = false; // the disc is closed whatever --close_session says (DVD-Video)
+    bool Erase = false;    // blank a disc that is not blank first
+    bool Dvd = false;      // the speed is counted in DVD's base speed
+    bool Closed = false;   // the disc is closed whatever --close_session says (DVD-Video)
     bool KeepTray = false; // no eject at the end: the disc is read back (verified) first
 };
 std::vector<std::string> CdrecordArguments(const Request& Ask, const Target& Where,
