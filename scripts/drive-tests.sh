@@ -70,7 +70,7 @@ done
 cp "$recorder" "$root/recorder/NeroCmd.exe"
 cp "$host" "$root/host/queltburn"
 programs=("$recorder" "$host")
-for program in vcdimager genisoimage cdrdao xorriso; do
+for program in vcdimager genisoimage cdrdao xorriso script; do
     path=$(command -v "$program")
     mkdir -p "$root$(dirname "$path")"
     cp "$path" "$root$path"

@@ -51,7 +51,8 @@ progress_rises() {
     awk -v want="$2" '
         $1 == "progress" { if ($2 in last && $3 + 0 < last[$2]) bad = bad " " $2 " fell"; last[$2] = $3 + 0 }
         END { n = split(want, phases, " ")
-              for (i = 1; i <= n; i++) if (!(phases[i] in last) || last[phases[i]] != 100) bad = bad " " phases[i] " did not reach 100"
+              for (i = 1; i <= n; i++) if (!(phases[i] in last)) bad = bad " no " phases[i]
+              for (phase in last) if (last[phase] != 100) bad = bad " " phase " ended at " last[phase]
               if (bad != "") { print bad; exit 1 } }' "$1"
 }
 
@@ -88,10 +89,13 @@ else
     report "FAILED blank writer: estimate $(tr '\n' ' ' </tmp/estimate.out), drive $drive_blocks blocks"
 fi
 
+expect "blank DVD+R: erase refused (write-once)" 4 \
+    '^the disc in drive D( \(/dev/sr0\))? is a DVD\+R, which cannot be erased' --erase --drivename D
+
 # The data disc, with its progress; then what it is, and everything refused on it.
 # shellcheck disable=SC2046
 if burn "data disc with --tao" 0 $(data_tao D); then
-    if why=$(progress_rises "/tmp/data disc with --tao.out" "preparing writing"); then
+    if why=$(progress_rises "/tmp/data disc with --tao.out" "preparing writing closing"); then
         report "ok data disc with --tao: written, progress rising to 100 in each phase"
     else
         report "FAILED data disc with --tao: progress:$why"
@@ -100,10 +104,13 @@ fi
 expect_info "written disc: closed, one session, its label" D state=closed sessions=1 label=WRITER
 closed='^the disc in drive D( \(/dev/sr0\))? is not writable'
 # shellcheck disable=SC2046
+expect "written disc: the estimate of a second session refused" 4 "$closed" \
+    --estimate $(data_tao D --import 0)
+# shellcheck disable=SC2046
 expect "written disc: a second session refused" 4 "$closed" $(data_tao D --import 0)
 # shellcheck disable=SC2046
 expect "written disc: --force_erase_disk refused" 4 "$closed" $(data_tao D) --force_erase_disk
-expect "written disc: erase of a DVD+R refused" 4 "" --erase --drivename D
+expect "written disc: erase refused" 4 "$closed" --erase --drivename D
 
 insert blank verify blank &&
     # shellcheck disable=SC2046
@@ -123,7 +130,7 @@ insert blank dvdvideo blank &&
 insert blank dvdverify blank &&
     # shellcheck disable=SC2046
     burn "DVD-Video with --tao --verify" 0 $(verify=--verify dvd_video_tao D) &&
-    if why=$(progress_rises "/tmp/DVD-Video with --tao --verify.out" "writing verifying"); then
+    if why=$(progress_rises "/tmp/DVD-Video with --tao --verify.out" "preparing writing verifying"); then
         report "ok DVD-Video with --tao --verify: written and read back"
     else
         report "FAILED DVD-Video with --tao --verify: progress:$why"
@@ -198,9 +205,23 @@ mv "$gconv" "$gconv.off"
 expect "Joliet names without character-set converters" 7 'Joliet' $(data_tao D)
 mv "$gconv.off" "$gconv"
 
-# The component through the POSIX host, waiting with progress lines; then the tray opens.
-insert blank component blank &&
-    expect_host "component: BurnData on D with the recorder" 0 'progress: writing' \
+# The component through the POSIX host: queltburn on a terminal (a pseudo-terminal by script)
+# draws its progress bar; with --progress it prints lines, and without DisableEject the burn
+# ejects the disc, which takes the writer's unit offline.
+mkdir -p /dev/pts
+mount -t devpts devpts /dev/pts
+insert blank component blank
+queltburn_data="/host/queltburn data D /media/notes.txt --label FRONTEND --tao --tool $recorder"
+timeout -s KILL 120 script -qec "$queltburn_data --disable-eject" /dev/null >/tmp/bar.out 2>&1
+got=$?
+if [ "$got" = 0 ] && grep -q 'writing   \[#*\] 100.0%' /tmp/bar.out &&
+    grep -q 'result: 0 (success)' /tmp/bar.out; then
+    report "ok component: BurnData on D with the recorder, its progress bar drawn to 100%"
+else
+    report "FAILED component: BurnData with a progress bar: exit $got: $(tr '\r\n' '  ' </tmp/bar.out | tail -c 300)"
+fi
+insert blank ejected blank &&
+    expect_host "component: BurnData with --progress lines" 0 'progress: writing' \
         data D /media/notes.txt --label FRONTEND --tao --progress
 if [ "$(ask online)" = No ]; then
     report "ok component: the burn ejected the disc (the writer went offline)"

@@ -47,7 +47,15 @@ void EraseDisc(const WriteContext& Context) {
     Context.Report.Begin("erasing");
     if (Where.RealDrive) {
         XorrisoSession Session(Context.Report, Where.Describe());
-        (void)AcquireDriveToWrite(Session, Where);
+        const DriveState State = AcquireDriveToWrite(Session, Where);
+        // A write-once disc is refused by name: libburn's refusal, or its "nothing to blank" on a
+        // blank one, would tell the user nothing of why.
+        if (!IsRewritableProfile(State.Profile)) {
+            throw RecorderFailure(ExitCode::Medium,
+                                  "the disc in " + Where.Describe() + " is a " + State.Profile +
+                                      ", which cannot be erased: only rewritable discs (CD-RW, "
+                                      "DVD-RW, DVD+RW, BD-RE) can");
+        }
         Session.Require({"-blank", Context.Ask.EntireErase ? "all" : "fast"}, ExitCode::Medium);
         Context.Report.End();
         return;
