@@ -32,15 +32,16 @@ insert() {
     return 1
 }
 
-# burn NAME CODE ARGUMENTS...: runs the recorder with ARGUMENTS; its output is kept in
-# /tmp/NAME.out and .err. True when it exited with CODE (reported as a failure otherwise).
+# burn NAME CODE ARGUMENTS...: runs the recorder with ARGUMENTS and standard input closed (as a
+# host may start it); its output is kept in /tmp/NAME.out and .err. True when it exited with CODE
+# (reported as a failure otherwise).
 burn() {
     name=$1 code=$2
     shift 2
-    timeout -s KILL 240 "$recorder" "$@" >"/tmp/$name.out" 2>"/tmp/$name.err"
+    timeout -s KILL 240 "$recorder" "$@" >"/tmp/$name.out" 2>"/tmp/$name.err" <&-
     got=$?
     if [ "$got" != "$code" ]; then
-        report "FAILED $name: exit $got, expected $code: $(head -n 2 "/tmp/$name.err" | tr '\n' ' ')"
+        report "FAILED $name: exit $got, expected $code: $(head -n 5 "/tmp/$name.err" | tr '\n' ' ')"
         return 1
     fi
     return 0
@@ -147,6 +148,18 @@ insert blank notao blank &&
     else
         report "FAILED data disc without --tao: no line says it was written track at once"
     fi
+
+for kind in image_tao dvd_video_tao; do
+    insert blank "notao-$kind" blank &&
+        # shellcheck disable=SC2046
+        burn "$kind without --tao" 0 $($kind D | sed 's/ --tao / /') &&
+        if grep -q 'refused to write the session at once; writing it track at once' \
+            "/tmp/$kind without --tao.out"; then
+            report "ok $kind without --tao: refused at once, written track at once, said"
+        else
+            report "FAILED $kind without --tao: no line says it was written track at once"
+        fi
+done
 
 # Raw CD sectors (a CUE image, audio, Video CD) on a DVD+R: refused with nothing written.
 insert blank cue blank

@@ -9,6 +9,7 @@
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "TestHooks.hpp"
+#include "WholeDisc.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,26 +38,17 @@ bool EntryUnreadable(std::string_view Problems) {
     return false;
 }
 
-// Writes the session: none when it was written, else the libraries' problems. A real drive may
-// refuse to write a session at once (some drives on some media, and the test's emulated writer,
-// refuse its RESERVE TRACK); when that refusal came before anything was written (a new disc is
-// still blank), the session is written once more track at once, which every writer of
-// recordable media takes, and the run says so.
+// Writes the session: none when it was written, else the libraries' problems. A real drive
+// that refused to write it at once gets it track at once (see TrackAtOnceInstead).
 std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSession& Disc,
                                          const DataDiscPlan& Plan, const std::string& VirtualDisc) {
     if (Disc.Commit(VirtualDisc)) {
         return std::nullopt;
     }
     std::string Problems = Disc.LibraryProblems();
-    const Target& Where = Context.Where;
-    if (!Where.RealDrive || Context.Ask.Tao || !Plan.NewDisc || !Disc.Run({"-toc"}) ||
-        !DriveStateOf(Disc.Results()).Blank || !Disc.Run({"-write_type", "tao"})) {
+    if (!Plan.NewDisc || !TrackAtOnceInstead(Disc, Context) || !Disc.Run({"-write_type", "tao"})) {
         return Problems;
     }
-    Context.Report.Say(Where.Describe() +
-                       " refused to write the session at once; writing it track at once (Tao, "
-                       "--tao) instead");
-    Context.Report.Begin("writing");
     if (Disc.Commit(VirtualDisc)) {
         return std::nullopt;
     }

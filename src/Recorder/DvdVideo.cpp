@@ -160,10 +160,12 @@ void WriteToVirtualDisc(const WriteContext& Context, const std::vector<std::stri
 }
 
 // The image streamed from genisoimage's standard output into libburn, which reads it as the
-// worker's standard input.
-void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
-                  XorrisoSession& Drive, std::uint64_t Blocks, bool Erase) {
-    const Request& Ask = Context.Ask;
+// worker's standard input. False when the drive did not write it (Drive.Problems() says why);
+// an author that failed on its own is a write error at once.
+bool StreamToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
+                   XorrisoSession& Drive, std::uint64_t Blocks, bool Erase, bool Tao) {
+    Request Ask = Context.Ask;
+    Ask.Tao = Tao;
     int Pipe[2] = {-1, -1};
     if (::pipe2(Pipe, O_CLOEXEC) != 0 || ::dup2(Pipe[0], 0) < 0) {
         throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": cannot make a pipe");
@@ -184,7 +186,14 @@ void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& A
                                                                 .Closed = true,
                                                                 .KeepTray = Ask.Verify});
     const bool Written = Drive.Run(Command);
-    ::close(0);
+    // Standard input back on /dev/null, never closed: the drive, opened again by a later step,
+    // must not get descriptor 0, which a second stream would take over.
+    if (const int Null = ::open("/dev/null", O_RDONLY | O_CLOEXEC); Null >= 0) {
+        (void)::dup2(Null, 0);
+        ::close(Null);
+    } else {
+        ::close(0);
+    }
     const ProgramOutcome& Authored = Running.Wait();
     // The first real failure is the one reported: an author cut off because the drive stopped
     // reading failed only because of the drive.
@@ -192,9 +201,31 @@ void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& A
         throw RecorderFailure(ExitCode::Write,
                               Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
     }
-    if (!Written) {
-        throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Drive.Problems());
+    return Written;
+}
+
+// The stream written to the drive, once more track at once when the drive refused to write it
+// at once (genisoimage makes the same image again). The second run is a cdrecord-style run in a
+// session that has not opened the drive: after a refused run, one that had opened it already
+// sends the drive's commands to a descriptor libburn has closed. The drive is let go for the
+// moment between the check that the disc is still blank and the second run.
+void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
+                  std::optional<XorrisoSession>& Drive, std::uint64_t Blocks, bool Erase) {
+    if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, Context.Ask.Tao)) {
+        return;
     }
+    std::string Problems = Drive->Problems();
+    OpenDriveAgain(Drive, Context);
+    const bool Again = TrackAtOnceInstead(*Drive, Context);
+    Drive.reset();
+    Drive.emplace(Context.Report, Context.Where.Describe());
+    if (Again) {
+        if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, true)) {
+            return;
+        }
+        Problems = Drive->Problems();
+    }
+    throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Problems);
 }
 
 // Every file read back from the ISO 9660 tree and compared with its source: from the scratch
@@ -266,7 +297,7 @@ void WriteDvdVideo(const WriteContext& Context) {
 
     if (Where.RealDrive) {
         Report.Begin("writing");
-        WriteToDrive(Context, Arguments, *Drive, Blocks, !Blank);
+        WriteToDrive(Context, Arguments, Drive, Blocks, !Blank);
         Report.End();
         if (Ask.Verify) {
             VerifyImage(Context, Sources, &*Drive);

@@ -93,14 +93,27 @@ void BurnImageFile(const WriteContext& Context) {
     Report.End();
     if (Drive) {
         Report.Begin("writing");
-        Drive->Require(CdrecordArguments(Ask, Where,
-                                         {.Source = Ask.ImageFile,
-                                          .IsCueSheet = false,
-                                          .Bytes = std::nullopt,
-                                          .Erase = !Blank,
-                                          .Dvd = Ask.Dvd,
-                                          .Closed = false}),
-                       ExitCode::Write);
+        const auto WriteAs = [&](const Request& Asked) {
+            return Drive->Run(CdrecordArguments(Asked, Where,
+                                                {.Source = Ask.ImageFile,
+                                                 .IsCueSheet = false,
+                                                 .Bytes = std::nullopt,
+                                                 .Erase = !Blank,
+                                                 .Dvd = Ask.Dvd,
+                                                 .Closed = false}));
+        };
+        if (!WriteAs(Ask)) {
+            std::string Problems = Drive->Problems();
+            OpenDriveAgain(Drive, Context);
+            if (TrackAtOnceInstead(*Drive, Context)) {
+                Request TrackAtOnce = Ask;
+                TrackAtOnce.Tao = true;
+                Problems = WriteAs(TrackAtOnce) ? std::string() : Drive->Problems();
+            }
+            if (!Problems.empty()) {
+                Fail(ExitCode::Write, Where.Describe(), Problems);
+            }
+        }
         Report.End();
         return;
     }

@@ -6,6 +6,7 @@
 #include "Request.hpp"
 #include "Writers.hpp"
 
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,19 @@
 namespace Recorder {
 
 namespace {
+
+// A host may start the recorder with a standard stream closed. The descriptors the libraries open
+// next (libburn's drive among them) would then take its number, and a step that puts a pipe on
+// standard input (DVD-Video streamed into the drive) would replace the drive with it: each
+// closed one is opened on /dev/null first.
+void OpenStandardStreams() {
+    for (int Fd = 0; Fd <= 2; ++Fd) {
+        // NOLINTNEXTLINE(android-cloexec-open): a standard stream, as a started program has it
+        if (::fcntl(Fd, F_GETFD) < 0 && ::open("/dev/null", O_RDWR) != Fd) {
+            return; // not the lowest free number: the next ones are open
+        }
+    }
+}
 
 volatile std::sig_atomic_t StopRequested = 0;
 
@@ -159,6 +173,7 @@ int RunQuery(const Request& Ask, bool Estimate) {
 } // namespace
 
 int RunRecorder(std::span<const std::string> Arguments) {
+    OpenStandardStreams();
     const bool Estimate = !Arguments.empty() && Arguments.front() == ToolGrammar::EstimateSwitch;
     const ToolGrammar::Recognition Recognised = ToolGrammar::Recognize(
         ToolGrammar::KnownCommands(), Estimate ? Arguments.subspan(1) : Arguments);

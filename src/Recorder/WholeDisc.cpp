@@ -52,6 +52,24 @@ bool CheckDrive(XorrisoSession& Drive, const Target& Where) {
     return AcquireDriveToWrite(Drive, Where).Blank;
 }
 
+bool TrackAtOnceInstead(XorrisoSession& Drive, const WriteContext& Context) {
+    const Target& Where = Context.Where;
+    if (!Where.RealDrive || Context.Ask.Tao || !Drive.Run({"-toc"}) ||
+        !DriveStateOf(Drive.Results()).Blank) {
+        return false;
+    }
+    Context.Report.Say(Where.Describe() + " refused to write the session at once; writing it "
+                                          "track at once (Tao, --tao) instead");
+    Context.Report.Begin("writing");
+    return true;
+}
+
+void OpenDriveAgain(std::optional<XorrisoSession>& Drive, const WriteContext& Context) {
+    Drive.reset();
+    Drive.emplace(Context.Report, Context.Where.Describe());
+    OpenDrive(*Drive, Context.Where);
+}
+
 void RequireCd(const WriteContext& Context, std::string_view Profile) {
     if (!Context.Where.RealDrive || IsCdProfile(Profile)) {
         return;

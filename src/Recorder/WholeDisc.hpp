@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,18 @@ void RequireCd(const WriteContext& Context, std::string_view Profile);
 // Whether the drive holds a blank disc. Whether the device is a drive at all is part of the target,
 // so anything libburn cannot use is a target error.
 bool CheckDrive(XorrisoSession& Drive, const Target& Where);
+
+// After a write on a real drive failed: whether to write once more track at once. A drive may
+// refuse to write at once (some drives on some media, and the tests' emulated writer, refuse
+// RESERVE TRACK); when it refused before anything was written (the disc is still blank) and
+// --tao was not asked, the answer is yes, the run says so in one line and the writing phase
+// starts again. Drive is a session that holds the drive.
+bool TrackAtOnceInstead(XorrisoSession& Drive, const WriteContext& Context);
+
+// A cdrecord-style run ("-as cdrecord") that failed leaves its session's handle on the drive
+// unusable (libburn closed the drive's descriptor, and a later command would reach whatever
+// reuses its number): the session is ended and a new one opens the drive.
+void OpenDriveAgain(std::optional<XorrisoSession>& Drive, const WriteContext& Context);
 
 // A virtual disc that is not blank needs --force_erase_disk (and is refused outright with
 // --detect_non_empty_disk): a medium error, raised before anything is written.
