@@ -205,21 +205,14 @@ bool StreamToDrive(const WriteContext& Context, const std::vector<std::string>& 
 }
 
 // The stream written to the drive, once more track at once when the drive refused to write it
-// at once (genisoimage makes the same image again). The second run is a cdrecord-style run in a
-// session that has not opened the drive: after a refused run, one that had opened it already
-// sends the drive's commands to a descriptor libburn has closed. The drive is let go for the
-// moment between the check that the disc is still blank and the second run.
+// at once (genisoimage makes the same image again).
 void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
                   std::optional<XorrisoSession>& Drive, std::uint64_t Blocks, bool Erase) {
     if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, Context.Ask.Tao)) {
         return;
     }
     std::string Problems = Drive->Problems();
-    OpenDriveAgain(Drive, Context);
-    const bool Again = TrackAtOnceInstead(*Drive, Context);
-    Drive.reset();
-    Drive.emplace(Context.Report, Context.Where.Describe());
-    if (Again) {
+    if (CdrecordTrackAtOnceInstead(Drive, Context)) {
         if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, true)) {
             return;
         }

@@ -104,8 +104,7 @@ void BurnImageFile(const WriteContext& Context) {
         };
         if (!WriteAs(Ask)) {
             std::string Problems = Drive->Problems();
-            OpenDriveAgain(Drive, Context);
-            if (TrackAtOnceInstead(*Drive, Context)) {
+            if (CdrecordTrackAtOnceInstead(Drive, Context)) {
                 Request TrackAtOnce = Ask;
                 TrackAtOnce.Tao = true;
                 Problems = WriteAs(TrackAtOnce) ? std::string() : Drive->Problems();

@@ -64,10 +64,14 @@ bool TrackAtOnceInstead(XorrisoSession& Drive, const WriteContext& Context) {
     return true;
 }
 
-void OpenDriveAgain(std::optional<XorrisoSession>& Drive, const WriteContext& Context) {
+bool CdrecordTrackAtOnceInstead(std::optional<XorrisoSession>& Drive, const WriteContext& Context) {
     Drive.reset();
     Drive.emplace(Context.Report, Context.Where.Describe());
     OpenDrive(*Drive, Context.Where);
+    const bool Again = TrackAtOnceInstead(*Drive, Context);
+    Drive.reset();
+    Drive.emplace(Context.Report, Context.Where.Describe());
+    return Again;
 }
 
 void RequireCd(const WriteContext& Context, std::string_view Profile) {

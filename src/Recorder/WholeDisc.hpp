@@ -46,10 +46,12 @@ bool CheckDrive(XorrisoSession& Drive, const Target& Where);
 // starts again. Drive is a session that holds the drive.
 bool TrackAtOnceInstead(XorrisoSession& Drive, const WriteContext& Context);
 
-// A cdrecord-style run ("-as cdrecord") that failed leaves its session's handle on the drive
-// unusable (libburn closed the drive's descriptor, and a later command would reach whatever
-// reuses its number): the session is ended and a new one opens the drive.
-void OpenDriveAgain(std::optional<XorrisoSession>& Drive, const WriteContext& Context);
+// TrackAtOnceInstead after a cdrecord-style run ("-as cdrecord") that failed. Such a run leaves
+// its session's handle on the drive unusable (libburn closed the drive's descriptor, and a later
+// command would reach whatever reuses its number): the disc is checked through a session of its
+// own, and Drive becomes a new session that has not opened the drive, for the second run to open
+// it itself. The drive is let go for the moment between the check and that run.
+bool CdrecordTrackAtOnceInstead(std::optional<XorrisoSession>& Drive, const WriteContext& Context);
 
 // A virtual disc that is not blank needs --force_erase_disk (and is refused outright with
 // --detect_non_empty_disk): a medium error, raised before anything is written.
