@@ -67,10 +67,11 @@ DiscAnswer VirtualDisc(const Target& Where) {
     DiscAnswer Answer;
     // A blank disc becomes a CD unless the burn asks for a DVD; its free space is a CD's.
     const std::uint64_t BlankFree = CdBlocks * DataBlockBytes;
-    if (!Where.Exists) {
-        return {"virtual disc", "no disc", 0, "", 0, BlankFree};
-    }
-    switch (KindOfVirtualDisc(Where.Path)) {
+    // Held shared for the answer: a disc a run holds is in use (a target error naming the run),
+    // never read half written; what a killed run left is put back first.
+    const Medium Held(Where, MediumUse::Look);
+    // A missing file is a blank disc: a burn makes the file.
+    switch (Held.Kind()) {
     case VirtualDiscKind::Blank:
         return {"virtual disc", "blank", 0, "", 0, BlankFree};
     case VirtualDiscKind::Appendable:
@@ -118,7 +119,12 @@ DiscAnswer RealDisc(const Target& Where) {
 
 int AnswerDiscInfo(const Request& Ask) {
     const Target Where = ResolveTarget(Ask.DriveLetter);
-    Print(Where.RealDrive ? RealDisc(Where) : VirtualDisc(Where));
+    if (Where.RealDrive) {
+        const Medium Held(Where, MediumUse::Look);
+        Print(RealDisc(Where));
+    } else {
+        Print(VirtualDisc(Where));
+    }
     return std::fflush(stdout) == 0 ? 0 : static_cast<int>(ExitCode::Write);
 }
 

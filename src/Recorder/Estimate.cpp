@@ -59,20 +59,20 @@ void EstimateAudioCd(const WriteContext& Context) {
 
 } // namespace
 
-int AnswerEstimate(const Request& Asked) {
+int AnswerEstimate(const Request& Asked, const Medium& Disc) {
     Request Ask = Asked;
     // Nothing is read twice and nothing is written: no speed test, no verify.
     Ask.SpeedTest = false;
     Ask.Verify = false;
-    const Medium Disc(ResolveTarget(Ask.DriveLetter));
     // A real disc would be blanked at once by the plan; measuring never erases. The size of the
     // session does not change; the free space is the disc's as it is.
     if (Disc.RealDrive()) {
         Ask.ForceEraseDisk = false;
     }
-    // A new virtual disc is laid out against the run's scratch file, as the burn lays it out:
+    // A new virtual disc is laid out against the question's scratch file, as the burn lays it out:
     // libburn places and pads a session differently on a file than on /dev/null. Nothing is
-    // committed to it, and the scratch folder goes with the run.
+    // committed to it, and the scratch folder (in the temporary folder, never beside the disc)
+    // goes with the run.
     const WriteContext Context{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), QuietReport()};
     switch (Ask.Kind) {
     case ToolGrammar::CommandKind::DataDisc:

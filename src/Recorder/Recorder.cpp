@@ -4,16 +4,15 @@
 #include "Queries.hpp"
 #include "RecorderFailure.hpp"
 #include "Request.hpp"
+#include "Worker.hpp"
 #include "Writers.hpp"
 
 #include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -34,32 +33,12 @@ void OpenStandardStreams() {
     }
 }
 
-volatile std::sig_atomic_t StopRequested = 0;
-
-extern "C" void RequestStop(int /*Signal*/) {
-    StopRequested = 1;
-}
-
-int Report(ExitCode Code, const std::string& Message) {
-    (void)std::fprintf(stderr, "recorder: %s\n", Message.c_str());
-    (void)std::fflush(stderr);
-    return static_cast<int>(Code);
-}
-
-// Collects the authoring programs the worker ran, which were ended with it (they are this
-// process's children once the worker is gone), so that none still writes a scratch file when
-// it is removed. Bounded, should one not end.
-void CollectOrphans() {
-    constexpr int Tries = 500;
-    for (int Try = 0; Try < Tries; ++Try) {
-        const pid_t Ended = ::waitpid(-1, nullptr, WNOHANG);
-        if (Ended < 0 && errno != EINTR) {
-            return; // no child left
-        }
-        if (Ended == 0) {
-            ::usleep(10000);
-        }
-    }
+// An erase or an eject never makes a disc of a missing file; every other command writes one.
+MediumUse UseOf(const Request& Ask) {
+    return Ask.Kind == ToolGrammar::CommandKind::Erase ||
+                   Ask.Kind == ToolGrammar::CommandKind::Eject
+               ? MediumUse::Keep
+               : MediumUse::Write;
 }
 
 int RunWriter(Writer Write, const Request& Ask, const Medium& Disc) {
@@ -67,106 +46,32 @@ int RunWriter(Writer Write, const Request& Ask, const Medium& Disc) {
     try {
         Write(WriteContext{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), Lines});
     } catch (const RecorderFailure& Failure) {
-        return Report(Failure.Code(), Failure.what());
+        return ReportFailure(Failure.Code(), Failure.what());
     } catch (const std::exception& Failure) {
-        return Report(ExitCode::Write, Disc.Describe() + ": " + Failure.what());
+        return ReportFailure(ExitCode::Write, Disc.Describe() + ": " + ReasonOf(Failure));
     }
     return 0;
 }
 
-// Runs the writer in a child process and waits for it; a stop request ends the child at once.
-// A virtual disc that may be continued is kept as it was before, and put back if the writer
-// fails, whatever the way: a session that failed to be written, or whose data did not verify, is
-// not left as the disc's newest.
-int RunInWorker(const WriterEntry& Entry, const Request& Ask, Medium& Disc) {
-    const Target& Where = Disc.Where();
-    if (Entry.MayAppend) {
-        Disc.KeepForAppend();
+// A question's answer, and whether it reached standard output: an answer lost is no answer.
+int Answered(int Code) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return ReportFailure(ExitCode::Write,
+                             std::string("cannot write the answer to standard output: ") +
+                                 std::strerror(errno));
     }
-    struct sigaction Stop {};
-    Stop.sa_handler = &RequestStop;
-    sigemptyset(&Stop.sa_mask);
-    struct sigaction OldInterrupt {};
-    struct sigaction OldTerminate {};
-    struct sigaction OldHangUp {};
-    sigaction(SIGINT, &Stop, &OldInterrupt);
-    sigaction(SIGTERM, &Stop, &OldTerminate);
-    // A host that loses its terminal (or dies, and its waiter with it) stops the run the same way.
-    sigaction(SIGHUP, &Stop, &OldHangUp);
-    (void)std::fflush(nullptr);
-    // The programs the worker runs become this process's children if the worker is stopped.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    const pid_t Parent = ::getpid();
-    const pid_t Worker = ::fork();
-    if (Worker < 0) {
-        return Report(ExitCode::Write,
-                      std::string("cannot start the writer: ") + std::strerror(errno));
-    }
-    if (Worker == 0) {
-        sigaction(SIGINT, &OldInterrupt, nullptr);
-        sigaction(SIGTERM, &OldTerminate, nullptr);
-        sigaction(SIGHUP, &OldHangUp, nullptr);
-        // The worker must not outlive a recorder that was killed.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        // A file grown past the size limit is then a write error with its reason, not a signal.
-        (void)std::signal(SIGXFSZ, SIG_IGN);
-        if (::getppid() != Parent) {
-            ::_exit(static_cast<int>(ExitCode::Write));
-        }
-        const int Code = RunWriter(Entry.Write, Ask, Disc);
-        (void)std::fflush(nullptr);
-        ::_exit(Code);
-    }
-    int Status = 0;
-    bool Killed = false;
-    for (;;) {
-        if (StopRequested != 0 && !Killed) {
-            ::kill(Worker, SIGKILL);
-            Killed = true;
-        }
-        if (::waitpid(Worker, &Status, 0) == Worker) {
-            break;
-        }
-        if (errno != EINTR) {
-            return Report(ExitCode::Write, "lost the writer process");
-        }
-    }
-    const bool Succeeded = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
-    if (!Succeeded) {
-        CollectOrphans();
-        Disc.ClearScratch();
-        if (!Disc.PutBack()) {
-            (void)Report(ExitCode::Write, Where.Describe() + ": could not put back the disc as "
-                                                             "it was before the failed session");
-        }
-    }
-    if (StopRequested != 0) {
-        return Report(ExitCode::Write, Where.Describe() + ": stopped by a signal" +
-                                           (Succeeded ? " after the write was complete" : ""));
-    }
-    if (WIFSIGNALED(Status)) {
-        return Report(ExitCode::Write, Where.Describe() + ": the writer ended by signal " +
-                                           std::to_string(WTERMSIG(Status)));
-    }
-    const int Code = WEXITSTATUS(Status);
-    if (Code == 0 || (Code >= static_cast<int>(ExitCode::CommandLine) &&
-                      Code <= static_cast<int>(ExitCode::Verify))) {
-        return Code;
-    }
-    // Only a library that ended the process on its own gets here.
-    return Report(ExitCode::Write,
-                  Where.Describe() + ": the writer ended with exit code " + std::to_string(Code));
+    return Code;
 }
 
-// A question: what the disc holds, or what a burn would take of it. Answered in this process:
-// nothing is written, so there is nothing to stop or put back.
-int RunQuery(const Request& Ask, bool Estimate) {
+template <typename Answer>
+int RunQuestion(const Answer& Ask) {
     try {
-        return Estimate ? AnswerEstimate(Ask) : AnswerDiscInfo(Ask);
+        return Answered(Ask());
     } catch (const RecorderFailure& Failure) {
-        return Report(Failure.Code(), Failure.what());
+        (void)Answered(0); // the answer before a refusal is still an answer
+        return ReportFailure(Failure.Code(), Failure.what());
     } catch (const std::exception& Failure) {
-        return Report(ExitCode::Write, std::string("cannot answer: ") + Failure.what());
+        return ReportFailure(ExitCode::Write, "cannot answer: " + ReasonOf(Failure));
     }
 }
 
@@ -174,29 +79,44 @@ int RunQuery(const Request& Ask, bool Estimate) {
 
 int RunRecorder(std::span<const std::string> Arguments) {
     OpenStandardStreams();
+    // A file grown past the size limit is then a write error with its reason (and the disc is put
+    // back), not a signal that ends the recorder half way.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
     const bool Estimate = !Arguments.empty() && Arguments.front() == ToolGrammar::EstimateSwitch;
     const ToolGrammar::Recognition Recognised = ToolGrammar::Recognize(
         ToolGrammar::KnownCommands(), Estimate ? Arguments.subspan(1) : Arguments);
     if (!Recognised.Accepted) {
-        return Report(ExitCode::CommandLine, Recognised.Text);
+        return ReportFailure(ExitCode::CommandLine, Recognised.Text);
     }
     const Request Ask = RequestOf(Recognised);
     if (Estimate && !ToolGrammar::IsBurnCommand(Ask.Kind)) {
-        return Report(ExitCode::CommandLine,
-                      std::string(ToolGrammar::EstimateSwitch) + " goes before a burn command");
+        return ReportFailure(ExitCode::CommandLine, std::string(ToolGrammar::EstimateSwitch) +
+                                                        " goes before a burn command");
     }
-    if (Estimate || Ask.Kind == ToolGrammar::CommandKind::DiscInfo) {
-        return RunQuery(Ask, Estimate);
+    // What the disc holds is answered in this process, which holds the disc shared and creates
+    // nothing, so a signal that ends it leaves nothing behind.
+    if (Ask.Kind == ToolGrammar::CommandKind::DiscInfo) {
+        return RunQuestion([&] { return AnswerDiscInfo(Ask); });
     }
-    const WriterEntry* Entry = WriterFor(Ask);
-    if (Entry == nullptr) {
-        return Report(ExitCode::CommandLine, "this command is not one the recorder writes");
+    const WriterEntry* Entry = Estimate ? nullptr : WriterFor(Ask);
+    if (!Estimate && Entry == nullptr) {
+        return ReportFailure(ExitCode::CommandLine, "this command is not one the recorder writes");
     }
     try {
-        Medium Disc(ResolveTarget(Ask.DriveLetter));
-        return RunInWorker(*Entry, Ask, Disc);
+        const StopSignals Stop;
+        Medium Disc(ResolveTarget(Ask.DriveLetter), Estimate ? MediumUse::Measure : UseOf(Ask));
+        if (Estimate) {
+            // Its scratch (a session laid out, never written) goes with it, however it ends.
+            return RunInWorker(
+                [&] { return RunQuestion([&] { return AnswerEstimate(Ask, Disc); }); }, Disc, false,
+                Stop);
+        }
+        return RunInWorker([&] { return RunWriter(Entry->Write, Ask, Disc); }, Disc,
+                           Entry->MayAppend, Stop);
     } catch (const RecorderFailure& Failure) {
-        return Report(Failure.Code(), Failure.what());
+        return ReportFailure(Failure.Code(), Failure.what());
+    } catch (const std::exception& Failure) {
+        return ReportFailure(ExitCode::Write, ReasonOf(Failure));
     }
 }
 

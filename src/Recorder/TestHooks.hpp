@@ -10,7 +10,8 @@
 
 namespace Recorder::TestHooks {
 
-// Once the disc is laid out, before its data is written.
+// Once the disc is laid out, before its data is written; in a full erase of a virtual disc, once
+// its first MiB is overwritten.
 void BeforeWrite();
 
 // Once the image is written and before it is verified.

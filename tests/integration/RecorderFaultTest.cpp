@@ -409,8 +409,11 @@ TEST_F(RecorderSignals, TermDuringAnAppendKeepsTheEarlierSession) {
     ExpectFirstSessionIntact("after-term");
 }
 
-TEST_F(RecorderSignals, KillDuringAnAppendEndsTheWorkerAndKeepsTheEarlierSession) {
+// The recorder and its worker killed together leave the disc grown and their scratch beside it:
+// the next question about the disc puts it back as it was and removes the scratch, saying so.
+TEST_F(RecorderSignals, KillDuringAnAppendIsUndoneByTheNextQuestion) {
     WriteFirstSession();
+    const std::string Before = ReadFile(FDisc);
     WatchedProgram Recorder(BigWrite({"--import", "0"}), RecorderEnvironment(FDisc));
     ASSERT_TRUE(Recorder.WaitForLine("progress writing", 30s));
     const std::vector<long> Workers = ChildrenOf(Recorder.Pid());
@@ -424,6 +427,14 @@ TEST_F(RecorderSignals, KillDuringAnAppendEndsTheWorkerAndKeepsTheEarlierSession
     }
     EXPECT_TRUE(HasEnded(Workers[0])) << "worker " << Workers[0] << " still runs";
     ExpectFirstSessionIntact("after-kill");
+    const auto Asked = RunRecorder({"--disc_info", "--drivename", "E"}, RecorderEnvironment(FDisc));
+    EXPECT_EQ(Asked.ExitCode, 0) << Asked.Err;
+    EXPECT_NE(Asked.Out.find("put the disc back as it was before a run that was killed (process " +
+                             std::to_string(Recorder.Pid()) + ")"),
+              std::string::npos)
+        << Asked.Out;
+    EXPECT_TRUE(ReadFile(FDisc) == Before) << "the disc is not as it was before the killed append";
+    EXPECT_EQ(ScratchFilesBeside(FDisc), Strings{});
 }
 
 } // namespace

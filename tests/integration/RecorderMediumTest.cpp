@@ -126,8 +126,15 @@ TEST(RecorderMedium, OneRunAtATimePerDisc) {
                 const Strings Arguments = DataDisc("RACE", Options, {Entry.string()});
                 Argv->insert(Argv->end(), Arguments.begin(), Arguments.end());
             }
+            // The second run reaches an appended disc through a hard link: the disc is the file,
+            // whatever name reaches it.
+            const fs::path Link = Dir.Path() / "link.iso";
+            fs::remove(Link);
+            if (Append) {
+                fs::create_hard_link(Disc, Link);
+            }
             WatchedProgram One(First, RecorderEnvironment(Disc));
-            WatchedProgram Two(Second, RecorderEnvironment(Disc));
+            WatchedProgram Two(Second, RecorderEnvironment(Append ? Link : Disc));
             const auto OneDone = One.Finish();
             const auto TwoDone = Two.Finish();
             // The later of two first sessions may also find the disc holding data (4).

@@ -10,7 +10,10 @@
 
 #include <sndfile.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -86,7 +89,9 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
     };
     const Row Rows[] = {
         {'B', Shelf.Blank, "blank virtual disc, 703.1 MB free", R"("state":"blank","sessions":0)"},
-        {'C', Shelf.Missing, "no disc", R"("state":"no disc")"},
+        // A missing file is a blank disc: a burn makes it.
+        {'C', Shelf.Missing, "blank virtual disc, 703.1 MB free",
+         R"("state":"blank","sessions":0)"},
         {'D', Shelf.Data, "appendable virtual CD, 1 session, 70",
          R"("state":"appendable","sessions":1,"label":"FIRST")"},
         {'E', Shelf.Closed, "closed virtual DVD, 1 session",
@@ -119,6 +124,21 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
     EXPECT_EQ(Unmapped.ExitCode, 0) << Unmapped.Err;
     EXPECT_NE(Unmapped.Out.find("no optical drive: map a letter"), std::string::npos)
         << Unmapped.Out;
+    // A disc another run holds is in use, and the holder is named: never a state read half way
+    // through that run's write. flock(1) holds it as a run does.
+    QueltTest::WatchedProgram Holder({"flock", "-x", Shelf.Data.string(), "sleep", "30"},
+                                     std::nullopt);
+    const std::string InUse =
+        "in use by another run (process " + std::to_string(Holder.Pid()) + ")";
+    std::string Said;
+    for (int Try = 0; Try < 100 && Said.find(InUse) == std::string::npos; ++Try) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Said = QueltTest::RunProgram({Cli, "info", "D", Tool[0], Tool[1]}).Out;
+    }
+    EXPECT_NE(Said.find(InUse), std::string::npos) << Said;
+    const auto HeldDrives = QueltTest::RunProgram({Cli, "drives", Tool[0], Tool[1]});
+    EXPECT_NE(HeldDrives.Out.find(InUse), std::string::npos) << HeldDrives.Out;
+    Holder.Signal(SIGTERM);
     const auto NoDrive = QueltTest::RunProgram({Cli, "info", "Q", Tool[0], Tool[1]});
     EXPECT_EQ(NoDrive.ExitCode, 1);
     EXPECT_NE(NoDrive.Out.find("result: -2 ("), std::string::npos) << NoDrive.Out;

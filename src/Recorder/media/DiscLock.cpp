@@ -5,71 +5,168 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace Recorder {
 
 namespace {
 
-std::string LockPathOf(const std::string& DiscPath) {
-    const std::size_t Slash = DiscPath.find_last_of('/');
-    const std::string Folder = Slash == std::string::npos ? "" : DiscPath.substr(0, Slash + 1);
-    const std::string Name = Slash == std::string::npos ? DiscPath : DiscPath.substr(Slash + 1);
-    return Folder + "." + Name + ".lock";
+[[noreturn]] void Fail(const std::string& Subject, const std::string& Reason) {
+    throw RecorderFailure(ExitCode::Target, Subject + ": " + Reason);
+}
+
+[[noreturn]] void FailHeld(const std::string& Subject, int Fd) {
+    struct stat Info {};
+    const pid_t Holder = ::fstat(Fd, &Info) == 0 ? HolderOf(Info.st_dev, Info.st_ino) : 0;
+    ::close(Fd);
+    Fail(Subject, "the disc is in use by another run" +
+                      (Holder > 0 ? " (process " + std::to_string(Holder) + ")" : std::string()) +
+                      "; try again when it has ended");
+}
+
+// Takes the lock on Fd, or fails naming the holder.
+void LockOrFail(int Fd, HoldMode Mode, const std::string& Subject, const std::string& What) {
+    const int Operation = (Mode == HoldMode::Run ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    if (::flock(Fd, Operation) == 0) {
+        return;
+    }
+    const int Error = errno;
+    if (Error == EWOULDBLOCK) {
+        FailHeld(Subject, Fd);
+    }
+    ::close(Fd);
+    Fail(Subject, "cannot lock " + What + ": " + std::strerror(Error));
+}
+
+// The kernel's directory of the drive a device node belongs to: one for all the nodes of a drive
+// (its sr block device and its sg character device alike).
+std::string DeviceFolderOf(const struct stat& Node) {
+    const std::string Kind = S_ISBLK(Node.st_mode) ? "block" : "char";
+    const std::string Link = "/sys/dev/" + Kind + "/" + std::to_string(major(Node.st_rdev)) + ":" +
+                             std::to_string(minor(Node.st_rdev)) + "/device";
+    char* Resolved = ::realpath(Link.c_str(), nullptr);
+    if (Resolved == nullptr) {
+        return {};
+    }
+    std::string Folder = Resolved;
+    std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+    return Folder;
 }
 
 } // namespace
 
-DiscLock::DiscLock(const std::string& DiscPath, const std::string& Subject)
-    : FPath(LockPathOf(DiscPath)) {
-    const auto Fail = [&](const std::string& Reason) {
-        throw RecorderFailure(ExitCode::Target, Subject + ": " + Reason);
-    };
-    // The run that held the lock removes its file when it ends; a run that opened that file just
-    // before finds it gone once it holds the lock, and tries again with the new one.
+DiscLock DiscLock::OfVirtualDisc(const std::string& Path, HoldMode Mode, bool CreateMissing,
+                                 const std::string& Subject) {
+    // A run that put a new disc in place has moved another file over the one a run opened just
+    // before: that run finds the path naming another file once it holds the lock, and tries again.
     constexpr int Tries = 20;
     for (int Try = 0; Try < Tries; ++Try) {
-        FFd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (FFd < 0) {
-            Fail("cannot use the lock file " + FPath + ": " + std::strerror(errno));
-        }
-        struct stat Held {};
-        if (::fstat(FFd, &Held) != 0 || !S_ISREG(Held.st_mode) || Held.st_uid != ::geteuid()) {
-            ::close(FFd);
-            FFd = -1;
-            Fail("the lock file " + FPath +
-                 " is not this user's own; remove it if no run is "
-                 "writing the disc");
-        }
-        if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
-            const int Error = errno;
-            ::close(FFd);
-            FFd = -1;
-            if (Error == EWOULDBLOCK) {
-                Fail("the disc is in use by another run; try again when it has ended");
+        bool Created = false;
+        int Fd = ::open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (Fd < 0 && errno == ENOENT && CreateMissing) {
+            // NOLINTNEXTLINE(hicpp-signed-bitwise): open's flags
+            Fd = ::open(Path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            Created = Fd >= 0;
+            if (Fd < 0 && errno == EEXIST) {
+                continue;
             }
-            Fail("cannot lock " + FPath + ": " + std::strerror(Error));
         }
+        if (Fd < 0) {
+            if (errno == ENOENT) {
+                return {-1, Path, false};
+            }
+            Fail(Subject, "cannot open the disc to hold it: " + std::string(std::strerror(errno)));
+        }
+        LockOrFail(Fd, Mode, Subject, Path);
+        struct stat Held {};
         struct stat Now {};
-        if (::lstat(FPath.c_str(), &Now) == 0 && Now.st_dev == Held.st_dev &&
-            Now.st_ino == Held.st_ino) {
-            return;
+        if (::fstat(Fd, &Held) == 0 && ::lstat(Path.c_str(), &Now) == 0 &&
+            Now.st_dev == Held.st_dev && Now.st_ino == Held.st_ino) {
+            return {Fd, Path, Created};
         }
-        ::close(FFd);
-        FFd = -1;
+        ::close(Fd);
     }
-    Fail("cannot lock " + FPath + ": it keeps being replaced");
+    Fail(Subject, "cannot hold the disc: its file keeps being replaced");
+}
+
+DiscLock DiscLock::OfDrive(const std::string& Path, HoldMode Mode, const std::string& Subject) {
+    struct stat Node {};
+    if (::stat(Path.c_str(), &Node) != 0) {
+        Fail(Subject, "no such device");
+    }
+    const std::string Folder = DeviceFolderOf(Node);
+    const std::string& Held = Folder.empty() ? Path : Folder;
+    const int Fd = ::open(Held.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (Fd < 0) {
+        Fail(Subject, "cannot open " + Held + " to hold the drive: " + std::strerror(errno));
+    }
+    LockOrFail(Fd, Mode, Subject, Held);
+    return {Fd, {}, false};
+}
+
+DiscLock::DiscLock(DiscLock&& Other) noexcept
+    : FFd(Other.FFd), FPath(std::move(Other.FPath)), FCreated(Other.FCreated) {
+    Other.FFd = -1;
+    Other.FCreated = false;
 }
 
 DiscLock::~DiscLock() {
-    if (FFd >= 0) {
-        // Removed while still held, so that no run takes a lock on a file that is gone.
-        (void)::unlink(FPath.c_str());
-        ::close(FFd);
+    if (FFd < 0) {
+        return;
     }
+    struct stat Held {};
+    struct stat Now {};
+    // Still this run's own empty file: the disc was missing, and stays so.
+    if (FCreated && ::fstat(FFd, &Held) == 0 && Held.st_size == 0 &&
+        ::lstat(FPath.c_str(), &Now) == 0 && Now.st_dev == Held.st_dev &&
+        Now.st_ino == Held.st_ino) {
+        (void)::unlink(FPath.c_str());
+    }
+    ::close(FFd);
+}
+
+bool DiscLock::TryExclusive() const noexcept {
+    return FFd >= 0 && ::flock(FFd, LOCK_EX | LOCK_NB) == 0;
+}
+
+void DiscLock::BackToShared() const noexcept {
+    if (FFd >= 0) {
+        (void)::flock(FFd, LOCK_SH | LOCK_NB);
+    }
+}
+
+bool LockReplacement(int Fd) noexcept {
+    return ::flock(Fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+pid_t HolderOf(dev_t Device, ino_t Inode) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's line starts with "->".
+    std::ifstream Locks("/proc/locks");
+    std::ostringstream Key;
+    Key << std::hex;
+    Key.width(2);
+    Key.fill('0');
+    Key << major(Device) << ':';
+    Key.width(2);
+    Key << minor(Device) << ':' << std::dec << Inode;
+    std::string Line;
+    while (std::getline(Locks, Line)) {
+        std::istringstream Fields(Line);
+        std::string Number, Type, Advice, Access, File;
+        long Pid = 0;
+        if (Fields >> Number >> Type >> Advice >> Access >> Pid >> File && Number != "->" &&
+            Type == "FLOCK" && File == Key.str() && Pid > 0) {
+            return static_cast<pid_t>(Pid);
+        }
+    }
+    return 0;
 }
 
 } // namespace Recorder

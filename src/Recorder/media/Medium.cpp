@@ -5,6 +5,7 @@
 #include "FileDescriptor.hpp"
 #include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
+#include "TestHooks.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +49,7 @@ mode_t ModeReplacing(const std::string& Path, mode_t NewFileMode) {
 // Overwrites the data of a file with zeros up to Limit bytes, skipping its holes.
 void OverwriteData(const Target& Where, int Fd, off_t Size, Progress& Report) {
     static const std::array<char, 1 << 20> Zeros{};
+    bool Begun = false;
     off_t At = ::lseek(Fd, 0, SEEK_DATA);
     while (At >= 0 && At < Size) {
         off_t HoleAt = ::lseek(Fd, At, SEEK_HOLE);
@@ -61,6 +63,10 @@ void OverwriteData(const Target& Where, int Fd, off_t Size, Progress& Report) {
             }
             At += Written;
             Report.Update(100.0 * static_cast<double>(At) / static_cast<double>(Size));
+            if (!Begun) {
+                Begun = true;
+                TestHooks::BeforeWrite(); // the tests stop an erase half way here
+            }
         }
         At = ::lseek(Fd, HoleAt, SEEK_DATA);
     }
@@ -71,22 +77,46 @@ void OverwriteData(const Target& Where, int Fd, off_t Size, Progress& Report) {
 
 } // namespace
 
-Medium::Medium(Target Where) : FWhere(std::move(Where)) {
+Medium::Medium(Target Where, MediumUse Use) : FWhere(std::move(Where)) {
     // What a file created by this user gets, for a disc that did not exist before.
     const mode_t Mask = ::umask(0);
     ::umask(Mask);
     FNewFileMode = 0666 & ~Mask;
+    const HoldMode Mode =
+        Use == MediumUse::Write || Use == MediumUse::Keep ? HoldMode::Run : HoldMode::Question;
     if (FWhere.RealDrive) {
-        FScratch = std::make_unique<ScratchFolder>(TemporaryFolder(), BareNameOf(FWhere.Path),
-                                                   FWhere.Describe());
-        return;
+        FLock.emplace(DiscLock::OfDrive(FWhere.Path, Mode, FWhere.Describe()));
+    } else {
+        HoldVirtualDisc(Use);
     }
-    const std::string Folder = FolderOf(FWhere.Path);
-    const std::string Name = BareNameOf(FWhere.Path);
-    FLock = std::make_unique<DiscLock>(FWhere.Path, FWhere.Describe());
-    RemoveStaleScratch(Folder, Name);
+    // A question's scratch (a new disc laid out, never written) stays away from the disc, which it
+    // must leave as it found it; a real drive has no folder of its own.
+    const bool Beside = !FWhere.RealDrive && Mode == HoldMode::Run;
+    const std::string Folder = Beside ? FolderOf(FWhere.Path) : TemporaryFolder();
+    if (!Beside) {
+        UndoLeftovers(Folder); // a killed question's scratch
+    }
+    if (Use != MediumUse::Look) {
+        FScratch =
+            std::make_unique<ScratchFolder>(Folder, BareNameOf(FWhere.Path), FWhere.Describe());
+    }
+}
+
+void Medium::HoldVirtualDisc(MediumUse Use) {
+    const HoldMode Mode =
+        Use == MediumUse::Write || Use == MediumUse::Keep ? HoldMode::Run : HoldMode::Question;
+    FLock.emplace(
+        DiscLock::OfVirtualDisc(FWhere.Path, Mode, Use == MediumUse::Write, FWhere.Describe()));
+    // A question holds the disc shared: it undoes a killed run's half-written session only when
+    // it is alone with the disc for that moment.
+    if (Mode == HoldMode::Run || FLock->TryExclusive()) {
+        UndoLeftovers(FolderOf(FWhere.Path));
+        if (Mode == HoldMode::Question) {
+            FLock->BackToShared();
+        }
+    }
     FKind = KindOfVirtualDisc(FWhere.Path);
-    if (FKind == VirtualDiscKind::NotADisc) {
+    if (FKind == VirtualDiscKind::NotADisc && Use != MediumUse::Look) {
         throw RecorderFailure(ExitCode::Target,
                               FWhere.Describe() +
                                   ": the file is not a disc (no ISO 9660 or UDF image, no CD "
@@ -98,7 +128,55 @@ Medium::Medium(Target Where) : FWhere(std::move(Where)) {
         FDevice = Info.st_dev;
         FInode = Info.st_ino;
     }
-    FScratch = std::make_unique<ScratchFolder>(Folder, Name, FWhere.Describe());
+}
+
+// What runs killed on this disc left: their journals applied, their scratch removed, and one
+// line saying so.
+void Medium::UndoLeftovers(const std::string& Folder) const {
+    std::string Undone;
+    std::string Processes;
+    for (const StaleScratch& Left : StaleScratchOf(Folder, BareNameOf(FWhere.Path))) {
+        switch (Recorder::Undo(Left.Path + "/undo", FWhere.Path)) {
+        case UndoOutcome::PutBack:
+            Undone = "put the disc back as it was before ";
+            break;
+        case UndoOutcome::Emptied:
+            Undone = "finished the full erase (the disc is blank) of ";
+            break;
+        case UndoOutcome::Failed:
+            throw RecorderFailure(
+                ExitCode::Write,
+                FWhere.Describe() + ": cannot put back what a killed run (process " +
+                    std::to_string(Left.Pid) + ") changed: " + std::strerror(errno) +
+                    "; its journal stays in " + Left.Path);
+        case UndoOutcome::NoJournal:
+        case UndoOutcome::NotThisDisc:
+            break;
+        }
+        RemoveTree(Left.Path);
+        Processes += (Processes.empty() ? "" : ", ") + std::to_string(Left.Pid);
+    }
+    if (!Processes.empty()) {
+        const std::string Line = FWhere.Describe() + ": " +
+                                 (Undone.empty() ? "removed what " : Undone) +
+                                 "a run that was killed (process " + Processes + ")" +
+                                 (Undone.empty() ? " left" : ", and removed what it left") + "\n";
+        (void)std::fputs(Line.c_str(), stdout);
+        (void)std::fflush(stdout);
+    }
+}
+
+std::string Medium::ScratchPath(std::string_view Name) const {
+    if (!FScratch) {
+        throw RecorderFailure(ExitCode::Write, FWhere.Describe() + ": no scratch folder");
+    }
+    return FScratch->PathOf(Name);
+}
+
+void Medium::ClearScratch() const noexcept {
+    if (FScratch) {
+        FScratch->Empty();
+    }
 }
 
 void Medium::PutInPlace(const std::optional<std::string>& Sheet) const {
@@ -110,7 +188,12 @@ void Medium::PutInPlace(const std::optional<std::string>& Sheet) const {
             WriteFailed(FWhere, "cannot put the CUE sheet " + *Sheet + " in place");
         }
     }
-    if (::chmod(Data.c_str(), ModeReplacing(FWhere.Path, FNewFileMode)) != 0 ||
+    // Held from before the move to the end of the writer, as the file it replaces was: a run
+    // that opens the disc now finds it in use, and one that opened the old file finds it replaced.
+    // NOLINTNEXTLINE(android-cloexec-open): O_CLOEXEC is there; the descriptor lives on purpose
+    const int Replacement = ::open(Data.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Replacement < 0 || !LockReplacement(Replacement) ||
+        ::chmod(Data.c_str(), ModeReplacing(FWhere.Path, FNewFileMode)) != 0 ||
         std::rename(Data.c_str(), FWhere.Path.c_str()) != 0) {
         WriteFailed(FWhere, "cannot put the new disc in place");
     }
@@ -123,21 +206,21 @@ void Medium::PutInPlace(const std::optional<std::string>& Sheet) const {
     SyncFolderOf(FWhere.Path);
 }
 
-void Medium::KeepForAppend() {
-    if (FWhere.RealDrive || FKind != VirtualDiscKind::Appendable) {
-        return;
-    }
-    FBefore = DiscSnapshot::Take(FWhere.Path);
-    if (!FBefore) {
-        throw RecorderFailure(ExitCode::Write, FWhere.Describe() +
-                                                   ": cannot keep the disc's last session to "
-                                                   "put it back should the new one fail; nothing "
-                                                   "was written");
+void Medium::KeepForAppend() const {
+    if (!FWhere.RealDrive && FKind == VirtualDiscKind::Appendable && FLock && FLock->Held()) {
+        Recorder::KeepForAppend(FLock->Fd(), JournalPath(), FWhere.Describe());
     }
 }
 
-bool Medium::PutBack() const {
-    return !FBefore || FBefore->Restore();
+UndoOutcome Medium::Undo() const noexcept {
+    if (FWhere.RealDrive || !FScratch) {
+        return UndoOutcome::NoJournal;
+    }
+    try {
+        return Recorder::Undo(JournalPath(), FWhere.Path);
+    } catch (...) {
+        return UndoOutcome::Failed;
+    }
 }
 
 void Medium::Erase(bool Entire, Progress& Report) const {
@@ -154,6 +237,9 @@ void Medium::Erase(bool Entire, Progress& Report) const {
                                                         "held it; nothing was erased");
         }
         if (Entire) {
+            // Written down first: a full erase stopped half way is finished, by this run or the
+            // next, since a disc half overwritten with zeros is no disc an erase would accept.
+            Recorder::KeepForErase(File.Get(), JournalPath(), FWhere.Describe());
             const auto Limit = static_cast<off_t>(LargestDiscBytes);
             OverwriteData(FWhere, File.Get(), std::min(Info.st_size, Limit), Report);
         }

@@ -10,14 +10,37 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <vector>
 
 namespace Recorder {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::string PrefixOf(const std::string& DiscName) {
     return "." + DiscName + ".recording-";
+}
+
+// The entries of Folder; an error while listing ends the list (a range-for over a
+// directory_iterator throws on it, even one made with an error code).
+std::vector<fs::path> EntriesOf(const std::string& Folder) noexcept {
+    std::vector<fs::path> Entries;
+    try {
+        std::error_code Error;
+        for (fs::directory_iterator Item(Folder, Error), End; !Error && Item != End;
+             Item.increment(Error)) {
+            Entries.push_back(Item->path());
+        }
+    } catch (...) { // NOLINT(bugprone-empty-catch): out of memory: what was listed is removed
+    }
+    return Entries;
+}
+
+// The process id in a scratch name after its prefix ("-XXXXXX" follows it); 0 when none.
+long PidIn(const std::string& Name, std::size_t PrefixLength) {
+    long Pid = 0;
+    const auto Parsed = std::from_chars(Name.data() + PrefixLength, Name.data() + Name.size(), Pid);
+    return Parsed.ec == std::errc() ? Pid : 0;
 }
 
 } // namespace
@@ -35,45 +58,41 @@ ScratchFolder::ScratchFolder(const std::string& Folder, const std::string& DiscN
     FPath = Name.data();
 }
 
-ScratchFolder::~ScratchFolder() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
-}
-
-void ScratchFolder::Empty() const {
-    std::error_code Ignored;
-    for (const auto& Item : std::filesystem::directory_iterator(FPath, Ignored)) {
-        std::filesystem::remove_all(Item.path(), Ignored);
+void ScratchFolder::Empty() const noexcept {
+    for (const fs::path& Item : EntriesOf(FPath)) {
+        RemoveTree(Item.string());
     }
 }
 
-void RemoveStaleScratch(const std::string& Folder, const std::string& DiscName) {
-    namespace fs = std::filesystem;
-    const std::string Prefix = PrefixOf(DiscName);
-    std::error_code Error;
-    std::vector<fs::path> Stale;
-    for (const auto& Item : fs::directory_iterator(Folder, Error)) {
-        const std::string Name = Item.path().filename().string();
-        if (!Name.starts_with(Prefix)) {
-            continue;
-        }
-        // The process id follows the prefix ("-XXXXXX", ".cue" or ".d" may follow it).
-        const char* Digits = Name.data() + Prefix.size();
-        const char* End = Name.data() + Name.size();
-        long Pid = 0;
-        const auto Parsed = std::from_chars(Digits, End, Pid);
-        struct stat Info {};
-        if (Parsed.ec != std::errc() || Pid <= 0 || Pid == ::getpid() ||
-            ::lstat(Item.path().c_str(), &Info) != 0 || Info.st_uid != ::geteuid()) {
-            continue;
-        }
-        if (::kill(static_cast<pid_t>(Pid), 0) != 0 && errno == ESRCH) {
-            Stale.push_back(Item.path());
-        }
+void RemoveTree(const std::string& Path) noexcept {
+    std::error_code Ignored;
+    try {
+        fs::remove_all(Path, Ignored);
+    } catch (
+        ...) { // NOLINT(bugprone-empty-catch): out of memory while removing: left for the next run
     }
-    for (const fs::path& Path : Stale) {
-        fs::remove_all(Path, Error); // a link among them is removed, never followed
+}
+
+std::vector<StaleScratch> StaleScratchOf(const std::string& Folder,
+                                         const std::string& DiscName) noexcept {
+    std::vector<StaleScratch> Stale;
+    try {
+        const std::string Prefix = PrefixOf(DiscName);
+        for (const fs::path& Item : EntriesOf(Folder)) {
+            const std::string Name = Item.filename().string();
+            const long Pid = Name.starts_with(Prefix) ? PidIn(Name, Prefix.size()) : 0;
+            struct stat Info {};
+            if (Pid <= 0 || Pid == ::getpid() || ::lstat(Item.c_str(), &Info) != 0 ||
+                Info.st_uid != ::geteuid()) {
+                continue;
+            }
+            if (::kill(static_cast<pid_t>(Pid), 0) != 0 && errno == ESRCH) {
+                Stale.push_back({Item.string(), Pid});
+            }
+        }
+    } catch (...) { // NOLINT(bugprone-empty-catch): out of memory: found again by the next run
     }
+    return Stale;
 }
 
 } // namespace Recorder

@@ -6,8 +6,13 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Recorder {
+
+// Removes Path and everything in it (a link is removed, never followed); never throws, so that a
+// failure path can always call it.
+void RemoveTree(const std::string& Path) noexcept;
 
 class ScratchFolder {
 public:
@@ -16,7 +21,7 @@ public:
     ScratchFolder(const std::string& Folder, const std::string& DiscName,
                   const std::string& Subject);
     // Removes the folder and everything still in it.
-    ~ScratchFolder();
+    ~ScratchFolder() { RemoveTree(FPath); }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     ScratchFolder(ScratchFolder&&) = delete;
@@ -25,14 +30,20 @@ public:
     const std::string& Path() const noexcept { return FPath; }
     std::string PathOf(std::string_view Name) const { return FPath + "/" + std::string(Name); }
     // Removes everything in the folder, which stays for the next try.
-    void Empty() const;
+    void Empty() const noexcept;
 
 private:
     std::string FPath;
 };
 
-// Removes what runs on the disc named DiscName in Folder left when they were killed: scratch
-// folders and files of this user whose process is gone. Call it only while holding the disc.
-void RemoveStaleScratch(const std::string& Folder, const std::string& DiscName);
+// What a run on the disc named DiscName in Folder left when it was killed: a scratch folder of
+// this user whose process is gone.
+struct StaleScratch {
+    std::string Path;
+    long Pid = 0;
+};
+// The stale scratch of that disc. Call it only while holding the disc.
+std::vector<StaleScratch> StaleScratchOf(const std::string& Folder,
+                                         const std::string& DiscName) noexcept;
 
 } // namespace Recorder

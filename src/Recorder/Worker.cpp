@@ -1,0 +1,186 @@
+#include "Worker.hpp"
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+namespace Recorder {
+
+namespace {
+
+volatile std::sig_atomic_t StopRequested = 0;
+
+extern "C" void RequestStop(int /*Signal*/) {
+    StopRequested = 1;
+}
+
+// Collects the authoring programs the worker ran, which were ended with it (they are this
+// process's children once the worker is gone), so that none still writes a scratch file when
+// it is removed. Bounded, should one not end.
+void CollectOrphans() {
+    constexpr int Tries = 500;
+    for (int Try = 0; Try < Tries; ++Try) {
+        const pid_t Ended = ::waitpid(-1, nullptr, WNOHANG);
+        if (Ended < 0 && errno != EINTR) {
+            return; // no child left
+        }
+        if (Ended == 0) {
+            ::usleep(10000);
+        }
+    }
+}
+
+// The worker's wait status; a stop request kills it. -1 when it was lost.
+int WaitForWorker(pid_t Worker) {
+    int Status = 0;
+    bool Killed = false;
+    for (;;) {
+        if (StopRequested != 0 && !Killed) {
+            ::kill(Worker, SIGKILL);
+            Killed = true;
+        }
+        if (::waitpid(Worker, &Status, 0) == Worker) {
+            return Status;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+int ExitCodeOf(const Target& Where, int Status, bool Succeeded) {
+    if (StopRequested != 0) {
+        return ReportFailure(ExitCode::Write,
+                             Where.Describe() + ": stopped by a signal" +
+                                 (Succeeded ? " after the write was complete" : ""));
+    }
+    if (Status < 0) {
+        return ReportFailure(ExitCode::Write, Where.Describe() + ": lost the writer process");
+    }
+    if (WIFSIGNALED(Status)) {
+        return ReportFailure(ExitCode::Write, Where.Describe() + ": the writer ended by signal " +
+                                                  std::to_string(WTERMSIG(Status)));
+    }
+    const int Code = WEXITSTATUS(Status);
+    if (Code == 0 || (Code >= static_cast<int>(ExitCode::CommandLine) &&
+                      Code <= static_cast<int>(ExitCode::NotAvailable))) {
+        return Code;
+    }
+    // Only a library that ended the process on its own gets here.
+    return ReportFailure(ExitCode::Write, Where.Describe() + ": the writer ended with exit code " +
+                                              std::to_string(Code));
+}
+
+// What the recorder says of a worker that did not succeed, once it undid what was left half done.
+void SayUndone(const Target& Where, UndoOutcome Undone) {
+    if (Undone == UndoOutcome::Failed) {
+        (void)ReportFailure(ExitCode::Write, Where.Describe() +
+                                                 ": could not put back the disc as it was before "
+                                                 "the failed session: " +
+                                                 std::strerror(errno));
+    } else if (Undone == UndoOutcome::Emptied) {
+        (void)std::printf("%s: the full erase was stopped before its end; it was finished, and "
+                          "the disc is blank\n",
+                          Where.Describe().c_str());
+        (void)std::fflush(stdout);
+    }
+}
+
+constexpr std::array<int, 3> StopSignalNumbers{SIGINT, SIGTERM, SIGHUP};
+
+} // namespace
+
+StopSignals::StopSignals() {
+    struct sigaction Stop {};
+    Stop.sa_handler = &RequestStop;
+    sigemptyset(&Stop.sa_mask);
+    for (std::size_t Index = 0; Index < StopSignalNumbers.size(); ++Index) {
+        sigaction(StopSignalNumbers[Index], &Stop, &FOld[Index]);
+    }
+}
+
+void StopSignals::RestoreInChild() const {
+    for (std::size_t Index = 0; Index < StopSignalNumbers.size(); ++Index) {
+        sigaction(StopSignalNumbers[Index], &FOld[Index], nullptr);
+    }
+}
+
+int ReportFailure(ExitCode Code, const std::string& Message) {
+    (void)std::fprintf(stderr, "recorder: %s\n", Message.c_str());
+    (void)std::fflush(stderr);
+    return static_cast<int>(Code);
+}
+
+std::string ReasonOf(int Error) {
+    switch (Error) {
+    case ENOMEM:
+        return "out of memory";
+    case EMFILE:
+    case ENFILE:
+        return "too many open files";
+    case EAGAIN:
+        return "too many processes or threads (or out of memory)";
+    default:
+        return std::strerror(Error);
+    }
+}
+
+std::string ReasonOf(const std::exception& Failure) {
+    if (dynamic_cast<const std::bad_alloc*>(&Failure) != nullptr) {
+        return "out of memory";
+    }
+    if (const auto* System = dynamic_cast<const std::system_error*>(&Failure);
+        System != nullptr && System->code().category() == std::generic_category()) {
+        return ReasonOf(System->code().value());
+    }
+    return Failure.what();
+}
+
+int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
+                const StopSignals& Stop) {
+    if (MayAppend) {
+        Disc.KeepForAppend();
+    }
+    if (StopRequested != 0) {
+        Disc.ClearScratch();
+        return ExitCodeOf(Disc.Where(), 0, false); // stopped before anything was written
+    }
+    (void)std::fflush(nullptr);
+    // The programs the worker runs become this process's children if the worker is stopped.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const pid_t Parent = ::getpid();
+    const pid_t Worker = ::fork();
+    if (Worker < 0) {
+        return ReportFailure(ExitCode::Write,
+                             Disc.Describe() + ": cannot start the writer: " + ReasonOf(errno));
+    }
+    if (Worker == 0) {
+        Stop.RestoreInChild();
+        // The worker must not outlive a recorder that was killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != Parent) {
+            ::_exit(static_cast<int>(ExitCode::Write));
+        }
+        const int Code = Work();
+        (void)std::fflush(nullptr);
+        ::_exit(Code);
+    }
+    const int Status = WaitForWorker(Worker);
+    const bool Succeeded = Status >= 0 && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    if (!Succeeded) {
+        CollectOrphans();
+        SayUndone(Disc.Where(), Disc.Undo());
+    }
+    Disc.ClearScratch();
+    return ExitCodeOf(Disc.Where(), Status, Succeeded);
+}
+
+} // namespace Recorder

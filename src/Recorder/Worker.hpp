@@ -1,0 +1,42 @@
+// The run's work in a child process: a signal ends it at once, and the recorder (which stays
+// alive and holds the disc) undoes what it left half done and removes its scratch, whatever the
+// way it ended. Burns and the questions that prepare scratch both run this way.
+#pragma once
+
+#include "Medium.hpp"
+#include "RecorderFailure.hpp"
+
+#include <array>
+#include <csignal>
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace Recorder {
+
+// Writes "recorder: MESSAGE" to standard error and returns Code as an exit code.
+int ReportFailure(ExitCode Code, const std::string& Message);
+
+// SIGINT, SIGTERM and SIGHUP (a host that loses its terminal, or dies and its waiter with it)
+// ask the run to stop, from the moment the run takes hold of its disc: the worker is killed, or
+// never started, and what it left is undone. The worker itself gets the actions the recorder had.
+class StopSignals {
+public:
+    StopSignals();
+    void RestoreInChild() const;
+
+private:
+    std::array<struct sigaction, 3> FOld{};
+};
+
+// Runs Work (its exit code) in a worker process and returns the run's exit code. With MayAppend,
+// what an append may change of Disc is written down before the worker starts.
+int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
+                const StopSignals& Stop);
+
+// What an error from the system or the standard library means when a resource ran out ("out of
+// memory", "too many open files", "too many processes or threads"), else its own text.
+std::string ReasonOf(int Error);
+std::string ReasonOf(const std::exception& Failure);
+
+} // namespace Recorder
