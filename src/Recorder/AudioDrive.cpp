@@ -9,6 +9,7 @@
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "WholeDisc.hpp"
+#include "WritingThreads.hpp"
 
 #include <fcntl.h>
 #include <libburn/libburn.h>
@@ -309,6 +310,7 @@ void BurnAudioToDrive(const WriteContext& Context) {
     Report.End();
 
     Report.Begin("writing");
+    RequireWritingThreads(Where.Describe());
     burn_disc_write(Options.get(), Disc.Disc());
     FollowWrite(Context, Drive.Get());
     if (burn_drive_wrote_well(Drive.Get()) != 1) {

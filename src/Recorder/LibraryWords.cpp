@@ -14,6 +14,12 @@ struct KnownProblem {
 
 // The first row whose sign the text holds gives the reason, so more particular signs come first.
 constexpr std::array KnownProblems{
+    // What ran out comes first: the step that failed for it would blame the disc or a source.
+    KnownProblem{"Memory allocation error", "out of memory"},
+    KnownProblem{"Out of virtual memory", "out of memory"},
+    KnownProblem{"Cannot allocate memory", "out of memory"},
+    KnownProblem{"Too many open files",
+                 "too many open files (the limit on open files was reached)"},
     KnownProblem{"busy", "the drive is busy: another program or recorder run is using it; try "
                          "again when it has finished"},
     KnownProblem{"Drive is in use", "the drive is busy: another program or recorder run is using "
@@ -118,6 +124,16 @@ std::string RecorderReason(std::string_view LibraryText, ExitCode Kind) {
     }
     const std::string_view Path = NamedPath(LibraryText);
     return Path.empty() ? std::string(Reason) : std::string(Path) + ": " + std::string(Reason);
+}
+
+bool RanOut(std::string_view LibraryText) {
+    for (const std::string_view Sign : {"Memory allocation error", "Out of virtual memory",
+                                        "Cannot allocate memory", "Too many open files"}) {
+        if (LibraryText.find(Sign) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string_view NotReadBackReason() {

@@ -17,6 +17,10 @@ namespace Recorder {
 // general reason for a failure of kind Kind.
 std::string RecorderReason(std::string_view LibraryText, ExitCode Kind);
 
+// Whether the library's text says that memory or descriptors ran out: a write error then,
+// whatever step failed for it.
+bool RanOut(std::string_view LibraryText);
+
 // What a verify says when it cannot read the written disc back at all: never a reason about the
 // drive as a writer, which the write before it has just shown it is.
 std::string_view NotReadBackReason();

@@ -1,5 +1,7 @@
 #include "Worker.hpp"
 
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +98,24 @@ void SayUndone(const Target& Where, UndoOutcome Undone) {
 
 constexpr std::array<int, 3> StopSignalNumbers{SIGINT, SIGTERM, SIGHUP};
 
+// A new thread or process fails with EAGAIN both at the process limit and when its stack cannot
+// be mapped: a stack-sized mapping tells the two apart.
+bool StackCanBeMapped() {
+    pthread_attr_t Attributes;
+    std::size_t StackBytes = std::size_t{8} << 20U;
+    if (pthread_attr_init(&Attributes) == 0) {
+        (void)pthread_attr_getstacksize(&Attributes, &StackBytes);
+        (void)pthread_attr_destroy(&Attributes);
+    }
+    void* Stack = ::mmap(nullptr, StackBytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (Stack == MAP_FAILED) {
+        return false;
+    }
+    ::munmap(Stack, StackBytes);
+    return true;
+}
+
 } // namespace
 
 StopSignals::StopSignals() {
@@ -127,7 +147,7 @@ std::string ReasonOf(int Error) {
     case ENFILE:
         return "too many open files";
     case EAGAIN:
-        return "too many processes or threads (or out of memory)";
+        return StackCanBeMapped() ? "too many processes or threads" : "out of memory";
     default:
         return std::strerror(Error);
     }

@@ -2,6 +2,7 @@
 
 #include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
+#include "WritingThreads.hpp"
 
 #include <libisoburn/xorriso.h>
 
@@ -189,6 +190,12 @@ XorrisoSession::~XorrisoSession() {
 }
 
 bool XorrisoSession::Run(const std::vector<std::string>& Command) {
+    // The commands that hand a write (or a blanking) to libburn, which waits for ever for a
+    // writing thread that could not start.
+    if (!Command.empty() && (Command[0] == "-commit" || Command[0] == "-commit_eject" ||
+                             Command[0] == "-as" || Command[0] == "-blank")) {
+        RequireWritingThreads(FSubject);
+    }
     {
         const std::lock_guard Lock(FMutex);
         FResults.clear();
@@ -213,7 +220,8 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
 
 void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode Failure) {
     if (!Run(Command)) {
-        throw RecorderFailure(Failure, FSubject + ": " + Problems(Failure));
+        const ExitCode Kind = RanOut(LibraryProblems()) ? ExitCode::Write : Failure;
+        throw RecorderFailure(Kind, FSubject + ": " + Problems(Kind));
     }
 }
 

@@ -128,6 +128,43 @@ TEST(RecorderLeftovers, FileSizeLimitIsAWriteErrorAndTheDiscIsPutBack) {
     EXPECT_EQ(ScratchFilesBeside(Disc), Strings{});
 }
 
+// A limit on memory that leaves no room for the write's threads or buffers ends the run within
+// seconds saying what ran out (never a wait for ever, never a word about the disc), and with room
+// enough the disc is written.
+TEST(RecorderLeftovers, MemoryLimitEndsTheRunSayingWhatRanOut) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' runtime reserves more address space than any limit here";
+#endif
+    if (const std::string Missing = MissingPrograms({"prlimit", "timeout"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    TempDir Dir;
+    const fs::path Entry = Dir.Write("in/a.txt", "a");
+    bool Written = false;
+    for (const int Kilobytes : {30000, 40000, 50000, 60000, 70000, 100000, 200000}) {
+        SCOPED_TRACE(Kilobytes);
+        const fs::path Disc = Dir.Path() / ("disc-" + std::to_string(Kilobytes) + ".iso");
+        Strings Argv{"timeout",   "-s",      "KILL",
+                     "60",        "prlimit", "--as=" + std::to_string(Kilobytes * 1024),
+                     RecorderPath};
+        const Strings Arguments = DataDisc("L", {}, {(Dir.Path() / "in").string()});
+        Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+        WatchedProgram Recorder(Argv, RecorderEnvironment(Disc));
+        const auto Outcome = Recorder.Finish();
+        if (Outcome.ExitCode == 0) {
+            Written = true;
+            continue;
+        }
+        EXPECT_EQ(Outcome.ExitCode, 7) << Outcome.Out << Outcome.Err;
+        EXPECT_TRUE(Outcome.Err.find("out of memory") != std::string::npos ||
+                    Outcome.Err.find("too many") != std::string::npos)
+            << Outcome.Err;
+        EXPECT_FALSE(fs::exists(Disc));
+        EXPECT_EQ(ScratchFilesBeside(Disc), Strings{});
+    }
+    EXPECT_TRUE(Written) << "not even the largest limit left room for a write";
+}
+
 // An answer that cannot be written (standard output full) is a failure, said in one line.
 TEST(RecorderLeftovers, AnswerThatCannotBeWrittenIsAFailure) {
     TempDir Dir;

@@ -40,6 +40,10 @@ TEST(RecorderWords, LibraryTextsBecomeTheRecordersReasons) {
         // The Joliet conversion fails first; the session's failure that follows is no disc's.
         {"Charset conversion error; Failed to prepare session write run", ExitCode::Write,
          "file names could not be converted to UTF-16 for the Joliet tree"},
+        // What ran out is said, not the step that failed for it.
+        {"Memory allocation error; Failed to prepare session write run", ExitCode::Medium,
+         "out of memory"},
+        {"Cannot open '/in/a': Too many open files", ExitCode::Source, "too many open files"},
         // Unknown texts get the general reason of their kind, never their own words.
         {"Some libburn internal state 0x42", ExitCode::Write, "the write failed (write error)"},
         {"", ExitCode::Verify, "(verify error)"},
