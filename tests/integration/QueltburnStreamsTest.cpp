@@ -1,10 +1,13 @@
-// The command-line host's own standard streams as a shell may leave them: streams the host was
-// started without.
+// The command-line host's own standard streams as a shell may leave them: output that cannot be
+// written (a full disk, /dev/full) and streams the host was started without.
 #include "RealWorld.hpp"
 #include "RecorderSupport.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -29,6 +32,51 @@ bool DiscHolds(const fs::path& Disc, const fs::path& File, const fs::path& Out) 
            QueltTest::ReadFile(Out / File.filename()) == QueltTest::ReadFile(File);
 }
 
+// Every command whose output is lost fails, says so once on standard error, and keeps its own
+// failure status when it had one; a burn still writes its disc.
+TEST(QueltburnStreams, OutputThatCannotBeWrittenIsAFailure) {
+    if (const std::string Missing = RecorderTest::MissingPrograms({"xorriso"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    QueltTest::TempDir Dir;
+    const std::string File = Dir.Write("notes.txt", "notes").string();
+    const fs::path Written = Dir.Path() / "written.iso";
+    ASSERT_EQ(RecorderTest::RunRecorder(RecorderTest::DataDisc("OLD", {}, {File}),
+                                        RecorderTest::RecorderEnvironment(Written))
+                  .ExitCode,
+              0);
+    const std::string Tool = "--tool=" + RecorderTest::RecorderPath;
+    const struct {
+        Strings Args;
+        fs::path Disc; // drive E's
+        int Exit;
+    } Rows[] = {
+        {{"--help"}, Written, 3},
+        {{"--version"}, Written, 3},
+        {{"info", "--help"}, Written, 3},
+        {{"settings", "--label", "X"}, Written, 3},
+        {{"drives", Tool}, Written, 3},
+        {{"info", "E", Tool}, Written, 3},
+        {{"info", "E", "--json", Tool}, Written, 3},
+        {{"info", "Q", Tool}, Written, 1},
+        {{"data", "E", File, "--estimate", Tool}, Dir.Path() / "estimated.iso", 3},
+        {{"data", "E", File, "--print-command", Tool}, Dir.Path() / "printed.iso", 3},
+        {{"data", "E", File, "--progress", Tool}, Dir.Path() / "burnt.iso", 3},
+        {{"eject", "E", Tool}, Dir.Path() / "ejected.iso", 3},
+    };
+    const std::string Said =
+        "queltburn: cannot write to standard output: " + std::string(std::strerror(ENOSPC));
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(testing::PrintToString(Row.Args));
+        const auto Outcome = RunRedirected(">/dev/full", Row.Args, Row.Disc, Dir.Path());
+        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Outcome.Err;
+        EXPECT_EQ(Outcome.Err.rfind(Said, 0), 0U) << Outcome.Err;
+        EXPECT_EQ(std::count(Outcome.Err.begin(), Outcome.Err.end(), '\n'), 1) << Outcome.Err;
+    }
+    EXPECT_TRUE(DiscHolds(Dir.Path() / "burnt.iso", File, Dir.Path() / "out"));
+    EXPECT_FALSE(fs::exists(Dir.Path() / "printed.iso"));
+}
+
 // A burn started with standard streams closed writes its disc and says so with exit status 0: the
 // host's own pipes do not take the streams' numbers.
 TEST(QueltburnStreams, ABurnWithClosedStandardStreamsWritesItsDisc) {
@@ -37,6 +85,7 @@ TEST(QueltburnStreams, ABurnWithClosedStandardStreamsWritesItsDisc) {
     }
     QueltTest::TempDir Dir;
     const fs::path File = Dir.Write("notes.txt", "notes");
+    // Closed output is output the caller does not want, not output that failed.
     const std::string Rows[] = {"<&- >&-", "<&- >&- 2>&-", "</dev/null >&-"};
     int Case = 0;
     for (const std::string& Redirections : Rows) {
