@@ -191,9 +191,9 @@ TEST(QueltburnCli, FailedChecksSayWhatToDo) {
     }
 }
 
-// Through the recorder, a failure's error line comes before the result, and the result names the
-// recorder's exit code by its meaning; what the recorder says about a close it cannot do reaches
-// the user too.
+// Through the recorder, a failure's error line comes before the result and again with it as its
+// reason, and the result names the recorder's exit code by its meaning; what the recorder says
+// about a close it cannot do reaches the user too.
 TEST(QueltburnCli, TheRecordersLinesAndExitCodesReachTheUser) {
     if (const std::string Missing = RecorderTest::MissingPrograms({"xorriso"}); !Missing.empty()) {
         GTEST_SKIP() << "programs missing: " << Missing;
@@ -225,6 +225,11 @@ TEST(QueltburnCli, TheRecordersLinesAndExitCodesReachTheUser) {
          1,
          "give " + Dvd + "/VIDEO_TS (and " + Dvd + "/AUDIO_TS",
          Named(Queltburner::RecorderSource)},
+        {{"data", "E", (W.Dir.Path() / "gone.txt").string(), "--skip-missing"},
+         (W.Dir.Path() / "nothing.iso").string(),
+         1,
+         "nothing to write",
+         Named(Queltburner::RecorderSource)},
         {{"image", "E", Image.string(), "--close-session"},
          (W.Dir.Path() / "copy.iso").string(),
          0,
@@ -246,6 +251,16 @@ TEST(QueltburnCli, TheRecordersLinesAndExitCodesReachTheUser) {
         const std::string& Said = Row.Exit == 0 ? Outcome.Out : Outcome.Err;
         EXPECT_NE(Said.find(Row.Said), std::string::npos) << Said;
         EXPECT_NE(Outcome.Out.find(Row.Result), std::string::npos) << Outcome.Out;
+        if (Row.Exit == 0) {
+            EXPECT_EQ(Outcome.Out.find("reason: "), std::string::npos) << Outcome.Out;
+            continue;
+        }
+        // The recorder's error line is the last on standard error.
+        std::string Last = Outcome.Err.substr(0, Outcome.Err.find_last_not_of('\n') + 1);
+        Last = Last.substr(Last.rfind('\n') + 1);
+        EXPECT_NE(Last.find(Row.Said), std::string::npos) << Outcome.Err;
+        EXPECT_NE(Outcome.Out.find("reason: " + Last + "\n" + Row.Result), std::string::npos)
+            << Outcome.Out;
     }
 }
 

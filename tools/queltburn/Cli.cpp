@@ -4,6 +4,7 @@
 #include "Help.hpp"
 #include "Parser.hpp"
 #include "Runner.hpp"
+#include "StandardOutput.hpp"
 #include "System.SysUtils.hpp"
 
 namespace Queltburn {
@@ -36,25 +37,48 @@ int RunArguments(const std::vector<System::UnicodeString>& Args, std::ostream& O
     return RunCommand(*Current, Parsed, Out);
 }
 
+int RunAndReport(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
+                 std::ostream& Err) {
+    const Command* Current = nullptr;
+    try {
+        return RunArguments(Args, Out, Current);
+    } catch (const UsageError& Error) {
+        Err << "queltburn: " << Error.what() << "\n("
+            << (Current != nullptr
+                    ? "queltburn " + std::string(Current->Name) + " --help lists its options"
+                    : std::string("queltburn --help lists the commands"))
+            << ")\n";
+        return ExitUsage;
+    } catch (const std::exception& Error) {
+        Err << "queltburn: unexpected failure: " << Error.what() << "\n";
+        return ExitUnexpectedFailure;
+    }
+}
+
+// Output that was not written is a failure whatever the command did: a script reading it would
+// take what arrived for all of it. Said once, with how the command itself went, since its own lines
+// (a burn's result among them) are what was lost.
+int CheckOutput(std::ostream& Out, std::ostream& Err, int Status) {
+    Out.flush();
+    if (!Out.fail()) {
+        return Status;
+    }
+    const std::string Why = WriteErrorOf(Out);
+    Err << "queltburn: cannot write to standard output" << (Why.empty() ? "" : ": " + Why)
+        << (Status == ExitSuccess
+                ? " (the command itself succeeded)"
+                : " (the command itself failed: exit status " + std::to_string(Status) + ")")
+        << "\n"
+        << std::flush;
+    return Status == ExitSuccess ? ExitUnexpectedFailure : Status;
+}
+
 } // namespace
 
 int Run(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
         std::ostream& Err) noexcept {
-    const Command* Current = nullptr;
     try {
-        try {
-            return RunArguments(Args, Out, Current);
-        } catch (const UsageError& Error) {
-            Err << "queltburn: " << Error.what() << "\n("
-                << (Current != nullptr
-                        ? "queltburn " + std::string(Current->Name) + " --help lists its options"
-                        : std::string("queltburn --help lists the commands"))
-                << ")\n";
-            return ExitUsage;
-        } catch (const std::exception& Error) {
-            Err << "queltburn: unexpected failure: " << Error.what() << "\n";
-            return ExitUnexpectedFailure;
-        }
+        return CheckOutput(Out, Err, RunAndReport(Args, Out, Err));
     } catch (...) {
         // Writing the message itself failed, or something that is not an exception was thrown.
         return ExitUnexpectedFailure;

@@ -11,6 +11,12 @@
 
 namespace Queltburn {
 
+// Opens each standard stream (descriptors 0, 1 and 2) that the host was started without on the null
+// device. Called first, before the host opens anything: otherwise the next descriptor it opens (the
+// interrupt pipe, the component's pipes) takes such a number, and what the host writes as its
+// output lands in it.
+void OpenClosedStandardStreams() noexcept;
+
 bool StandardOutputIsTerminal();
 
 // What to do about a letter that names no optical drive, as the platform maps its drives.

@@ -33,6 +33,17 @@ extern "C" void OnEndingSignal(int Signal) {
 
 } // namespace
 
+void OpenClosedStandardStreams() noexcept {
+    for (int Fd = STDIN_FILENO; Fd <= STDERR_FILENO; ++Fd) {
+        // Read and write, whatever the stream is used for; not closed on exec, as a standard
+        // stream is not. The lower ones are open by now, so it gets Fd unless the open fails.
+        // NOLINTNEXTLINE(android-cloexec-open): a standard stream, as a started program has it
+        if (fcntl(Fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != Fd) {
+            return;
+        }
+    }
+}
+
 bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) == 1;
 }

@@ -32,6 +32,10 @@ BOOL WINAPI OnControl(DWORD Event) {
 
 } // namespace
 
+// The host opens no descriptor of its own on Windows (the console calls the Ctrl-C handler without
+// a pipe, and the component's pipes are handles), so none can take a missing stream's number.
+void OpenClosedStandardStreams() noexcept {}
+
 bool StandardOutputIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
 }

@@ -96,7 +96,9 @@ void PrintEnvironmentAndExitCodes(std::ostream& Out) {
                "a usage error: unknown command or option, bad value, a FILE that does not "
                "exist, a settings file that cannot be read; nothing was started",
                CodeColumn);
-    PrintEntry(Out, "  3", "an unexpected failure inside queltburn; nothing more was started",
+    PrintEntry(Out, "  3",
+               "an unexpected failure inside queltburn, or its output could not be written "
+               "(a command that failed keeps its own status); nothing more was started",
                CodeColumn);
     PrintEntry(Out, "  124", "the run took longer than --timeout (result -5); the tool was ended",
                CodeColumn);

@@ -109,6 +109,9 @@ void ProgressDisplay::ShowProgress(const std::string& Phase, double Percent) {
 
 void ProgressDisplay::ShowLine(const std::string& Line, bool IsError) {
     ReleaseHeldLine();
+    if (IsError && Line.find_first_not_of(" \t\r") != std::string::npos) {
+        FLastErrorLine = Line;
+    }
     if (!IsError && Line.starts_with("progress ")) {
         FHeldLine = Line; // until the progress event says whether it was a progress line
     } else {

@@ -26,6 +26,8 @@ public:
     // Prints the tool's last line and takes the bar off the screen, so that what follows is not
     // printed under a bar that no longer moves.
     void Finish();
+    // The tool's last line on its standard error that is not blank; empty while there was none.
+    const std::string& LastErrorLine() const noexcept { return FLastErrorLine; }
 
     // The bar's line for a phase and percent after Elapsed, without the carriage return; Estimate
     // (RateAndTimeLeft) is appended.
@@ -55,6 +57,7 @@ private:
     double FPhaseStartPercent = 0;
     std::string FBar; // the bar as last drawn; empty before the first progress line
     std::optional<std::string> FHeldLine; // a line in the form of a progress line, not yet printed
+    std::string FLastErrorLine;
 };
 
 } // namespace Queltburn

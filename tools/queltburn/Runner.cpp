@@ -110,6 +110,18 @@ int ExitStatusOf(int Result, int InterruptStatus) {
     return Result == Queltburner::ResultTimedOut ? ExitTimedOut : ExitToolFailed;
 }
 
+// The result with its meaning and the event. A result above 0 is the tool's exit code, whose
+// meaning is the code's fixed one and may be wider than the case (the recorder's 6, "an entry
+// cannot be read or decoded", is also its answer to no entries at all): the tool's last error line,
+// which names the case, is printed with it as the reason, as a question's reason is.
+void PrintResult(std::ostream& Out, int Result, const std::string& Meaning,
+                 const std::string& ToolsLastError, const std::string& Event) {
+    if (Result > 0 && !ToolsLastError.empty()) {
+        Out << "reason: " << ToolsLastError << "\n";
+    }
+    Out << "result: " << Result << " (" << Meaning << ")\nevent: " << Event << "\n";
+}
+
 // The path --tool gave, if it was given.
 std::optional<UnicodeString> ToolOption(const ParsedArguments& Parsed) {
     std::optional<UnicodeString> Tool;
@@ -143,9 +155,7 @@ void RefuseOptionsTheKindIgnores(const Command& C, const ParsedArguments& Parsed
     }
 }
 
-} // namespace
-
-int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out) {
+RunOptions RunOptionsOf(const ParsedArguments& Parsed) {
     RunOptions Run;
     for (const ParsedOption& Given : Parsed.Options) {
         if (Given.Which->SetRun) {
@@ -159,6 +169,77 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
         throw UsageError("--estimate starts no burn whose command line could be printed; leave "
                          "out --print-command");
     }
+    return Run;
+}
+
+int PrintSettings(TQueltBurner& Burner, std::ostream& Out) {
+    if (Burner.Name().empty()) {
+        Burner.SetName(u"QueltBurner1");
+    }
+    Out << UTF8Encode(System::Classes::WriteComponentText(Burner));
+    return 0;
+}
+
+// An operation about to run: the command as given, its checked drive and operands, the host, and
+// the printing host that stands in for the tool with --print-command.
+struct OperationRun {
+    const Command& C;
+    const ParsedArguments& Parsed;
+    const RunOptions& Run;
+    System::WideChar Drive;
+    const std::vector<UnicodeString>& Operands;
+    Queltburner::HostServices& Host;
+    const PrintingHost* Printing;
+};
+
+int RunOperation(const OperationRun& Op, TQueltBurner& Burner, std::ostream& Out) {
+    const RunOptions& Run = Op.Run;
+    // Set last: waiting is the command line's choice, not a settings file's.
+    Burner.SetSynchronous(Run.Wait);
+    std::string Event = "none";
+    Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
+    Burner.SetOnError(
+        [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
+    // While waiting: the tool's lines and progress shown as the output allows, and Ctrl-C cancels
+    // the run (the tool is ended and the result says so) instead of leaving the tool running.
+    const bool Watching = Run.Wait && !Run.PrintCommand;
+    ProgressStyle Style = ProgressStyle::None;
+    if (Watching) {
+        Style = StandardOutputIsTerminal()
+                    ? ProgressStyle::Bar
+                    : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
+    }
+    ProgressDisplay Display(Style, Out, std::cerr);
+    if (Watching) {
+        Display.Attach(Burner);
+    }
+    int Result = 0;
+    std::atomic<int> InterruptStatus{0};
+    {
+        std::optional<InterruptWatch> Interrupts;
+        if (Watching) {
+            Interrupts.emplace([&Burner, &InterruptStatus](int Status) {
+                InterruptStatus = Status;
+                Burner.Cancel();
+            });
+        }
+        Result = Op.C.Operation(Burner, Run, Op.Drive, Op.Operands);
+    }
+    Display.Finish();
+    if (const auto Advice = AdviceFor(Result, Op.Drive, Burner, Op.Host, ToolOption(Op.Parsed))) {
+        std::cerr << "queltburn: " << *Advice << "\n" << std::flush;
+    }
+    if (Op.Printing != nullptr && Op.Printing->CommandLine()) {
+        Out << "command: " << UTF8Encode(*Op.Printing->CommandLine()) << "\n";
+    }
+    PrintResult(Out, Result, Meaning(Result, Run, Burner), Display.LastErrorLine(), Event);
+    return ExitStatusOf(Result, InterruptStatus);
+}
+
+} // namespace
+
+int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out) {
+    const RunOptions Run = RunOptionsOf(Parsed);
     std::shared_ptr<Queltburner::HostServices> Host = Queltburner::DefaultHostServices();
     std::shared_ptr<PrintingHost> Printing;
     if (Run.PrintCommand) {
@@ -189,11 +270,7 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
         if (!Operands.empty()) {
             throw UsageError("usage: " + Synopsis(C));
         }
-        if (Burner.Name().empty()) {
-            Burner.SetName(u"QueltBurner1");
-        }
-        Out << UTF8Encode(System::Classes::WriteComponentText(Burner));
-        return 0;
+        return PrintSettings(Burner, Out);
     }
     const System::WideChar Drive = CheckOperands(C, Run, Operands, *Host);
     if (C.Takes == Operands::DriveAndFiles) {
@@ -207,47 +284,8 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
         }
         return PrintEstimate(Burner, Drive, Out);
     }
-    // Set last: waiting is the command line's choice, not a settings file's.
-    Burner.SetSynchronous(Run.Wait);
-    std::string Event = "none";
-    Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
-    Burner.SetOnError(
-        [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
-    // While waiting: the tool's lines and progress shown as the output allows, and Ctrl-C cancels
-    // the run (the tool is ended and the result says so) instead of leaving the tool running.
-    const bool Watching = Run.Wait && !Run.PrintCommand;
-    ProgressStyle Style = ProgressStyle::None;
-    if (Watching) {
-        Style = StandardOutputIsTerminal()
-                    ? ProgressStyle::Bar
-                    : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
-    }
-    ProgressDisplay Display(Style, Out, std::cerr);
-    if (Watching) {
-        Display.Attach(Burner);
-    }
-    int Result = 0;
-    std::atomic<int> InterruptStatus{0};
-    {
-        std::optional<InterruptWatch> Interrupts;
-        if (Watching) {
-            Interrupts.emplace([&Burner, &InterruptStatus](int Status) {
-                InterruptStatus = Status;
-                Burner.Cancel();
-            });
-        }
-        Result = C.Operation(Burner, Run, Drive, Operands);
-    }
-    Display.Finish();
-    if (const auto Advice = AdviceFor(Result, Drive, Burner, *Host, ToolOption(Parsed))) {
-        std::cerr << "queltburn: " << *Advice << "\n" << std::flush;
-    }
-    if (Printing && Printing->CommandLine()) {
-        Out << "command: " << UTF8Encode(*Printing->CommandLine()) << "\n";
-    }
-    Out << "result: " << Result << " (" << Meaning(Result, Run, Burner) << ")\nevent: " << Event
-        << "\n";
-    return ExitStatusOf(Result, InterruptStatus);
+    const OperationRun Operation{C, Parsed, Run, Drive, Operands, *Host, Printing.get()};
+    return RunOperation(Operation, Burner, Out);
 }
 
 } // namespace Queltburn
