@@ -182,6 +182,9 @@ for _ in $(seq 1 600); do
     grep -q '^progress writing [1-9]' /tmp/cancel.out && break
     sleep 0.1
 done
+# The same drive through its SCSI generic device is the same drive, held by the write.
+QUELT_DRIVES="F=/dev/sg0" "$recorder" --disc_info --drivename F >/tmp/held.out 2>/tmp/held.err
+held=$?
 kill -TERM "$writing"
 stopped=$(now)
 wait "$writing"
@@ -196,6 +199,11 @@ elif [ -z "$after" ]; then
     report "FAILED cancel during a real write: the drive was not released"
 else
     report "ok cancel during a real write: exit 7 after $((took / 100)).$((took % 100)) s, drive released, the disc then $after"
+fi
+if [ "$held" = 3 ] && grep -q 'in use by another run (process [0-9]' /tmp/held.err; then
+    report "ok the writer as /dev/sg0 during the write: in use by another run"
+else
+    report "FAILED the writer as /dev/sg0 during the write: exit $held: $(cat /tmp/held.out /tmp/held.err | head -n 2)"
 fi
 rm -f /media/big.bin
 
