@@ -10,11 +10,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <string>
 
 namespace Recorder {
 
@@ -31,6 +34,31 @@ void OpenStandardStreams() {
             return; // not the lowest free number: the next ones are open
         }
     }
+}
+
+// Every run takes a few descriptors (the disc, its journal, the worker's and the libraries'), and
+// a step that finds none would fail with a reason about the disc or a source: a limit that leaves
+// fewer than these is said first, before anything is done.
+constexpr int DescriptorsNeeded = 16;
+
+std::optional<std::string> TooFewDescriptors() {
+    std::array<int, DescriptorsNeeded> Taken{};
+    int Got = 0;
+    for (; Got < DescriptorsNeeded; ++Got) {
+        Taken.at(static_cast<std::size_t>(Got)) = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+        if (Taken.at(static_cast<std::size_t>(Got)) < 0) {
+            break;
+        }
+    }
+    for (int Index = 0; Index < Got; ++Index) {
+        ::close(Taken.at(static_cast<std::size_t>(Index)));
+    }
+    if (Got == DescriptorsNeeded) {
+        return std::nullopt;
+    }
+    return "too many open files: the recorder needs " + std::to_string(DescriptorsNeeded) +
+           " descriptors free and has " + std::to_string(Got) +
+           "; raise the limit on open files (ulimit -n) or close some; nothing was done";
 }
 
 // An erase or an eject never makes a disc of a missing file; every other command writes one.
@@ -82,6 +110,9 @@ int RunRecorder(std::span<const std::string> Arguments) {
     // A file grown past the size limit is then a write error with its reason (and the disc is put
     // back), not a signal that ends the recorder half way.
     (void)std::signal(SIGXFSZ, SIG_IGN);
+    if (const auto Problem = TooFewDescriptors()) {
+        return ReportFailure(ExitCode::Write, *Problem);
+    }
     const bool Estimate = !Arguments.empty() && Arguments.front() == ToolGrammar::EstimateSwitch;
     const ToolGrammar::Recognition Recognised = ToolGrammar::Recognize(
         ToolGrammar::KnownCommands(), Estimate ? Arguments.subspan(1) : Arguments);

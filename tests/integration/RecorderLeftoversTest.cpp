@@ -165,6 +165,32 @@ TEST(RecorderLeftovers, MemoryLimitEndsTheRunSayingWhatRanOut) {
     EXPECT_TRUE(Written) << "not even the largest limit left room for a write";
 }
 
+// A limit on open files too low for any run is said at once, before a step fails for it with a
+// reason about the disc ("not a disc") or its converters.
+TEST(RecorderLeftovers, DescriptorLimitIsSaidFirst) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' runtime needs free descriptors itself";
+#endif
+    if (const std::string Missing = MissingPrograms({"prlimit"}); !Missing.empty()) {
+        GTEST_SKIP() << "programs missing: " << Missing;
+    }
+    TempDir Dir;
+    const fs::path Disc = DiscOfRandomBytes(Dir, 1000);
+    const std::string Before = ReadFile(Disc);
+    for (const int Limit : {10, 14}) {
+        Strings Argv{"prlimit", "--nofile=" + std::to_string(Limit), RecorderPath};
+        const Strings Burn =
+            DataDisc("L", {"--import", "0"}, {(Dir.Path() / "random.bin").string()});
+        Argv.insert(Argv.end(), Burn.begin(), Burn.end());
+        WatchedProgram Recorder(Argv, RecorderEnvironment(Disc));
+        const auto Outcome = Recorder.Finish();
+        EXPECT_EQ(Outcome.ExitCode, 7) << Limit << Outcome.Err;
+        EXPECT_NE(Outcome.Err.find("too many open files"), std::string::npos) << Outcome.Err;
+    }
+    EXPECT_TRUE(ReadFile(Disc) == Before);
+    EXPECT_EQ(ScratchFilesBeside(Disc), Strings{});
+}
+
 // An answer that cannot be written (standard output full) is a failure, said in one line.
 TEST(RecorderLeftovers, AnswerThatCannotBeWrittenIsAFailure) {
     TempDir Dir;

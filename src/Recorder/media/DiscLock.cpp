@@ -69,10 +69,13 @@ DiscLock DiscLock::OfVirtualDisc(const std::string& Path, HoldMode Mode, bool Cr
     constexpr int Tries = 20;
     for (int Try = 0; Try < Tries; ++Try) {
         bool Created = false;
-        int Fd = ::open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        // A run's hold can also write: a failed append is put back through it, which then needs
+        // no descriptor of its own when they have run out.
+        const int Access = Mode == HoldMode::Run ? O_RDWR : O_RDONLY;
+        int Fd = ::open(Path.c_str(), Access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (Fd < 0 && errno == ENOENT && CreateMissing) {
             // NOLINTNEXTLINE(hicpp-signed-bitwise): open's flags
-            Fd = ::open(Path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            Fd = ::open(Path.c_str(), Access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             Created = Fd >= 0;
             if (Fd < 0 && errno == EEXIST) {
                 continue;

@@ -37,7 +37,8 @@ public:
     ~DiscLock();
 
     bool Held() const noexcept { return FFd >= 0; }
-    // The held file (a virtual disc), open for reading; -1 when nothing is held.
+    // The held file (a virtual disc), open for reading (and for writing, held for a run); -1 when
+    // nothing is held.
     int Fd() const noexcept { return FFd; }
     // Whether this lock created the disc's file (it did not exist when the run began).
     bool CreatedTheFile() const noexcept { return FCreated; }

@@ -136,7 +136,7 @@ void Medium::UndoLeftovers(const std::string& Folder) const {
     std::string Undone;
     std::string Processes;
     for (const StaleScratch& Left : StaleScratchOf(Folder, BareNameOf(FWhere.Path))) {
-        switch (Recorder::Undo(Left.Path + "/undo", FWhere.Path)) {
+        switch (Recorder::Undo(Left.Path + "/undo", FWhere.Path, WritableHold())) {
         case UndoOutcome::PutBack:
             Undone = "put the disc back as it was before ";
             break;
@@ -164,6 +164,12 @@ void Medium::UndoLeftovers(const std::string& Folder) const {
         (void)std::fputs(Line.c_str(), stdout);
         (void)std::fflush(stdout);
     }
+}
+
+int Medium::WritableHold() const noexcept {
+    return FLock && FLock->Held() && (::fcntl(FLock->Fd(), F_GETFL) & O_ACCMODE) == O_RDWR
+               ? FLock->Fd()
+               : -1;
 }
 
 std::string Medium::ScratchPath(std::string_view Name) const {
@@ -217,7 +223,7 @@ UndoOutcome Medium::Undo() const noexcept {
         return UndoOutcome::NoJournal;
     }
     try {
-        return Recorder::Undo(JournalPath(), FWhere.Path);
+        return Recorder::Undo(JournalPath(), FWhere.Path, WritableHold());
     } catch (...) {
         return UndoOutcome::Failed;
     }

@@ -70,6 +70,8 @@ public:
 private:
     std::string ScratchPath(std::string_view Name) const;
     std::string JournalPath() const { return ScratchPath("undo"); }
+    // The disc held open for writing (a run's hold), or -1.
+    int WritableHold() const noexcept;
     void HoldVirtualDisc(MediumUse Use);
     void UndoLeftovers(const std::string& Folder) const;
 

@@ -199,30 +199,31 @@ void KeepForErase(int DiscFd, const std::string& JournalPath, const std::string&
     WriteJournal(DiscFd, JournalPath, Subject, EmptyAction);
 }
 
-UndoOutcome Undo(const std::string& JournalPath, const std::string& DiscPath) noexcept {
+UndoOutcome Undo(const std::string& JournalPath, const std::string& DiscPath, int DiscFd) noexcept {
     const FileDescriptor Journal(::open(JournalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     Header Head;
     if (Journal.Get() < 0 || !ReadAt(Journal.Get(), &Head, sizeof Head, 0) ||
         Head.Magic != Opening || !Complete(Journal.Get(), Head)) {
         return UndoOutcome::NoJournal;
     }
-    const FileDescriptor Disc(
-        ::open(DiscPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor Opened(
+        DiscFd >= 0 ? -1 : ::open(DiscPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int Disc = DiscFd >= 0 ? DiscFd : Opened.Get();
     struct stat Info {};
-    if (Disc.Get() < 0 || ::fstat(Disc.Get(), &Info) != 0) {
+    if (Disc < 0 || ::fstat(Disc, &Info) != 0) {
         return errno == ENOENT ? UndoOutcome::NotThisDisc : UndoOutcome::Failed;
     }
     if (Info.st_dev != Head.Device || Info.st_ino != Head.Inode || !S_ISREG(Info.st_mode)) {
         return UndoOutcome::NotThisDisc;
     }
     if (Head.Action == EmptyAction) {
-        return ::ftruncate(Disc.Get(), 0) == 0 && ::fsync(Disc.Get()) == 0 ? UndoOutcome::Emptied
-                                                                           : UndoOutcome::Failed;
+        return ::ftruncate(Disc, 0) == 0 && ::fsync(Disc) == 0 ? UndoOutcome::Emptied
+                                                               : UndoOutcome::Failed;
     }
     const auto Size = static_cast<off_t>(Head.Size);
-    const bool Restored = PutBackSegments(Journal.Get(), Disc.Get(), Head) &&
-                          (Info.st_size == Size || ::ftruncate(Disc.Get(), Size) == 0) &&
-                          ::fsync(Disc.Get()) == 0;
+    const bool Restored = PutBackSegments(Journal.Get(), Disc, Head) &&
+                          (Info.st_size == Size || ::ftruncate(Disc, Size) == 0) &&
+                          ::fsync(Disc) == 0;
     return Restored ? UndoOutcome::PutBack : UndoOutcome::Failed;
 }
 

@@ -31,8 +31,9 @@ void KeepForAppend(int DiscFd, const std::string& JournalPath, const std::string
 // Writes down that the disc file Fd is being erased in full.
 void KeepForErase(int DiscFd, const std::string& JournalPath, const std::string& Subject);
 
-// Applies the journal at JournalPath to the disc at DiscPath if it names that file. Restores only
-// the bytes that differ, so a run stopped by a file-size limit is put back within that limit.
-UndoOutcome Undo(const std::string& JournalPath, const std::string& DiscPath) noexcept;
+// Applies the journal at JournalPath to the disc at DiscPath (through DiscFd, open for writing,
+// when it is not -1) if it names that file. Restores only the bytes that differ, so a run stopped
+// by a file-size limit is put back within that limit.
+UndoOutcome Undo(const std::string& JournalPath, const std::string& DiscPath, int DiscFd) noexcept;
 
 } // namespace Recorder
