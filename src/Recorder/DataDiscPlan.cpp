@@ -139,6 +139,17 @@ void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Disc) 
     }
 }
 
+// An entry replaces wholly what the continued tree holds under its name: a folder mapped onto its
+// namesake would be merged into it (keeping what was deleted from it since), and a file cannot be
+// mapped onto a folder at all. The earlier sessions keep their own trees.
+void RemoveNamesake(XorrisoSession& Disc, const std::string& Name) {
+    const std::string Path = "/" + Name;
+    Disc.Require({"-lsd", Path, "--"}, ExitCode::Write);
+    if (!Disc.Results().empty()) {
+        Disc.Require({"-rm_r", Path, "--"}, ExitCode::Write);
+    }
+}
+
 // Maps the entries into the session's tree, the preparing's share following their items.
 void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan) {
     // The walk that bounds the session's size also counts each entry's items. The bound holds for
@@ -168,6 +179,9 @@ void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan&
     const ScopedTick Ticking(Disc, [&Context, &Share] { Context.Report.Update(Share()); });
     for (const std::size_t Index : Order) {
         const Source& Entry = Plan.Sources[Index];
+        if (!Plan.NewDisc) {
+            RemoveNamesake(Disc, Entry.Name);
+        }
         Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
         Mapped += Items[Index];
         Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);

@@ -1,4 +1,5 @@
-// Sessions that continue a disc, at their edges: the fit of a session that rewrites a large tree.
+// Sessions that continue a disc, at their edges: the fit of a session that rewrites a large tree,
+// and entries that replace their namesakes in the tree continued.
 #include "RecorderSupport.hpp"
 
 #include "TestFiles.hpp"
@@ -73,6 +74,59 @@ TEST(RecorderAppends, TheTreeContinuedCountsInTheFit) {
     EXPECT_EQ(fs::file_size(Disc), Size);
     EXPECT_EQ(RunReader({"md5sum", Disc.string()}).Out, Sum);
     EXPECT_EQ(AnswerOf(RunRecorder(DiscInfo(), Environment).Out, "medium"), "virtual CD");
+}
+
+// A new session shows each entry as it is now: its namesake in the tree continued goes wholly,
+// whatever either is, and the first session keeps it; the checksums of the disc still hold.
+TEST(RecorderAppends, AnEntryReplacesItsNamesakeWholly) {
+    if (const std::string Missing = MissingPrograms({"xorriso"}); !Missing.empty()) {
+        GTEST_SKIP() << "reader programs missing: " << Missing;
+    }
+    const struct {
+        const char* Case;
+        Strings Before; // "path=content" of the entry x; content "/" is a folder
+        Strings After;
+    } Rows[] = {
+        {"a folder with a file deleted",
+         {"x/keep.txt=keep", "x/gone.txt=gone"},
+         {"x/keep.txt=keep"}},
+        {"a file where a folder was", {"x/in/deep.txt=deep"}, {"x=now a file"}},
+        {"a folder where a file was", {"x=a file"}, {"x/in.txt=in", "x/empty=/"}},
+    };
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Case);
+        TempDir Dir;
+        const fs::path Disc = Dir.Path() / "disc.iso";
+        const fs::path In = Dir.Path() / "in";
+        for (const Strings* Items : {&Row.Before, &Row.After}) {
+            fs::remove_all(In / "x");
+            for (const std::string& Item : *Items) {
+                const std::string Path = "in/" + Item.substr(0, Item.find('='));
+                const std::string Content = Item.substr(Item.find('=') + 1);
+                Content == "/" ? Dir.MakeDir(Path) : Dir.Write(Path, Content);
+            }
+            // The first session also holds a file of its own, which the second takes over.
+            Strings Entries{(In / "x").string()};
+            if (Items == &Row.Before) {
+                Entries.push_back(Dir.Write("in/other.txt", "other").string());
+            }
+            const auto Run =
+                RunRecorder(DataDisc("S", {"--import", "0"}, Entries), RecorderEnvironment(Disc));
+            ASSERT_EQ(Run.ExitCode, 0) << Run.Err;
+            if (Items == &Row.Before) {
+                fs::copy(In, Dir.Path() / "first", fs::copy_options::recursive);
+            }
+        }
+        for (const auto& [Session, Expected] :
+             {std::pair{1, Dir.Path() / "first"}, std::pair{2, In}}) {
+            const fs::path Out = Dir.Path() / ("read" + std::to_string(Session));
+            ASSERT_EQ(ExtractWithXorriso(Disc, Out, Session).ExitCode, 0);
+            EXPECT_EQ(TreeDifferences(Expected, Out), Strings{}) << "session " << Session;
+        }
+        const auto Checked = RunReader({"xorriso", "-md5", "on", "-indev", "stdio:" + Disc.string(),
+                                        "-check_md5", "FAILURE", "--"});
+        EXPECT_EQ(Checked.ExitCode, 0) << Checked.Out << Checked.Err;
+    }
 }
 
 } // namespace
