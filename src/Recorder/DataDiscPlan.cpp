@@ -4,6 +4,7 @@
 
 #include "DiscTexts.hpp"
 #include "LibraryWords.hpp"
+#include "Queries.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
@@ -49,6 +50,7 @@ std::string VolumeId(const WriteContext& Context) {
 struct DiscFound {
     VirtualDiscKind Kind = VirtualDiscKind::Blank;
     std::size_t Sessions = 0;
+    bool ChecksumsFail = false; // its checksum tags do not match it: it was changed outside a burn
 };
 
 // Why this run may not write the disc as asked, if it may not.
@@ -79,13 +81,26 @@ std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDisc
         (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Found.Sessions)) {
         return Disc + ": the disc has no session " + std::to_string(*Ask.Import);
     }
+    // Its tree was loaded without the check, from a disc changed outside a burn: a new session
+    // would take the change over as the disc's own and record fresh checksums that hide it.
+    if (!Plan.NewDisc && Found.ChecksumsFail) {
+        return Disc +
+               ": the disc's recorded checksums fail: it was changed outside a burn, so nothing "
+               "is appended to it; erase it first with " +
+               SettingName("--force_erase_disk");
+    }
     return std::nullopt;
 }
 
 // A virtual disc to be continued, loaded once its sources were checked.
 void LoadToContinue(const Target& Where, XorrisoSession& Disc, DataDiscPlan& Plan,
                     DiscFound& Found) {
-    Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
+    const auto Checksums = LoadVirtualDisc(Disc, "-dev", Where.Path);
+    if (!Checksums) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": " + Disc.Problems(ExitCode::Medium));
+    }
+    Found.ChecksumsFail = *Checksums == RecordedChecksums::Fail;
     Disc.Require({"-toc"}, ExitCode::Medium);
     Found.Sessions = CountLines(Disc.Results(), "ISO session");
     Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);

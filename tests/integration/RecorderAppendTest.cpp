@@ -1,5 +1,6 @@
 // Sessions that continue a disc, at their edges: the fit of a session that rewrites a large tree,
-// and entries that replace their namesakes in the tree continued.
+// entries that replace their namesakes in the tree continued, and a disc whose recorded checksums
+// no longer match it.
 #include "RecorderSupport.hpp"
 
 #include "TestFiles.hpp"
@@ -7,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <sstream>
 #include <string>
 
 namespace {
 
 using namespace RecorderTest;
+using QueltTest::ReadFile;
 using QueltTest::TempDir;
 
 // The value of Key in a question's answer, "(none)" when it has none.
@@ -127,6 +130,55 @@ TEST(RecorderAppends, AnEntryReplacesItsNamesakeWholly) {
                                         "-check_md5", "FAILURE", "--"});
         EXPECT_EQ(Checked.ExitCode, 0) << Checked.Out << Checked.Err;
     }
+}
+
+// Every primary volume descriptor of Disc that names Old names New instead: the copy at the head
+// of the disc and the session's own, which the checksum tags cover.
+void PatchVolumeId(const fs::path& Disc, const std::string& Old, const std::string& New) {
+    std::fstream File(Disc, std::ios::in | std::ios::out | std::ios::binary);
+    const std::string Descriptor = "\x01"
+                                   "CD001\x01";
+    std::string Block(2048, '\0');
+    for (std::streamoff At = 0; File.read(Block.data(), 2048); At += 2048) {
+        if (Block.starts_with(Descriptor) && Block.compare(40, Old.size(), Old) == 0) {
+            File.seekp(At + 40);
+            File.write(New.data(), static_cast<std::streamsize>(New.size()));
+            File.seekg(At + 2048);
+        }
+    }
+}
+
+// A disc whose descriptors were changed outside a burn: its sessions and newest label are still
+// told, with its failing checksums; an append is refused for them and writes nothing, and its
+// estimate gives the sizes first.
+TEST(RecorderAppends, DiscWithFailingChecksumsIsToldAndNotContinued) {
+    TempDir Dir;
+    const fs::path Disc = Dir.Path() / "disc.iso";
+    const Strings Environment = RecorderEnvironment(Disc);
+    ASSERT_EQ(RunRecorder(DataDisc("FIRST", {}, {Dir.Write("a.txt", "a").string()}), Environment)
+                  .ExitCode,
+              0);
+    const Strings Append =
+        DataDisc("SECOND", {"--import", "0"}, {Dir.Write("b.txt", "b").string()});
+    ASSERT_EQ(RunRecorder(Append, Environment).ExitCode, 0);
+    EXPECT_EQ(AnswerOf(RunRecorder(DiscInfo(), Environment).Out, "checksums"), "(none)");
+    PatchVolumeId(Disc, "SECOND", "SECRET");
+    const std::string Before = ReadFile(Disc);
+
+    const auto Info = RunRecorder(DiscInfo(), Environment);
+    EXPECT_EQ(Info.ExitCode, 0) << Info.Err;
+    EXPECT_EQ(AnswerOf(Info.Out, "sessions"), "2") << Info.Out;
+    EXPECT_EQ(AnswerOf(Info.Out, "label"), "SECRET") << Info.Out;
+    EXPECT_EQ(AnswerOf(Info.Out, "checksums"), "failing") << Info.Out;
+    for (const Strings& Argv : {Append, Question("--estimate", Append)}) {
+        SCOPED_TRACE(Argv[0]);
+        const auto Run = RunRecorder(Argv, Environment);
+        EXPECT_EQ(Run.ExitCode, 4) << Run.Err;
+        EXPECT_NE(Run.Err.find("checksums fail: it was changed outside a burn"), std::string::npos)
+            << Run.Err;
+        EXPECT_EQ(NumberOf(Run.Out, "needed_bytes") > 0, Argv[0] == "--estimate") << Run.Out;
+    }
+    EXPECT_TRUE(ReadFile(Disc) == Before);
 }
 
 } // namespace
