@@ -117,8 +117,8 @@ void WriteDataDisc(const WriteContext& Context) {
     Progress& Report = Context.Report;
     Report.Begin("preparing");
     XorrisoSession Disc(Report, Where.Describe());
-    const DataDiscPlan Plan = PlanDataDisc(Context, Disc);
-    CheckDataFit(Context, Disc, Plan);
+    DataDiscPlan Plan = PlanDataDisc(Context, Disc);
+    Plan.AtMost = CheckDataFit(Context, Disc, Plan);
     Report.End();
 
     if (Ask.CloseSession && !Where.RealDrive) {

@@ -15,8 +15,9 @@ namespace Recorder {
 
 struct DataDiscPlan {
     std::vector<Source> Sources;
-    FileStamps Stamps;                   // every file the session reads, as it was before
-    std::optional<std::uint64_t> AtMost; // blocks the session takes at most, when known
+    FileStamps Stamps; // every file the session reads, as it was before
+    // Blocks the session takes at most, when known: a new disc's bound, then what the fit found.
+    std::optional<std::uint64_t> AtMost;
     bool Blank = true;
     bool NewDisc = true; // a first session (or one after the erase), not an append
     std::uint64_t NextAddress = 0;
@@ -33,7 +34,9 @@ std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Di
                                  const DataDiscPlan& Plan);
 
 // Throws RecorderFailure for a session that does not fit (5), then for the plan's refusal (4).
-void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan);
+// Returns the blocks the session takes: its bound when it clearly fits, else its exact size.
+std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
+                           const DataDiscPlan& Plan);
 
 // Reads every file back from the written disc and compares it with its source: a virtual disc
 // from Written, a real drive through Writer, the session that wrote it and still holds it.

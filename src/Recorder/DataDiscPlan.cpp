@@ -4,6 +4,7 @@
 
 #include "DiscTexts.hpp"
 #include "LibraryWords.hpp"
+#include "Queries.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
@@ -45,21 +46,28 @@ std::string VolumeId(const WriteContext& Context) {
     return Label;
 }
 
+// What the medium holds, as far as this run has read it.
+struct DiscFound {
+    VirtualDiscKind Kind = VirtualDiscKind::Blank;
+    std::size_t Sessions = 0;
+    bool ChecksumsFail = false; // its checksum tags do not match it: it was changed outside a burn
+};
+
 // Why this run may not write the disc as asked, if it may not.
 std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDiscPlan& Plan,
-                                     VirtualDiscKind Kind, std::size_t Sessions) {
+                                     const DiscFound& Found) {
     const Request& Ask = Context.Ask;
     const std::string Disc = Context.Where.Describe();
     if (Ask.DetectNonEmptyDisk && !Plan.Blank) {
         return Disc + ": the disc is not blank (" + SettingName("--detect_non_empty_disk") + ")";
     }
-    if (!Plan.NewDisc && Kind == VirtualDiscKind::Closed) {
+    if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::Closed) {
         return Disc +
                ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
                "first with " +
                SettingName("--force_erase_disk");
     }
-    if (!Plan.NewDisc && Kind == VirtualDiscKind::RawSectors) {
+    if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::RawSectors) {
         return Disc +
                ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
                "which cannot be continued; erase it first with " +
@@ -70,60 +78,43 @@ std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDisc
                " or erase it first with " + SettingName("--force_erase_disk");
     }
     if (Ask.Import && *Ask.Import > 0 &&
-        (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Sessions)) {
+        (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Found.Sessions)) {
         return Disc + ": the disc has no session " + std::to_string(*Ask.Import);
+    }
+    // Its tree was loaded without the check, from a disc changed outside a burn: a new session
+    // would take the change over as the disc's own and record fresh checksums that hide it.
+    if (!Plan.NewDisc && Found.ChecksumsFail) {
+        return Disc +
+               ": the disc's recorded checksums fail: it was changed outside a burn, so nothing "
+               "is appended to it; erase it first with " +
+               SettingName("--force_erase_disk");
     }
     return std::nullopt;
 }
 
-} // namespace
+// A virtual disc to be continued, loaded once its sources were checked.
+void LoadToContinue(const Target& Where, XorrisoSession& Disc, DataDiscPlan& Plan,
+                    DiscFound& Found) {
+    const auto Checksums = LoadVirtualDisc(Disc, "-dev", Where.Path);
+    if (!Checksums) {
+        throw RecorderFailure(ExitCode::Medium,
+                              Where.Describe() + ": " + Disc.Problems(ExitCode::Medium));
+    }
+    Found.ChecksumsFail = *Checksums == RecordedChecksums::Fail;
+    Disc.Require({"-toc"}, ExitCode::Medium);
+    Found.Sessions = CountLines(Disc.Results(), "ISO session");
+    Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
+}
 
-DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
+// Where the session goes: a real drive set up (and erased first when asked), a new virtual disc's
+// scratch file, the session a continued disc builds on; only measured when it is refused.
+void ChooseOutput(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan,
+                  bool Loaded, bool Erasing) {
     const Request& Ask = Context.Ask;
     const Target& Where = Context.Where;
-    DataDiscPlan Plan;
-    Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
-    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
-    // into the new disc, with --import or without.
-    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
-    std::size_t Sessions = 0;
-    VirtualDiscKind Kind = Context.Disc.Kind();
-    // Whether a device is a drive at all is part of the target, checked before the sources.
-    if (Where.RealDrive) {
-        const DriveState Drive = AcquireDriveToWrite(Disc, Where, Appending);
-        Plan.Blank = Drive.Blank;
-        Sessions = Drive.Sessions;
-        Plan.NextAddress = Drive.NextAddress;
-        Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
-    }
-    Plan.Sources = CheckSources(Ask.Entries);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Context.Report);
-    }
-    if (Plan.Sources.empty()) {
-        throw RecorderFailure(ExitCode::Source, Where.Describe() +
-                                                    ": nothing to write: none of the entries "
-                                                    "exists, or none was given");
-    }
-    if (!Where.RealDrive) {
-        Plan.Blank = Kind == VirtualDiscKind::Blank;
-        // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
-        // taken by the library for a disc with free space after its end.
-        if (Kind == VirtualDiscKind::Appendable && Appending) {
-            Disc.Require({"-dev", "stdio:" + Where.Path}, ExitCode::Medium);
-            Disc.Require({"-toc"}, ExitCode::Medium);
-            Sessions = CountLines(Disc.Results(), "ISO session");
-            Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
-        }
-    }
-    RequireJolietConversion(Where);
-    const bool Erasing = Ask.ForceEraseDisk && !Plan.Blank;
-    Plan.NewDisc = Plan.Blank || Erasing;
-    Plan.Refusal = RefusalOf(Context, Plan, Kind, Sessions);
-
     if (Plan.Refusal) {
         // Only the size is worked out: a blank virtual disc is measured against no file at all.
-        if (!Where.RealDrive && !(Kind == VirtualDiscKind::Appendable && Appending)) {
+        if (!Where.RealDrive && !Loaded) {
             Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
         }
     } else if (Where.RealDrive) {
@@ -131,7 +122,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
             Disc.Require({"-blank", "as_needed"}, ExitCode::Medium);
             Plan.NextAddress = 0;
         }
-        if (Appending && *Ask.Import > 0) {
+        if (!Plan.NewDisc && *Ask.Import > 0) {
             Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
         }
         Disc.Require(
@@ -145,6 +136,9 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     } else if (*Ask.Import > 0) {
         Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
     }
+}
+
+void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Disc) {
     for (const auto& Setting : std::vector<std::vector<std::string>>{
              {"-joliet", "on"},
              {"-rockridge", "on"},
@@ -158,10 +152,28 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
          }) {
         Disc.Require(Setting, ExitCode::Write);
     }
-    // The walk that bounds the session's size also counts each entry's items, which the
-    // preparing's share follows while they are mapped.
+}
+
+// An entry replaces wholly what the continued tree holds under its name: a folder mapped onto its
+// namesake would be merged into it (keeping what was deleted from it since), and a file cannot be
+// mapped onto a folder at all. The earlier sessions keep their own trees.
+void RemoveNamesake(XorrisoSession& Disc, const std::string& Name) {
+    const std::string Path = "/" + Name;
+    Disc.Require({"-lsd", Path, "--"}, ExitCode::Write);
+    if (!Disc.Results().empty()) {
+        Disc.Require({"-rm_r", Path, "--"}, ExitCode::Write);
+    }
+}
+
+// Maps the entries into the session's tree, the preparing's share following their items.
+void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan) {
+    // The walk that bounds the session's size also counts each entry's items. The bound holds for
+    // a new disc only: a continued disc's session also rewrites the records of its whole tree.
     std::vector<std::uint64_t> Items;
     Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Items);
+    if (!Plan.NewDisc) {
+        Plan.AtMost.reset();
+    }
     if (Items.size() != Plan.Sources.size()) {
         Items.assign(Plan.Sources.size(), 1);
     }
@@ -179,15 +191,62 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     const auto Share = [&Mapped, &Disc, AllItems] {
         return 100.0 * static_cast<double>(Mapped.load() + Disc.FilesAdded()) / AllItems;
     };
-    {
-        const ScopedTick Ticking(Disc, [&Context, &Share] { Context.Report.Update(Share()); });
-        for (const std::size_t Index : Order) {
-            const Source& Entry = Plan.Sources[Index];
-            Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
-            Mapped += Items[Index];
-            Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
+    const ScopedTick Ticking(Disc, [&Context, &Share] { Context.Report.Update(Share()); });
+    for (const std::size_t Index : Order) {
+        const Source& Entry = Plan.Sources[Index];
+        if (!Plan.NewDisc) {
+            RemoveNamesake(Disc, Entry.Name);
         }
+        Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+        Mapped += Items[Index];
+        Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
     }
+}
+
+} // namespace
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
+    const Request& Ask = Context.Ask;
+    const Target& Where = Context.Where;
+    DataDiscPlan Plan;
+    Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
+    // into the new disc, with --import or without.
+    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
+    DiscFound Found{Context.Disc.Kind()};
+    // Whether a device is a drive at all is part of the target, checked before the sources.
+    if (Where.RealDrive) {
+        const DriveState Drive = AcquireDriveToWrite(Disc, Where, Appending);
+        Plan.Blank = Drive.Blank;
+        Found.Sessions = Drive.Sessions;
+        Plan.NextAddress = Drive.NextAddress;
+        Found.Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
+    }
+    Plan.Sources = CheckSources(Ask.Entries);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Context.Report);
+    }
+    if (Plan.Sources.empty()) {
+        throw RecorderFailure(ExitCode::Source, Where.Describe() +
+                                                    ": nothing to write: none of the entries "
+                                                    "exists, or none was given");
+    }
+    // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
+    // taken by the library for a disc with free space after its end.
+    const bool Loaded = !Where.RealDrive && Found.Kind == VirtualDiscKind::Appendable && Appending;
+    if (!Where.RealDrive) {
+        Plan.Blank = Found.Kind == VirtualDiscKind::Blank;
+    }
+    if (Loaded) {
+        LoadToContinue(Where, Disc, Plan, Found);
+    }
+    RequireJolietConversion(Where);
+    const bool Erasing = Ask.ForceEraseDisk && !Plan.Blank;
+    Plan.NewDisc = Plan.Blank || Erasing;
+    Plan.Refusal = RefusalOf(Context, Plan, Found);
+    ChooseOutput(Context, Disc, Plan, Loaded, Erasing);
+    ApplyFileSystemSettings(Context, Disc);
+    MapEntries(Context, Disc, Plan);
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
         if (const auto Space = FreeBlocks(Disc)) {
@@ -207,9 +266,11 @@ std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Di
     return BlocksIn(Disc.Results(), "Image size").value_or(0);
 }
 
-void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataDiscPlan& Plan) {
+std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
+                           const DataDiscPlan& Plan) {
     const Target& Where = Context.Where;
-    // A session that clearly fits is not laid out twice; near the limit it is measured exactly.
+    // A session that clearly fits is not laid out twice; near the limit, and whenever there is no
+    // bound (a continued disc), it is measured exactly.
     const bool ClearlyFits = Plan.AtMost && Plan.NextAddress + *Plan.AtMost <= Plan.Capacity;
     const std::uint64_t Size =
         ClearlyFits ? Plan.AtMost.value_or(0) : ExactSessionBlocks(Context, Disc, Plan);
@@ -223,6 +284,7 @@ void CheckDataFit(const WriteContext& Context, XorrisoSession& Disc, const DataD
     if (Plan.Refusal) {
         throw RecorderFailure(ExitCode::Medium, *Plan.Refusal);
     }
+    return Size;
 }
 
 } // namespace Recorder

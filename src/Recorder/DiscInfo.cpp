@@ -21,6 +21,7 @@ struct DiscAnswer {
     std::string Label;
     std::uint64_t UsedBytes = 0;
     std::uint64_t FreeBytes = 0;
+    bool ChecksumsFail = false; // the disc's recorded checksum tags do not match it
 };
 
 void Print(const DiscAnswer& Answer) {
@@ -30,6 +31,9 @@ void Print(const DiscAnswer& Answer) {
     PrintAnswer("label", Answer.Label);
     PrintAnswer("used_bytes", Answer.UsedBytes);
     PrintAnswer("free_bytes", Answer.FreeBytes);
+    if (Answer.ChecksumsFail) {
+        PrintAnswer("checksums", "failing");
+    }
 }
 
 std::uint64_t FileBytes(const std::string& Path) {
@@ -43,16 +47,19 @@ std::uint64_t VirtualCapacity(std::uint64_t UsedBlocks) {
     return UsedBlocks > CdBlocks ? DvdBlocks : CdBlocks;
 }
 
-// A virtual disc with sessions: libisofs reads them (read only: -indev never writes).
+// A virtual disc with sessions: libisofs reads them (read only: -indev never writes). A disc
+// whose checksum tags fail still shows its sessions and labels, and the answer says they fail.
 DiscAnswer SessionsOf(const Target& Where, bool Closed) {
     XorrisoSession Session(QuietReport(), Where.Describe());
     DiscAnswer Answer;
     Answer.State = Closed ? "closed" : "appendable";
     std::uint64_t Used = (FileBytes(Where.Path) + DataBlockBytes - 1) / DataBlockBytes;
-    if (Session.Run({"-indev", "stdio:" + Where.Path}) && Session.Run({"-toc"})) {
+    const auto Checksums = LoadVirtualDisc(Session, "-indev", Where.Path);
+    if (Checksums && Session.Run({"-toc"})) {
         const TocSummary Toc = ReadToc(Session);
         Answer.Sessions = Toc.Sessions;
         Answer.Label = Toc.Label;
+        Answer.ChecksumsFail = *Checksums == RecordedChecksums::Fail;
         // Where an append would start is what the disc has used, its padding included.
         Used = Toc.NextAddress.value_or(Used);
     }

@@ -1,5 +1,5 @@
-// What the answers to the recorder's questions share: their line format, the quiet report, and
-// the reading of libburn's table of contents.
+// What the answers to the recorder's questions share: their line format, the quiet report, the
+// reading of libburn's table of contents, and the loading of a virtual disc.
 #include "Queries.hpp"
 
 #include "RealDrive.hpp"
@@ -91,6 +91,20 @@ TocSummary ReadToc(XorrisoSession& Session) {
     Summary.MediumName = std::string(Medium.substr(0, Medium.find(',')));
     Summary.Status = std::string(FieldOf(Toc, "Media status").value_or(""));
     return Summary;
+}
+
+std::optional<RecordedChecksums>
+LoadVirtualDisc(XorrisoSession& Session, const std::string& Command, const std::string& Path) {
+    const std::vector<std::string> Load{Command, "stdio:" + Path};
+    if (Session.Run(Load)) {
+        return RecordedChecksums::Pass;
+    }
+    // Only the tags are left unchecked: the files' own checksums are loaded as before. A disc that
+    // loads this way failed only for its tags.
+    if (Session.Run({"-md5", "load_check_off"}) && Session.Run(Load)) {
+        return RecordedChecksums::Fail;
+    }
+    return std::nullopt;
 }
 
 } // namespace Recorder

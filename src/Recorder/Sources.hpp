@@ -44,12 +44,14 @@ private:
 // same name are refused, naming both. Throws RecorderFailure (source error).
 std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 
-// More blocks of 2,048 bytes than a session holding these entries can take: every file's data
-// rounded up to whole blocks, and for every file, link and folder more than its directory records,
-// Rock Ridge entries and Joliet records take, plus the session's fixed structures. Lets a write
-// that clearly fits skip the exact measurement, which lays the whole image out once more. None
-// when a tree cannot be walked. Stamps receives every regular file the walk passes.
-// Items, when given, receives the number of items of each entry (itself and what it holds).
+// More blocks of 2,048 bytes than a first session holding these entries can take: every file's
+// data rounded up to whole blocks, and for every file, link and folder more than its directory
+// records, Rock Ridge entries and Joliet records take, plus the session's fixed structures. Lets
+// a write that clearly fits skip the exact measurement, which lays the whole image out once more.
+// It bounds no session that continues a disc: that one also rewrites the records of the whole
+// tree it takes over. None when a tree cannot be walked. Stamps receives every regular file the
+// walk passes. Items, when given, receives the number of items of each entry (itself and what it
+// holds).
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
                                               FileStamps& Stamps,
                                               std::vector<std::uint64_t>* Items = nullptr);

@@ -167,6 +167,9 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
              {"-stdio_sync", "off"},
              // Rock Ridge names are written, and loaded images read back, as UTF-8 too.
              {"-charset", "UTF-8"},
+             // A path in the disc's tree is a name, never a pattern: an entry named "*" that
+             // replaces its namesake removes that one only.
+             {"-iso_rr_pattern", "off"},
          }) {
         Run(Setting);
     }
