@@ -153,8 +153,9 @@ void WriteDataDisc(const WriteContext& Context) {
     if (Where.RealDrive && !Ask.DisableEject) {
         Disc.Require({"-eject", "all"}, ExitCode::Write);
     }
-    Report.Say("wrote " + std::to_string(Plan.Sources.size()) + " entries to " + Where.Describe() +
-               (Plan.NewDisc ? " as a new disc" : " as a new session"));
+    const std::size_t Entries = Plan.Sources.size();
+    Report.Say("wrote " + std::to_string(Entries) + (Entries == 1 ? " entry" : " entries") +
+               " to " + Where.Describe() + (Plan.NewDisc ? " as a new disc" : " as a new session"));
 }
 
 } // namespace Recorder

@@ -24,6 +24,10 @@ struct DataDiscPlan {
     std::uint64_t Capacity = 0;
     // Why the medium refuses the write; reported after the fit, which comes first when both fail.
     std::optional<std::string> Refusal;
+    // The run's own files (the disc's file, its scratch) and where the entries put them in the
+    // session's tree: left out of it.
+    std::vector<OwnFile> Own;
+    std::vector<std::string> OwnInTree;
 };
 
 // Reads the medium, checks the sources and lays the session out in Disc; nothing is written.

@@ -4,15 +4,18 @@
 
 #include "DiscTexts.hpp"
 #include "LibraryWords.hpp"
+#include "OwnFiles.hpp"
 #include "Queries.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
+#include "Worker.hpp"
 
 #include <iconv.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <numeric>
 #include <vector>
@@ -29,6 +32,14 @@ void RequireJolietConversion(const Target& Where) {
     // iconv_open's failure is the handle (iconv_t)-1, compared here as a number.
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
     const bool Failed = reinterpret_cast<std::intptr_t>(Converter) == -1;
+    // Only a conversion the system does not know means the converters are missing; anything
+    // else (no memory, no descriptor to load them with) is said as what it is.
+    if (Failed && errno != EINVAL) {
+        throw RecorderFailure(ExitCode::Write, Where.Describe() +
+                                                   ": cannot prepare the Joliet "
+                                                   "names: " +
+                                                   ReasonOf(errno));
+    }
     if (Failed) {
         throw RecorderFailure(ExitCode::Write,
                               Where.Describe() + ": " +
@@ -157,8 +168,7 @@ void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Disc) 
 // An entry replaces wholly what the continued tree holds under its name: a folder mapped onto its
 // namesake would be merged into it (keeping what was deleted from it since), and a file cannot be
 // mapped onto a folder at all. The earlier sessions keep their own trees.
-void RemoveNamesake(XorrisoSession& Disc, const std::string& Name) {
-    const std::string Path = "/" + Name;
+void RemoveFromTree(XorrisoSession& Disc, const std::string& Path) {
     Disc.Require({"-lsd", Path, "--"}, ExitCode::Write);
     if (!Disc.Results().empty()) {
         Disc.Require({"-rm_r", Path, "--"}, ExitCode::Write);
@@ -170,7 +180,7 @@ void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan&
     // The walk that bounds the session's size also counts each entry's items. The bound holds for
     // a new disc only: a continued disc's session also rewrites the records of its whole tree.
     std::vector<std::uint64_t> Items;
-    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Items);
+    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Items, Plan.Own);
     if (!Plan.NewDisc) {
         Plan.AtMost.reset();
     }
@@ -195,11 +205,14 @@ void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan&
     for (const std::size_t Index : Order) {
         const Source& Entry = Plan.Sources[Index];
         if (!Plan.NewDisc) {
-            RemoveNamesake(Disc, Entry.Name);
+            RemoveFromTree(Disc, "/" + Entry.Name);
         }
         Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
         Mapped += Items[Index];
         Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
+    }
+    for (const std::string& Path : Plan.OwnInTree) {
+        RemoveFromTree(Disc, Path);
     }
 }
 
@@ -223,6 +236,12 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
         Found.Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
     }
     Plan.Sources = CheckSources(Ask.Entries);
+    Plan.Own = OwnFilesOf(Context.Disc);
+    const std::size_t Given = Plan.Sources.size();
+    Plan.OwnInTree = OwnFilesInTree(Plan.Sources, Plan.Own);
+    if (Plan.Sources.size() < Given) {
+        Context.Report.Say("left out an entry that is the disc itself: a disc cannot hold itself");
+    }
     if (Ask.SpeedTest) {
         (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Context.Report);
     }

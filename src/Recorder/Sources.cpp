@@ -94,9 +94,26 @@ std::optional<std::string> FileStamps::FirstChanged() const {
     return std::nullopt;
 }
 
+namespace {
+
+// Whether the walk is at one of Skipped: a name compared first, so that only a namesake costs a
+// look at its identity.
+bool IsSkipped(const std::filesystem::path& Path, const std::vector<OwnFile>& Skipped) {
+    for (const OwnFile& Own : Skipped) {
+        struct stat Info {};
+        if (Path.filename() == Own.Name && ::lstat(Path.c_str(), &Info) == 0 &&
+            Info.st_dev == Own.Device && Info.st_ino == Own.Inode) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              FileStamps& Stamps,
-                                              std::vector<std::uint64_t>* Items) {
+                                              FileStamps& Stamps, std::vector<std::uint64_t>* Items,
+                                              const std::vector<OwnFile>& Skipped) {
     namespace fs = std::filesystem;
     std::uint64_t Blocks = FixedBlocks;
     std::error_code Error;
@@ -123,6 +140,10 @@ std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources
             const fs::file_status Item = Walk->symlink_status(Error);
             if (Error) {
                 return std::nullopt;
+            }
+            if (!Skipped.empty() && IsSkipped(Walk->path(), Skipped)) {
+                Walk.disable_recursion_pending();
+                continue;
             }
             Blocks += PerItemBlocks;
             if (Items != nullptr) {

@@ -1,6 +1,8 @@
 // The entries of a data disc: each file or folder at the disc's root under its own name.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,8 +54,18 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 // tree it takes over. None when a tree cannot be walked. Stamps receives every regular file the
 // walk passes. Items, when given, receives the number of items of each entry (itself and what it
 // holds).
+// A file the walk passes over: one of the run's own (see OwnFiles.hpp), known by its name and its
+// identity.
+struct OwnFile {
+    std::string Path;
+    std::string Name;
+    dev_t Device = 0;
+    ino_t Inode = 0;
+};
+
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
                                               FileStamps& Stamps,
-                                              std::vector<std::uint64_t>* Items = nullptr);
+                                              std::vector<std::uint64_t>* Items = nullptr,
+                                              const std::vector<OwnFile>& Skipped = {});
 
 } // namespace Recorder

@@ -144,7 +144,7 @@ TEST(RecorderWatched, ProgressArrivesInOrderAndEndsAtTheEndOfEachPhase) {
     EXPECT_EQ(Phase, Order.size() - 1);
     EXPECT_EQ(Last, 100.0);
     ASSERT_FALSE(W.Lines.empty());
-    EXPECT_EQ(W.Lines.back().rfind("out:wrote 1 entries to drive E", 0), 0U) << W.Lines.back();
+    EXPECT_EQ(W.Lines.back().rfind("out:wrote 1 entry to drive E", 0), 0U) << W.Lines.back();
 }
 
 // A phase that waits on a slow step (here a hook that sleeps for two seconds at the start of the

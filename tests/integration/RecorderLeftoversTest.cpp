@@ -231,4 +231,28 @@ TEST(RecorderLeftovers, InterruptedEstimateLeavesNothing) {
     }
 }
 
+// Burning the folder the disc lies in: neither the disc's own file nor the run's scratch is ever
+// an entry of that disc (they change while it is written), in a first session or an append; an
+// entry that is the disc itself is left out, said, and alone it is nothing to write.
+TEST(RecorderLeftovers, TheDiscsOwnFilesAreNeverOnIt) {
+    TempDir Dir;
+    Dir.Write("shelf/photo.txt", "a photo");
+    const fs::path Disc = Dir.Path() / "shelf/disc.iso";
+    for (const Strings& Options : {Strings{}, Strings{"--import", "0"}}) {
+        const auto Run = RunRecorder(DataDisc("SHELF", Options, {(Dir.Path() / "shelf").string()}),
+                                     RecorderEnvironment(Disc));
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Err;
+        const auto Listed = RunReader({"xorriso", "-md5", "on", "-indev", Disc.string(), "-find",
+                                       "/", "--", "-check_md5", "FAILURE", "--"});
+        EXPECT_EQ(Listed.ExitCode, 0) << Listed.Err;
+        EXPECT_NE(Listed.Out.find("'/shelf/photo.txt'"), std::string::npos) << Listed.Out;
+        EXPECT_EQ(Listed.Out.find("disc.iso"), std::string::npos) << Listed.Out;
+    }
+    const auto Itself = RunRecorder(DataDisc("SELF", {"--import", "0"}, {Disc.string()}),
+                                    RecorderEnvironment(Disc));
+    EXPECT_EQ(Itself.ExitCode, 6) << Itself.Err;
+    EXPECT_NE(Itself.Out.find("the disc itself"), std::string::npos) << Itself.Out;
+    EXPECT_NE(Itself.Err.find("nothing to write"), std::string::npos) << Itself.Err;
+}
+
 } // namespace

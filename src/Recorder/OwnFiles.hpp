@@ -1,0 +1,24 @@
+// The files a run owns besides what it writes: the virtual disc's own file and the run's scratch
+// folder (its journal inside). A folder entry that holds them (a user burning the folder the disc
+// lies in, or the temporary folder) must not record them on the disc they belong to: they change
+// while the session is written, and they are no content of the user's.
+#pragma once
+
+#include "Medium.hpp"
+#include "Sources.hpp"
+
+#include <string>
+#include <vector>
+
+namespace Recorder {
+
+// The run's own files that exist now.
+std::vector<OwnFile> OwnFilesOf(const Medium& Disc);
+
+// Where Own would stand in the session's tree through the folder entries among Sources ("/photos/
+// .disc.iso.recording-1-abc"); an entry that is itself one of them is taken out of Sources (and
+// said through Report's caller by the returned count being larger than the paths).
+std::vector<std::string> OwnFilesInTree(std::vector<Source>& Sources,
+                                        const std::vector<OwnFile>& Own);
+
+} // namespace Recorder
