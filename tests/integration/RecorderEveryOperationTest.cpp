@@ -7,6 +7,7 @@
 
 #include "PosixHostServices.hpp"
 #include "QueltBurner.hpp"
+#include "System.SysUtils.hpp"
 #include "TestFiles.hpp"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -167,36 +169,52 @@ TEST(RecorderProgress, ASilentStepStillReportsEveryHalfSecond) {
     EXPECT_GE(Waiting, 3U) << Run.Out;
 }
 
-TEST(RecorderWatched, CancelInTheMiddleOfAnAppendLeavesTheDiscAsItWas) {
+// An append ended in its middle, by a cancel or by a handler that throws (which ends the tool at
+// once): the disc is as it was before, at the latest once the next question about it was asked.
+TEST(RecorderWatched, AppendEndedInTheMiddleLeavesTheDiscAsItWas) {
     if (const std::string Missing = MissingPrograms({"xorriso"}); !Missing.empty()) {
         GTEST_SKIP() << "reader programs missing: " << Missing;
     }
-    WatchedRecorder W;
-    W.Dir.Write("first/a.txt", "the first session");
-    W.Burner.Files()->Add(QueltTest::PathText(W.Dir.Path() / "first/a.txt"));
-    ASSERT_EQ(W.Burner.BurnData(u'E'), 0);
-    const std::string Before = ReadFile(W.Disc);
+    for (const bool Throwing : {false, true}) {
+        SCOPED_TRACE(Throwing ? "throwing handler" : "cancel");
+        WatchedRecorder W;
+        W.Dir.Write("first/a.txt", "the first session");
+        W.Burner.Files()->Add(QueltTest::PathText(W.Dir.Path() / "first/a.txt"));
+        ASSERT_EQ(W.Burner.BurnData(u'E'), 0);
+        const std::string Before = ReadFile(W.Disc);
 
-    MakeSparseFile(W.Dir.Path() / "big.bin", 300ULL * 1000 * 1000, "big");
-    W.Burner.Files()->Clear();
-    W.Burner.Files()->Add(QueltTest::PathText(W.Dir.Path() / "big.bin"));
-    W.Burner.SetContinueSession(0);
-    bool Asked = false;
-    W.Burner.SetOnProgress(
-        [&W, &Asked](System::TObject*, const System::UnicodeString& Phase, double) {
-            if (Phase == u"writing" && !Asked) {
-                Asked = true;
-                W.Burner.Cancel();
-            }
-        });
-    EXPECT_EQ(W.Burner.BurnData(u'E'), Queltburner::ResultCancelled);
-    EXPECT_TRUE(Asked);
-    EXPECT_EQ(W.Events, (Strings{"OnSuccess", "OnError(-4)"}));
-    EXPECT_TRUE(ReadFile(W.Disc) == Before) << "the disc is not as it was before the append";
-    EXPECT_EQ(ScratchFilesBeside(W.Disc), Strings{});
-    const auto Read = ExtractWithXorriso(W.Disc, W.Dir.Path() / "back");
-    ASSERT_EQ(Read.ExitCode, 0) << Read.Err;
-    EXPECT_EQ(TreeDifferences(W.Dir.Path() / "first", W.Dir.Path() / "back"), Strings{});
+        MakeSparseFile(W.Dir.Path() / "big.bin", 300ULL * 1000 * 1000, "big");
+        W.Burner.Files()->Clear();
+        W.Burner.Files()->Add(QueltTest::PathText(W.Dir.Path() / "big.bin"));
+        W.Burner.SetContinueSession(0);
+        bool Asked = false;
+        W.Burner.SetOnProgress(
+            [&W, &Asked, Throwing](System::TObject*, const System::UnicodeString& Phase, double) {
+                if (Phase == u"writing" && !Asked) {
+                    Asked = true;
+                    if (Throwing) {
+                        throw std::runtime_error("the handler failed");
+                    }
+                    W.Burner.Cancel();
+                }
+            });
+        if (Throwing) {
+            EXPECT_THROW((void)W.Burner.BurnData(u'E'), std::runtime_error);
+            Queltburner::DiscReport Disc;
+            EXPECT_EQ(W.Burner.DescribeDisc(u'E', Disc), 0)
+                << System::Sysutils::UTF8Encode(Disc.Reason);
+            EXPECT_EQ(Disc.Sessions, 1U);
+        } else {
+            EXPECT_EQ(W.Burner.BurnData(u'E'), Queltburner::ResultCancelled);
+            EXPECT_EQ(W.Events, (Strings{"OnSuccess", "OnError(-4)"}));
+        }
+        EXPECT_TRUE(Asked);
+        EXPECT_TRUE(ReadFile(W.Disc) == Before) << "the disc is not as it was before the append";
+        EXPECT_EQ(ScratchFilesBeside(W.Disc), Strings{});
+        const auto Read = ExtractWithXorriso(W.Disc, W.Dir.Path() / "back");
+        ASSERT_EQ(Read.ExitCode, 0) << Read.Err;
+        EXPECT_EQ(TreeDifferences(W.Dir.Path() / "first", W.Dir.Path() / "back"), Strings{});
+    }
 }
 
 } // namespace
