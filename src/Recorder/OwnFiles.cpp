@@ -3,21 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace Recorder {
 
 namespace {
-
-std::string RealPathOf(const std::string& Path) {
-    char* Resolved = ::realpath(Path.c_str(), nullptr);
-    if (Resolved == nullptr) {
-        return {};
-    }
-    std::string Real = Resolved;
-    std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
-    return Real;
-}
 
 std::string NameOf(const std::string& Path) {
     const std::size_t Slash = Path.find_last_of('/');

@@ -28,6 +28,16 @@ std::string Target::Describe() const {
     return Text;
 }
 
+std::string RealPathOf(const std::string& Path) {
+    char* Resolved = ::realpath(Path.c_str(), nullptr);
+    if (Resolved == nullptr) {
+        return {};
+    }
+    std::string Real = Resolved;
+    std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+    return Real;
+}
+
 std::string FolderOf(const std::string& Path) {
     const std::size_t Slash = Path.find_last_of('/');
     if (Slash == std::string::npos) {
@@ -52,12 +62,10 @@ Target ResolveTarget(char16_t Letter) {
     struct stat Link {};
     if (::lstat(T.Path.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode)) {
         // Followed once, here: a link swapped in later is never followed by a later step.
-        char* Resolved = ::realpath(T.Path.c_str(), nullptr);
-        if (Resolved == nullptr) {
+        T.Path = RealPathOf(T.Path);
+        if (T.Path.empty()) {
             Fail(T, "is a link to nothing");
         }
-        T.Path = Resolved;
-        std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
     }
     struct stat Info {};
     if (::stat(T.Path.c_str(), &Info) == 0) {

@@ -25,6 +25,9 @@ struct Target {
 // folder does not exist, a link to nothing, and a file or folder the recorder may not write.
 Target ResolveTarget(char16_t Letter);
 
+// Path with every link resolved (realpath); empty when it names nothing.
+std::string RealPathOf(const std::string& Path);
+
 // The folder a virtual disc's file lies in ("." for a bare name).
 std::string FolderOf(const std::string& Path);
 

@@ -1,6 +1,7 @@
 #include "DiscLock.hpp"
 
 #include "RecorderFailure.hpp"
+#include "Target.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -51,13 +51,7 @@ std::string DeviceFolderOf(const struct stat& Node) {
     const std::string Kind = S_ISBLK(Node.st_mode) ? "block" : "char";
     const std::string Link = "/sys/dev/" + Kind + "/" + std::to_string(major(Node.st_rdev)) + ":" +
                              std::to_string(minor(Node.st_rdev)) + "/device";
-    char* Resolved = ::realpath(Link.c_str(), nullptr);
-    if (Resolved == nullptr) {
-        return {};
-    }
-    std::string Folder = Resolved;
-    std::free(Resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
-    return Folder;
+    return RealPathOf(Link);
 }
 
 } // namespace
