@@ -76,9 +76,12 @@ off_t VolumeEnd(int Fd, off_t Size) {
         std::memcmp(&Descriptor[1], "CD001", 5) != 0) {
         return Size;
     }
-    const std::uint64_t Blocks = Descriptor[80] | (Descriptor[81] << 8U) | (Descriptor[82] << 16U) |
-                                 (std::uint64_t{Descriptor[83]} << 24U);
-    const std::uint64_t BlockBytes = Descriptor[128] | (Descriptor[129] << 8U);
+    // Both-endian numbers: the little-endian half first.
+    const auto Byte = [&Descriptor](std::size_t At, unsigned Shift) {
+        return std::uint64_t{Descriptor.at(At)} << Shift;
+    };
+    const std::uint64_t Blocks = Byte(80, 0) | Byte(81, 8) | Byte(82, 16) | Byte(83, 24);
+    const std::uint64_t BlockBytes = Byte(128, 0) | Byte(129, 8);
     return static_cast<off_t>(
         std::min<std::uint64_t>(Blocks * BlockBytes, static_cast<std::uint64_t>(Size)));
 }
