@@ -16,8 +16,8 @@ namespace Recorder {
 std::vector<OwnFile> OwnFilesOf(const Medium& Disc);
 
 // Where Own would stand in the session's tree through the folder entries among Sources ("/photos/
-// .disc.iso.recording-1-abc"); an entry that is itself one of them is taken out of Sources (and
-// said through Report's caller by the returned count being larger than the paths).
+// .disc.iso.recording-1-abc"). An entry that is itself one of them is taken out of Sources, which
+// the caller sees by Sources growing shorter.
 std::vector<std::string> OwnFilesInTree(std::vector<Source>& Sources,
                                         const std::vector<OwnFile>& Own);
 

@@ -99,6 +99,23 @@ std::vector<Segment> AppendSegments(int Fd, off_t Size) {
     return Parts;
 }
 
+// Walks Part in chunks of at most ChunkBytes, its bytes kept in the journal from JournalAt on:
+// Step gets each chunk's size and where it lies on the disc and in the journal. JournalAt ends
+// past the part.
+template <typename ChunkStep>
+bool ForEachChunk(const Segment& Part, off_t& JournalAt, const ChunkStep& Step) {
+    for (std::uint64_t Done = 0; Done < Part.Length;) {
+        const auto Bytes =
+            static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, Part.Length - Done));
+        if (!Step(Bytes, static_cast<off_t>(Part.Offset + Done), JournalAt)) {
+            return false;
+        }
+        Done += Bytes;
+        JournalAt += static_cast<off_t>(Bytes);
+    }
+    return true;
+}
+
 // Copies the parts of the disc into the journal after its header.
 bool CopySegments(int DiscFd, int JournalFd, const std::vector<Segment>& Parts, off_t& At) {
     std::vector<char> Buffer(ChunkBytes);
@@ -107,15 +124,13 @@ bool CopySegments(int DiscFd, int JournalFd, const std::vector<Segment>& Parts, 
             return false;
         }
         At += static_cast<off_t>(sizeof Part);
-        for (std::uint64_t Done = 0; Done < Part.Length;) {
-            const auto Bytes =
-                static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, Part.Length - Done));
-            if (!ReadAt(DiscFd, Buffer.data(), Bytes, static_cast<off_t>(Part.Offset + Done)) ||
-                !WriteAt(JournalFd, Buffer.data(), Bytes, At)) {
-                return false;
-            }
-            Done += Bytes;
-            At += static_cast<off_t>(Bytes);
+        const bool Copied =
+            ForEachChunk(Part, At, [&](std::size_t Bytes, off_t DiscAt, off_t JournalAt) {
+                return ReadAt(DiscFd, Buffer.data(), Bytes, DiscAt) &&
+                       WriteAt(JournalFd, Buffer.data(), Bytes, JournalAt);
+            });
+        if (!Copied) {
+            return false;
         }
     }
     return true;
@@ -173,20 +188,17 @@ bool PutBackSegments(int JournalFd, int DiscFd, const Header& Head) {
             return false;
         }
         At += static_cast<off_t>(sizeof Part);
-        for (std::uint64_t Done = 0; Done < Part.Length;) {
-            const auto Bytes =
-                static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, Part.Length - Done));
-            const auto DiscAt = static_cast<off_t>(Part.Offset + Done);
-            if (!ReadAt(JournalFd, Kept.data(), Bytes, At)) {
-                return false;
-            }
-            const bool Same = ReadAt(DiscFd, Now.data(), Bytes, DiscAt) &&
-                              std::memcmp(Now.data(), Kept.data(), Bytes) == 0;
-            if (!Same && !WriteAt(DiscFd, Kept.data(), Bytes, DiscAt)) {
-                return false;
-            }
-            Done += Bytes;
-            At += static_cast<off_t>(Bytes);
+        const bool PutBack =
+            ForEachChunk(Part, At, [&](std::size_t Bytes, off_t DiscAt, off_t JournalAt) {
+                if (!ReadAt(JournalFd, Kept.data(), Bytes, JournalAt)) {
+                    return false;
+                }
+                const bool Same = ReadAt(DiscFd, Now.data(), Bytes, DiscAt) &&
+                                  std::memcmp(Now.data(), Kept.data(), Bytes) == 0;
+                return Same || WriteAt(DiscFd, Kept.data(), Bytes, DiscAt);
+            });
+        if (!PutBack) {
+            return false;
         }
     }
     return true;
