@@ -4,6 +4,7 @@
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
+#include "QueltBurnerJobs.hpp"
 #include "System.Classes.hpp"
 #include "System.hpp"
 
@@ -227,9 +228,32 @@ public:
     // against the disc in Drive without writing; the result codes of DescribeDisc.
     int MeasureBurn(System::WideChar Drive, SizeReport& Size);
 
+    // Jobs: each Start... call checks nothing yet, copies the settings, Files, NeroCmdLocation and
+    // Timeout, and returns at once; the job then runs as the blocking operation would, always
+    // waiting for its tool, showing no message and firing only Events, on a thread of its own.
+    // Changing or destroying the component afterwards does not touch the job.
+    //
+    // As Burn(Drive): the operation that DiskType names.
+    std::shared_ptr<TBurnJob> StartBurn(System::WideChar Drive, TJobEvents Events = {});
+    std::shared_ptr<TBurnJob> StartBurnImage(System::UnicodeString FileName, System::WideChar Drive,
+                                             TJobEvents Events = {});
+    std::shared_ptr<TBurnJob> StartErase(System::WideChar Drive, bool FullErase,
+                                         TJobEvents Events = {});
+    std::shared_ptr<TBurnJob> StartEject(System::WideChar Drive, TJobEvents Events = {});
+    // The questions, as jobs that honour Cancel() and Timeout; the answer is in the result's Disc
+    // or Size.
+    std::shared_ptr<TBurnJob> StartDescribeDisc(System::WideChar Drive, TJobEvents Events = {});
+    std::shared_ptr<TBurnJob> StartMeasureBurn(System::WideChar Drive, TJobEvents Events = {});
+
 private:
     // The frame the operations share, inside the library.
     friend class OperationFrame;
+    friend class JobLauncher;
+
+    // A job's own component: the settings of Source, no events, no messages, always waiting, and
+    // a cancel that is kept even when it comes before the run.
+    struct JobCopy {};
+    TQueltBurner(const TQueltBurner& Source, JobCopy Tag);
 
     // The tool NeroCmd.exe as the registry names it; the constructor looks it up once.
     System::UnicodeString GetNeroCmdLocation();
@@ -270,6 +294,8 @@ private:
     std::uint32_t FTimeout = Initial::Timeout;
     // The waiting run in progress, which Cancel() may reach from another thread.
     std::shared_ptr<RunControl> FRun;
+    // Where a job's component notes the entries of Files that its command line leaves out.
+    std::vector<System::UnicodeString>* FSkippedEntries = nullptr;
     double FVersion = 0.0;
 };
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +92,16 @@ struct SizeReport {
     std::uint64_t FreeBytes = 0;   // what the disc in the drive has free
 };
 
+// A run of the tool for a host's question that the component starts, watches and ends, so that
+// the question honours a job's Cancel() and time limit. The tool gets the command line exactly
+// as given, its standard output and error captured.
+struct ToolRunOutcome {
+    std::optional<std::uint32_t> ExitCode; // none when it did not run to its end
+    std::string Output;                    // its standard output
+    std::string Error;                     // its standard error
+};
+using ToolRunner = std::function<ToolRunOutcome(const System::UnicodeString& CommandLine)>;
+
 class HostServices {
 public:
     HostServices() = default;
@@ -171,6 +182,17 @@ public:
     virtual SizeReport MeasureBurn(const System::UnicodeString& /*Tool*/,
                                    const System::UnicodeString& /*BurnCommandLine*/) {
         return {};
+    }
+
+    // The same questions, asked of a tool through Run, which the component watches: a host that
+    // asks the tool runs it only through Run. The defaults ask as above, without Run.
+    virtual DiscReport DescribeDiscWith(const ToolRunner& /*Run*/, const System::UnicodeString& Tool,
+                                        System::WideChar Drive) {
+        return DescribeDisc(Tool, Drive);
+    }
+    virtual SizeReport MeasureBurnWith(const ToolRunner& /*Run*/, const System::UnicodeString& Tool,
+                                       const System::UnicodeString& BurnCommandLine) {
+        return MeasureBurn(Tool, BurnCommandLine);
     }
 
     // True when Tool is this project's recorder, whose exit codes have the meanings of the
