@@ -94,7 +94,7 @@ void AppendSpeed(CommandLine& Line, std::uint16_t Speed) {
 }
 
 void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& Entries,
-                           HostServices& Host) {
+                           HostServices& Host, const EntryLeftOutHandler& LeftOut) {
     const int Count = Entries.Count();
     // Room for every entry at once (an upper bound: missing entries are left out), so that a long
     // list is not copied again and again as the line grows.
@@ -106,6 +106,9 @@ void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& E
     for (int I = 0; I < Count; ++I) {
         const System::UnicodeString& Entry = Entries.Strings(I);
         if (!Host.FileExists(Entry) && !Host.DirectoryExists(Entry)) {
+            if (LeftOut) {
+                LeftOut(Entry);
+            }
             continue;
         }
         if (Entry.starts_with(u'-')) {

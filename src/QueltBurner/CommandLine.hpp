@@ -7,6 +7,7 @@
 #include "System.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace Queltburner {
@@ -51,9 +52,11 @@ void AppendSpeed(CommandLine& Line, std::uint16_t Speed);
 // Each entry that names an existing file or folder, quoted, followed by one blank; entries that
 // name nothing are left out. An entry that begins with '-' is written with "./" (".\" on
 // Windows) before it, so that it stays a file for the tool; its existence is tested as given.
-// The number of entries is taken once, before the first is read.
+// The number of entries is taken once, before the first is read. LeftOut, when set, hears of
+// each entry left out, in list order.
+using EntryLeftOutHandler = std::function<void(const System::UnicodeString& Entry)>;
 void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& Entries,
-                           HostServices& Host);
+                           HostServices& Host, const EntryLeftOutHandler& LeftOut = {});
 
 // True when the text can be handed to a process start: a NUL would cut the command line short.
 bool CanBeCarried(std::u16string_view CommandLineText) noexcept;

@@ -38,7 +38,7 @@ void AppendArtistAndTitle(CommandLine& Line, const TQueltBurner& Burner) {
 
 void AppendEntriesThenForceErase(CommandLine& Line, const TQueltBurner& Burner,
                                  HostServices& Host) {
-    AppendExistingEntries(Line, *Burner.Files(), Host);
+    OperationFrame::AppendFiles(Line, Burner, Host);
     Line.TextIf(Burner.ForceEraseDisk(), u"--force_erase_disk ");
 }
 

@@ -66,7 +66,12 @@ int TQueltBurner::DescribeDisc(System::WideChar Drive, DiscReport& Disc) {
     // A host may answer without the tool (Windows asks its own burning service), so a missing
     // tool is the host's to report.
     const System::UnicodeString Tool = Frame.ToolExists() ? NeroCmdLocation : u"";
-    return AskHost(Disc, [&] { return FHost->DescribeDisc(Tool, Drive); });
+    // A job's component asks through its watched run, so that the job's cancel and time limit
+    // reach the question.
+    return AskHost(Disc, [&] {
+        return FJob != nullptr ? FHost->DescribeDiscWith(Frame.QuestionRunner(), Tool, Drive)
+                               : FHost->DescribeDisc(Tool, Drive);
+    });
 }
 
 int TQueltBurner::MeasureBurn(System::WideChar Drive, SizeReport& Size) {
@@ -75,8 +80,11 @@ int TQueltBurner::MeasureBurn(System::WideChar Drive, SizeReport& Size) {
         return NotAnOpticalDrive(Size, Drive);
     }
     const System::UnicodeString Tool = Frame.ToolExists() ? NeroCmdLocation : u"";
-    return AskHost(
-        Size, [&] { return FHost->MeasureBurn(Tool, ComposeBurnCommand(*this, *FHost, Drive)); });
+    return AskHost(Size, [&] {
+        const System::UnicodeString Burn = ComposeBurnCommand(*this, *FHost, Drive);
+        return FJob != nullptr ? FHost->MeasureBurnWith(Frame.QuestionRunner(), Tool, Burn)
+                               : FHost->MeasureBurn(Tool, Burn);
+    });
 }
 
 } // namespace Queltburner

@@ -14,7 +14,7 @@ System::UnicodeString ComposeAudioCommand(const TQueltBurner& Burner, HostServic
     Line.Text(u"--recursive ");
     AppendSpeed(Line, Burner.Speed());
     Line.TextIf(Burner.DisableEject(), u"--disable_eject ").Text(u"--audio ");
-    AppendExistingEntries(Line, *Burner.Files(), Host);
+    OperationFrame::AppendFiles(Line, Burner, Host);
     return std::move(Line).Result();
 }
 

@@ -2,7 +2,9 @@
 // waiting (with events) or not.
 #include "OperationFrame.hpp"
 #include "CommandLine.hpp"
+#include "JobContext.hpp"
 #include "ProcessHandles.hpp"
+#include "RunControl.hpp"
 
 #include <bit>
 #include <cstdint>
@@ -44,6 +46,9 @@ int OperationFrame::CheckDriveAndTool(System::WideChar Drive) {
         return DriveCheckFailed;
     }
     if (!ToolExists()) {
+        if (FBurner.FJob != nullptr) {
+            FBurner.FJob->ToolNotFound();
+        }
         ShowError(u"Invalid path to NeroCmd.exe.");
         return ToolCheckFailed;
     }
@@ -87,6 +92,10 @@ OperationFrame::StartTool(const System::UnicodeString& CommandLineText, int Show
 }
 
 int OperationFrame::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {
+    // A job cancelled before its tool started never starts it.
+    if (FBurner.FRun->CancelKept()) {
+        return ResultCancelled;
+    }
     if (Host().CanWatchProcesses()) {
         return ExecuteWatched(CommandLineText, ShowState);
     }
@@ -116,6 +125,15 @@ int OperationFrame::LaunchWithoutWaiting(const System::UnicodeString& CommandLin
     }
     const ProcessHandles Handles(Host(), *Started);
     return 0;
+}
+
+void OperationFrame::AppendFiles(CommandLine& Line, const TQueltBurner& Burner,
+                                 HostServices& Host) {
+    JobContext* const Job = Burner.FJob;
+    AppendExistingEntries(
+        Line, *Burner.Files(), Host,
+        Job == nullptr ? EntryLeftOutHandler{}
+                       : [Job](const System::UnicodeString& Entry) { Job->EntryLeftOut(Entry); });
 }
 
 int TQueltBurner::ExecuteAndWait(const System::UnicodeString& CommandLineText, int ShowState) {

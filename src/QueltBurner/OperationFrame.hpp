@@ -43,6 +43,13 @@ public:
 
     HostServices& Host() const noexcept { return *FBurner.FHost; }
 
+    // The existing entries of the component's Files (AppendExistingEntries); a job's component
+    // tells its job which it left out.
+    static void AppendFiles(CommandLine& Line, const TQueltBurner& Burner, HostServices& Host);
+    // A question's tool run for a job's component: watched as a burn is (cancel, time limit),
+    // its output kept for the host's answer.
+    ToolRunner QuestionRunner();
+
 private:
     std::optional<StartedProcess> StartTool(const System::UnicodeString& CommandLine, int ShowState,
                                             LaunchMode Mode) const;

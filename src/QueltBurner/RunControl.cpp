@@ -17,7 +17,7 @@ void Interrupt(HostServices& Host, HostHandle Process) noexcept {
 
 void RunControl::Cancel() noexcept {
     const std::lock_guard Lock(FMutex);
-    if (FDepth == 0) {
+    if (FDepth == 0 && !FKeepEarlyCancel) {
         return;
     }
     FCancelRequested = true;
@@ -35,7 +35,7 @@ RunControl::Scope::Scope(RunControl& Control, HostServices& Host) noexcept : FCo
     FOuterDepth = Control.FDepth;
     Control.FHost = &Host;
     Control.FProcess = 0;
-    Control.FCancelRequested = false;
+    Control.FCancelRequested = Control.FKeepEarlyCancel && Control.FCancelRequested;
     ++Control.FDepth;
 }
 
@@ -59,6 +59,11 @@ void RunControl::Scope::Track(HostHandle Process) noexcept {
     if (Process != 0 && FControl.FCancelRequested && FControl.FHost != nullptr) {
         Interrupt(*FControl.FHost, Process);
     }
+}
+
+bool RunControl::CancelKept() const noexcept {
+    const std::lock_guard Lock(FMutex);
+    return FKeepEarlyCancel && FCancelRequested;
 }
 
 bool RunControl::Scope::CancelRequested() const noexcept {

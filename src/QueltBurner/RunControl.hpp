@@ -10,8 +10,15 @@ namespace Queltburner {
 
 class RunControl {
 public:
-    // Asks the run in progress to end; nothing when there is none.
+    // KeepEarlyCancel: a job's control, on which a cancel that comes before the run (or between
+    // runs) is kept, so that the run never starts its tool.
+    explicit RunControl(bool KeepEarlyCancel = false) noexcept
+        : FKeepEarlyCancel(KeepEarlyCancel) {}
+
+    // Asks the run in progress to end; nothing when there is none, unless early cancels are kept.
     void Cancel() noexcept;
+    // True when a kept cancel has come: no further run may start its tool.
+    bool CancelKept() const noexcept;
 
     // A waiting run, from before its tool starts until its handles are released. A run started from
     // inside an event handler of another run on the same component stands for it until it ends.
@@ -38,6 +45,7 @@ public:
 
 private:
     mutable std::mutex FMutex;
+    bool FKeepEarlyCancel;
     int FDepth = 0;
     HostServices* FHost = nullptr;
     HostHandle FProcess = 0;

@@ -27,6 +27,48 @@ std::string_view WithoutCarriageReturn(std::string_view Line) {
     return Line;
 }
 
+// The text up to the next blank (taken off Line with the blank); all of Line when there is none.
+std::string_view NextField(std::string_view& Line) {
+    const std::size_t Blank = Line.find(' ');
+    const std::string_view Field = Line.substr(0, Blank);
+    Line.remove_prefix(Blank == std::string_view::npos ? Line.size() : Blank + 1);
+    return Field;
+}
+
+// One to three digits, a point, one digit, at most 100.0: the percent in tenths.
+std::optional<int> PercentTenths(std::string_view Number) {
+    const std::size_t Point = Number.find('.');
+    if (Point == std::string_view::npos || Point == 0 || Point > 3 || Number.size() != Point + 2) {
+        return std::nullopt;
+    }
+    int Tenths = 0;
+    for (std::size_t I = 0; I < Number.size(); ++I) {
+        if (I == Point) {
+            continue;
+        }
+        if (Number[I] < '0' || Number[I] > '9') {
+            return std::nullopt;
+        }
+        Tenths = Tenths * 10 + (Number[I] - '0');
+    }
+    return Tenths <= 1000 ? std::optional<int>(Tenths) : std::nullopt;
+}
+
+// A decimal number of up to 19 digits (no sign): well inside 64 bits.
+std::optional<std::uint64_t> Decimal(std::string_view Digits) {
+    if (Digits.empty() || Digits.size() > 19) {
+        return std::nullopt;
+    }
+    std::uint64_t Value = 0;
+    for (const char Digit : Digits) {
+        if (Digit < '0' || Digit > '9') {
+            return std::nullopt;
+        }
+        Value = Value * 10 + static_cast<std::uint64_t>(Digit - '0');
+    }
+    return Value;
+}
+
 } // namespace
 
 void OutputLineSplitter::Add(std::string_view Bytes, const LineHandler& Deliver) {
@@ -75,36 +117,33 @@ std::optional<ProgressLine> ParseProgressLine(std::string_view Line) {
         return std::nullopt;
     }
     Line.remove_prefix(Head.size());
-    const std::size_t Blank = Line.find(' ');
-    if (Blank == std::string_view::npos) {
+    // One blank between fields and none at the end, as the tool prints them.
+    if (Line.ends_with(' ') || Line.find("  ") != std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string_view Phase = Line.substr(0, Blank);
-    const std::string_view Number = Line.substr(Blank + 1);
+    const std::string_view Phase = NextField(Line);
+    const std::string_view Number = NextField(Line);
+    const std::string_view Done = NextField(Line);
+    const std::string_view Total = NextField(Line);
     bool Known = false;
     for (const std::string_view Name : Phases) {
         Known = Known || Phase == Name;
     }
-    // One to three digits, a point, one digit.
-    const std::size_t Point = Number.find('.');
-    if (!Known || Point == std::string_view::npos || Point == 0 || Point > 3 ||
-        Number.size() != Point + 2) {
+    const std::optional<int> Tenths = PercentTenths(Number);
+    if (!Known || !Tenths || !Line.empty() || Done.empty() != Total.empty()) {
         return std::nullopt;
     }
-    int Tenths = 0;
-    for (std::size_t I = 0; I < Number.size(); ++I) {
-        if (I == Point) {
-            continue;
-        }
-        if (Number[I] < '0' || Number[I] > '9') {
+    ProgressLine Progress{System::UnicodeString(Phase.begin(), Phase.end()), *Tenths / 10.0};
+    if (!Done.empty()) {
+        const std::optional<std::uint64_t> DoneBytes = Decimal(Done);
+        const std::optional<std::uint64_t> TotalBytes = Decimal(Total);
+        if (!DoneBytes || !TotalBytes || *DoneBytes > *TotalBytes) {
             return std::nullopt;
         }
-        Tenths = Tenths * 10 + (Number[I] - '0');
+        Progress.BytesDone = *DoneBytes;
+        Progress.BytesTotal = *TotalBytes;
     }
-    if (Tenths > 1000) {
-        return std::nullopt;
-    }
-    return ProgressLine{System::UnicodeString(Phase.begin(), Phase.end()), Tenths / 10.0};
+    return Progress;
 }
 
 } // namespace Queltburner

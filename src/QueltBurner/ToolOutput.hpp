@@ -5,6 +5,7 @@
 #include "System.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,10 +36,13 @@ private:
 struct ProgressLine {
     System::UnicodeString Phase;
     double Percent = 0.0;
+    std::uint64_t BytesDone = 0;  // 0 when the line has no bytes
+    std::uint64_t BytesTotal = 0; // 0 when the line has no bytes
 };
 
 // "progress PHASE PERCENT" with PHASE one of preparing, erasing, writing, closing, verifying and
-// PERCENT 0.0 to 100.0 with one decimal; none for any other line.
+// PERCENT 0.0 to 100.0 with one decimal, optionally followed by " DONE TOTAL", the bytes of the
+// phase done and in all (decimal, DONE not above TOTAL); none for any other line.
 std::optional<ProgressLine> ParseProgressLine(std::string_view Line);
 
 } // namespace Queltburner

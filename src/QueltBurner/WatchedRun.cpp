@@ -1,6 +1,7 @@
 // A waiting run on a host that can watch its tool: the tool's lines and progress handed to the
 // events as they come, a time limit, and a cancel from anywhere; all on the caller's thread.
 #include "CommandLine.hpp"
+#include "JobContext.hpp"
 #include "OperationFrame.hpp"
 #include "ProcessHandles.hpp"
 #include "RunControl.hpp"
@@ -22,9 +23,10 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds EndGrace{3};
 
 // The lines of both streams, handed to the component's events.
+// A job's component hands them to its job instead.
 class OutputDelivery {
 public:
-    explicit OutputDelivery(TQueltBurner& Burner) : FBurner(Burner) {}
+    OutputDelivery(TQueltBurner& Burner, JobContext* Job) : FBurner(Burner), FJob(Job) {}
 
     void Add(const CapturedOutput& Captured) {
         FOutput.Add(Captured.Output, OutputHandler());
@@ -47,6 +49,10 @@ private:
     // Only a whole line of the output is a progress line: the end of a long line's last piece
     // may look like one.
     void Deliver(std::string_view Line, bool IsError, bool Whole) {
+        if (FJob != nullptr) {
+            FJob->ToolLine(Line, IsError, Whole);
+            return;
+        }
         // Each handler runs from a copy: it may replace the event or clear it.
         if (FBurner.OnOutput()) {
             const TOutputEvent Handler = FBurner.OnOutput();
@@ -61,6 +67,7 @@ private:
     }
 
     TQueltBurner& FBurner;
+    JobContext* FJob;
     OutputLineSplitter FOutput;
     OutputLineSplitter FError;
 };
@@ -124,12 +131,21 @@ void EndAndCollect(HostServices& Host, HostHandle Process) noexcept {
 
 } // namespace
 
+ToolRunner OperationFrame::QuestionRunner() {
+    return [&Burner = FBurner](const System::UnicodeString& CommandLineText) {
+        Burner.FJob->BeginAnswer();
+        const int Result = OperationFrame(Burner).ExecuteAndWait(CommandLineText, 0);
+        return Burner.FJob->EndAnswer(Result);
+    };
+}
+
 int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText, int ShowState) {
     RunControl::Scope Run(*FBurner.FRun, Host());
-    if (!CanBeCarried(CommandLineText)) {
-        return ResultToolFailed;
+    // A job's cancel that came before this run: the tool never starts.
+    if (!CanBeCarried(CommandLineText) || Run.CancelRequested()) {
+        return Run.CancelRequested() ? ResultCancelled : ResultToolFailed;
     }
-    const bool Capture = FBurner.OnOutput() || FBurner.OnProgress();
+    const bool Capture = FBurner.FJob != nullptr || FBurner.OnOutput() || FBurner.OnProgress();
     const std::optional<StartedProcess> Started =
         Host().StartWatchedProcess(FBurner.NeroCmdLocation, CommandLineText, ShowState, Capture);
     if (!Started) {
@@ -148,7 +164,7 @@ int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText,
         FBurner.Timeout() == 0
             ? WaitDeadline{}
             : WaitDeadline{Clock::now() + std::chrono::milliseconds(FBurner.Timeout())};
-    OutputDelivery Lines(FBurner);
+    OutputDelivery Lines(FBurner, FBurner.FJob);
     ToolEnding Ending;
     try {
         for (;;) {

@@ -18,6 +18,7 @@ namespace Queltburner {
 
 class OperationFrame;
 class RunControl;
+class JobContext;
 
 enum TDiskType : std::uint8_t { dtData, dtAudio, dtVideo, dtSuperVideo, dtDVDVideo };
 
@@ -294,8 +295,8 @@ private:
     std::uint32_t FTimeout = Initial::Timeout;
     // The waiting run in progress, which Cancel() may reach from another thread.
     std::shared_ptr<RunControl> FRun;
-    // Where a job's component notes the entries of Files that its command line leaves out.
-    std::vector<System::UnicodeString>* FSkippedEntries = nullptr;
+    // A job's component: where its tool's lines, the entries it leaves out and its questions go.
+    JobContext* FJob = nullptr;
     double FVersion = 0.0;
 };
 

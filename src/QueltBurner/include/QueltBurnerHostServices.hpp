@@ -186,8 +186,8 @@ public:
 
     // The same questions, asked of a tool through Run, which the component watches: a host that
     // asks the tool runs it only through Run. The defaults ask as above, without Run.
-    virtual DiscReport DescribeDiscWith(const ToolRunner& /*Run*/, const System::UnicodeString& Tool,
-                                        System::WideChar Drive) {
+    virtual DiscReport DescribeDiscWith(const ToolRunner& /*Run*/,
+                                        const System::UnicodeString& Tool, System::WideChar Drive) {
         return DescribeDisc(Tool, Drive);
     }
     virtual SizeReport MeasureBurnWith(const ToolRunner& /*Run*/, const System::UnicodeString& Tool,

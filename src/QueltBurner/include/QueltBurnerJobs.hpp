@@ -22,17 +22,25 @@ class JobLauncher;
 
 // What a job is doing: Starting until the tool prints its first progress line (the checks, the
 // tool's start), then the tool's phases, and Finished once the result is known.
-enum class TJobPhase : std::uint8_t { Starting, Preparing, Erasing, Writing, Closing, Verifying, Finished };
+enum class TJobPhase : std::uint8_t {
+    Starting,
+    Preparing,
+    Erasing,
+    Writing,
+    Closing,
+    Verifying,
+    Finished
+};
 
 struct TJobProgress {
     TJobPhase Phase = TJobPhase::Starting;
-    double Percent = 0;           // of this phase, 0 to 100
-    double Overall = 0;           // of the whole job, 0 to 100, never going back
-    std::uint64_t BytesDone = 0;  // of this phase, where the tool says
-    std::uint64_t BytesTotal = 0; // 0 when unknown
-    double BytesPerSecond = 0;    // 0 when unknown
-    std::chrono::milliseconds Elapsed{0};     // since the job started
-    std::chrono::milliseconds Remaining{-1};  // of this phase, from its rate; -1 when unknown
+    double Percent = 0;                      // of this phase, 0 to 100
+    double Overall = 0;                      // of the whole job, 0 to 100, never going back
+    std::uint64_t BytesDone = 0;             // of this phase, where the tool says
+    std::uint64_t BytesTotal = 0;            // 0 when unknown
+    double BytesPerSecond = 0;               // 0 when unknown
+    std::chrono::milliseconds Elapsed{0};    // since the job started
+    std::chrono::milliseconds Remaining{-1}; // of this phase, from its rate; -1 when unknown
 };
 
 // Why a job failed; 0 (an empty std::error_code) means it did not.
@@ -68,8 +76,8 @@ struct TJobResult {
     std::error_code Error;        // empty on success, else a TBurnError (BurnCategory)
     System::UnicodeString Reason; // one line in the user's words; empty on success
     std::vector<System::UnicodeString> SkippedEntries; // entries of Files left out, in list order
-    DiscReport Disc;              // filled by StartDescribeDisc
-    SizeReport Size;              // filled by StartMeasureBurn
+    DiscReport Disc;                                   // filled by StartDescribeDisc
+    SizeReport Size;                                   // filled by StartMeasureBurn
 };
 
 // A job's events, called on the job's own thread, one at a time. A handler that throws ends the

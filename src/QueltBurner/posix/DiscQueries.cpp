@@ -56,20 +56,22 @@ std::map<std::string, std::string, std::less<>> AnswerLines(std::string_view Out
     return Answer;
 }
 
-QuestionRun Ask(HostServices& Host, const System::UnicodeString& Tool,
-                const System::UnicodeString& CommandLine) {
-    QuestionRun Run;
+// The tool run for a question asked without a component's watched run: ended at a generous limit
+// rather than left to hang the front end.
+ToolRunOutcome RunWithLimit(HostServices& Host, const System::UnicodeString& Tool,
+                            const System::UnicodeString& CommandLine) {
+    ToolRunOutcome Outcome;
     const std::optional<StartedProcess> Started =
         Host.StartWatchedProcess(Tool, CommandLine, 0, true);
     if (!Started) {
-        return Run;
+        return Outcome;
     }
     CapturedOutput Output;
     const auto Deadline = std::chrono::steady_clock::now() + LongestQuestion;
     for (;;) {
         const WaitEvent Event = Host.WaitForProcessEvent(Started->Process, Deadline, Output);
         if (Event == WaitEvent::Ended) {
-            Run.ExitCode = Host.ProcessExitCode(Started->Process);
+            Outcome.ExitCode = Host.ProcessExitCode(Started->Process);
             break;
         }
         if (Event != WaitEvent::Output) {
@@ -80,12 +82,22 @@ QuestionRun Ask(HostServices& Host, const System::UnicodeString& Tool,
     }
     (void)Host.ReleaseHandle(Started->Thread);
     (void)Host.ReleaseHandle(Started->Process);
-    Run.Answer = AnswerLines(Output.Output);
-    Run.Error = std::move(Output.Error);
-    while (!Run.Error.empty() && (Run.Error.back() == '\n' || Run.Error.back() == '\r')) {
-        Run.Error.pop_back();
+    Outcome.Output = std::move(Output.Output);
+    Outcome.Error = std::move(Output.Error);
+    return Outcome;
+}
+
+QuestionRun Ask(const ToolRunner& Run, const System::UnicodeString& CommandLine) {
+    ToolRunOutcome Outcome = Run(CommandLine);
+    QuestionRun Question;
+    Question.ExitCode = Outcome.ExitCode;
+    Question.Answer = AnswerLines(Outcome.Output);
+    Question.Error = std::move(Outcome.Error);
+    while (!Question.Error.empty() &&
+           (Question.Error.back() == '\n' || Question.Error.back() == '\r')) {
+        Question.Error.pop_back();
     }
-    return Run;
+    return Question;
 }
 
 // Whether the run answered; otherwise Status and Reason say why not.
@@ -171,8 +183,25 @@ System::UnicodeString PosixHostServices::DriveTarget(System::WideChar Drive) {
     return Target ? System::Sysutils::UTF8ToString(*Target) : System::UnicodeString();
 }
 
+ToolRunner PosixHostServices::LimitedRunner(const System::UnicodeString& Tool) {
+    return [this, Tool](const System::UnicodeString& CommandLine) {
+        return RunWithLimit(*this, Tool, CommandLine);
+    };
+}
+
 DiscReport PosixHostServices::DescribeDisc(const System::UnicodeString& Tool,
                                            System::WideChar Drive) {
+    return DescribeDiscWith(LimitedRunner(Tool), Tool, Drive);
+}
+
+SizeReport PosixHostServices::MeasureBurn(const System::UnicodeString& Tool,
+                                          const System::UnicodeString& BurnCommandLine) {
+    return MeasureBurnWith(LimitedRunner(Tool), Tool, BurnCommandLine);
+}
+
+DiscReport PosixHostServices::DescribeDiscWith(const ToolRunner& Runner,
+                                               const System::UnicodeString& Tool,
+                                               System::WideChar Drive) {
     DiscReport Report;
     if (Tool.empty()) {
         Report.Status = QueryStatus::Failed;
@@ -181,7 +210,7 @@ DiscReport PosixHostServices::DescribeDisc(const System::UnicodeString& Tool,
     }
     CommandLine Line(Tool);
     Line.Text(u" --disc_info --drivename ").Quoted(Drive);
-    const QuestionRun Run = Ask(*this, Tool, Line.Result());
+    const QuestionRun Run = Ask(Runner, Line.Result());
     if (!Answered(Run, Report.Status, Report.Reason, "state")) {
         return Report;
     }
@@ -194,8 +223,9 @@ DiscReport PosixHostServices::DescribeDisc(const System::UnicodeString& Tool,
     return Report;
 }
 
-SizeReport PosixHostServices::MeasureBurn(const System::UnicodeString& Tool,
-                                          const System::UnicodeString& BurnCommandLine) {
+SizeReport PosixHostServices::MeasureBurnWith(const ToolRunner& Runner,
+                                              const System::UnicodeString& Tool,
+                                              const System::UnicodeString& BurnCommandLine) {
     SizeReport Report;
     if (Tool.empty()) {
         Report.Status = QueryStatus::Failed;
@@ -206,7 +236,7 @@ SizeReport PosixHostServices::MeasureBurn(const System::UnicodeString& Tool,
     System::UnicodeString Line = BurnCommandLine.substr(0, End);
     Line += u" --estimate";
     Line += BurnCommandLine.substr(End);
-    const QuestionRun Run = Ask(*this, Tool, Line);
+    const QuestionRun Run = Ask(Runner, Line);
     if (Answered(Run, Report.Status, Report.Reason, "needed_bytes")) {
         Report.NeededBytes = Number(Run, "needed_bytes");
         Report.FreeBytes = Number(Run, "free_bytes");

@@ -75,6 +75,10 @@ public:
     // The drive map's target of the letter; the disc and the size asked of the tool
     // (DiscQueries.cpp).
     System::UnicodeString DriveTarget(System::WideChar Drive) override;
+    DiscReport DescribeDiscWith(const ToolRunner& Runner, const System::UnicodeString& Tool,
+                                System::WideChar Drive) override;
+    SizeReport MeasureBurnWith(const ToolRunner& Runner, const System::UnicodeString& Tool,
+                               const System::UnicodeString& BurnCommandLine) override;
     DiscReport DescribeDisc(const System::UnicodeString& Tool, System::WideChar Drive) override;
     SizeReport MeasureBurn(const System::UnicodeString& Tool,
                            const System::UnicodeString& BurnCommandLine) override;
@@ -100,6 +104,8 @@ private:
                                         const System::UnicodeString& CommandLine, LaunchMode Mode,
                                         std::optional<bool> CaptureOutput);
     HandleRecord RecordOf(HostHandle Process) const;
+    // A question's tool run without a component's: watched here, ended at a generous limit.
+    ToolRunner LimitedRunner(const System::UnicodeString& Tool);
 
     std::string FInstalledRegistryFile;
     StartPath FPath;
