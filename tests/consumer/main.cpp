@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -52,7 +54,15 @@ int main() {
     // A program linked with the static library finds the class by name from its start; one linked
     // with the package finds it only once a design environment has called Register.
     const bool Registered = System::Classes::GetClass(u"TQueltBurner").has_value();
-    const bool Ok = Result == 0 && Succeeded && Host->Line == Expected &&
+    // The same burn as a job, from the jobs' header, which the component's header brings along.
+    Host->Line.clear();
+    const std::shared_ptr<Queltburner::TBurnJob> Job = Burner->StartBurn(u'E');
+    const Queltburner::TJobResult& Done = Job->Wait();
+    const std::error_code Busy = Queltburner::TBurnError::DriveBusy;
+    const bool JobOk = Done.Result == 0 && !Done.Error && Job->Finished() &&
+                       Job->Progress().Overall == 100 &&
+                       std::string_view(Busy.category().name()) == "queltburner";
+    const bool Ok = Result == 0 && Succeeded && JobOk && Host->Line == Expected &&
                     Burner->Version() == 1.78 && Burner->BurnData(u'Q') == -2 &&
                     Registered == (QUELT_EXPECT_REGISTERED != 0);
     std::puts(Ok ? "consumer: ok" : "consumer: FAILED");

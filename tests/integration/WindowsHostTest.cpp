@@ -456,3 +456,32 @@ TEST(WindowsHostWatching, CancelFromAnotherThreadAndTimeoutEndTheTool) {
 }
 
 } // namespace
+
+namespace {
+
+// Jobs on the Win32 host: the stand-in's progress as the job's, and a cancel right after the start
+// that the tool never outlives.
+TEST(WindowsHostJobs, AJobWatchesTheStandinAndKeepsAnEarlyCancel) {
+    WindowsWorld W;
+    const ScopedEnv Progress{"NEROCMD_PROGRESS", "1"};
+    std::vector<double> Overall;
+    Queltburner::TJobEvents Events;
+    Events.OnProgress = [&Overall](const Queltburner::TJobProgress& P) {
+        Overall.push_back(P.Overall);
+    };
+    const auto Job = W.Burner->StartEject(u'E', Events);
+    EXPECT_EQ(Job->Wait().Result, 0);
+    ASSERT_FALSE(Overall.empty());
+    EXPECT_TRUE(std::is_sorted(Overall.begin(), Overall.end()));
+    EXPECT_EQ(Overall.back(), 100);
+
+    const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
+    const auto Start = std::chrono::steady_clock::now();
+    const auto Cancelled = W.Burner->StartEject(u'E');
+    Cancelled->Cancel();
+    EXPECT_EQ(Cancelled->Wait().Error, Queltburner::TBurnError::Cancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(10));
+    EXPECT_TRUE(W.Events.empty()) << "a job fires only its own events";
+}
+
+} // namespace
