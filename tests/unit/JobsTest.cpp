@@ -191,9 +191,9 @@ TEST(Jobs, ACancelBeforeTheToolStartsIsNeverLost) {
         Gate Held;
         Held.Hold(*R.Host);
         std::atomic<int> Finishes{0};
-        Queltburner::TJobEvents Counting;
-        Counting.OnFinished = [&](const TJobResult&) { ++Finishes; };
-        const auto Job = R.Burner->StartErase(u'E', false, Counting);
+        // As an application writes it: only the event it needs, by name.
+        const auto Job = R.Burner->StartErase(
+            u'E', false, {.OnFinished = [&](const TJobResult&) { ++Finishes; }});
         Job->Cancel();
         EXPECT_FALSE(Job->Finished());
         Held.Release();

@@ -83,11 +83,13 @@ struct TJobResult {
 // A job's events, called on the job's own thread, one at a time. A handler that throws ends the
 // job (the tool with it) as ToolFailed; OnFinished's exceptions are dropped.
 struct TJobEvents {
-    std::function<void(const TJobProgress&)> OnProgress;
+    // Each has an initialiser, so that {.OnFinished = ...} leaves the others empty without a
+    // warning about missing initialisers.
+    std::function<void(const TJobProgress&)> OnProgress{};
     // Every line the tool writes, except its progress lines and its line for programs.
-    std::function<void(const System::UnicodeString& Line, bool IsError)> OnOutput;
+    std::function<void(const System::UnicodeString& Line, bool IsError)> OnOutput{};
     // Exactly once, before any Wait returns.
-    std::function<void(const TJobResult&)> OnFinished;
+    std::function<void(const TJobResult&)> OnFinished{};
 };
 
 // A job in progress or finished. It runs to its end whether or not anyone keeps the handle, and
