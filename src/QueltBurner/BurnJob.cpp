@@ -50,7 +50,7 @@ TJobResult FailedJob(const char* What) {
 
 JobState::JobState(std::unique_ptr<TQueltBurner> Component, TJobEvents Events,
                    std::vector<TJobPhase> Expected)
-    : FComponent(std::move(Component)), FEvents(std::move(Events)),
+    : FEvents(std::move(Events)), FComponent(std::move(Component)),
       FTracker(std::move(Expected), JobProgressTracker::Clock::now()) {}
 
 JobState::~JobState() = default;
@@ -69,6 +69,14 @@ void JobState::Run(const JobOperation& Operation) noexcept {
         Result = FailedJob("an event handler threw");
     }
     Result.SkippedEntries = std::move(FFacts.SkippedEntries);
+    // The component goes here, on the job's thread, while the application surely still runs:
+    // nothing of it may be left to the end of a detached thread that outlives main().
+    std::unique_ptr<TQueltBurner> Ended;
+    {
+        const std::lock_guard Lock(FMutex);
+        Ended = std::move(FComponent);
+    }
+    Ended.reset();
     Finish(std::move(Result));
 }
 
@@ -110,7 +118,10 @@ bool JobState::OnJobThread() const {
 }
 
 void JobState::Cancel() noexcept {
-    FComponent->Cancel();
+    const std::lock_guard Lock(FMutex);
+    if (FComponent) {
+        FComponent->Cancel();
+    }
 }
 
 bool JobState::Finished() const noexcept {

@@ -52,10 +52,11 @@ private:
     void Finish(TJobResult Result) noexcept;
     bool OnJobThread() const;
 
-    const std::unique_ptr<TQueltBurner> FComponent;
     const TJobEvents FEvents;
 
     mutable std::mutex FMutex;
+    // The job's own component, until its operation has ended; a cancel reaches it under FMutex.
+    std::unique_ptr<TQueltBurner> FComponent;
     std::condition_variable FEnded;
     JobProgressTracker FTracker;
     TJobResult FResult;

@@ -108,8 +108,8 @@ public:
     void Cancel() noexcept;
     // True once the result is known and OnFinished has returned.
     bool Finished() const noexcept;
-    // Waits until Finished, from any number of threads. From inside the job's own OnFinished it
-    // returns the result at once.
+    // Waits until Finished, from any number of threads. On the job's own thread (inside its
+    // events) it does not wait: in OnFinished it returns the result, before that an empty one.
     const TJobResult& Wait();
     // True when the job finished within Limit.
     bool WaitFor(std::chrono::milliseconds Limit);
