@@ -1,5 +1,6 @@
 #include "XorrisoSession.hpp"
 
+#include "DiscGeometry.hpp"
 #include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
 #include "WritingThreads.hpp"
@@ -79,6 +80,19 @@ std::string_view WithoutLineEnd(std::string_view Text) {
         Text.remove_suffix(1);
     }
     return Text;
+}
+
+// "Writing:  27467s   17.9%   fifo ..." -> 27467
+std::uint64_t WrittenSectors(std::string_view Text) {
+    std::size_t At = Text.find("Writing:");
+    std::uint64_t Sectors = 0;
+    if (At != std::string_view::npos) {
+        At = Text.find_first_not_of(' ', At + 8);
+        if (At != std::string_view::npos) {
+            (void)std::from_chars(Text.data() + At, Text.data() + Text.size(), Sectors);
+        }
+    }
+    return Sectors;
 }
 
 // "Writing:  27467s   17.9%   fifo ..." -> 17.9
@@ -223,8 +237,9 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
 
 void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode Failure) {
     if (!Run(Command)) {
-        const ExitCode Kind = RanOut(LibraryProblems()) ? ExitCode::Write : Failure;
-        throw RecorderFailure(Kind, FSubject + ": " + Problems(Kind));
+        const std::string Library = LibraryProblems();
+        const ExitCode Kind = RanOut(Library) ? ExitCode::Write : Failure;
+        throw RecorderFailure(Kind, FailureCaseOf(Library, Kind), FSubject + ": " + Problems(Kind));
     }
 }
 
@@ -248,6 +263,11 @@ bool XorrisoSession::Commit(const std::string& VirtualDisc) {
         FProblems.emplace_back("cannot sync the written session to the disc's file");
     }
     return Synced;
+}
+
+void XorrisoSession::ExpectWriting(std::uint64_t Bytes) {
+    const std::lock_guard Lock(FMutex);
+    FWritingBytes = Bytes;
 }
 
 void XorrisoSession::WhileRunning(std::function<void()> Tick) {
@@ -305,7 +325,11 @@ void XorrisoSession::TakeInfo(std::string_view Text) {
     double Percent = 0;
     std::uint64_t Added = 0;
     if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
-        FReport.Update(Percent);
+        if (FWritingBytes > 0) {
+            FReport.Update(Percent, WrittenSectors(Rest) * DataBlockBytes, FWritingBytes);
+        } else {
+            FReport.Update(Percent);
+        }
     } else if (Severity == "UPDATE" && FilesAddedIn(Rest, Added)) {
         FFilesAdded = Added;
     } else if (Severity == "UPDATE" && Rest.starts_with("Closing track/session")) {
