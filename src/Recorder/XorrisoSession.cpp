@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -82,21 +83,8 @@ std::string_view WithoutLineEnd(std::string_view Text) {
     return Text;
 }
 
-// "Writing:  27467s   17.9%   fifo ..." -> 27467
-std::uint64_t WrittenSectors(std::string_view Text) {
-    std::size_t At = Text.find("Writing:");
-    std::uint64_t Sectors = 0;
-    if (At != std::string_view::npos) {
-        At = Text.find_first_not_of(' ', At + 8);
-        if (At != std::string_view::npos) {
-            (void)std::from_chars(Text.data() + At, Text.data() + Text.size(), Sectors);
-        }
-    }
-    return Sectors;
-}
-
-// "Writing:  27467s   17.9%   fifo ..." -> 17.9
-bool WritingPercent(std::string_view Text, double& Percent) {
+// "Writing:  27467s   17.9%   fifo ..." -> 17.9 and 27467 (sectors written)
+bool WritingPercent(std::string_view Text, double& Percent, std::uint64_t& Sectors) {
     const std::size_t At = Text.find("Writing:");
     const std::size_t Sign = Text.find('%', At == std::string_view::npos ? 0 : At);
     if (At == std::string_view::npos || Sign == std::string_view::npos) {
@@ -111,6 +99,9 @@ bool WritingPercent(std::string_view Text, double& Percent) {
         return false;
     }
     Percent = std::strtod(std::string(Text.substr(Start, Sign - Start)).c_str(), nullptr);
+    const std::size_t First = std::min(Text.find_first_not_of(' ', At + 8), Start);
+    Sectors = 0;
+    (void)std::from_chars(Text.data() + First, Text.data() + Start, Sectors);
     return true;
 }
 
@@ -324,9 +315,10 @@ void XorrisoSession::TakeInfo(std::string_view Text) {
     const std::string_view Severity = SeverityOf(WithoutLineEnd(Text), Rest);
     double Percent = 0;
     std::uint64_t Added = 0;
-    if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
+    std::uint64_t Sectors = 0;
+    if (Severity == "UPDATE" && WritingPercent(Rest, Percent, Sectors)) {
         if (FWritingBytes > 0) {
-            FReport.Update(Percent, WrittenSectors(Rest) * DataBlockBytes, FWritingBytes);
+            FReport.Update(Percent, Sectors * DataBlockBytes, FWritingBytes);
         } else {
             FReport.Update(Percent);
         }

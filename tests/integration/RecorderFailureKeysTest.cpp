@@ -39,17 +39,28 @@ std::string LastLine(const std::string& Text) {
 }
 
 enum class DiscBefore { Missing, Data, Document, DvdVideo };
+// What holds the run back: another run holding the disc, a file-size limit below the disc's.
+enum class Around { Nothing, Held, FileLimit };
 
 struct FailureCase {
     const char* Key;
     int Exit;
     DiscBefore Disc;
     Strings Arguments; // "@entry" is the entry file, "@disc" the disc itself
-    Strings Environment;
     const char* Said;  // a part of the error line on standard error
-    bool Held = false; // another run holds the disc
-    bool FileLimit = false;
+    Strings Environment = {};
+    Around Condition = Around::Nothing;
 };
+
+// A burn onto drive E, with More after the label and Before ahead of the command.
+Strings Burn(const Strings& More, const Strings& Before = {}) {
+    Strings All = Before;
+    const Strings Command{"--write", "--drivename", "E",     "--real", "--recursive",
+                          "--speed", "4",           "--iso", "KEYS"};
+    All.insert(All.end(), Command.begin(), Command.end());
+    All.insert(All.end(), More.begin(), More.end());
+    return All;
+}
 
 class RecorderFailureKeys : public ::testing::Test {
 protected:
@@ -61,6 +72,7 @@ protected:
     }
 
     void Prepare(DiscBefore Kind) const {
+        std::filesystem::remove(FDisc);
         if (Kind == DiscBefore::Data) {
             const auto Made =
                 RunRecorder(DataDisc("FIRST", {}, {FEntry.string()}), RecorderEnvironment(FDisc));
@@ -77,14 +89,38 @@ protected:
 
     QueltTest::ProcessOutcome Run(const FailureCase& Row) const {
         Strings Argv{"/bin/sh", "-c",
-                     Row.FileLimit ? R"(ulimit -f 2048; exec "$0" "$@")" : R"(exec "$0" "$@")",
+                     Row.Condition == Around::FileLimit ? R"(ulimit -f 2048; exec "$0" "$@")"
+                                                        : R"(exec "$0" "$@")",
                      RecorderPath};
         for (const std::string& Argument : Row.Arguments) {
             Argv.push_back(Argument == "@entry"  ? FEntry.string()
                            : Argument == "@disc" ? FDisc.string()
                                                  : Argument);
         }
-        return QueltTest::RunProgram(Argv, RecorderEnvironment(FDisc, Row.Environment));
+        const int Holder =
+            Row.Condition == Around::Held ? ::open(FDisc.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+        EXPECT_TRUE(Holder < 0 || ::flock(Holder, LOCK_EX | LOCK_NB) == 0);
+        auto Outcome = QueltTest::RunProgram(Argv, RecorderEnvironment(FDisc, Row.Environment));
+        if (Holder >= 0) {
+            ::close(Holder);
+        }
+        return Outcome;
+    }
+
+    // The run's exit code, its error line as before, and exactly one "failure KEY" line, the last
+    // on standard output.
+    void ExpectCases(const std::vector<FailureCase>& Rows) const {
+        for (const FailureCase& Row : Rows) {
+            SCOPED_TRACE(std::string(Row.Key) + ": " + Row.Said);
+            Prepare(Row.Disc);
+            const auto Outcome = Run(Row);
+            const std::string Line = "failure " + std::string(Row.Key);
+            EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Outcome.Out << Outcome.Err;
+            EXPECT_NE(Outcome.Err.find(Row.Said), std::string::npos) << Outcome.Err;
+            EXPECT_EQ(LinesStartingWith(Outcome.Err, "recorder: ").size(), 1U) << Outcome.Err;
+            EXPECT_EQ(LinesStartingWith(Outcome.Out, "failure"), Strings{Line}) << Outcome.Out;
+            EXPECT_EQ(LastLine(Outcome.Out), Line) << Outcome.Out;
+        }
     }
 
     TempDir FDir;
@@ -92,146 +128,82 @@ protected:
     fs::path FEntry = FDir.Write("in/entry.txt", "FAILUREKEYMARK and the rest of the entry");
 };
 
-// Each case the recorder can meet on a virtual disc, run as a real process: its exit code, its
-// error line as before, and exactly one "failure KEY" line, the last on standard output.
-TEST_F(RecorderFailureKeys, EachFailedRunNamesItsCaseOnce) {
+// The command line, the target and the medium, for a burn, an erase, and both questions.
+TEST_F(RecorderFailureKeys, TargetAndMediumCasesAreNamed) {
+    const Strings OntoZ{"--write", "--drivename", "Z",     "--real", "--recursive",
+                        "--speed", "4",           "--iso", "K",      "@entry"};
+    const Strings Import{"--import", "0", "@entry"};
+    const Strings Info{"--disc_info", "--drivename", "E"};
+    ExpectCases({
+        {"command_line", 2, DiscBefore::Missing, {"--write", "--bogus"}, "--bogus"},
+        {"not_a_drive", 3, DiscBefore::Missing, {"--disc_info", "--drivename", "Z"}, "drive Z"},
+        {"not_a_drive", 3, DiscBefore::Missing, OntoZ, "drive Z"},
+        {"drive_busy", 3, DiscBefore::Data, Burn(Import), "another run", {}, Around::Held},
+        {"drive_busy", 3, DiscBefore::Data, Info, "another run", {}, Around::Held},
+        {"not_a_disc", 3, DiscBefore::Document, {"--erase", "--drivename", "E"}, "not a disc"},
+        {"not_a_disc", 3, DiscBefore::Document, Burn({"@entry"}), "not a disc"},
+        {"not_blank", 4, DiscBefore::Data, Burn({"@entry"}), "holds data"},
+        {"not_blank", 4, DiscBefore::Data, Burn({"@entry"}, {"--estimate"}), "holds data"},
+        {"not_blank", 4, DiscBefore::Data,
+         Burn({"--import", "0", "--detect_non_empty_disk", "@entry"}), "not blank"},
+        {"closed", 4, DiscBefore::DvdVideo, Burn(Import), "closed"},
+        {"no_such_session", 4, DiscBefore::Data, Burn({"--import", "5", "@entry"}), "session 5"},
+    });
+}
+
+// The fit, the sources, the write, the verify and what the recorder cannot answer.
+TEST_F(RecorderFailureKeys, SourceWriteAndVerifyCasesAreNamed) {
     // Grows the entry once the session is laid out, before its data is read.
-    const std::string GrowEntry =
+    const std::string Grow =
         FDir.Write("grow.sh", "#!/bin/sh\necho more >> '" + FEntry.string() + "'\n", true);
     // Stops the recorder itself, the parent of the worker that runs this hook.
-    const std::string StopRecorder = FDir.Write(
+    const std::string Stop = FDir.Write(
         "stop.sh", "#!/bin/sh\nread -r _ _ _ R _ < /proc/$PPID/stat\nkill -TERM \"$R\"\n", true);
     const std::string Big = FDir.Path() / "big.bin";
     MakeSparseFile(Big, 800ULL << 20U, "big");
     const std::string Large = FDir.Path() / "large.bin";
     MakeSparseFile(Large, 8ULL << 20U, "large");
-    const Strings Burn{"--write", "--drivename", "E",     "--real", "--recursive",
-                       "--speed", "4",           "--iso", "KEYS"};
-    const auto With = [&Burn](const Strings& More, const Strings& Before = {}) {
-        Strings All = Before;
-        All.insert(All.end(), Burn.begin(), Burn.end());
-        All.insert(All.end(), More.begin(), More.end());
-        return All;
-    };
-    const FailureCase Rows[] = {
-        {"command_line", 2, DiscBefore::Missing, {"--write", "--bogus"}, {}, "--bogus"},
-        {"not_a_drive", 3, DiscBefore::Missing, {"--disc_info", "--drivename", "Z"}, {}, "drive Z"},
-        {"not_a_drive",
-         3,
-         DiscBefore::Missing,
-         {"--write", "--drivename", "Z", "--real", "--recursive", "--speed", "4", "--iso", "K",
-          "@entry"},
-         {},
-         "drive Z"},
-        {"drive_busy",
-         3,
-         DiscBefore::Data,
-         With({"--import", "0", "@entry"}),
-         {},
-         "in use by another run",
-         true},
-        {"drive_busy",
-         3,
-         DiscBefore::Data,
-         {"--disc_info", "--drivename", "E"},
-         {},
-         "in use by another run",
-         true},
-        {"not_a_disc", 3, DiscBefore::Document, {"--erase", "--drivename", "E"}, {}, "not a disc"},
-        {"not_a_disc", 3, DiscBefore::Document, With({"@entry"}), {}, "not a disc"},
-        {"not_blank", 4, DiscBefore::Data, With({"@entry"}), {}, "holds data"},
-        {"not_blank",
-         4,
-         DiscBefore::Data,
-         With({"--import", "0", "--detect_non_empty_disk", "@entry"}),
-         {},
-         "not blank"},
-        {"not_blank", 4, DiscBefore::Data, With({"@entry"}, {"--estimate"}), {}, "holds data"},
-        {"closed", 4, DiscBefore::DvdVideo, With({"--import", "0", "@entry"}), {}, "closed"},
-        {"no_such_session",
-         4,
-         DiscBefore::Data,
-         With({"--import", "5", "@entry"}),
-         {},
-         "no session 5"},
-        {"does_not_fit", 5, DiscBefore::Missing, With({Big}), {}, "free"},
-        {"source_unreadable",
-         6,
-         DiscBefore::Missing,
-         With({"/nonexistent/entry"}),
-         {},
-         "/nonexistent/entry"},
+    const Strings Import{"--import", "0", "@entry"};
+    const Strings VideoCd{"--estimate", "--write",     "--drivename", "E", "--real",
+                          "--videocd",  "--recursive", "--speed",     "4", "@entry"};
+    ExpectCases({
+        {"does_not_fit", 5, DiscBefore::Missing, Burn({Big}), "free"},
+        {"source_unreadable", 6, DiscBefore::Missing, Burn({"/nonexistent/a"}), "/nonexistent/a"},
         {"source_changed",
          6,
          DiscBefore::Data,
-         With({"--import", "0", "@entry"}),
-         {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + GrowEntry},
-         "changed while it was written"},
-        {"nothing_to_write",
-         6,
-         DiscBefore::Data,
-         With({"--import", "0", "@disc"}),
-         {},
-         "nothing to write"},
+         Burn(Import),
+         "changed while it was written",
+         {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + Grow}},
+        {"nothing_to_write", 6, DiscBefore::Data, Burn({"--import", "0", "@disc"}), "nothing to"},
         {"write_failed",
          7,
          DiscBefore::Missing,
-         With({Large}),
-         {},
+         Burn({Large}),
          "no file this large",
-         false,
-         true},
+         {},
+         Around::FileLimit},
         {"stopped",
          7,
          DiscBefore::Data,
-         With({"--import", "0", "@entry"}),
-         {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + StopRecorder},
-         "stopped by a signal"},
+         Burn(Import),
+         "stopped by a signal",
+         {"QUELT_RECORDER_TEST_BEFORE_WRITE=" + Stop}},
         {"verify_failed",
          8,
          DiscBefore::Missing,
-         With({"--verify", "@entry"}),
-         {"QUELT_RECORDER_TEST_CORRUPT=FAILUREKEYMARK"},
-         "MISMATCH"},
-        {"not_available",
-         9,
-         DiscBefore::Missing,
-         {"--estimate", "--write", "--drivename", "E", "--real", "--videocd", "--recursive",
-          "--speed", "4", "@entry"},
-         {},
-         "cannot estimate"},
-    };
-    for (const FailureCase& Row : Rows) {
-        SCOPED_TRACE(std::string(Row.Key) + " " + std::to_string(&Row - Rows));
-        std::filesystem::remove(FDisc);
-        Prepare(Row.Disc);
-        const int Holder = Row.Held ? ::open(FDisc.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-        if (Row.Held) {
-            ASSERT_EQ(::flock(Holder, LOCK_EX | LOCK_NB), 0);
-        }
-        const auto Outcome = Run(Row);
-        if (Holder >= 0) {
-            ::close(Holder);
-        }
-        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Outcome.Out << Outcome.Err;
-        EXPECT_NE(Outcome.Err.find(Row.Said), std::string::npos) << Outcome.Err;
-        EXPECT_EQ(LinesStartingWith(Outcome.Err, "recorder: ").empty(), false) << Outcome.Err;
-        EXPECT_EQ(LinesStartingWith(Outcome.Out, "failure"),
-                  Strings{"failure " + std::string(Row.Key)})
-            << Outcome.Out;
-        EXPECT_EQ(LastLine(Outcome.Out), "failure " + std::string(Row.Key)) << Outcome.Out;
-    }
+         Burn({"--verify", "@entry"}),
+         "MISMATCH",
+         {"QUELT_RECORDER_TEST_CORRUPT=FAILUREKEYMARK"}},
+        {"not_available", 9, DiscBefore::Missing, VideoCd, "cannot estimate"},
+    });
 }
 
-// Every key the recorder prints is one the shared table holds, with the exit code it says.
-TEST(RecorderFailureKeyTable, KeysAreUniqueAndInTheirKindsOrder) {
+// A key names one case only: a program tells the cases apart by it.
+TEST(RecorderFailureKeyTable, EachKeyIsItsOwn) {
     for (std::size_t Index = 0; Index < Recorder::FailureKeys.size(); ++Index) {
-        const auto& Row = Recorder::FailureKeys.at(Index);
-        EXPECT_EQ(static_cast<std::size_t>(Row.Kind), Index);
-        EXPECT_GE(Row.ExitCode, 2);
-        EXPECT_LE(Row.ExitCode, 9);
         for (std::size_t Other = Index + 1; Other < Recorder::FailureKeys.size(); ++Other) {
-            EXPECT_NE(Row.Key, Recorder::FailureKeys.at(Other).Key);
+            EXPECT_NE(Recorder::FailureKeys.at(Index).Key, Recorder::FailureKeys.at(Other).Key);
         }
     }
 }
