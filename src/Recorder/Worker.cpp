@@ -189,10 +189,18 @@ void SayFailureCase(int Code) {
     const std::uint8_t Kept = Cases()->FirstKind.at(static_cast<std::size_t>(Code)).load();
     const FailureKind Kind = Kept == 0 ? DefaultKindOf(Exit) : static_cast<FailureKind>(Kept - 1U);
     const std::string_view Key = FailureKeyOf(Kind);
+    // A reader that went away must not turn the run's exit code into SIGPIPE's.
+    struct sigaction Ignore {};
+    Ignore.sa_handler = SIG_IGN;
+    struct sigaction Old {};
+    const bool Ignored = ::sigaction(SIGPIPE, &Ignore, &Old) == 0;
     (void)std::fprintf(stdout, "%.*s%.*s\n", static_cast<int>(FailureLinePrefix.size()),
                        FailureLinePrefix.data(), static_cast<int>(Key.size()), Key.data());
     (void)std::fflush(stdout);
     std::clearerr(stdout);
+    if (Ignored) {
+        ::sigaction(SIGPIPE, &Old, nullptr);
+    }
 }
 
 std::string ReasonOf(int Error) {

@@ -199,6 +199,20 @@ TEST_F(RecorderFailureKeys, SourceWriteAndVerifyCasesAreNamed) {
     });
 }
 
+// A standard output that cannot take the line (a full device, a reader gone) leaves the run's
+// exit code and its error line as they are.
+TEST(RecorderFailureLine, AnUnwritableOutputKeepsTheExitCode) {
+    for (const char* Shell : {R"("$0" "$@" > /dev/full; echo "exit $?" >&2)",
+                              R"({ sleep 0.3; "$0" "$@"; echo "exit $?" >&2; } | true)"}) {
+        SCOPED_TRACE(Shell);
+        const auto Outcome = QueltTest::RunProgram(
+            {"/bin/sh", "-c", Shell, RecorderPath, "--disc_info", "--drivename", "Z"},
+            RecorderEnvironment("/nonexistent/disc.iso"));
+        EXPECT_NE(Outcome.Err.find("recorder: drive Z"), std::string::npos) << Outcome.Err;
+        EXPECT_NE(Outcome.Err.find("exit 3\n"), std::string::npos) << Outcome.Err;
+    }
+}
+
 // A key names one case only: a program tells the cases apart by it.
 TEST(RecorderFailureKeyTable, EachKeyIsItsOwn) {
     for (std::size_t Index = 0; Index < Recorder::FailureKeys.size(); ++Index) {
