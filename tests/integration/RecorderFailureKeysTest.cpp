@@ -1,6 +1,5 @@
 // What the recorder tells programs, beside its lines for a person: the case a failed run is, as
 // the last line of standard output ("failure KEY"), and the bytes in the progress lines.
-#include "FailureKeys.hpp"
 #include "RecorderSupport.hpp"
 #include "TestFiles.hpp"
 
@@ -210,15 +209,6 @@ TEST(RecorderFailureLine, AnUnwritableOutputKeepsTheExitCode) {
             RecorderEnvironment("/nonexistent/disc.iso"));
         EXPECT_NE(Outcome.Err.find("recorder: drive Z"), std::string::npos) << Outcome.Err;
         EXPECT_NE(Outcome.Err.find("exit 3\n"), std::string::npos) << Outcome.Err;
-    }
-}
-
-// A key names one case only: a program tells the cases apart by it.
-TEST(RecorderFailureKeyTable, EachKeyIsItsOwn) {
-    for (std::size_t Index = 0; Index < Recorder::FailureKeys.size(); ++Index) {
-        for (std::size_t Other = Index + 1; Other < Recorder::FailureKeys.size(); ++Other) {
-            EXPECT_NE(Recorder::FailureKeys.at(Index).Key, Recorder::FailureKeys.at(Other).Key);
-        }
     }
 }
 
