@@ -46,7 +46,7 @@ struct FailureCase {
     int Exit;
     DiscBefore Disc;
     Strings Arguments; // "@entry" is the entry file, "@disc" the disc itself
-    const char* Said;  // a part of the error line on standard error
+    const char* Said;  // words of the error line on standard error
     Strings Environment = {};
     Around Condition = Around::Nothing;
 };
