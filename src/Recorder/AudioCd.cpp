@@ -81,7 +81,9 @@ std::vector<std::uint64_t> WriteSectors(const WriteContext& Context,
             [&](double Done) {
                 const double At =
                     static_cast<double>(Start) + Done * static_cast<double>(Track.Sectors());
-                Context.Report.Update(100.0 * At / static_cast<double>(Sectors));
+                Context.Report.Update(
+                    static_cast<std::uint64_t>(At * static_cast<double>(RawSectorBytes)),
+                    Sectors * RawSectorBytes);
             });
         Written += Track.Sectors();
     }
@@ -147,7 +149,7 @@ void WriteAudioCd(const WriteContext& Context) {
     }
     Report.End();
 
-    Report.Begin("writing");
+    Report.Begin("writing", Sectors * RawSectorBytes);
     const std::vector<std::uint64_t> Starts = WriteSectors(Context, Tracks, Sectors);
     WriteSheet(Context, SheetText(Context, Starts));
     Context.Disc.PutInPlace(Sheet);

@@ -22,8 +22,9 @@ namespace {
 // pace of a plain copy.
 constexpr std::size_t BlockFrames = 65536;
 
-[[noreturn]] void Undecodable(const std::string& Path, const std::string& Reason) {
-    throw RecorderFailure(ExitCode::Source, "audio file " + Path + ": " + Reason);
+[[noreturn]] void Undecodable(const std::string& Path, const std::string& Reason,
+                              FailureKind Kind = FailureKind::SourceUnreadable) {
+    throw RecorderFailure(ExitCode::Source, Kind, "audio file " + Path + ": " + Reason);
 }
 
 // The decoders under libsndfile print notes of their own on standard error ("Note: Illegal
@@ -287,15 +288,16 @@ void DecodeTrack(const AudioTrack& Track, const std::function<void(std::span<con
                  const std::function<void(double Done)>& Done) {
     SoundFile File(Track.Path);
     if (File.Rate() != Track.Rate || File.Channels() != Track.Channels) {
-        Undecodable(Track.Path, "changed since it was checked");
+        Undecodable(Track.Path, "changed since it was checked", FailureKind::SourceChanged);
     }
     SectorSink Out(Sink, Track.Frames());
     const std::uint64_t Read = File.Rate() == CdRate ? CopyFrames(File, Out, Track, Done)
                                                      : ResampleFrames(File, Out, Track, Done);
     if (Read != Track.SourceFrames) {
-        Undecodable(Track.Path, "changed since it was checked (" + std::to_string(Read) +
-                                    " frames instead of " + std::to_string(Track.SourceFrames) +
-                                    ")");
+        Undecodable(Track.Path,
+                    "changed since it was checked (" + std::to_string(Read) +
+                        " frames instead of " + std::to_string(Track.SourceFrames) + ")",
+                    FailureKind::SourceChanged);
     }
     Out.Finish(Track.Sectors());
 }

@@ -202,8 +202,9 @@ void FollowWrite(const WriteContext& Context, burn_drive* Drive) {
     }
     burn_progress Now{};
     while (burn_drive_get_status(Drive, &Now) != BURN_DRIVE_IDLE) {
-        if (Now.sectors > 0) {
-            Context.Report.Update(100.0 * Now.sector / Now.sectors);
+        if (Now.sectors > 0 && Now.sector >= 0) {
+            Context.Report.Update(static_cast<std::uint64_t>(Now.sector) * RawSectorBytes,
+                                  static_cast<std::uint64_t>(Now.sectors) * RawSectorBytes);
         }
         std::this_thread::sleep_for(250ms);
     }
@@ -260,14 +261,14 @@ void BurnAudioToDrive(const WriteContext& Context) {
     // Without a disc there is nothing to measure the tracks against, and a disc that takes
     // nothing is said before the tracks are decoded.
     if (Status == BURN_DISC_EMPTY) {
-        throw RecorderFailure(ExitCode::Medium, NoDiscIn(Where));
+        throw RecorderFailure(ExitCode::Medium, FailureKind::NoDisc, NoDiscIn(Where));
     }
     int ProfileNumber = 0;
     std::array<char, 80> Profile{};
     (void)burn_disc_get_profile(Drive.Get(), &ProfileNumber, Profile.data());
     if (IsPressedProfile(Profile.data()) ||
         (Status == BURN_DISC_FULL && burn_disc_erasable(Drive.Get()) == 0)) {
-        throw RecorderFailure(ExitCode::Medium, NotWritableIn(Where));
+        throw RecorderFailure(ExitCode::Medium, FailureKind::Closed, NotWritableIn(Where));
     }
     const std::vector<AudioTrack> Tracks = CheckTracks(Context, 50.0);
     const std::unique_ptr<burn_write_opts, OptionsDeleter> Options(

@@ -36,6 +36,7 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
     for (const CueDataFile& File : Image.Files()) {
         Total += File.Bytes;
     }
+    Context.Report.Expect(Total);
     std::uint64_t Done = 0;
     for (const CueDataFile& File : Image.Files()) {
         std::string Reason;
@@ -47,13 +48,13 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
             CopyAll(Context, From.Get(), To.Get(), "data file " + File.Path,
                     [&Context, &Done, Total](std::uint64_t Bytes) {
                         Done += Bytes;
-                        Context.Report.Update(100.0 * static_cast<double>(Done) /
-                                              static_cast<double>(Total));
+                        Context.Report.Update(Done, Total);
                     });
         // The sheet's positions were checked against the size the file had then.
         if (Copied != File.Bytes) {
-            throw RecorderFailure(ExitCode::Source, "data file " + File.Path +
-                                                        ": changed its size while it was read");
+            throw RecorderFailure(ExitCode::Source, FailureKind::SourceChanged,
+                                  "data file " + File.Path +
+                                      ": changed its size while it was read");
         }
     }
     Context.Report.Enter("closing");

@@ -60,7 +60,6 @@ std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSes
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
                     const std::string& Written, XorrisoSession& Writer) {
     const Target& Where = Context.Where;
-    Context.Report.Begin("verifying");
     TestHooks::CorruptWritten(Written);
     // The checksums read every file of the disc once; the comparison reads the session's sources
     // and compares their checksums with those recorded.
@@ -70,6 +69,7 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
         DiscBytes = static_cast<std::uint64_t>(Info.st_size);
     }
     const std::uint64_t SessionBytes = DiscBytes > Before ? DiscBytes - Before : 0;
+    Context.Report.Begin("verifying", DiscBytes + SessionBytes);
     ReadMeter Meter(Context.Report, DiscBytes + SessionBytes);
     // A real drive is read back through the session that wrote it: libburn lets a process hold a
     // drive once, the writing session still holds it (so no other program takes it between the
@@ -125,19 +125,23 @@ void WriteDataDisc(const WriteContext& Context) {
         Report.Say(Where.Describe() +
                    " is a virtual disc, which cannot be closed: it stays appendable");
     }
-    Report.Begin("writing");
+    // The session's size as the fit found it: exact when it was measured, else its bound.
+    const std::uint64_t SessionBytes = Plan.AtMost.value_or(0) * DataBlockBytes;
+    Report.Begin("writing", SessionBytes);
+    Disc.ExpectWriting(SessionBytes);
     TestHooks::BeforeWrite();
     // A new virtual disc is written to its scratch file, a continued one in place.
     const std::string VirtualDisc =
         Where.RealDrive ? std::string() : (Plan.NewDisc ? Context.Scratch : Where.Path);
     if (const auto Problems = CommitSession(Context, Disc, Plan, VirtualDisc)) {
         const ExitCode Kind = EntryUnreadable(*Problems) ? ExitCode::Source : ExitCode::Write;
-        throw RecorderFailure(Kind, Where.Describe() + ": " + RecorderReason(*Problems, Kind));
+        throw RecorderFailure(Kind, FailureCaseOf(*Problems, Kind),
+                              Where.Describe() + ": " + RecorderReason(*Problems, Kind));
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.
     if (const auto Changed = Plan.Stamps.FirstChanged()) {
-        throw RecorderFailure(ExitCode::Source,
+        throw RecorderFailure(ExitCode::Source, FailureKind::SourceChanged,
                               "entry " + *Changed +
                                   ": changed while it was written; the disc was left as it was");
     }

@@ -2,6 +2,7 @@
 // the disc, the file system's settings), the fit, the write and the verify.
 #pragma once
 
+#include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -23,7 +24,7 @@ struct DataDiscPlan {
     std::uint64_t NextAddress = 0;
     std::uint64_t Capacity = 0;
     // Why the medium refuses the write; reported after the fit, which comes first when both fail.
-    std::optional<std::string> Refusal;
+    std::optional<RecorderFailure> Refusal;
     // The run's own files (the disc's file, its scratch) and where the entries put them in the
     // session's tree: left out of it.
     std::vector<OwnFile> Own;

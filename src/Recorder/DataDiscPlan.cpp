@@ -65,40 +65,49 @@ struct DiscFound {
 };
 
 // Why this run may not write the disc as asked, if it may not.
-std::optional<std::string> RefusalOf(const WriteContext& Context, const DataDiscPlan& Plan,
-                                     const DiscFound& Found) {
+std::optional<RecorderFailure> RefusalOf(const WriteContext& Context, const DataDiscPlan& Plan,
+                                         const DiscFound& Found) {
     const Request& Ask = Context.Ask;
     const std::string Disc = Context.Where.Describe();
+    const auto Refused = [](FailureKind Kind, const std::string& Reason) {
+        return RecorderFailure(ExitCode::Medium, Kind, Reason);
+    };
     if (Ask.DetectNonEmptyDisk && !Plan.Blank) {
-        return Disc + ": the disc is not blank (" + SettingName("--detect_non_empty_disk") + ")";
+        return Refused(FailureKind::NotBlank, Disc + ": the disc is not blank (" +
+                                                  SettingName("--detect_non_empty_disk") + ")");
     }
     if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::Closed) {
-        return Disc +
-               ": the disc is closed (DVD-Video): nothing can be appended to it; erase it "
-               "first with " +
-               SettingName("--force_erase_disk");
+        return Refused(FailureKind::Closed,
+                       Disc +
+                           ": the disc is closed (DVD-Video): nothing can be appended to it; "
+                           "erase it first with " +
+                           SettingName("--force_erase_disk"));
     }
     if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::RawSectors) {
-        return Disc +
-               ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD image), "
-               "which cannot be continued; erase it first with " +
-               SettingName("--force_erase_disk");
+        return Refused(FailureKind::NotBlank,
+                       Disc +
+                           ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD "
+                           "image), which cannot be continued; erase it first with " +
+                           SettingName("--force_erase_disk"));
     }
     if (!Plan.NewDisc && !Ask.Import) {
-        return Disc + ": the disc holds data; continue it with " + SettingName("--import") +
-               " or erase it first with " + SettingName("--force_erase_disk");
+        return Refused(FailureKind::NotBlank,
+                       Disc + ": the disc holds data; continue it with " + SettingName("--import") +
+                           " or erase it first with " + SettingName("--force_erase_disk"));
     }
     if (Ask.Import && *Ask.Import > 0 &&
         (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Found.Sessions)) {
-        return Disc + ": the disc has no session " + std::to_string(*Ask.Import);
+        return Refused(FailureKind::NoSuchSession,
+                       Disc + ": the disc has no session " + std::to_string(*Ask.Import));
     }
     // Its tree was loaded without the check, from a disc changed outside a burn: a new session
     // would take the change over as the disc's own and record fresh checksums that hide it.
     if (!Plan.NewDisc && Found.ChecksumsFail) {
-        return Disc +
-               ": the disc's recorded checksums fail: it was changed outside a burn, so nothing "
-               "is appended to it; erase it first with " +
-               SettingName("--force_erase_disk");
+        return Refused(FailureKind::NotBlank,
+                       Disc +
+                           ": the disc's recorded checksums fail: it was changed outside a "
+                           "burn, so nothing is appended to it; erase it first with " +
+                           SettingName("--force_erase_disk"));
     }
     return std::nullopt;
 }
@@ -246,9 +255,10 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
         (void)ReadSpeedTest(Ask.Entries, Ask.Speed, Ask.Dvd, Context.Report);
     }
     if (Plan.Sources.empty()) {
-        throw RecorderFailure(ExitCode::Source, Where.Describe() +
-                                                    ": nothing to write: none of the entries "
-                                                    "exists, or none was given");
+        throw RecorderFailure(ExitCode::Source, FailureKind::NothingToWrite,
+                              Where.Describe() +
+                                  ": nothing to write: none of the entries exists, or none was "
+                                  "given");
     }
     // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
     // taken by the library for a disc with free space after its end.
@@ -279,7 +289,7 @@ std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Di
                                  const DataDiscPlan& Plan) {
     if (!Disc.Run({"-print_size"})) {
         throw Plan.Refusal
-            ? RecorderFailure(ExitCode::Medium, *Plan.Refusal)
+            ? *Plan.Refusal
             : RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Disc.Problems());
     }
     return BlocksIn(Disc.Results(), "Image size").value_or(0);
@@ -301,7 +311,7 @@ std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
                                                  std::to_string(Free) + " free");
     }
     if (Plan.Refusal) {
-        throw RecorderFailure(ExitCode::Medium, *Plan.Refusal);
+        throw *Plan.Refusal;
     }
     return Size;
 }

@@ -2,6 +2,7 @@
 // sessions libisofs finds in it; for a real drive, from libburn's table of contents.
 #include "DiscGeometry.hpp"
 #include "DiscKind.hpp"
+#include "LibraryWords.hpp"
 #include "Queries.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
@@ -98,6 +99,7 @@ DiscAnswer RealDisc(const Target& Where) {
     XorrisoSession Session(QuietReport(), Where.Describe());
     if (!Session.Run({"-outdev", Where.Path})) {
         throw RecorderFailure(ExitCode::Target,
+                              FailureCaseOf(Session.LibraryProblems(), ExitCode::Target),
                               Where.Describe() + ": not a drive that can write discs, or busy: " +
                                   Session.Problems(ExitCode::Target));
     }

@@ -51,7 +51,7 @@ void EraseDisc(const WriteContext& Context) {
         // A write-once disc is refused by name: libburn's refusal, or its "nothing to blank" on a
         // blank one, would tell the user nothing of why.
         if (!IsRewritableProfile(State.Profile)) {
-            throw RecorderFailure(ExitCode::Medium,
+            throw RecorderFailure(ExitCode::Medium, FailureKind::NotRewritable,
                                   "the disc in " + Where.Describe() + " is a " + State.Profile +
                                       ", which cannot be erased: only rewritable discs (CD-RW, "
                                       "DVD-RW, DVD+RW, BD-RE) can");

@@ -15,12 +15,12 @@ namespace {
 // The answer, then the refusal the burn would end with, if any: a front end learns both the size
 // and why the burn would not start.
 void Answer(std::uint64_t NeededBytes, std::uint64_t FreeBytes,
-            const std::optional<std::string>& Refusal) {
+            const std::optional<RecorderFailure>& Refusal) {
     PrintAnswer("needed_bytes", NeededBytes);
     PrintAnswer("free_bytes", FreeBytes);
     (void)std::fflush(stdout);
     if (Refusal) {
-        throw RecorderFailure(ExitCode::Medium, *Refusal);
+        throw *Refusal;
     }
 }
 
@@ -43,9 +43,10 @@ void EstimateAudioCd(const WriteContext& Context) {
         Answer((LeadingPause + TrackSectors(Tracks)) * RawSectorBytes, CdSectors * RawSectorBytes,
                Context.Disc.Blank()
                    ? std::nullopt
-                   : std::optional<std::string>(Where.Describe() +
-                                                ": the disc is not blank; erase it first (Erase, "
-                                                "--erase)"));
+                   : std::optional<RecorderFailure>(
+                         std::in_place, ExitCode::Medium,
+                         Where.Describe() + ": the disc is not blank; erase it first (Erase, "
+                                            "--erase)"));
         return;
     }
     XorrisoSession Session(Context.Report, Where.Describe());
@@ -53,8 +54,9 @@ void EstimateAudioCd(const WriteContext& Context) {
     const std::uint64_t FreeSectors = FreeBlocks(Session).value_or(0);
     Answer(TrackSectors(Tracks) * RawSectorBytes, FreeSectors * RawSectorBytes,
            Drive.Blank ? std::nullopt
-                       : std::optional<std::string>(Where.Describe() +
-                                                    ": the disc is not blank; erase it first"));
+                       : std::optional<RecorderFailure>(
+                             std::in_place, ExitCode::Medium,
+                             Where.Describe() + ": the disc is not blank; erase it first"));
 }
 
 } // namespace

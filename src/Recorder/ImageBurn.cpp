@@ -36,14 +36,13 @@ void CopyInto(const WriteContext& Context, int From, off_t Size) {
     (void)CopyAll(Context, From, To.Get(), "image " + Context.Ask.ImageFile,
                   [&Context, &Done, Size](std::uint64_t Bytes) {
                       Done += Bytes;
-                      Context.Report.Update(Size > 0 ? 100.0 * static_cast<double>(Done) /
-                                                           static_cast<double>(Size)
-                                                     : 100.0);
+                      Context.Report.Update(Done, static_cast<std::uint64_t>(Size));
                   });
     // The image was measured before the write; one that changed since is not the one checked.
     if (Done != static_cast<std::uint64_t>(Size)) {
-        Fail(ExitCode::Source, "image " + Context.Ask.ImageFile,
-             "changed its size while it was read");
+        throw RecorderFailure(ExitCode::Source, FailureKind::SourceChanged,
+                              "image " + Context.Ask.ImageFile +
+                                  ": changed its size while it was read");
     }
     Context.Report.Enter("closing");
     if (::fsync(To.Get()) != 0) {
@@ -116,7 +115,7 @@ void BurnImageFile(const WriteContext& Context) {
         Report.End();
         return;
     }
-    Report.Begin("writing");
+    Report.Begin("writing", static_cast<std::uint64_t>(Info.st_size));
     CopyInto(Context, File.Get(), Info.st_size);
     PutInPlace(Context);
     Report.End();

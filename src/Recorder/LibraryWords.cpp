@@ -126,6 +126,32 @@ std::string RecorderReason(std::string_view LibraryText, ExitCode Kind) {
     return Path.empty() ? std::string(Reason) : std::string(Path) + ": " + std::string(Reason);
 }
 
+FailureKind FailureCaseOf(std::string_view LibraryText, ExitCode Kind) {
+    struct CaseSign {
+        std::string_view Sign;
+        ExitCode Code;
+        FailureKind Case;
+    };
+    // Only a sign of the failure's own exit code counts: a busy drive is a target's case, never a
+    // medium's.
+    constexpr std::array Signs{
+        CaseSign{"busy", ExitCode::Target, FailureKind::DriveBusy},
+        CaseSign{"Drive is in use", ExitCode::Target, FailureKind::DriveBusy},
+        CaseSign{"No media", ExitCode::Medium, FailureKind::NoDisc},
+        CaseSign{"no medium", ExitCode::Medium, FailureKind::NoDisc},
+        CaseSign{"not appendable", ExitCode::Medium, FailureKind::Closed},
+        CaseSign{"not of erasable type", ExitCode::Medium, FailureKind::NotRewritable},
+        CaseSign{"Premature end", ExitCode::Source, FailureKind::SourceChanged},
+        CaseSign{"Size of file", ExitCode::Source, FailureKind::SourceChanged},
+    };
+    for (const CaseSign& Known : Signs) {
+        if (Known.Code == Kind && LibraryText.find(Known.Sign) != std::string_view::npos) {
+            return Known.Case;
+        }
+    }
+    return DefaultKindOf(Kind);
+}
+
 bool RanOut(std::string_view LibraryText) {
     for (const std::string_view Sign : {"Memory allocation error", "Out of virtual memory",
                                         "Cannot allocate memory", "Too many open files"}) {

@@ -17,6 +17,10 @@ namespace Recorder {
 // general reason for a failure of kind Kind.
 std::string RecorderReason(std::string_view LibraryText, ExitCode Kind);
 
+// The case a failure of kind Kind is, as far as the library's text names one (a drive in use,
+// no disc, a closed disc, ...), else the exit code's own.
+FailureKind FailureCaseOf(std::string_view LibraryText, ExitCode Kind);
+
 // Whether the library's text says that memory or descriptors ran out: a write error then,
 // whatever step failed for it.
 bool RanOut(std::string_view LibraryText);

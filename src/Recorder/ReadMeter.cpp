@@ -12,12 +12,14 @@
 namespace Recorder {
 
 ReadMeter::ReadMeter(Progress& Report, std::uint64_t ExpectedBytes)
-    : FReport(Report), FStart(BytesRead()), FExpected(ExpectedBytes == 0 ? 1 : ExpectedBytes) {}
+    : FReport(Report), FStart(BytesRead()), FExpected(ExpectedBytes) {}
 
 void ReadMeter::Tick() {
     const std::uint64_t Now = BytesRead();
     const std::uint64_t Done = Now > FStart ? Now - FStart : 0;
-    FReport.Update(100.0 * static_cast<double>(Done) / static_cast<double>(FExpected));
+    if (FExpected > 0) {
+        FReport.Update(Done, FExpected);
+    }
 }
 
 std::uint64_t ReadMeter::BytesRead() {

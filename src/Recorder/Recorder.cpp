@@ -74,7 +74,7 @@ int RunWriter(Writer Write, const Request& Ask, const Medium& Disc) {
     try {
         Write(WriteContext{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), Lines});
     } catch (const RecorderFailure& Failure) {
-        return ReportFailure(Failure.Code(), Failure.what());
+        return ReportFailure(Failure);
     } catch (const std::exception& Failure) {
         return ReportFailure(ExitCode::Write, Disc.Describe() + ": " + ReasonOf(Failure));
     }
@@ -97,16 +97,13 @@ int RunQuestion(const Answer& Ask) {
         return Answered(Ask());
     } catch (const RecorderFailure& Failure) {
         (void)Answered(0); // the answer before a refusal is still an answer
-        return ReportFailure(Failure.Code(), Failure.what());
+        return ReportFailure(Failure);
     } catch (const std::exception& Failure) {
         return ReportFailure(ExitCode::Write, "cannot answer: " + ReasonOf(Failure));
     }
 }
 
-} // namespace
-
-int RunRecorder(std::span<const std::string> Arguments) {
-    OpenStandardStreams();
+int RunCommand(std::span<const std::string> Arguments) {
     // A file grown past the size limit is then a write error with its reason (and the disc is put
     // back), not a signal that ends the recorder half way.
     (void)std::signal(SIGXFSZ, SIG_IGN);
@@ -145,10 +142,22 @@ int RunRecorder(std::span<const std::string> Arguments) {
         return RunInWorker([&] { return RunWriter(Entry->Write, Ask, Disc); }, Disc,
                            Entry->MayAppend, Stop);
     } catch (const RecorderFailure& Failure) {
-        return ReportFailure(Failure.Code(), Failure.what());
+        return ReportFailure(Failure);
     } catch (const std::exception& Failure) {
         return ReportFailure(ExitCode::Write, ReasonOf(Failure));
     }
+}
+
+} // namespace
+
+int RunRecorder(std::span<const std::string> Arguments) {
+    OpenStandardStreams();
+    ShareFailureCases();
+    const int Code = RunCommand(Arguments);
+    // The one place a run's case is said: after everything else the run printed, the worker's
+    // lines included, so it is the last line of standard output.
+    SayFailureCase(Code);
+    return Code;
 }
 
 } // namespace Recorder

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,34 @@ namespace Recorder {
 namespace {
 
 volatile std::sig_atomic_t StopRequested = 0;
+
+// The case of the first failure reported with each exit code, its FailureKind plus one (zero:
+// none). A run may report more than one failure (a worker's, then that the disc could not be put
+// back): the case named is the one of the failure its exit code comes from.
+struct FailureCases {
+    std::array<std::atomic<std::uint8_t>, 10> FirstKind{};
+};
+static_assert(std::atomic<std::uint8_t>::is_always_lock_free, "shared between processes");
+
+FailureCases* Cases() {
+    static FailureCases Own;
+    static FailureCases* const Shared = [] {
+        void* Page = ::mmap(nullptr, sizeof(FailureCases), PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        // Without the shared page a worker's case is lost, and its exit code's own is named.
+        return Page == MAP_FAILED ? &Own : new (Page) FailureCases;
+    }();
+    return Shared;
+}
+
+void KeepCase(ExitCode Code, FailureKind Kind) {
+    const auto Index = static_cast<std::size_t>(Code);
+    if (Index < Cases()->FirstKind.size()) {
+        std::uint8_t None = 0;
+        (void)Cases()->FirstKind.at(Index).compare_exchange_strong(
+            None, static_cast<std::uint8_t>(static_cast<std::uint8_t>(Kind) + 1U));
+    }
+}
 
 extern "C" void RequestStop(int /*Signal*/) {
     StopRequested = 1;
@@ -60,7 +89,7 @@ int WaitForWorker(pid_t Worker) {
 
 int ExitCodeOf(const Target& Where, int Status, bool Succeeded) {
     if (StopRequested != 0) {
-        return ReportFailure(ExitCode::Write,
+        return ReportFailure(ExitCode::Write, FailureKind::Stopped,
                              Where.Describe() + ": stopped by a signal" +
                                  (Succeeded ? " after the write was complete" : ""));
     }
@@ -134,9 +163,44 @@ void StopSignals::RestoreInChild() const {
 }
 
 int ReportFailure(ExitCode Code, const std::string& Message) {
+    return ReportFailure(Code, DefaultKindOf(Code), Message);
+}
+
+int ReportFailure(ExitCode Code, FailureKind Kind, const std::string& Message) {
+    KeepCase(Code, Kind);
     (void)std::fprintf(stderr, "recorder: %s\n", Message.c_str());
     (void)std::fflush(stderr);
     return static_cast<int>(Code);
+}
+
+int ReportFailure(const RecorderFailure& Failure) {
+    return ReportFailure(Failure.Code(), Failure.Kind(), Failure.what());
+}
+
+void ShareFailureCases() {
+    (void)Cases();
+}
+
+void SayFailureCase(int Code) {
+    if (Code <= 0 || Code > static_cast<int>(ExitCode::NotAvailable)) {
+        return;
+    }
+    const auto Exit = static_cast<ExitCode>(Code);
+    const std::uint8_t Kept = Cases()->FirstKind.at(static_cast<std::size_t>(Code)).load();
+    const FailureKind Kind = Kept == 0 ? DefaultKindOf(Exit) : static_cast<FailureKind>(Kept - 1U);
+    const std::string_view Key = FailureKeyOf(Kind);
+    // A reader that went away must not turn the run's exit code into SIGPIPE's.
+    struct sigaction Ignore {};
+    Ignore.sa_handler = SIG_IGN;
+    struct sigaction Old {};
+    const bool Ignored = ::sigaction(SIGPIPE, &Ignore, &Old) == 0;
+    (void)std::fprintf(stdout, "%.*s%.*s\n", static_cast<int>(FailureLinePrefix.size()),
+                       FailureLinePrefix.data(), static_cast<int>(Key.size()), Key.data());
+    (void)std::fflush(stdout);
+    std::clearerr(stdout);
+    if (Ignored) {
+        ::sigaction(SIGPIPE, &Old, nullptr);
+    }
 }
 
 std::string ReasonOf(int Error) {

@@ -14,8 +14,20 @@
 
 namespace Recorder {
 
-// Writes "recorder: MESSAGE" to standard error and returns Code as an exit code.
+// Writes "recorder: MESSAGE" to standard error, keeps Kind (by default the exit code's) as the
+// case of a run that ends with Code, and returns Code as an exit code.
 int ReportFailure(ExitCode Code, const std::string& Message);
+int ReportFailure(ExitCode Code, FailureKind Kind, const std::string& Message);
+int ReportFailure(const RecorderFailure& Failure);
+
+// The cases reported from here on are kept where the worker processes started later report
+// theirs too, so that the recorder names the case a worker found. Called once, first.
+void ShareFailureCases();
+
+// For a run that ends with Code (not 0): "failure KEY" on standard output, the first case
+// reported with that exit code (in this process or a worker), else the exit code's own. A
+// standard output that cannot take it changes nothing: the exit code and the error line stand.
+void SayFailureCase(int Code);
 
 // SIGINT, SIGTERM and SIGHUP (a host that loses its terminal, or dies and its waiter with it)
 // ask the run to stop, from the moment the run takes hold of its disc: the worker is killed, or

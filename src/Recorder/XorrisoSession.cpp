@@ -1,5 +1,6 @@
 #include "XorrisoSession.hpp"
 
+#include "DiscGeometry.hpp"
 #include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
 #include "WritingThreads.hpp"
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -81,8 +83,8 @@ std::string_view WithoutLineEnd(std::string_view Text) {
     return Text;
 }
 
-// "Writing:  27467s   17.9%   fifo ..." -> 17.9
-bool WritingPercent(std::string_view Text, double& Percent) {
+// "Writing:  27467s   17.9%   fifo ..." -> 17.9 and 27467 (sectors written)
+bool WritingPercent(std::string_view Text, double& Percent, std::uint64_t& Sectors) {
     const std::size_t At = Text.find("Writing:");
     const std::size_t Sign = Text.find('%', At == std::string_view::npos ? 0 : At);
     if (At == std::string_view::npos || Sign == std::string_view::npos) {
@@ -97,6 +99,9 @@ bool WritingPercent(std::string_view Text, double& Percent) {
         return false;
     }
     Percent = std::strtod(std::string(Text.substr(Start, Sign - Start)).c_str(), nullptr);
+    const std::size_t First = std::min(Text.find_first_not_of(' ', At + 8), Start);
+    Sectors = 0;
+    (void)std::from_chars(Text.data() + First, Text.data() + Start, Sectors);
     return true;
 }
 
@@ -223,8 +228,9 @@ bool XorrisoSession::Run(const std::vector<std::string>& Command) {
 
 void XorrisoSession::Require(const std::vector<std::string>& Command, ExitCode Failure) {
     if (!Run(Command)) {
-        const ExitCode Kind = RanOut(LibraryProblems()) ? ExitCode::Write : Failure;
-        throw RecorderFailure(Kind, FSubject + ": " + Problems(Kind));
+        const std::string Library = LibraryProblems();
+        const ExitCode Kind = RanOut(Library) ? ExitCode::Write : Failure;
+        throw RecorderFailure(Kind, FailureCaseOf(Library, Kind), FSubject + ": " + Problems(Kind));
     }
 }
 
@@ -248,6 +254,11 @@ bool XorrisoSession::Commit(const std::string& VirtualDisc) {
         FProblems.emplace_back("cannot sync the written session to the disc's file");
     }
     return Synced;
+}
+
+void XorrisoSession::ExpectWriting(std::uint64_t Bytes) {
+    const std::lock_guard Lock(FMutex);
+    FWritingBytes = Bytes;
 }
 
 void XorrisoSession::WhileRunning(std::function<void()> Tick) {
@@ -304,8 +315,13 @@ void XorrisoSession::TakeInfo(std::string_view Text) {
     const std::string_view Severity = SeverityOf(WithoutLineEnd(Text), Rest);
     double Percent = 0;
     std::uint64_t Added = 0;
-    if (Severity == "UPDATE" && WritingPercent(Rest, Percent)) {
-        FReport.Update(Percent);
+    std::uint64_t Sectors = 0;
+    if (Severity == "UPDATE" && WritingPercent(Rest, Percent, Sectors)) {
+        if (FWritingBytes > 0) {
+            FReport.Update(Percent, Sectors * DataBlockBytes, FWritingBytes);
+        } else {
+            FReport.Update(Percent);
+        }
     } else if (Severity == "UPDATE" && FilesAddedIn(Rest, Added)) {
         FFilesAdded = Added;
     } else if (Severity == "UPDATE" && Rest.starts_with("Closing track/session")) {

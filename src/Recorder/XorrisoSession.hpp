@@ -52,6 +52,9 @@ public:
     // the file written) the one fsync happens here, in the closing phase, instead of unseen at the
     // end of the writing. False when the write failed: Problems() says why.
     bool Commit(const std::string& VirtualDisc);
+    // The bytes the next write takes, its progress lines then carrying the bytes written (libburn's
+    // sectors of 2,048 bytes); zero when not known.
+    void ExpectWriting(std::uint64_t Bytes);
     // Called on the watcher thread about every tenth of a second until it is set again (empty to
     // stop): for progress that the libraries do not report. See ScopedTick.
     void WhileRunning(std::function<void()> Tick);
@@ -74,6 +77,7 @@ private:
     std::vector<std::string> FResults;
     std::vector<std::string> FProblems;
     std::function<void()> FTick;
+    std::uint64_t FWritingBytes = 0;
     std::atomic<std::uint64_t> FFilesAdded{0};
     std::condition_variable FWake;
     bool FStopping = false;

@@ -18,17 +18,20 @@ namespace Recorder {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& Subject, const std::string& Reason) {
-    throw RecorderFailure(ExitCode::Target, Subject + ": " + Reason);
+[[noreturn]] void Fail(const std::string& Subject, const std::string& Reason,
+                       FailureKind Kind = FailureKind::NotADrive) {
+    throw RecorderFailure(ExitCode::Target, Kind, Subject + ": " + Reason);
 }
 
 [[noreturn]] void FailHeld(const std::string& Subject, int Fd) {
     struct stat Info {};
     const pid_t Holder = ::fstat(Fd, &Info) == 0 ? HolderOf(Info.st_dev, Info.st_ino) : 0;
     ::close(Fd);
-    Fail(Subject, "the disc is in use by another run" +
-                      (Holder > 0 ? " (process " + std::to_string(Holder) + ")" : std::string()) +
-                      "; try again when it has ended");
+    Fail(Subject,
+         "the disc is in use by another run" +
+             (Holder > 0 ? " (process " + std::to_string(Holder) + ")" : std::string()) +
+             "; try again when it has ended",
+         FailureKind::DriveBusy);
 }
 
 // Takes the lock on Fd, or fails naming the holder.

@@ -49,6 +49,7 @@ mode_t ModeReplacing(const std::string& Path, mode_t NewFileMode) {
 // Overwrites the data of a file with zeros up to Limit bytes, skipping its holes.
 void OverwriteData(const Target& Where, int Fd, off_t Size, Progress& Report) {
     static const std::array<char, 1 << 20> Zeros{};
+    Report.Expect(static_cast<std::uint64_t>(std::max<off_t>(Size, 0)));
     bool Begun = false;
     off_t At = ::lseek(Fd, 0, SEEK_DATA);
     while (At >= 0 && At < Size) {
@@ -62,7 +63,7 @@ void OverwriteData(const Target& Where, int Fd, off_t Size, Progress& Report) {
                 WriteFailed(Where, "cannot overwrite the disc");
             }
             At += Written;
-            Report.Update(100.0 * static_cast<double>(At) / static_cast<double>(Size));
+            Report.Update(static_cast<std::uint64_t>(At), static_cast<std::uint64_t>(Size));
             if (!Begun) {
                 Begun = true;
                 TestHooks::BeforeWrite(); // the tests stop an erase half way here
@@ -117,7 +118,7 @@ void Medium::HoldVirtualDisc(MediumUse Use) {
     }
     FKind = KindOfVirtualDisc(FWhere.Path);
     if (FKind == VirtualDiscKind::NotADisc && Use != MediumUse::Look) {
-        throw RecorderFailure(ExitCode::Target,
+        throw RecorderFailure(ExitCode::Target, FailureKind::NotADisc,
                               FWhere.Describe() +
                                   ": the file is not a disc (no ISO 9660 or UDF image, no CD "
                                   "image with its CUE sheet); it is left as it is: map the drive "

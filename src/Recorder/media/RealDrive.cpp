@@ -96,9 +96,9 @@ void OpenDrive(XorrisoSession& Session, const Target& Where, bool Both) {
         const bool Busy = Problems.find("busy") != std::string::npos ||
                           Problems.find("Busy") != std::string::npos ||
                           Problems.find("in use") != std::string::npos;
-        throw RecorderFailure(ExitCode::Target,
-                              Busy ? BusyDrive(Where)
-                                   : Where.Describe() + ": not a drive that can write discs");
+        throw RecorderFailure(
+            ExitCode::Target, Busy ? FailureKind::DriveBusy : FailureKind::NotADrive,
+            Busy ? BusyDrive(Where) : Where.Describe() + ": not a drive that can write discs");
     }
 }
 
@@ -107,7 +107,7 @@ DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadT
     Session.Require({"-toc"}, ExitCode::Target);
     DriveState State = DriveStateOf(Session.Results());
     if (!State.Present) {
-        throw RecorderFailure(ExitCode::Medium, NoDiscIn(Where));
+        throw RecorderFailure(ExitCode::Medium, FailureKind::NoDisc, NoDiscIn(Where));
     }
     return State;
 }
@@ -115,7 +115,7 @@ DriveState AcquireDrive(XorrisoSession& Session, const Target& Where, bool LoadT
 DriveState AcquireDriveToWrite(XorrisoSession& Session, const Target& Where, bool LoadTree) {
     DriveState State = AcquireDrive(Session, Where, LoadTree);
     if (!State.Writable) {
-        throw RecorderFailure(ExitCode::Medium, NotWritableIn(Where));
+        throw RecorderFailure(ExitCode::Medium, FailureKind::Closed, NotWritableIn(Where));
     }
     return State;
 }
