@@ -104,21 +104,36 @@ TEST(QueltburnProgress, ProgressBarOnATerminal) {
         << Outcome.Out;
 }
 
+// The time limit ends a burn's tool and a question's alike.
 TEST(QueltburnProgress, TimeoutEndsTheToolWithItsResult) {
     RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
     const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
-    const auto Start = Clock::now();
-    const auto Outcome =
-        QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "1"});
-    EXPECT_LT(Clock::now() - Start, 5s);
-    EXPECT_EQ(Outcome.ExitCode, 124) << Outcome.Err; // as timeout(1) says so
-    EXPECT_NE(Outcome.Out.find("result: -5 (the run took longer than its time limit)\nevent: "
-                               "OnError(-5)\n"),
-              std::string::npos)
-        << Outcome.Out;
-    const auto Runs = W.Runs();
-    ASSERT_EQ(Runs.size(), 1U);
-    EXPECT_FALSE(QueltTest::ProcessExists(Runs[0].Pid));
+    const struct {
+        std::vector<std::string> Args;
+        int Exit;
+        std::string Event; // what follows the result line
+    } Rows[] = {
+        {{"eject", "E"}, 124, "event: OnError(-5)\n"}, // as timeout(1) says so
+        {{"data", "E", File, "--estimate"}, 1, ""},
+    };
+    for (const auto& Row : Rows) {
+        std::vector<std::string> Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        Argv.insert(Argv.end(), {"--tool", Standin.string(), "--timeout", "1"});
+        const std::size_t RunsBefore = W.Runs().size();
+        const auto Start = Clock::now();
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_LT(Clock::now() - Start, 5s) << Row.Args[0];
+        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Row.Args[0] << Outcome.Err;
+        EXPECT_NE(
+            Outcome.Out.find("result: -5 (the run took longer than its time limit)\n" + Row.Event),
+            std::string::npos)
+            << Outcome.Out;
+        const auto Runs = W.Runs();
+        ASSERT_EQ(Runs.size(), RunsBefore + 1);
+        EXPECT_FALSE(QueltTest::ProcessExists(Runs.back().Pid));
+    }
     const auto TooLong =
         QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "x"});
     EXPECT_EQ(TooLong.ExitCode, 2);
