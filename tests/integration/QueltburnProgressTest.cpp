@@ -50,6 +50,37 @@ TEST(QueltburnProgress, ProgressLinesWhenAskedAndTheToolsLinesStill) {
     EXPECT_NE(Shown.Out.find("result: 0 (success)"), std::string::npos) << Shown.Out;
 }
 
+// After the run, standard error names each entry the component left out, in the order given, and
+// nothing when it left none out.
+TEST(QueltburnProgress, EntriesLeftOutAreNamedAfterTheRun) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string First = (W.Dir.Path() / "first-missing.txt").string();
+    const std::string Second = (W.Dir.Path() / "also-missing").string();
+    const struct {
+        std::vector<std::string> Files;
+        std::string LeftOut; // all that standard error says of them
+    } Rows[] = {
+        {{File}, ""},
+        {{First, File}, "left out: " + First + "\n"},
+        {{Second, File, First}, "left out: " + Second + "\nleft out: " + First + "\n"},
+    };
+    for (const auto& Row : Rows) {
+        std::vector<std::string> Argv{Cli, "data", "E"};
+        Argv.insert(Argv.end(), Row.Files.begin(), Row.Files.end());
+        Argv.insert(Argv.end(), {"--skip-missing", "--tool", Standin.string()});
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
+        std::string Said;
+        for (std::size_t At = 0; (At = Outcome.Err.find("left out: ", At)) != std::string::npos;) {
+            const std::size_t End = Outcome.Err.find('\n', At) + 1;
+            Said += Outcome.Err.substr(At, End - At);
+            At = End;
+        }
+        EXPECT_EQ(Said, Row.LeftOut) << Outcome.Err;
+    }
+}
+
 // A phase that takes its time shows its rate and the time left, worked out from the percent over
 // time: the stand-in's writing steps of 25% come 0.4 s apart.
 TEST(QueltburnProgress, WritingShowsItsRateAndTimeLeft) {

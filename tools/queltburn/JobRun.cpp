@@ -4,9 +4,9 @@
 #include "Progress.hpp"
 #include "System.SysUtils.hpp"
 
-#include <atomic>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace Queltburn {
@@ -72,16 +72,28 @@ RunOutcome RunAsJob(const Command& C, const RunOptions& Run, Queltburner::TQuelt
     ProgressDisplay Display(Style, Out, std::cerr);
     Queltburner::TJobEvents Events;
     Display.Attach(Events);
-    std::atomic<int> InterruptStatus{0};
+    // Ctrl-C ends the tool through the job instead of leaving it running without its host. The
+    // watch comes first, since the job may start its tool before StartJob returns: a signal that
+    // comes before there is a job cancels it as soon as there is one.
+    std::mutex Guard;
+    std::shared_ptr<TBurnJob> Running;
+    int InterruptStatus = 0;
     TJobResult Job;
     {
-        const std::shared_ptr<TBurnJob> Running =
-            StartJob(C, Run, Burner, Drive, Operands, std::move(Events));
-        // Ctrl-C ends the tool through the job instead of leaving it running without its host.
-        const InterruptWatch Interrupts([&Running, &InterruptStatus](int Status) {
+        const InterruptWatch Interrupts([&](int Status) {
+            const std::scoped_lock Lock(Guard);
             InterruptStatus = Status;
-            Running->Cancel();
+            if (Running) {
+                Running->Cancel();
+            }
         });
+        {
+            const std::scoped_lock Lock(Guard);
+            Running = StartJob(C, Run, Burner, Drive, Operands, std::move(Events));
+            if (InterruptStatus != 0) {
+                Running->Cancel();
+            }
+        }
         Job = Running->Wait();
     }
     Display.Finish();
