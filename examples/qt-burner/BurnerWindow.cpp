@@ -30,12 +30,7 @@
 
 using Queltburner::TDiskType;
 
-namespace {
-
-// Scales the size bar: what the selection needs, in thousandths of what the disc has free.
-constexpr int SizeBarScale = 1000;
-
-} // namespace
+namespace {} // namespace
 
 BurnerWindow::BurnerWindow(QString SettingsFile, QWidget* Parent)
     : QWidget(Parent), FSettingsFile(std::move(SettingsFile)),
@@ -45,7 +40,6 @@ BurnerWindow::BurnerWindow(QString SettingsFile, QWidget* Parent)
     LoadSettings();
     ShowSettings();
     ConnectWidgets();
-    ConnectComponentEvents();
     RefreshDrives();
     setAcceptDrops(true);
     SetBurning(false);
@@ -195,14 +189,10 @@ void BurnerWindow::LoadSettings() {
             System::Classes::ReadComponentText(FromQString(QString::fromUtf8(File.readAll())),
                                                *FBurner);
         } catch (const System::Classes::EFormTextError& Error) {
-            AppendLine(
-                QStringLiteral("Settings not loaded: %1").arg(QString::fromUtf8(Error.what())),
-                true);
+            FLog->appendPlainText(
+                QStringLiteral("! Settings not loaded: %1").arg(QString::fromUtf8(Error.what())));
         }
     }
-    // The window shows the result itself and listens to a run it waits for, whatever was saved.
-    FBurner->SetShowMessages(false);
-    FBurner->SetSynchronous(true);
 }
 
 void BurnerWindow::SaveSettings() {
@@ -240,17 +230,6 @@ char16_t BurnerWindow::DriveLetter() const {
     return Text.front().toUpper().unicode();
 }
 
-void BurnerWindow::DescribeDrive() {
-    const char16_t Letter = DriveLetter();
-    if (Letter == 0) {
-        FDiscLine->setText(QStringLiteral("No drive chosen"));
-        return;
-    }
-    Queltburner::DiscReport Disc;
-    const int Result = FBurner->DescribeDisc(Letter, Disc);
-    FDiscLine->setText(DiscLine(Result, Disc));
-}
-
 // Burn waits for the new measure: the last one was of another selection.
 void BurnerWindow::MeasureSoon() {
     if (FMeasureTimer != nullptr) {
@@ -259,38 +238,6 @@ void BurnerWindow::MeasureSoon() {
         UpdateBurnButton();
         FMeasureTimer->start();
     }
-}
-
-// Asks the tool what the burn would take. It runs on the window's thread: the estimate only lays
-// the session out, and no burn can run meanwhile (the settings are locked while one does).
-void BurnerWindow::MeasureSelection() {
-    FFits = true;
-    FNeededBytes = 0;
-    FSizeBar->setStyleSheet({});
-    FSizeBar->setValue(0);
-    Queltburner::SizeReport Size;
-    const char16_t Letter = DriveLetter();
-    const bool Measurable =
-        FFiles->count() > 0 && Letter != 0 && FKind->currentIndex() != ImageKind && !Burning();
-    if (!Measurable || FBurner->MeasureBurn(Letter, Size) != Queltburner::ResultSuccess) {
-        FSizeBar->setFormat(FFiles->count() == 0 ? QStringLiteral("Nothing selected")
-                                                 : QStringLiteral("Size not known"));
-        UpdateBurnButton();
-        return;
-    }
-    FNeededBytes = Size.NeededBytes;
-    FFits = Size.NeededBytes <= Size.FreeBytes;
-    const std::uint64_t Scaled =
-        Size.FreeBytes == 0 ? SizeBarScale : Size.NeededBytes * SizeBarScale / Size.FreeBytes;
-    FSizeBar->setValue(static_cast<int>(std::min<std::uint64_t>(Scaled, SizeBarScale)));
-    FSizeBar->setFormat(QStringLiteral("%1 needed of %2 free%3")
-                            .arg(ReadableBytes(Size.NeededBytes), ReadableBytes(Size.FreeBytes),
-                                 FFits ? QString() : QStringLiteral(": does not fit")));
-    if (!FFits) {
-        FSizeBar->setStyleSheet(QStringLiteral("QProgressBar { color: white; text-align: center; }"
-                                               "QProgressBar::chunk { background: #c62828; }"));
-    }
-    UpdateBurnButton();
 }
 
 void BurnerWindow::UpdateBurnButton() {

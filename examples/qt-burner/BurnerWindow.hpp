@@ -1,16 +1,14 @@
 // The burning window: one TQueltBurner whose properties the widgets edit, a size bar that measures
-// the selection against the disc, and a burn that runs on a worker thread while the window shows
-// its progress and the tool's lines.
+// the selection against the disc, and a burn that runs as a job while the window shows its
+// progress and the tool's lines.
 #pragma once
 
 #include <QueltBurner.hpp>
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include <cstdint>
 #include <memory>
 
 class QCheckBox;
@@ -21,7 +19,6 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QThread;
 class QTimer;
 
 class BurnerWindow : public QWidget {
@@ -39,15 +36,9 @@ public:
 
     // Adds files and folders to the selection, as the buttons and a drop do.
     void AddEntries(const QStringList& Paths);
-    bool Burning() const noexcept { return FWorker != nullptr; }
+    bool Burning() const noexcept { return FJob != nullptr; }
     // The result code of the last burn (ResultSuccess before the first).
     int LastResult() const noexcept { return FLastResult; }
-
-signals:
-    // Emitted on the worker thread by the component's events; received on the window's thread.
-    void ProgressArrived(const QString& Phase, double Percent);
-    void LineArrived(const QString& Line, bool IsError);
-    void BurnEnded(int Result);
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -57,10 +48,11 @@ protected:
 private:
     // The disc kinds in the order of the list: TDiskType's, then an image file (the first entry).
     static constexpr int ImageKind = 5;
+    // Scales the size bar: what the selection needs, in thousandths of what the disc has free.
+    static constexpr int SizeBarScale = 1000;
 
     void BuildLayout();
     void ConnectWidgets();
-    void ConnectComponentEvents();
     // Component to widgets, after loading the settings.
     void ShowSettings();
     void LoadSettings();
@@ -72,6 +64,7 @@ private:
     void DescribeDrive();
     void MeasureSoon();
     void MeasureSelection();
+    void ShowMeasure(const Queltburner::TJobResult& Answer);
     void UpdateBurnButton();
 
     void AddFiles();
@@ -80,20 +73,30 @@ private:
 
     void StartBurn();
     void CancelBurn();
-    void ShowProgress(const QString& Phase, double Percent);
-    void AppendLine(const QString& Line, bool IsError);
-    void FinishBurn(int Result);
+    void ShowProgress(const Queltburner::TJobProgress& Progress);
+    void FinishBurn(const Queltburner::TJobResult& Result);
     void SetBurning(bool Running);
 
     QString FSettingsFile;
     std::unique_ptr<Queltburner::TQueltBurner> FBurner;
-    QThread* FWorker = nullptr;
+    std::shared_ptr<Queltburner::TBurnJob> FJob; // the burn, while it runs
+    // The latest question of a kind, and how many were asked: only the latest answer is shown.
+    struct Question {
+        std::shared_ptr<Queltburner::TBurnJob> Job;
+        unsigned Turn = 0;
+        // The turn of the next question; the one before is no longer wanted.
+        unsigned Next() {
+            if (Job) {
+                Job->Cancel();
+            }
+            return ++Turn;
+        }
+    };
+    Question FDescribe;
+    Question FMeasure;
     int FLastResult = Queltburner::ResultSuccess;
     bool FFits = true;
     bool FCloseWhenDone = false;
-    std::uint64_t FNeededBytes = 0;
-    QString FPhase;
-    QElapsedTimer FPhaseClock;
 
     QComboBox* FDrives = nullptr;
     QLabel* FDiscLine = nullptr;

@@ -1,11 +1,12 @@
-// The burn. The component blocks until the tool has ended and fires its events on the thread that
-// called it, so the burn runs on a worker thread and the events travel to the window as queued
-// signals. While it runs the settings are locked (the worker reads them), Cancel() is the only
-// call the window makes on the component, and the window does not close.
+// The jobs: the burn, and the questions about the disc and the selection. Each runs on a thread of
+// its own and fires its events there, so every event is handed to the window's thread with
+// QMetaObject::invokeMethod; the window never waits for a job while it is open. A burn keeps the
+// settings locked while it runs, so that what the window shows is what is being written.
 #include "BurnerWindow.hpp"
 
 #include "DiscWords.hpp"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,39 +17,46 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QUrl>
+
+#include <algorithm>
+#include <array>
+
+using Queltburner::TJobResult;
 
 namespace {
 
 constexpr double PercentScale = 10.0; // the progress bar counts tenths of a percent
 
-} // namespace
-
-void BurnerWindow::ConnectComponentEvents() {
-    FBurner->SetOnProgress(
-        [this](System::TObject*, const System::UnicodeString& Phase, double Percent) {
-            emit ProgressArrived(ToQString(Phase), Percent);
-        });
-    FBurner->SetOnOutput([this](System::TObject*, const System::UnicodeString& Line, bool IsError) {
-        emit LineArrived(ToQString(Line), IsError);
-    });
-    connect(this, &BurnerWindow::ProgressArrived, this, &BurnerWindow::ShowProgress,
+// A job event's handler that hands each call, in order, to Handle(window, arguments) on the
+// window's thread. The application receives the calls, not the window, which may be gone by then
+// (a question it no longer waits for may still answer): they are dropped then.
+template <typename... Args, typename Handler>
+std::function<void(const Args&...)> OnWindowThread(BurnerWindow* Self, Handler Handle) {
+    return [Window = QPointer<BurnerWindow>(Self), Handle](const Args&... Values) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [Window, Handle, Values...] {
+                if (Window) {
+                    Handle(*Window, Values...);
+                }
+            },
             Qt::QueuedConnection);
-    connect(this, &BurnerWindow::LineArrived, this, &BurnerWindow::AppendLine,
-            Qt::QueuedConnection);
-    // Queued after every line and progress the run emitted before it ended.
-    connect(this, &BurnerWindow::BurnEnded, this, &BurnerWindow::FinishBurn, Qt::QueuedConnection);
+    };
 }
 
+} // namespace
+
 BurnerWindow::~BurnerWindow() {
-    // The application may quit without closing the window: end the run before the component goes.
-    if (FWorker != nullptr) {
-        FBurner->Cancel();
-        FWorker->wait();
-        delete FWorker;
+    // The application may quit without closing the window: no tool is left running behind it.
+    for (const std::shared_ptr<Queltburner::TBurnJob>& Job : {FJob, FDescribe.Job, FMeasure.Job}) {
+        if (Job) {
+            Job->Cancel();
+            Job->Wait();
+        }
     }
 }
 
@@ -59,68 +67,123 @@ void BurnerWindow::StartBurn() {
     }
     FLog->clear();
     FResult->clear();
-    FPhase.clear();
     FProgress->setValue(0);
     FProgress->setFormat(QStringLiteral("Starting…"));
-    const bool Image = FKind->currentIndex() == ImageKind;
-    const System::UnicodeString ImageFile = FBurner->Files()->Strings(0);
-    Queltburner::TQueltBurner* Burner = FBurner.get();
-    FWorker = QThread::create([this, Burner, Letter, Image, ImageFile] {
-        const int Result = Image ? Burner->BurnImage(ImageFile, Letter) : Burner->Burn(Letter);
-        emit BurnEnded(Result);
-    });
+    Queltburner::TJobEvents Events;
+    Events.OnProgress =
+        OnWindowThread<Queltburner::TJobProgress>(this, std::mem_fn(&BurnerWindow::ShowProgress));
+    Events.OnOutput = OnWindowThread<System::UnicodeString, bool>(
+        this, [](BurnerWindow& W, const System::UnicodeString& Line, bool IsError) {
+            W.FLog->appendPlainText((IsError ? QStringLiteral("! ") : QString()) + ToQString(Line));
+        });
+    Events.OnFinished = OnWindowThread<TJobResult>(this, std::mem_fn(&BurnerWindow::FinishBurn));
+    FJob = FKind->currentIndex() == ImageKind
+               ? FBurner->StartBurnImage(FBurner->Files()->Strings(0), Letter, std::move(Events))
+               : FBurner->StartBurn(Letter, std::move(Events));
     SetBurning(true);
-    FWorker->start();
+}
+
+// The disc's line is asked as a job, so that a slow drive never holds the window up. A newer
+// question cancels an older one, whose answer is dropped should it still come.
+void BurnerWindow::DescribeDrive() {
+    const char16_t Letter = DriveLetter();
+    const unsigned Turn = FDescribe.Next();
+    FDiscLine->setText(Letter == 0 ? QStringLiteral("No drive chosen")
+                                   : QStringLiteral("Looking at the disc…"));
+    Queltburner::TJobEvents Events;
+    Events.OnFinished =
+        OnWindowThread<TJobResult>(this, [Turn](BurnerWindow& W, const TJobResult& Answer) {
+            if (Turn == W.FDescribe.Turn) {
+                W.FDiscLine->setText(DiscLine(Answer.Result, Answer.Disc));
+            }
+        });
+    FDescribe.Job = Letter == 0 ? nullptr : FBurner->StartDescribeDisc(Letter, std::move(Events));
+}
+
+// Asks the tool what the burn would take, as a job with the settings as they are now: the window
+// stays usable meanwhile, and a change starts another measure, which cancels this one.
+void BurnerWindow::MeasureSelection() {
+    const unsigned Turn = FMeasure.Next();
+    FSizeBar->setStyleSheet({});
+    FSizeBar->setValue(0);
+    const char16_t Letter = DriveLetter();
+    if (FFiles->count() == 0 || Letter == 0 || FKind->currentIndex() == ImageKind || Burning()) {
+        ShowMeasure({});
+        return;
+    }
+    Queltburner::TJobEvents Events;
+    Events.OnFinished =
+        OnWindowThread<TJobResult>(this, [Turn](BurnerWindow& W, const TJobResult& Answer) {
+            if (Turn == W.FMeasure.Turn) {
+                W.ShowMeasure(Answer);
+            }
+        });
+    FMeasure.Job = FBurner->StartMeasureBurn(Letter, std::move(Events));
+}
+
+// What cannot be measured (nothing to measure, no answer) is left to the burn to find out.
+void BurnerWindow::ShowMeasure(const TJobResult& Answer) {
+    const Queltburner::SizeReport& Size = Answer.Size;
+    const bool Measured = Answer.Result == Queltburner::ResultSuccess &&
+                          Size.Status == Queltburner::QueryStatus::Answered;
+    FFits = !Measured || Size.NeededBytes <= Size.FreeBytes;
+    if (!Measured) {
+        FSizeBar->setFormat(FFiles->count() == 0 ? QStringLiteral("Nothing selected")
+                                                 : QStringLiteral("Size not known"));
+        UpdateBurnButton();
+        return;
+    }
+    const std::uint64_t Scaled =
+        Size.FreeBytes == 0 ? SizeBarScale : Size.NeededBytes * SizeBarScale / Size.FreeBytes;
+    FSizeBar->setValue(static_cast<int>(std::min<std::uint64_t>(Scaled, SizeBarScale)));
+    FSizeBar->setFormat(QStringLiteral("%1 needed of %2 free%3")
+                            .arg(ReadableBytes(Size.NeededBytes), ReadableBytes(Size.FreeBytes),
+                                 FFits ? QString() : QStringLiteral(": does not fit")));
+    if (!FFits) {
+        FSizeBar->setStyleSheet(QStringLiteral("QProgressBar { color: white; text-align: center; }"
+                                               "QProgressBar::chunk { background: #c62828; }"));
+    }
+    UpdateBurnButton();
 }
 
 void BurnerWindow::CancelBurn() {
     if (Burning()) {
-        FBurner->Cancel();
+        FJob->Cancel();
         FCancel->setEnabled(false);
         FProgress->setFormat(QStringLiteral("Cancelling…"));
     }
 }
 
-void BurnerWindow::ShowProgress(const QString& Phase, double Percent) {
-    if (Phase != FPhase) {
-        FPhase = Phase;
-        FPhaseClock.start();
+void BurnerWindow::ShowProgress(const Queltburner::TJobProgress& Progress) {
+    // In the order of TJobPhase: the job's start, the tool's phases, the job's end.
+    static const std::array<const char*, 7> Phases{"starting", "preparing", "erasing", "writing",
+                                                   "closing",  "verifying", "finished"};
+    const QString Phase = QString::fromLatin1(Phases.at(static_cast<std::size_t>(Progress.Phase)));
+    FProgress->setValue(static_cast<int>(Progress.Overall * PercentScale));
+    QString Text = QStringLiteral("%1 %2%").arg(Phase).arg(Progress.Percent, 0, 'f', 1);
+    if (Progress.BytesPerSecond > 0) {
+        Text += QStringLiteral(" · %1/s").arg(
+            ReadableBytes(static_cast<std::uint64_t>(Progress.BytesPerSecond)));
     }
-    FProgress->setValue(static_cast<int>(Percent * PercentScale));
-    QString Text = QStringLiteral("%1 %2%").arg(Phase).arg(Percent, 0, 'f', 1);
-    const double Seconds = static_cast<double>(FPhaseClock.elapsed()) / 1000.0;
-    // Rate and time left follow the phases that move the selection's bytes.
-    if ((Phase == u"writing" || Phase == u"verifying") && Percent > 0.0 && Seconds > 0.5) {
-        const double Bytes = static_cast<double>(FNeededBytes) * Percent / 100.0;
-        if (FNeededBytes > 0) {
-            Text += QStringLiteral(" · %1/s").arg(
-                ReadableBytes(static_cast<std::uint64_t>(Bytes / Seconds)));
-        }
-        Text += QStringLiteral(" · ") + TimeLeft(Seconds * (100.0 - Percent) / Percent);
+    if (Progress.Remaining.count() >= 0) {
+        Text += QStringLiteral(" · ") +
+                TimeLeft(static_cast<double>(Progress.Remaining.count()) / 1000.0);
     }
     FProgress->setFormat(Text);
 }
 
-void BurnerWindow::AppendLine(const QString& Line, bool IsError) {
-    // Progress lines are what the progress bar shows.
-    if (!IsError && Line.startsWith(u"progress ")) {
-        return;
+void BurnerWindow::FinishBurn(const Queltburner::TJobResult& Result) {
+    FJob.reset();
+    FLastResult = Result.Result;
+    for (const System::UnicodeString& Entry : Result.SkippedEntries) {
+        FLog->appendPlainText(QStringLiteral("! Left out (not found): %1").arg(ToQString(Entry)));
     }
-    FLog->appendPlainText(IsError ? QStringLiteral("! ") + Line : Line);
-}
-
-void BurnerWindow::FinishBurn(int Result) {
-    FWorker->wait();
-    delete FWorker;
-    FWorker = nullptr;
-    FLastResult = Result;
-    FResult->setText(
-        Result == Queltburner::ResultSuccess
-            ? QStringLiteral("Done: the disc is written.")
-            : QStringLiteral("Not written: %1.").arg(ToQString(FBurner->ResultMeaning(Result))));
-    FProgress->setFormat(Result == Queltburner::ResultSuccess ? QStringLiteral("Done")
-                                                              : QStringLiteral("Stopped"));
-    if (Result == Queltburner::ResultSuccess) {
+    const bool Written = !Result.Error;
+    FResult->setText(Written ? QStringLiteral("Done: the disc is written.")
+                             : QStringLiteral("Not written: %1.")
+                                   .arg(ToQString(FBurner->ResultMeaning(Result.Result))));
+    FProgress->setFormat(Written ? QStringLiteral("Done") : QStringLiteral("Stopped"));
+    if (Written) {
         FProgress->setValue(FProgress->maximum());
     }
     SetBurning(false);

@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,10 +16,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -128,17 +132,22 @@ private slots:
         FShots = qEnvironmentVariable("QUELT_SCREENSHOT_DIR",
                                       QStringLiteral(QUELT_DEFAULT_SCREENSHOT_DIR));
         QVERIFY(QDir().mkpath(FShots));
-        Write(QStringLiteral("user.reg"),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\n"
-              "\"RegisteredTypesNeroPath\"=\"" QUELT_RECORDER_PATH "\"\n");
-        qputenv("QUELT_REGISTRY", Path(QStringLiteral("user.reg")).toUtf8());
+        for (const auto& [Name, Tool] : {std::pair{"user.reg", QUELT_RECORDER_PATH},
+                                         std::pair{"standin.reg", QUELT_STANDIN_PATH}}) {
+            Write(QString::fromLatin1(Name),
+                  QByteArray("Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\ahead\\Nero - Burning Rom\\General]\n"
+                             "\"RegisteredTypesNeroPath\"=\"") +
+                      Tool + "\"\n");
+        }
         qputenv("QUELT_DRIVES", ("E=" + Disc()).toUtf8());
     }
 
     void init() { // NOLINT(readability-identifier-naming)
         QFile::remove(Disc());
         QFile::remove(Path(QStringLiteral("burner.dfm")));
+        qputenv("QUELT_REGISTRY", Path(QStringLiteral("user.reg")).toUtf8());
+        qunsetenv("NEROCMD_DELAY_MS");
     }
 
     void BurnsDroppedFilesAndFolder() {
@@ -198,6 +207,58 @@ private slots:
             QCOMPARE(ScratchBesideDisc(), QStringList());
         }
         Shot(*Window, QStringLiteral("cancelled"));
+    }
+
+    // Cancel right after Burn: the job stops before the tool has written anything.
+    void CancelAtOnceWritesNothing() {
+        const auto Window = Open();
+        Drop(*Window, {Write(QStringLiteral("notes.txt"), "notes\n")});
+        ClickBurn(*Window);
+        QTest::mouseClick(Find<QPushButton>(*Window, "Cancel"), Qt::LeftButton);
+        WaitForEnd(*Window);
+        QCOMPARE(Window->LastResult(), Queltburner::ResultCancelled);
+        QVERIFY(Find<QLabel>(*Window, "Result")->text().startsWith(u"Not written"));
+        QVERIFY(!QFile::exists(Disc()));
+        QCOMPARE(ScratchBesideDisc(), QStringList());
+    }
+
+    // The questions about the disc and the selection take the tool's time, not the window's: with a
+    // tool that takes two seconds over each, the window's events keep coming.
+    void TheWindowAnswersWhileTheToolIsAsked() {
+        qputenv("QUELT_REGISTRY", Path(QStringLiteral("standin.reg")).toUtf8());
+        qputenv("NEROCMD_DELAY_MS", "2000");
+        QElapsedTimer Clock;
+        Clock.start();
+        const auto Window = Open();
+        qint64 Last = Clock.elapsed();
+        qint64 LongestGap = 0;
+        QTimer Tick;
+        connect(&Tick, &QTimer::timeout, [&] {
+            LongestGap = std::max(LongestGap, Clock.elapsed() - Last);
+            Last = Clock.elapsed();
+        });
+        Tick.start(20);
+        Drop(*Window, {Write(QStringLiteral("small.txt"), "small\n")});
+        QTRY_VERIFY_WITH_TIMEOUT(Find<QProgressBar>(*Window, "SizeBar")->text().contains(u"needed"),
+                                 20000);
+        QVERIFY2(Clock.elapsed() >= 2000, "the tool did not take its time");
+        QVERIFY2(LongestGap < 1000, qPrintable(QStringLiteral("held up %1 ms").arg(LongestGap)));
+        QVERIFY(Find<QPushButton>(*Window, "Burn")->isEnabled());
+    }
+
+    // A window destroyed during a burn (the application quits) cancels it and waits for its end.
+    void DestroyingTheWindowEndsItsBurn() {
+        auto Window = Open();
+        Find<QCheckBox>(*Window, "DVD")->setChecked(true);
+        Drop(*Window, {Sparse(QStringLiteral("large.bin"), 4000 * MiB)});
+        ClickBurn(*Window);
+        auto* Progress = Find<QProgressBar>(*Window, "Progress");
+        QTRY_VERIFY_WITH_TIMEOUT(Progress->text().startsWith(u"writing") || !Window->Burning(),
+                                 BurnTimeoutMs);
+        QVERIFY2(Window->Burning(), "the burn ended before the window went");
+        Window.reset();
+        QVERIFY(!QFile::exists(Disc()));
+        QCOMPARE(ScratchBesideDisc(), QStringList());
     }
 
     void BurnIsOnlyOfferedWhenTheSelectionFits() {

@@ -1,7 +1,7 @@
 # Installs the built project into a fresh prefix and builds each example the documents quote
-# (examples/first-burn, watched-burn, form-settings) against that prefix alone, as a reader would,
-# then runs them as the documents say: the burns through the installed recorder, found by the
-# install's default registry file, onto virtual discs that isoinfo then reads back.
+# (examples/first-burn, watched-burn, job-burn, form-settings) against that prefix alone, as a
+# reader would, then runs them as the documents say: the burns through the installed recorder,
+# found by the install's default registry file, onto virtual discs that isoinfo then reads back.
 # Expects BUILD_DIR, EXAMPLES_DIR, WORK_DIR, GENERATOR, CXX_COMPILER and SYSCONFDIR.
 cmake_minimum_required(VERSION 3.25)
 
@@ -15,7 +15,7 @@ endfunction()
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(Prefix "${WORK_DIR}/prefix")
 run_step(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${Prefix}")
-foreach(Example first-burn watched-burn form-settings)
+foreach(Example first-burn watched-burn job-burn form-settings)
     run_step(${CMAKE_COMMAND} -S "${EXAMPLES_DIR}/${Example}" -B "${WORK_DIR}/${Example}"
         -G "${GENERATOR}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_PREFIX_PATH=${Prefix}"
         -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
@@ -95,6 +95,11 @@ if(NOT Out MATCHES "\nwriting 100%\n" OR NOT Out MATCHES "\nresult 0: success\n$
     message(FATAL_ERROR "watched-burn did not report its writing and result:\n${Out}")
 endif()
 check_disc(watched.iso)
+
+# A job: an entry that does not exist is left out and named, the others are burned.
+run_example(job-burn job.iso notes.txt missing.txt photos)
+expect_ending_with("${EXAMPLES_DIR}/job-burn/output.txt")
+check_disc(job.iso)
 
 run_example(form-settings unused.iso "${EXAMPLES_DIR}/form-settings/settings.dfm")
 file(READ "${EXAMPLES_DIR}/form-settings/output.txt" Whole)

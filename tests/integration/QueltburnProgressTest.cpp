@@ -50,6 +50,37 @@ TEST(QueltburnProgress, ProgressLinesWhenAskedAndTheToolsLinesStill) {
     EXPECT_NE(Shown.Out.find("result: 0 (success)"), std::string::npos) << Shown.Out;
 }
 
+// After the run, standard error names each entry the component left out, in the order given, and
+// nothing when it left none out.
+TEST(QueltburnProgress, EntriesLeftOutAreNamedAfterTheRun) {
+    RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
+    const std::string First = (W.Dir.Path() / "first-missing.txt").string();
+    const std::string Second = (W.Dir.Path() / "also-missing").string();
+    const struct {
+        std::vector<std::string> Files;
+        std::string LeftOut; // all that standard error says of them
+    } Rows[] = {
+        {{File}, ""},
+        {{First, File}, "left out: " + First + "\n"},
+        {{Second, File, First}, "left out: " + Second + "\nleft out: " + First + "\n"},
+    };
+    for (const auto& Row : Rows) {
+        std::vector<std::string> Argv{Cli, "data", "E"};
+        Argv.insert(Argv.end(), Row.Files.begin(), Row.Files.end());
+        Argv.insert(Argv.end(), {"--skip-missing", "--tool", Standin.string()});
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_EQ(Outcome.ExitCode, 0) << Outcome.Err;
+        std::string Said;
+        for (std::size_t At = 0; (At = Outcome.Err.find("left out: ", At)) != std::string::npos;) {
+            const std::size_t End = Outcome.Err.find('\n', At) + 1;
+            Said += Outcome.Err.substr(At, End - At);
+            At = End;
+        }
+        EXPECT_EQ(Said, Row.LeftOut) << Outcome.Err;
+    }
+}
+
 // A phase that takes its time shows its rate and the time left, worked out from the percent over
 // time: the stand-in's writing steps of 25% come 0.4 s apart.
 TEST(QueltburnProgress, WritingShowsItsRateAndTimeLeft) {
@@ -104,21 +135,36 @@ TEST(QueltburnProgress, ProgressBarOnATerminal) {
         << Outcome.Out;
 }
 
+// The time limit ends a burn's tool and a question's alike.
 TEST(QueltburnProgress, TimeoutEndsTheToolWithItsResult) {
     RealWorld W;
+    const std::string File = W.Dir.Write("a.txt", "a").string();
     const ScopedEnv Delay{"NEROCMD_DELAY_MS", "30000"};
-    const auto Start = Clock::now();
-    const auto Outcome =
-        QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "1"});
-    EXPECT_LT(Clock::now() - Start, 5s);
-    EXPECT_EQ(Outcome.ExitCode, 124) << Outcome.Err; // as timeout(1) says so
-    EXPECT_NE(Outcome.Out.find("result: -5 (the run took longer than its time limit)\nevent: "
-                               "OnError(-5)\n"),
-              std::string::npos)
-        << Outcome.Out;
-    const auto Runs = W.Runs();
-    ASSERT_EQ(Runs.size(), 1U);
-    EXPECT_FALSE(QueltTest::ProcessExists(Runs[0].Pid));
+    const struct {
+        std::vector<std::string> Args;
+        int Exit;
+        std::string Event; // what follows the result line
+    } Rows[] = {
+        {{"eject", "E"}, 124, "event: OnError(-5)\n"}, // as timeout(1) says so
+        {{"data", "E", File, "--estimate"}, 1, ""},
+    };
+    for (const auto& Row : Rows) {
+        std::vector<std::string> Argv{Cli};
+        Argv.insert(Argv.end(), Row.Args.begin(), Row.Args.end());
+        Argv.insert(Argv.end(), {"--tool", Standin.string(), "--timeout", "1"});
+        const std::size_t RunsBefore = W.Runs().size();
+        const auto Start = Clock::now();
+        const auto Outcome = QueltTest::RunProgram(Argv);
+        EXPECT_LT(Clock::now() - Start, 5s) << Row.Args[0];
+        EXPECT_EQ(Outcome.ExitCode, Row.Exit) << Row.Args[0] << Outcome.Err;
+        EXPECT_NE(
+            Outcome.Out.find("result: -5 (the run took longer than its time limit)\n" + Row.Event),
+            std::string::npos)
+            << Outcome.Out;
+        const auto Runs = W.Runs();
+        ASSERT_EQ(Runs.size(), RunsBefore + 1);
+        EXPECT_FALSE(QueltTest::ProcessExists(Runs.back().Pid));
+    }
     const auto TooLong =
         QueltTest::RunProgram({Cli, "eject", "E", "--tool", Standin.string(), "--timeout", "x"});
     EXPECT_EQ(TooLong.ExitCode, 2);

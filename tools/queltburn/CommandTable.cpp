@@ -157,8 +157,8 @@ const std::vector<Option>& AllOptions() {
         RunSwitch("full", "erase the entire disc, not only its table of contents", OnOff(false),
                   &RunOptions::FullErase),
         RunSwitch("skip-missing",
-                  "pass a FILE that does not exist to the component, which leaves it out; "
-                  "without it such a FILE is an error",
+                  "pass a FILE that does not exist to the component, which leaves it out "
+                  "('left out: FILE' on standard error); without it such a FILE is an error",
                   OnOff(false), &RunOptions::SkipMissing),
         // How a command runs.
         RunSwitch("wait",

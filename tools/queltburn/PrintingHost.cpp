@@ -82,4 +82,16 @@ Queltburner::SizeReport PrintingHost::MeasureBurn(const System::UnicodeString& T
     return FPlatform->MeasureBurn(Tool, BurnCommandLine);
 }
 
+Queltburner::DiscReport PrintingHost::DescribeDiscWith(const Queltburner::ToolRunner& Run,
+                                                       const System::UnicodeString& Tool,
+                                                       System::WideChar Drive) {
+    return FPlatform->DescribeDiscWith(Run, Tool, Drive);
+}
+
+Queltburner::SizeReport
+PrintingHost::MeasureBurnWith(const Queltburner::ToolRunner& Run, const System::UnicodeString& Tool,
+                              const System::UnicodeString& BurnCommandLine) {
+    return FPlatform->MeasureBurnWith(Run, Tool, BurnCommandLine);
+}
+
 } // namespace Queltburn

@@ -40,6 +40,14 @@ public:
                                          System::WideChar Drive) override;
     Queltburner::SizeReport MeasureBurn(const System::UnicodeString& Tool,
                                         const System::UnicodeString& BurnCommandLine) override;
+    // A job's questions: without these the platform would be asked through the members above,
+    // where the job could neither cancel nor time out the tool it runs.
+    Queltburner::DiscReport DescribeDiscWith(const Queltburner::ToolRunner& Run,
+                                             const System::UnicodeString& Tool,
+                                             System::WideChar Drive) override;
+    Queltburner::SizeReport MeasureBurnWith(const Queltburner::ToolRunner& Run,
+                                            const System::UnicodeString& Tool,
+                                            const System::UnicodeString& BurnCommandLine) override;
 
 private:
     std::shared_ptr<Queltburner::HostServices> FPlatform;

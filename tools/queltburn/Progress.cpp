@@ -31,8 +31,29 @@ std::string Percentage(double Percent) {
 
 // The phases whose progress goes at the pace of the medium: a rate and the time left mean
 // something there.
-bool IsTimedPhase(const std::string& Phase) {
-    return Phase == "writing" || Phase == "verifying";
+bool IsTimedPhase(Queltburner::TJobPhase Phase) {
+    return Phase == Queltburner::TJobPhase::Writing || Phase == Queltburner::TJobPhase::Verifying;
+}
+
+// The word the tool's progress lines use for a phase; none for the job's own start and end.
+const char* PhaseWord(Queltburner::TJobPhase Phase) {
+    using Queltburner::TJobPhase;
+    switch (Phase) {
+    case TJobPhase::Preparing:
+        return "preparing";
+    case TJobPhase::Erasing:
+        return "erasing";
+    case TJobPhase::Writing:
+        return "writing";
+    case TJobPhase::Closing:
+        return "closing";
+    case TJobPhase::Verifying:
+        return "verifying";
+    case TJobPhase::Starting:
+    case TJobPhase::Finished:
+        break;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -63,69 +84,50 @@ std::string ProgressDisplay::RateAndTimeLeft(double FromPercent, double Percent,
     return Text + Clock(std::chrono::seconds(static_cast<long long>(Left)));
 }
 
-void ProgressDisplay::Attach(Queltburner::TQueltBurner& Burner) {
-    Burner.SetOnProgress(
-        [this](System::TObject*, const System::UnicodeString& Phase, double Percent) {
-            ShowProgress(System::Sysutils::UTF8Encode(Phase), Percent);
-        });
-    Burner.SetOnOutput([this](System::TObject*, const System::UnicodeString& Line, bool IsError) {
+void ProgressDisplay::Attach(Queltburner::TJobEvents& Events) {
+    Events.OnProgress = [this](const Queltburner::TJobProgress& Progress) {
+        ShowProgress(Progress);
+    };
+    Events.OnOutput = [this](const System::UnicodeString& Line, bool IsError) {
         ShowLine(System::Sysutils::UTF8Encode(Line), IsError);
-    });
+    };
 }
 
-std::chrono::seconds ProgressDisplay::Elapsed() const {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
-                                                            FStart);
-}
-
-std::string ProgressDisplay::Estimate(const std::string& Phase, double Percent) {
-    const auto Now = std::chrono::steady_clock::now();
+std::string ProgressDisplay::Estimate(Queltburner::TJobPhase Phase, double Percent,
+                                      std::chrono::milliseconds Elapsed) {
     if (Phase != FPhase) {
         FPhase = Phase;
-        FPhaseStart = Now;
+        FPhaseStart = Elapsed;
         FPhaseStartPercent = Percent;
     }
-    return IsTimedPhase(Phase) ? RateAndTimeLeft(FPhaseStartPercent, Percent, Now - FPhaseStart)
+    return IsTimedPhase(Phase) ? RateAndTimeLeft(FPhaseStartPercent, Percent, Elapsed - FPhaseStart)
                                : std::string();
 }
 
-void ProgressDisplay::ShowProgress(const std::string& Phase, double Percent) {
-    // The component hands a progress line to the output event first: it is shown as progress
-    // (or, without a style, not at all), not as a line as well.
-    FHeldLine.reset();
-    if (FStyle == ProgressStyle::None) {
+void ProgressDisplay::ShowProgress(const Queltburner::TJobProgress& Progress) {
+    const char* Phase = PhaseWord(Progress.Phase);
+    // Before the tool's first progress line and after the end there is no step of the tool to show.
+    if (FStyle == ProgressStyle::None || Phase == nullptr) {
         return;
     }
-    const std::string Rate = Estimate(Phase, Percent);
+    const std::string Rate = Estimate(Progress.Phase, Progress.Percent, Progress.Elapsed);
+    const auto Elapsed = std::chrono::duration_cast<std::chrono::seconds>(Progress.Elapsed);
     if (FStyle == ProgressStyle::Lines) {
-        FOut << "progress: " << Phase << " " << Percentage(Percent) << " " << Clock(Elapsed())
-             << Rate << "\n"
+        FOut << "progress: " << Phase << " " << Percentage(Progress.Percent) << " "
+             << Clock(Elapsed) << Rate << "\n"
              << std::flush;
         return;
     }
-    FBar = BarLine(Phase, Percent, Elapsed(), Rate);
+    FBar = BarLine(Phase, Progress.Percent, Elapsed, Rate);
     FOut << ClearLine << FBar << std::flush;
 }
 
 void ProgressDisplay::ShowLine(const std::string& Line, bool IsError) {
-    ReleaseHeldLine();
     if (IsError && Line.find_first_not_of(" \t\r") != std::string::npos) {
         FLastErrorLine = Line;
     }
-    if (!IsError && Line.starts_with("progress ")) {
-        FHeldLine = Line; // until the progress event says whether it was a progress line
-    } else {
-        // At once: the tool may say something and then work on for a long time.
-        Print(Line, IsError ? FErr : FOut);
-    }
-}
-
-void ProgressDisplay::ReleaseHeldLine() {
-    if (FHeldLine) {
-        const std::string Line = std::move(*FHeldLine);
-        FHeldLine.reset();
-        Print(Line, FOut);
-    }
+    // At once: the tool may say something and then work on for a long time.
+    Print(Line, IsError ? FErr : FOut);
 }
 
 void ProgressDisplay::Print(const std::string& Line, std::ostream& Stream) {
@@ -139,7 +141,6 @@ void ProgressDisplay::Print(const std::string& Line, std::ostream& Stream) {
 }
 
 void ProgressDisplay::Finish() {
-    ReleaseHeldLine();
     if (FStyle == ProgressStyle::Bar && !FBar.empty()) {
         FOut << ClearLine << std::flush;
         FBar.clear();

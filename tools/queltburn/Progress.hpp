@@ -1,14 +1,13 @@
 // How the command-line host shows a waiting run: on a terminal, a progress bar (phase, percent,
 // bar, elapsed time, and while writing or verifying the rate and the time left) with the tool's
 // lines printed above it; elsewhere, with --progress, a plain line per progress step, and without
-// it none. The tool's own lines reach the host's output and error either way; its progress lines
-// only as the style shows them.
+// it none. The tool's own lines reach the host's output and error either way; the job keeps its
+// progress lines to itself and reports them as progress.
 #pragma once
 
 #include "QueltBurner.hpp"
 
 #include <chrono>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -20,9 +19,9 @@ class ProgressDisplay {
 public:
     ProgressDisplay(ProgressStyle Style, std::ostream& Out, std::ostream& Err);
 
-    // Sets the component's progress and output events, so that the tool's lines come through the
-    // display (and its progress lines are shown in the display's style, or not at all).
-    void Attach(Queltburner::TQueltBurner& Burner);
+    // Sets a job's progress and output events to the display's. They come on the job's thread,
+    // while the thread that started it only waits for it.
+    void Attach(Queltburner::TJobEvents& Events);
     // Prints the tool's last line and takes the bar off the screen, so that what follows is not
     // printed under a bar that no longer moves.
     void Finish();
@@ -40,23 +39,20 @@ public:
                                        std::chrono::duration<double> InPhase);
 
 private:
-    void ShowProgress(const std::string& Phase, double Percent);
-    std::string Estimate(const std::string& Phase, double Percent);
+    void ShowProgress(const Queltburner::TJobProgress& Progress);
+    std::string Estimate(Queltburner::TJobPhase Phase, double Percent,
+                         std::chrono::milliseconds Elapsed);
     void ShowLine(const std::string& Line, bool IsError);
-    void ReleaseHeldLine();
     void Print(const std::string& Line, std::ostream& Stream);
-    std::chrono::seconds Elapsed() const;
 
     ProgressStyle FStyle;
     std::ostream& FOut;
     std::ostream& FErr;
-    std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
-    // The phase shown last, when its first progress line came and the percent it came with.
-    std::string FPhase;
-    std::chrono::steady_clock::time_point FPhaseStart;
+    // The phase shown last, when (in the job's time) it began and the percent it began with.
+    Queltburner::TJobPhase FPhase = Queltburner::TJobPhase::Starting;
+    std::chrono::milliseconds FPhaseStart{0};
     double FPhaseStartPercent = 0;
     std::string FBar; // the bar as last drawn; empty before the first progress line
-    std::optional<std::string> FHeldLine; // a line in the form of a progress line, not yet printed
     std::string FLastErrorLine;
 };
 

@@ -103,19 +103,19 @@ int PrintDrives(Queltburner::TQueltBurner& Burner, std::ostream& Out) {
         return 0;
     }
     for (const Queltburner::TOpticalDrive& Drive : Drives) {
-        DiscReport Disc;
-        const int Result = Burner.DescribeDisc(Drive.Letter, Disc);
+        const Queltburner::TJobResult Asked = Burner.StartDescribeDisc(Drive.Letter)->Wait();
         Out << UTF8Encode(System::UnicodeString(1, Drive.Letter)) << "  "
             << (Drive.Target.empty() ? "-" : UTF8Encode(Drive.Target)) << "  "
-            << Summary(Result, Disc) << "\n";
+            << Summary(Asked.Result, Asked.Disc) << "\n";
     }
     return 0;
 }
 
 int PrintDiscInfo(Queltburner::TQueltBurner& Burner, System::WideChar Drive, bool Json,
                   std::ostream& Out) {
-    DiscReport Disc;
-    const int Result = Burner.DescribeDisc(Drive, Disc);
+    const Queltburner::TJobResult Asked = Burner.StartDescribeDisc(Drive)->Wait();
+    const int Result = Asked.Result;
+    const DiscReport& Disc = Asked.Disc;
     const std::string Letter = UTF8Encode(System::UnicodeString(1, Drive));
     std::string Target;
     for (const Queltburner::TOpticalDrive& Each : Burner.OpticalDrives()) {
@@ -162,8 +162,9 @@ int PrintDiscInfo(Queltburner::TQueltBurner& Burner, System::WideChar Drive, boo
 }
 
 int PrintEstimate(Queltburner::TQueltBurner& Burner, System::WideChar Drive, std::ostream& Out) {
-    Queltburner::SizeReport Size;
-    const int Result = Burner.MeasureBurn(Drive, Size);
+    const Queltburner::TJobResult Asked = Burner.StartMeasureBurn(Drive)->Wait();
+    const int Result = Asked.Result;
+    const Queltburner::SizeReport& Size = Asked.Size;
     if (Result != Queltburner::ResultSuccess) {
         if (!Size.Reason.empty()) {
             Out << "reason: " << UTF8Encode(Size.Reason) << "\n";

@@ -1,9 +1,8 @@
 #include "Runner.hpp"
 
 #include "Advice.hpp"
-#include "Console.hpp"
+#include "JobRun.hpp"
 #include "PrintingHost.hpp"
-#include "Progress.hpp"
 #include "QueltBurner.hpp"
 #include "Queries.hpp"
 #include "System.Classes.FormText.hpp"
@@ -13,7 +12,6 @@
 
 #include <algorithm>
 #include <any>
-#include <atomic>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -192,48 +190,35 @@ struct OperationRun {
     const PrintingHost* Printing;
 };
 
+// Without waiting, or with --print-command, the operation runs as it is: there is nothing to
+// watch, and the component's own events say how it went.
+RunOutcome RunBlocking(const OperationRun& Op, TQueltBurner& Burner) {
+    Burner.SetSynchronous(Op.Run.Wait);
+    RunOutcome Outcome;
+    Burner.SetOnSuccess([&Outcome](System::TObject*) { Outcome.Event = "OnSuccess"; });
+    Burner.SetOnError([&Outcome](System::TObject*, int Code) {
+        Outcome.Event = "OnError(" + std::to_string(Code) + ")";
+    });
+    Outcome.Result = Op.C.Operation(Burner, Op.Run, Op.Drive, Op.Operands);
+    return Outcome;
+}
+
 int RunOperation(const OperationRun& Op, TQueltBurner& Burner, std::ostream& Out) {
     const RunOptions& Run = Op.Run;
-    // Set last: waiting is the command line's choice, not a settings file's.
-    Burner.SetSynchronous(Run.Wait);
-    std::string Event = "none";
-    Burner.SetOnSuccess([&Event](System::TObject*) { Event = "OnSuccess"; });
-    Burner.SetOnError(
-        [&Event](System::TObject*, int Code) { Event = "OnError(" + std::to_string(Code) + ")"; });
-    // While waiting: the tool's lines and progress shown as the output allows, and Ctrl-C cancels
-    // the run (the tool is ended and the result says so) instead of leaving the tool running.
-    const bool Watching = Run.Wait && !Run.PrintCommand;
-    ProgressStyle Style = ProgressStyle::None;
-    if (Watching) {
-        Style = StandardOutputIsTerminal()
-                    ? ProgressStyle::Bar
-                    : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
-    }
-    ProgressDisplay Display(Style, Out, std::cerr);
-    if (Watching) {
-        Display.Attach(Burner);
-    }
-    int Result = 0;
-    std::atomic<int> InterruptStatus{0};
-    {
-        std::optional<InterruptWatch> Interrupts;
-        if (Watching) {
-            Interrupts.emplace([&Burner, &InterruptStatus](int Status) {
-                InterruptStatus = Status;
-                Burner.Cancel();
-            });
-        }
-        Result = Op.C.Operation(Burner, Run, Op.Drive, Op.Operands);
-    }
-    Display.Finish();
+    // Waiting is the command line's choice, not a settings file's; a waiting run is a job, so that
+    // its progress, the tool's lines and Ctrl-C are watched while it runs.
+    const RunOutcome Outcome = Run.Wait && !Run.PrintCommand ? RunAsJob(Op.C, Run, Burner, Op.Drive,
+                                                                        Op.Operands, Op.Host, Out)
+                                                             : RunBlocking(Op, Burner);
+    const int Result = Outcome.Result;
     if (const auto Advice = AdviceFor(Result, Op.Drive, Burner, Op.Host, ToolOption(Op.Parsed))) {
         std::cerr << "queltburn: " << *Advice << "\n" << std::flush;
     }
     if (Op.Printing != nullptr && Op.Printing->CommandLine()) {
         Out << "command: " << UTF8Encode(*Op.Printing->CommandLine()) << "\n";
     }
-    PrintResult(Out, Result, Meaning(Result, Run, Burner), Display.LastErrorLine(), Event);
-    return ExitStatusOf(Result, InterruptStatus);
+    PrintResult(Out, Result, Meaning(Result, Run, Burner), Outcome.ToolsLastError, Outcome.Event);
+    return ExitStatusOf(Result, Outcome.InterruptStatus);
 }
 
 } // namespace
