@@ -46,7 +46,7 @@ int main(int Argc, char* Argv[]) {
     };
     const std::shared_ptr<Queltburner::TBurnJob> Job = Burner->StartBurn(u'E', std::move(Events));
     Burner.reset(); // the job keeps what it needs of its component
-    std::signal(SIGINT, OnInterrupt);
+    (void)std::signal(SIGINT, OnInterrupt);
     while (!Job->WaitFor(100ms)) {
         if (Interrupted != 0) {
             Job->Cancel(); // from any thread, at any time; a second call changes nothing

@@ -37,6 +37,8 @@ constexpr double PercentScale = 10.0; // the progress bar counts tenths of a per
 template <typename... Args, typename Handler>
 std::function<void(const Args&...)> OnWindowThread(BurnerWindow* Self, Handler Handle) {
     return [Window = QPointer<BurnerWindow>(Self), Handle](const Args&... Values) {
+        // Qt owns the queued call and deletes it once it has run.
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
         QMetaObject::invokeMethod(
             qApp,
             [Window, Handle, Values...] {

@@ -128,7 +128,8 @@ const std::error_category& BurnCategory() noexcept {
     return Category;
 }
 
-std::error_code make_error_code(TBurnError Error) noexcept {
+std::error_code
+make_error_code(TBurnError Error) noexcept { // NOLINT(readability-identifier-naming)
     return {static_cast<int>(Error), BurnCategory()};
 }
 

@@ -12,6 +12,7 @@ namespace Queltburner {
 class JobContext {
 public:
     JobContext() = default;
+    virtual ~JobContext() = default;
     JobContext(const JobContext&) = delete;
     JobContext& operator=(const JobContext&) = delete;
     JobContext(JobContext&&) = delete;
@@ -28,9 +29,6 @@ public:
     // The run's result code: the tool's exit code, or a negative result when it did not run to
     // its end (cancelled, timed out, not started).
     virtual ToolRunOutcome EndAnswer(int Result) = 0;
-
-protected:
-    ~JobContext() = default;
 };
 
 } // namespace Queltburner

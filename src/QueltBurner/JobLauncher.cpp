@@ -106,8 +106,9 @@ std::shared_ptr<TBurnJob> TQueltBurner::StartBurn(System::WideChar Drive, TJobEv
         [Drive](TQueltBurner& Job, TJobResult&) { return Job.Burn(Drive); }, std::move(Events));
 }
 
-// The published signature takes the name by value.
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
+// The published signature takes the name by value; an operation of the component, as the blocking
+// ones are, though it changes nothing of it.
+// NOLINTNEXTLINE(performance-unnecessary-value-param,readability-make-member-function-const)
 std::shared_ptr<TBurnJob> TQueltBurner::StartBurnImage(System::UnicodeString FileName,
                                                        System::WideChar Drive, TJobEvents Events) {
     return JobLauncher::Start(
@@ -118,6 +119,8 @@ std::shared_ptr<TBurnJob> TQueltBurner::StartBurnImage(System::UnicodeString Fil
         std::move(Events));
 }
 
+// An operation of the component, as the blocking ones are, though it changes nothing of it.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 std::shared_ptr<TBurnJob> TQueltBurner::StartErase(System::WideChar Drive, bool FullErase,
                                                    TJobEvents Events) {
     return JobLauncher::Start(
@@ -126,12 +129,16 @@ std::shared_ptr<TBurnJob> TQueltBurner::StartErase(System::WideChar Drive, bool 
         std::move(Events));
 }
 
+// An operation of the component, as the blocking ones are, though it changes nothing of it.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 std::shared_ptr<TBurnJob> TQueltBurner::StartEject(System::WideChar Drive, TJobEvents Events) {
     return JobLauncher::Start(
         *this, {}, [Drive](TQueltBurner& Job, TJobResult&) { return Job.Eject(Drive); },
         std::move(Events));
 }
 
+// An operation of the component, as the blocking ones are, though it changes nothing of it.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 std::shared_ptr<TBurnJob> TQueltBurner::StartDescribeDisc(System::WideChar Drive,
                                                           TJobEvents Events) {
     return JobLauncher::Start(
@@ -142,6 +149,8 @@ std::shared_ptr<TBurnJob> TQueltBurner::StartDescribeDisc(System::WideChar Drive
         std::move(Events));
 }
 
+// An operation of the component, as the blocking ones are, though it changes nothing of it.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 std::shared_ptr<TBurnJob> TQueltBurner::StartMeasureBurn(System::WideChar Drive,
                                                          TJobEvents Events) {
     return JobLauncher::Start(

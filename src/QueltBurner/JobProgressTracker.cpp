@@ -80,7 +80,7 @@ void JobProgressTracker::Measure(double Percent, std::uint64_t Done, Clock::time
     if (Percent >= 100) {
         FLatest.Remaining = milliseconds{0};
     } else if (FLatest.BytesPerSecond > 0 && FLatest.BytesTotal > 0) {
-        const double Left = static_cast<double>(FLatest.BytesTotal - Done);
+        const auto Left = static_cast<double>(FLatest.BytesTotal - Done);
         FLatest.Remaining =
             milliseconds{static_cast<std::int64_t>(Left * 1000.0 / FLatest.BytesPerSecond)};
     } else if (Percent > 0 && Span >= ShortestRateSpan) {

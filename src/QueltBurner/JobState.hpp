@@ -24,7 +24,7 @@ class JobState final : public JobContext {
 public:
     JobState(std::unique_ptr<TQueltBurner> Component, TJobEvents Events,
              std::vector<TJobPhase> Expected);
-    ~JobState();
+    ~JobState() override;
     JobState(const JobState&) = delete;
     JobState& operator=(const JobState&) = delete;
     JobState(JobState&&) = delete;

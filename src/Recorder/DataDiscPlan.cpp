@@ -311,7 +311,7 @@ std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
                                                  std::to_string(Free) + " free");
     }
     if (Plan.Refusal) {
-        throw *Plan.Refusal;
+        throw RecorderFailure(*Plan.Refusal);
     }
     return Size;
 }

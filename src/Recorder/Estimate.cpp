@@ -20,7 +20,7 @@ void Answer(std::uint64_t NeededBytes, std::uint64_t FreeBytes,
     PrintAnswer("free_bytes", FreeBytes);
     (void)std::fflush(stdout);
     if (Refusal) {
-        throw *Refusal;
+        throw RecorderFailure(*Refusal);
     }
 }
 

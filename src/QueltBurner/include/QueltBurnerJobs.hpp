@@ -69,7 +69,8 @@ enum class TBurnError {
 
 // The category of TBurnError, named "queltburner"; its messages are short lower-case phrases.
 const std::error_category& BurnCategory() noexcept;
-std::error_code make_error_code(TBurnError Error) noexcept;
+// Named as the standard library looks it up for std::error_code's converting constructor.
+std::error_code make_error_code(TBurnError Error) noexcept; // NOLINT(readability-identifier-naming)
 
 struct TJobResult {
     int Result = 0;               // what the blocking operation returns in the same situation
