@@ -3,6 +3,8 @@
 // can tell apart as its own error, questions that end within a second of a cancel or time limit,
 // and jobs on two drives at once.
 #include "AudioMedia.hpp"
+#include "FailureKeys.hpp"
+#include "JobErrors.hpp"
 #include "RealWorld.hpp"
 #include "RecorderSupport.hpp"
 
@@ -40,6 +42,12 @@ struct RecorderWorld : RealWorld {
         for (const fs::path& Entry : Entries) {
             Burner->Files()->Add(QueltTest::PathText(Entry));
         }
+    }
+    // A program the recorder runs just before it writes.
+    void HookBeforeWrite(const std::string& Name, const std::string& Script) {
+        const fs::path Program = Dir.Write(Name, "#!/bin/sh\n" + Script + "\n");
+        fs::permissions(Program, fs::perms::owner_all);
+        Hook.emplace("QUELT_RECORDER_TEST_BEFORE_WRITE", Program.string());
     }
     // A burn of one small file that succeeds.
     void BurnOnce() {
@@ -138,6 +146,33 @@ TEST(JobsOnTheRecorder, EachFailureIsItsOwnError) {
              W.Select({W.Dir.Write("marked.txt", "CORRUPT-THIS")});
          }),
          TBurnError::VerifyFailed},
+        {"closed", BurnAfter([](RecorderWorld& W) {
+             W.Dir.Write("dvd/VIDEO_TS/VIDEO_TS.IFO", "ifo");
+             ASSERT_EQ(RecorderTest::RunReader({"genisoimage", "-quiet", "-udf", "-o",
+                                                W.Disc.string(), (W.Dir.Path() / "dvd").string()})
+                           .ExitCode,
+                       0);
+             W.Burner->SetContinueSession(0);
+             W.Select({W.Dir.Write("a.txt", "a")});
+         }),
+         TBurnError::DiscClosed},
+        {"nothing to write",
+         BurnAfter([](RecorderWorld& W) { W.Select({W.Dir.Path() / "typo.txt"}); }),
+         TBurnError::NothingToWrite},
+        {"changed while written", BurnAfter([](RecorderWorld& W) {
+             W.BurnOnce();
+             const fs::path Entry = W.Dir.Write("grows.txt", "grows");
+             W.HookBeforeWrite("grow.sh", "echo more >> '" + Entry.string() + "'");
+             W.Burner->SetContinueSession(0);
+             W.Select({Entry});
+         }),
+         TBurnError::SourceChanged},
+        {"stopped by someone else", BurnAfter([](RecorderWorld& W) {
+             W.HookBeforeWrite("stop.sh",
+                               "read -r _ _ _ R _ < /proc/$PPID/stat\nkill -TERM \"$R\"");
+             W.Select({W.Dir.Write("a.txt", "a")});
+         }),
+         TBurnError::WriteFailed},
         {"a video CD cannot be measured",
          [](RecorderWorld& W) {
              W.Burner->SetDiskType(Queltburner::dtVideo);
@@ -169,6 +204,19 @@ TEST(JobsOnTheRecorder, EachFailureIsItsOwnError) {
         EXPECT_EQ(Result.Error, R.Expected)
             << Result.Error.message() << ": " << Text(Result.Reason);
         EXPECT_FALSE(Result.Reason.empty());
+        if (R.Expected == TBurnError::NothingToWrite) {
+            EXPECT_EQ(Result.SkippedEntries.size(), 1U);
+        }
+    }
+}
+
+// The component knows every case the recorder names: none of them is a plain tool failure but
+// the command line that no component composes.
+TEST(JobsOnTheRecorder, EveryFailureKeyOfTheRecorderHasItsError) {
+    for (const Recorder::FailureKey& Key : Recorder::FailureKeys) {
+        const TBurnError Error = Queltburner::ErrorOfFailureKey(Key.Key);
+        EXPECT_EQ(Error == TBurnError::ToolFailed, Key.Kind == Recorder::FailureKind::CommandLine)
+            << Key.Key;
     }
 }
 
