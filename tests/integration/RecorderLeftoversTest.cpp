@@ -7,11 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -253,6 +257,36 @@ TEST(RecorderLeftovers, TheDiscsOwnFilesAreNeverOnIt) {
     EXPECT_EQ(Itself.ExitCode, 6) << Itself.Err;
     EXPECT_NE(Itself.Out.find("the disc itself"), std::string::npos) << Itself.Out;
     EXPECT_NE(Itself.Err.find("nothing to write"), std::string::npos) << Itself.Err;
+}
+
+} // namespace
+
+namespace {
+
+// A run whose recorder has ended while a process of that run still holds the disc (a worker
+// being killed with it): the next question waits the moment it takes to go, and is not told the
+// disc is in use by a run that no longer exists. A run that is still there is refused at once.
+TEST(RecorderLeftovers, ALockLeftByAnEndedRunGoesWithItsLastProcess) {
+    TempDir Dir;
+    const fs::path Disc = Dir.Write("disc.iso", "");
+    const pid_t Taker = ::fork();
+    ASSERT_GE(Taker, 0);
+    if (Taker == 0) {
+        const int Fd = ::open(Disc.c_str(), O_RDWR | O_CLOEXEC);
+        if (Fd < 0 || ::flock(Fd, LOCK_EX) != 0) {
+            ::_exit(1);
+        }
+        if (::fork() == 0) {
+            ::usleep(300000); // the last process of the run, ending a moment later
+        }
+        ::_exit(0);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Taker, &Status, 0), Taker);
+    ASSERT_EQ(Status, 0);
+    const auto Asked = AskDiscInfo(Disc);
+    EXPECT_EQ(Asked.ExitCode, 0) << Asked.Err;
+    EXPECT_NE(Asked.Out.find("state=blank"), std::string::npos) << Asked.Out;
 }
 
 } // namespace

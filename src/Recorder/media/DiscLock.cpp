@@ -10,9 +10,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace Recorder {
 
@@ -34,6 +37,27 @@ namespace {
          FailureKind::DriveBusy);
 }
 
+// True once Operation takes the lock on Fd from a holder that has ended. The process that took a
+// lock may be gone while the processes of its run that share the lock are ending with it (a
+// worker whose recorder was killed is killed in turn): their lock goes within moments, and a run
+// that came right after must not be told the disc is in use by a run that no longer exists.
+bool TakenFromEndedHolder(int Fd, int Operation) {
+    constexpr auto Longest = std::chrono::seconds(2);
+    const auto GiveUp = std::chrono::steady_clock::now() + Longest;
+    while (std::chrono::steady_clock::now() < GiveUp) {
+        struct stat Info {};
+        const pid_t Holder = ::fstat(Fd, &Info) == 0 ? HolderOf(Info.st_dev, Info.st_ino) : 0;
+        if (Holder > 0 && (::kill(Holder, 0) == 0 || errno != ESRCH)) {
+            return false; // a run that is still there holds the disc
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (::flock(Fd, Operation) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Takes the lock on Fd, or fails naming the holder.
 void LockOrFail(int Fd, HoldMode Mode, const std::string& Subject, const std::string& What) {
     const int Operation = (Mode == HoldMode::Run ? LOCK_EX : LOCK_SH) | LOCK_NB;
@@ -41,6 +65,9 @@ void LockOrFail(int Fd, HoldMode Mode, const std::string& Subject, const std::st
         return;
     }
     const int Error = errno;
+    if (Error == EWOULDBLOCK && TakenFromEndedHolder(Fd, Operation)) {
+        return;
+    }
     if (Error == EWOULDBLOCK) {
         FailHeld(Subject, Fd);
     }
