@@ -42,6 +42,8 @@ UnicodeString IntToStr(std::int64_t Value) {
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
+// A byte of a file name that is not part of well-formed UTF-8 stands as this plus the byte.
+constexpr char32_t FileNameByteBase = 0xDC00;
 
 void AppendUtf8(std::string& Out, char32_t C) {
     if (C < 0x80) {
@@ -245,6 +247,45 @@ std::string UTF8Encode(std::u16string_view S) {
 }
 UnicodeString UTF8ToString(std::string_view S) {
     return *Decode(S, false);
+}
+
+UnicodeString FileNameToString(std::string_view Native) {
+    UnicodeString Out;
+    Out.reserve(Native.size());
+    char16_t Units[2];
+    for (std::size_t I = 0; I < Native.size();) {
+        const std::size_t Start = I;
+        if (const std::optional<char32_t> C = DecodeOne(Native, I)) {
+            Out.append(Units, PutUtf16(Units, *C));
+            continue;
+        }
+        // Each byte of an ill-formed sequence (all of them 0x80 or above) on its own.
+        for (std::size_t K = Start; K < I; ++K) {
+            Out.push_back(
+                static_cast<char16_t>(FileNameByteBase + static_cast<unsigned char>(Native[K])));
+        }
+    }
+    return Out;
+}
+
+std::string StringToFileName(std::u16string_view Text) {
+    std::string Out;
+    Out.reserve(Text.size());
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        char32_t C = Text[I];
+        if (C >= FileNameByteBase + 0x80 && C <= FileNameByteBase + 0xFF) {
+            Out.push_back(static_cast<char>(C - FileNameByteBase));
+            continue;
+        }
+        if (IsHighSurrogate(C) && I + 1 < Text.size() && IsLowSurrogate(Text[I + 1])) {
+            C = 0x10000 + ((C - 0xD800) << 10) + (static_cast<char32_t>(Text[I + 1]) - 0xDC00);
+            ++I;
+        } else if (IsHighSurrogate(C) || IsLowSurrogate(C)) {
+            C = Replacement; // no byte string names it
+        }
+        AppendUtf8(Out, C);
+    }
+    return Out;
 }
 
 UnicodeString DecodeTextFile(std::string_view Bytes) {

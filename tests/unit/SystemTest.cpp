@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -207,6 +209,55 @@ TEST(TrimBlanks, OnlySpacesAndTabsAtBothEnds) {
     EXPECT_EQ(TrimBlanks(std::u16string_view(u" \t a b\t ")), u"a b");
     EXPECT_EQ(TrimBlanks(std::string_view("\na\r")), "\na\r");
     EXPECT_EQ(TrimBlanks(std::string_view(" \t ")), "");
+}
+
+} // namespace
+
+namespace {
+
+// A file name's bytes come back exactly from the text they became, whatever they are.
+TEST(FileNameConversion, EveryByteStringComesBackExactly) {
+    using System::Sysutils::FileNameToString;
+    using System::Sysutils::StringToFileName;
+    struct Row {
+        const char* Name;
+        std::string Bytes;
+        std::u16string Text;
+    };
+    const Row Rows[] = {
+        {"ASCII", "notes.txt", u"notes.txt"},
+        {"UTF-8", "caf\xC3\xA9 \xF0\x9F\x8E\xB5", u"caf\u00E9 \U0001F3B5"},
+        {"Latin-1", "caf\xE9.txt", u"caf\xDCE9.txt"},
+        {"a cut sequence", "a\xE2\x82", u"a\xDCE2\xDC82"},
+        {"an overlong slash", "\xC0\xAF", u"\xDCC0\xDCAF"},
+        {"an encoded surrogate", "\xED\xB2\x80", u"\xDCED\xDCB2\xDC80"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
+        {"a stray continuation",
+         "\x80"
+         "a",
+         u"\xDC80"
+         u"a"},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        EXPECT_EQ(FileNameToString(R.Bytes), R.Text);
+        EXPECT_EQ(StringToFileName(R.Text), R.Bytes);
+    }
+    // Random names, short sequences of the bytes that make UTF-8 interesting.
+    std::mt19937 Random(7);
+    const unsigned char Pool[] = {'a', 0x80, 0xBF, 0xC2, 0xC3, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xFF};
+    for (int Round = 0; Round < 20000; ++Round) {
+        std::string Bytes(Random() % 8, '\0');
+        for (char& Byte : Bytes) {
+            Byte = static_cast<char>(Pool[Random() % sizeof Pool]);
+        }
+        ASSERT_EQ(StringToFileName(FileNameToString(Bytes)), Bytes) << Round;
+    }
+    // No byte string gives a lone surrogate outside the escapes: it has no bytes of its own.
+    EXPECT_EQ(StringToFileName(u"a\xD800"
+                               u"b\xDC41"),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
 }
 
 } // namespace

@@ -82,6 +82,14 @@ std::optional<UnicodeString> TryUTF8ToString(std::string_view S);
 std::string UTF8Encode(std::u16string_view S);
 UnicodeString UTF8ToString(std::string_view S);
 
+// File names, losslessly: a POSIX name is any byte string, and the text it becomes gives back
+// exactly those bytes. Well-formed UTF-8 becomes its characters; each byte that is not part of
+// well-formed UTF-8 becomes the lone low surrogate U+DC80 to U+DCFF (U+DC00 plus the byte), and
+// back. A lone surrogate outside that range (which no byte string gives) becomes U+FFFD's bytes,
+// and escapes that together form well-formed UTF-8 come back as its character.
+UnicodeString FileNameToString(std::string_view Native);
+std::string StringToFileName(std::u16string_view Text);
+
 // The text of a file as Windows tools write it: UTF-16LE after its byte-order mark, otherwise
 // UTF-8 with or without its mark (8-bit text on POSIX). Lenient, so that a damaged file still
 // yields the lines that are intact: a torn last byte, unpaired surrogates and ill-formed UTF-8
