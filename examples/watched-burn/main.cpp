@@ -1,16 +1,24 @@
 // Writes the files named on the command line to a data disc in drive E and watches the run: the
-// tool's progress, a time limit, and a strict rule that any line the tool writes on its error
-// stream (a warning such as a label cut short) cancels the burn before the disc is finished.
+// tool's progress, a time limit, and a strict rule that a label cut short (the recorder says so
+// in a line of its standard output) cancels the burn before the disc is written. The label is
+// "WATCHED", or the one given first as --label TEXT.
 #include <QueltBurner.hpp>
 #include <System.SysUtils.hpp>
 
 #include <iostream>
+#include <string_view>
 
 int main(int Argc, char* Argv[]) {
     using System::Sysutils::UTF8Encode;
     Queltburner::TQueltBurner Burner(nullptr);
     Burner.SetSynchronous(true); // only a waiting run can be watched
-    for (int Index = 1; Index < Argc; ++Index) {
+    Burner.SetVolumeLabel(u"WATCHED");
+    int First = 1;
+    if (Argc > 2 && std::string_view(Argv[1]) == "--label") {
+        Burner.SetVolumeLabel(System::Sysutils::UTF8ToString(Argv[2]));
+        First = 3;
+    }
+    for (int Index = First; Index < Argc; ++Index) {
         Burner.Files()->Add(System::Sysutils::UTF8ToString(Argv[Index]));
     }
     // "preparing", "erasing", "writing", "closing" or "verifying", 0.0 to 100.0.
@@ -22,6 +30,8 @@ int main(int Argc, char* Argv[]) {
         [&Burner](System::TObject*, const System::UnicodeString& Line, bool IsError) {
             if (IsError) {
                 std::cout << "tool: " << UTF8Encode(Line) << "\n";
+            } else if (Line.starts_with(u"label cut to ")) {
+                std::cout << "cancelled: " << UTF8Encode(Line) << "\n";
                 Burner.Cancel(); // also allowed from any other thread
             }
         });

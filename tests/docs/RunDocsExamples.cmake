@@ -95,6 +95,17 @@ if(NOT Out MATCHES "\nwriting 100%\n" OR NOT Out MATCHES "\nresult 0: success\n$
     message(FATAL_ERROR "watched-burn did not report its writing and result:\n${Out}")
 endif()
 check_disc(watched.iso)
+# Its rule fires on a label the disc cannot hold: the burn is cancelled before the disc is written.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=QUELT_REGISTRY
+        "XDG_CONFIG_HOME=${WORK_DIR}/config-home" "XDG_CONFIG_DIRS=${Prefix}/${SYSCONFDIR}/xdg"
+        "QUELT_DRIVES=E=${WORK_DIR}/cut.iso"
+        "${WORK_DIR}/watched-burn/watched-burn" --label "A LABEL FAR LONGER THAN A DISC HOLDS"
+        notes.txt
+    WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE Result OUTPUT_VARIABLE Out ERROR_VARIABLE Err)
+if(NOT Result EQUAL 1 OR NOT Out MATCHES "\ncancelled: label cut to " OR
+        NOT Out MATCHES "\nresult -4: " OR EXISTS "${WORK_DIR}/cut.iso")
+    message(FATAL_ERROR "watched-burn did not cancel on a cut label (${Result}):\n${Out}\n${Err}")
+endif()
 
 # A job: an entry that does not exist is left out and named, the others are burned.
 run_example(job-burn job.iso notes.txt missing.txt photos)

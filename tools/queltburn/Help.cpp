@@ -90,7 +90,7 @@ void PrintEnvironmentAndExitCodes(std::ostream& Out) {
     PrintEntry(Out, "  1",
                "any other result, printed with its meaning after the tool's error line; the "
                "recorder's own codes: 2 command line, 3 target, 4 medium, 5 does not fit, "
-               "6 source, 7 write, 8 verify",
+               "6 source, 7 write, 8 verify, 9 a question it cannot answer",
                CodeColumn);
     PrintEntry(Out, "  2",
                "a usage error: unknown command or option, bad value, a FILE that does not "

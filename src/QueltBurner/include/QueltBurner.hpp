@@ -70,7 +70,8 @@ constexpr int RecorderVerify = 8;       // what was read back differs from its s
 constexpr int RecorderNotAvailable = 9; // a question (--estimate) it cannot answer for the kind
 
 // ResultText for a result of the given tool: with ToolIsRecorder, the recorder's exit codes are
-// named by their meaning ("the disc is too small for the selection"); otherwise as ResultText(int).
+// named by their meaning ("the selection does not fit on the disc (recorder exit code 5)");
+// otherwise as ResultText(int).
 System::UnicodeString ResultText(int Result, bool ToolIsRecorder);
 
 // The settings a new component starts with. The published properties with a declared default
