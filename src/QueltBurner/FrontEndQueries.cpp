@@ -6,6 +6,8 @@
 #include "System.SysUtils.hpp"
 
 #include <exception>
+#include <string_view>
+#include <utility>
 
 namespace Queltburner {
 
@@ -35,6 +37,22 @@ int AskHost(Report& Answer, const Question& Ask) {
         Answer.Reason = System::Sysutils::UTF8ToString(Failure.what());
     }
     return ResultOf(Answer.Status);
+}
+
+// The kind a medium's name says: "CD-R", "DVD+RW DL", "BD-RE", "virtual DVD", ...
+TMediumKind KindOfMedium(std::u16string_view Medium) {
+    constexpr std::pair<std::u16string_view, TMediumKind> Prefixes[] = {
+        {u"virtual", TMediumKind::Virtual},
+        {u"CD", TMediumKind::CD},
+        {u"DVD", TMediumKind::DVD},
+        {u"BD", TMediumKind::BD},
+    };
+    for (const auto& [Prefix, Kind] : Prefixes) {
+        if (Medium.starts_with(Prefix)) {
+            return Kind;
+        }
+    }
+    return TMediumKind::Unknown;
 }
 
 template <typename Report>
@@ -68,10 +86,14 @@ int TQueltBurner::DescribeDisc(System::WideChar Drive, DiscReport& Disc) {
     const System::UnicodeString Tool = Frame.ToolExists() ? NeroCmdLocation : u"";
     // A job's component asks through its watched run, so that the job's cancel and time limit
     // reach the question.
-    return AskHost(Disc, [&] {
+    const int Result = AskHost(Disc, [&] {
         return FJob != nullptr ? FHost->DescribeDiscWith(Frame.QuestionRunner(), Tool, Drive)
                                : FHost->DescribeDisc(Tool, Drive);
     });
+    if (Disc.Kind == TMediumKind::Unknown) {
+        Disc.Kind = KindOfMedium(Disc.Medium);
+    }
+    return Result;
 }
 
 int TQueltBurner::MeasureBurn(System::WideChar Drive, SizeReport& Size) {

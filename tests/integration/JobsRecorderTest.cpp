@@ -237,6 +237,7 @@ TEST(JobsOnTheRecorder, ABusyDriveIsBusyForBurnsAndQuestions) {
     ::close(Held);
     const auto Asked = W.Burner->StartDescribeDisc(u'E');
     EXPECT_EQ(Asked->Wait().Disc.State, Queltburner::DiscState::Appendable);
+    EXPECT_EQ(Asked->Wait().Disc.Kind, Queltburner::TMediumKind::Virtual);
 }
 
 // A measure over 60,000 files ends within a second of its cancel, or of its time limit, and

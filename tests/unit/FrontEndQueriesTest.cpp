@@ -1,10 +1,12 @@
 // The questions a front end asks around a burn, through the recording host: which letters are
 // drives, the result codes of a question, and that a measured burn is the burn Burn would start.
 #include "ReadyBurner.hpp"
+#include "TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -134,6 +136,43 @@ TEST(FrontEndQueries, MeasureBurnMeasuresTheCommandBurnStarts) {
     SizeReport Size;
     EXPECT_EQ(R.Burner->MeasureBurn(u'Q', Size), Queltburner::ResultNotOpticalDrive);
     EXPECT_EQ(R.Burner->MeasureBurn(u'E', Size), Queltburner::ResultNotAvailable);
+}
+
+} // namespace
+
+namespace {
+
+// The kind of medium comes from the host, or from the medium's name when the host gives none.
+TEST(FrontEndQueries, TheMediumsKindNeedsNoParsing) {
+    using Queltburner::TMediumKind;
+    const std::pair<const char16_t*, TMediumKind> Rows[] = {
+        {u"CD-R", TMediumKind::CD},
+        {u"CD-RW", TMediumKind::CD},
+        {u"DVD+RW DL", TMediumKind::DVD},
+        {u"DVD-RAM", TMediumKind::DVD},
+        {u"BD-RE", TMediumKind::BD},
+        {u"virtual CD", TMediumKind::Virtual},
+        {u"virtual disc", TMediumKind::Virtual},
+        {u"HD DVD-R", TMediumKind::Unknown},
+        {u"", TMediumKind::Unknown},
+    };
+    for (const auto& [Medium, Kind] : Rows) {
+        ReadyBurner R;
+        R.Host->Disc.emplace();
+        R.Host->Disc->Status = QueryStatus::Answered;
+        R.Host->Disc->Medium = Medium;
+        DiscReport Disc;
+        ASSERT_EQ(R.Burner->DescribeDisc(u'E', Disc), 0);
+        EXPECT_EQ(Disc.Kind, Kind) << QueltTest::Utf8(Medium);
+    }
+    ReadyBurner Told;
+    Told.Host->Disc.emplace();
+    Told.Host->Disc->Status = QueryStatus::Answered;
+    Told.Host->Disc->Medium = u"CD-R";
+    Told.Host->Disc->Kind = TMediumKind::Virtual;
+    DiscReport Disc;
+    ASSERT_EQ(Told.Burner->DescribeDisc(u'E', Disc), 0);
+    EXPECT_EQ(Disc.Kind, TMediumKind::Virtual) << "the host's own kind stands";
 }
 
 } // namespace

@@ -72,11 +72,17 @@ enum class QueryStatus : std::uint8_t {
     Failed,       // it tried and could not: Reason says why
 };
 
+// What kind of medium a drive holds, so that an application need not read Medium's text.
+enum class TMediumKind : std::uint8_t { Unknown, CD, DVD, BD, Virtual };
+
 // The disc in a drive.
 struct DiscReport {
     QueryStatus Status = QueryStatus::NotAvailable;
     System::UnicodeString Reason; // why it failed, in the host's or tool's words
     System::UnicodeString Medium; // "CD-R", "DVD+RW", "virtual CD", ... (empty when unknown)
+    // The kind Medium names (the component works it out when the host leaves it Unknown): CD,
+    // DVD (HD DVD is none of these: Unknown), BD, or Virtual for an image file.
+    TMediumKind Kind = TMediumKind::Unknown;
     DiscState State = DiscState::NoDisc;
     std::uint32_t Sessions = 0;  // sessions written
     System::UnicodeString Label; // the last session's volume label
