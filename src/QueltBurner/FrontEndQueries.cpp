@@ -70,7 +70,7 @@ std::vector<TOpticalDrive> TQueltBurner::OpticalDrives() {
     std::vector<TOpticalDrive> Drives;
     for (System::WideChar Letter = u'A'; Letter <= u'Z'; ++Letter) {
         if (Frame.IsOpticalDrive(Letter)) {
-            Drives.push_back({Letter, FHost->DriveTarget(Letter)});
+            Drives.push_back(FHost->DescribeDrive(Letter));
         }
     }
     return Drives;

@@ -90,12 +90,15 @@ constexpr std::uint32_t Timeout = 0;
 constexpr bool Switch = false;
 } // namespace Initial
 
-// An optical drive: its letter and what the host knows of it (on POSIX the device or image file
-// the letter maps to, on Windows the volume name; empty when nothing is known).
-struct TOpticalDrive {
-    System::WideChar Letter = u'?';
-    System::UnicodeString Target;
-};
+// Maps a drive letter (either case) to a device or virtual disc file for this process, before
+// anything QUELT_DRIVES says for it, and for every tool the component starts from now on. Safe
+// from any thread. Throws std::invalid_argument for a character that is not an ASCII letter, or a
+// Target that is empty, holds a ';' or a NUL, or starts or ends with a blank (QUELT_DRIVES, which
+// carries the map to the tool, cannot say such a name). On Windows, where drive letters are the
+// system's, both are no-ops.
+void MapDrive(System::WideChar Letter, const System::UnicodeString& Target);
+// Takes back MapDrive's mapping of the letter: QUELT_DRIVES (or the /dev/srN rule) names it again.
+void UnmapDrive(System::WideChar Letter);
 
 class TQueltBurner : public System::Classes::TComponent {
 public:

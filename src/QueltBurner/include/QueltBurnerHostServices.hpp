@@ -72,6 +72,23 @@ enum class QueryStatus : std::uint8_t {
     Failed,       // it tried and could not: Reason says why
 };
 
+// An optical drive: its letter and what the host knows of it (on POSIX the device or image file
+// the letter maps to, on Windows the volume name; empty when nothing is known).
+struct TOpticalDrive {
+    System::WideChar Letter = u'?';
+    System::UnicodeString Target;
+    // The drive's maker and model as the drive names itself (empty for a virtual disc, or where
+    // the host cannot tell).
+    System::UnicodeString Vendor;
+    System::UnicodeString Model;
+    // What the drive can write, as names of media kinds joined by ", " ("CD-R, CD-RW, DVD-R"),
+    // "any" for a virtual disc, empty where the host cannot tell.
+    System::UnicodeString Media;
+    // A run (a burn, an erase, an eject) of this machine holds the drive now: another would be
+    // refused as in use. A question's shared hold does not count.
+    bool Busy = false;
+};
+
 // What kind of medium a drive holds, so that an application need not read Medium's text.
 enum class TMediumKind : std::uint8_t { Unknown, CD, DVD, BD, Virtual };
 
@@ -87,7 +104,15 @@ struct DiscReport {
     std::uint32_t Sessions = 0;  // sessions written
     System::UnicodeString Label; // the last session's volume label
     std::uint64_t UsedBytes = 0; // bytes written
-    std::uint64_t FreeBytes = 0; // bytes a new session may still take
+    // Bytes a new session may still take, of the kind the component's settings would write: a
+    // virtual disc, which may grow to either size, counts as a DVD with DVD set (or for DVD-Video)
+    // and as a CD otherwise; for an audio CD they are bytes of audio (2,352 to a sector), as
+    // MeasureBurn counts them.
+    std::uint64_t FreeBytes = 0;
+    // For a virtual disc that can still be written: what a new data session may take if the disc
+    // is to be a CD, or a DVD (0 for a real disc, whose medium is what it is).
+    std::uint64_t FreeBytesAsCD = 0;
+    std::uint64_t FreeBytesAsDVD = 0;
 };
 
 // What a burn would take of the disc in its drive, worked out without writing.
@@ -176,6 +201,13 @@ public:
     // What the host knows of an optical drive for a person: the device or image path it maps to,
     // or its volume name; empty when nothing is known.
     virtual System::UnicodeString DriveTarget(System::WideChar /*Drive*/) { return {}; }
+    // All the host knows of an optical drive: the default knows its target only.
+    virtual TOpticalDrive DescribeDrive(System::WideChar Drive) {
+        TOpticalDrive Known;
+        Known.Letter = Drive;
+        Known.Target = DriveTarget(Drive);
+        return Known;
+    }
     // The disc in the drive. Tool is the path of the burning tool the component found (empty when
     // it found none): a host may ask the tool, or the system's own burning service.
     virtual DiscReport DescribeDisc(const System::UnicodeString& /*Tool*/,
