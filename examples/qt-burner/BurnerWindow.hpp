@@ -1,20 +1,23 @@
-// The burning window: one TQueltBurner whose properties the widgets edit, a size bar that measures
-// the selection against the disc, and a burn that runs as a job while the window shows its
-// progress and the tool's lines.
+// The burning window: one TQueltBurner whose properties the widgets edit, a line that says what
+// is in the drive, a bar that measures the selection against it, and a burn that runs as a job
+// while the window shows its progress and the tool's lines. Nothing the window asks of the
+// component runs on the window's thread.
 #pragma once
 
 #include <QueltBurner.hpp>
 
-#include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include <cstdint>
+#include <future>
 #include <memory>
+#include <system_error>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
@@ -25,20 +28,16 @@ class BurnerWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // SettingsFile holds the component's settings as form text: read now, written when the
-    // window closes.
-    explicit BurnerWindow(QString SettingsFile, QWidget* Parent = nullptr);
+    explicit BurnerWindow(QWidget* Parent = nullptr);
+    // Cancels the jobs and waits for their end: no tool is left running behind the window.
     ~BurnerWindow() override;
-    BurnerWindow(const BurnerWindow&) = delete;
-    BurnerWindow& operator=(const BurnerWindow&) = delete;
-    BurnerWindow(BurnerWindow&&) = delete;
-    BurnerWindow& operator=(BurnerWindow&&) = delete;
 
     // Adds files and folders to the selection, as the buttons and a drop do.
     void AddEntries(const QStringList& Paths);
-    bool Burning() const noexcept { return FJob != nullptr; }
-    // The result code of the last burn (ResultSuccess before the first).
-    int LastResult() const noexcept { return FLastResult; }
+    // True from a click on Burn until the burn has ended (or the measure before it said no).
+    bool Running() const noexcept { return FStep != Step::Idle; }
+    // How the last burn ended: empty when the disc was written, else a Queltburner::TBurnError.
+    std::error_code LastError() const noexcept { return FLastError; }
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -46,75 +45,55 @@ protected:
     void dropEvent(QDropEvent* Event) override;
 
 private:
-    // The disc kinds in the order of the list: TDiskType's, then an image file (the first entry).
-    static constexpr int ImageKind = 5;
-    // Scales the size bar: what the selection needs, in thousandths of what the disc has free.
-    static constexpr int SizeBarScale = 1000;
+    // A burn: the measure it waits for (when something changed since the last), then its job.
+    enum class Step : std::uint8_t { Idle, Measuring, Burning };
+    // What the latest measure said of the selection; Pending until it has answered.
+    enum class Fit : std::uint8_t { Pending, Fits, DoesNotFit, NotKnown };
 
-    void BuildLayout();
-    void ConnectWidgets();
-    // Component to widgets, after loading the settings.
-    void ShowSettings();
-    void LoadSettings();
-    void SaveSettings();
-
+    // The drive list is made on a thread of its own, again every few seconds ("in use").
     void RefreshDrives();
-    // The letter the drive list names, or 0 when it names none.
+    void ShowDrives(const std::vector<Queltburner::TOpticalDrive>& Drives);
     char16_t DriveLetter() const;
-    void DescribeDrive();
-    void MeasureSoon();
-    void MeasureSelection();
-    void ShowMeasure(const Queltburner::TJobResult& Answer);
-    void UpdateBurnButton();
 
-    void AddFiles();
-    void AddFolder();
-    void RemoveSelected();
+    // Something changed: the disc and the selection are asked about again, shortly.
+    void LookSoon();
+    // Asks what is in the drive, then what the burn would take of it, one question at a time.
+    void Look();
+    // Events whose answer reaches Show on the window's thread, unless a newer question came since.
+    Queltburner::TJobEvents AnswerTo(void (BurnerWindow::*Show)(const Queltburner::TJobResult&));
+    void ShowDisc(const Queltburner::TJobResult& Answer);
+    void ShowSize(const Queltburner::TJobResult& Answer);
+    void SettleFit(Fit Answer, const QString& Text, int Percent = 0);
+    void UpdateWidgets();
 
-    void StartBurn();
-    void CancelBurn();
-    void ShowProgress(const Queltburner::TJobProgress& Progress);
-    void FinishBurn(const Queltburner::TJobResult& Result);
-    void SetBurning(bool Running);
+    void Burn();
+    void StartBurnJob();
+    void Cancel();
+    void EndBurn(std::error_code Error, const QString& Reason);
 
-    QString FSettingsFile;
     std::unique_ptr<Queltburner::TQueltBurner> FBurner;
-    std::shared_ptr<Queltburner::TBurnJob> FJob; // the burn, while it runs
-    // The latest question of a kind, and how many were asked: only the latest answer is shown.
-    struct Question {
-        std::shared_ptr<Queltburner::TBurnJob> Job;
-        unsigned Turn = 0;
-        // The turn of the next question; the one before is no longer wanted.
-        unsigned Next() {
-            if (Job) {
-                Job->Cancel();
-            }
-            return ++Turn;
-        }
-    };
-    Question FDescribe;
-    Question FMeasure;
-    int FLastResult = Queltburner::ResultSuccess;
-    bool FFits = true;
+    Step FStep = Step::Idle;
+    bool FCancelAsked = false;
     bool FCloseWhenDone = false;
+    std::error_code FLastError;
+    std::shared_ptr<Queltburner::TBurnJob> FJob;  // the burn, while it runs
+    std::shared_ptr<Queltburner::TBurnJob> FLook; // the latest question; older ones are cancelled
+    unsigned FLookTurn = 0;                       // counts the questions: only the latest is shown
+    std::uint64_t FFreeBytes = 0; // the disc line's free space, which the size bar measures against
+    Fit FFit = Fit::Pending;
+    bool FDiscSetsDVD = false;     // a CD or a DVD in the drive: the DVD box follows it
+    std::future<void> FDrivesMade; // the drive list being made
 
+    QWidget* FSettings = nullptr; // every widget a burn must not change while it runs
     QComboBox* FDrives = nullptr;
     QLabel* FDiscLine = nullptr;
-    QComboBox* FKind = nullptr;
-    QLineEdit* FLabel = nullptr;
     QListWidget* FFiles = nullptr;
-    QPushButton* FAddFiles = nullptr;
-    QPushButton* FAddFolder = nullptr;
-    QPushButton* FRemove = nullptr;
-    QCheckBox* FVerify = nullptr;
     QCheckBox* FDVD = nullptr;
-    QCheckBox* FContinue = nullptr;
-    QCheckBox* FForceErase = nullptr;
     QProgressBar* FSizeBar = nullptr;
     QProgressBar* FProgress = nullptr;
     QPushButton* FBurn = nullptr;
     QPushButton* FCancel = nullptr;
     QLabel* FResult = nullptr;
     QPlainTextEdit* FLog = nullptr;
-    QTimer* FMeasureTimer = nullptr;
+    QTimer* FLookTimer = nullptr;
 };

@@ -31,6 +31,25 @@ function(build_consumer_with_cmake prefix build_dir)
     endforeach()
 endfunction()
 
+# The Qt example (examples/qt-burner, in QT_BURNER_DIR) built on its own against the package under
+# PREFIX, as an outside project builds it, with the Qt the project was configured with (QT6_DIR).
+# Only built: its program opens a window.
+function(build_qt_burner_with_cmake prefix build_dir)
+    run_step(${CMAKE_COMMAND} -S "${QT_BURNER_DIR}" -B "${build_dir}" -G "${GENERATOR}"
+        "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_PREFIX_PATH=${prefix}" "-DQt6_DIR=${QT6_DIR}"
+        -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+    file(STRINGS "${build_dir}/CMakeCache.txt" Found REGEX "^QueltBurner_DIR:")
+    string(FIND "${Found}" "=${prefix}/" At)
+    if(At EQUAL -1)
+        message(FATAL_ERROR "qt-burner found QueltBurner outside ${prefix}: ${Found}")
+    endif()
+    run_step(${CMAKE_COMMAND} --build "${build_dir}")
+    if(NOT EXISTS "${build_dir}/qt-burner")
+        message(FATAL_ERROR "the standalone build of qt-burner made no ${build_dir}/qt-burner")
+    endif()
+    message(STATUS "qt-burner built on its own against ${prefix}")
+endfunction()
+
 # main.cpp compiled by one compiler call with the flags of queltburner.pc (static libraries) and of
 # queltburner-pack.pc (package and shared framework), found in PC_DIR alone.
 function(build_consumer_with_pkg_config pc_dir lib_dir out_dir)

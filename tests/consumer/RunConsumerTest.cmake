@@ -1,5 +1,6 @@
 # Installs the built project into a fresh prefix, then builds the consumer program against that
-# prefix alone, through the CMake package and through pkg-config, and runs it.
+# prefix alone, through the CMake package and through pkg-config, and runs it; where Qt 6 Widgets
+# was found (QT_BURNER_DIR set), builds the Qt example on its own against the same prefix.
 include(${CMAKE_CURRENT_LIST_DIR}/ConsumerBuilds.cmake)
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(PREFIX "${WORK_DIR}/prefix")
@@ -38,6 +39,9 @@ if(NOT At EQUAL 0)
 endif()
 
 build_consumer_with_cmake("${PREFIX}" "${WORK_DIR}/build")
+if(QT_BURNER_DIR)
+    build_qt_burner_with_cmake("${PREFIX}" "${WORK_DIR}/qt-burner")
+endif()
 build_consumer_with_pkg_config("${PREFIX}/${LIBDIR}/pkgconfig" "${PREFIX}/${LIBDIR}"
     "${WORK_DIR}/pkg-config")
 
