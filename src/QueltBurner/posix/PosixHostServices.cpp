@@ -2,6 +2,7 @@
 
 #include "CommandLineSplit.hpp"
 #include "DriveMap.hpp"
+#include "MappedDrives.hpp"
 #include "ProcessLauncher.hpp"
 #include "RegistryFile.hpp"
 #include "System.SysUtils.hpp"
@@ -246,10 +247,7 @@ PosixHostServices::PosixHostServices(std::string InstalledRegistryFile, StartPat
     : FInstalledRegistryFile(std::move(InstalledRegistryFile)), FPath(Path) {}
 
 std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath) {
-    return DriveTypeOf(RootPath, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
-        struct stat Info {};
-        return stat(Device.c_str(), &Info) == 0;
-    });
+    return DriveTypeOf(RootPath, CurrentDriveMap().Text(), DeviceNodeExists);
 }
 
 bool PosixHostServices::FileExists(const System::UnicodeString& Path) {
@@ -290,7 +288,7 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
     }
     // Everything that can fail is made before the tool starts: once it runs, its run is either
     // handed to the caller or waited for, never abandoned.
-    const ToolStart Launch(*Program, *Argv);
+    const ToolStart Launch(*Program, *Argv, CurrentDriveMap().Combined);
     std::map<HostHandle, HandleRecord> Records;
     StartedProcess Started;
     {
