@@ -9,8 +9,8 @@ int main(int Argc, char* Argv[]) {
     Queltburner::TQueltBurner Burner(nullptr); // finds NeroCmd.exe through the registry
     Burner.SetSynchronous(true);               // wait for the tool, then fire an event
     Burner.SetVolumeLabel(u"FIRST");
-    for (int Index = 1; Index < Argc; ++Index) {
-        Burner.Files()->Add(System::Sysutils::UTF8ToString(Argv[Index]));
+    for (int Index = 1; Index < Argc; ++Index) { // a file name is any bytes: all of them kept
+        Burner.Files()->Add(System::Sysutils::FileNameToString(Argv[Index]));
     }
     Burner.SetOnSuccess([](System::TObject*) { std::cout << "burned\n"; });
     Burner.SetOnError([](System::TObject*, int Code) { std::cout << "failed: " << Code << "\n"; });

@@ -29,8 +29,8 @@ int main(int Argc, char* Argv[]) {
     auto Burner = std::make_unique<Queltburner::TQueltBurner>(nullptr);
     Burner->SetVolumeLabel(u"JOB");
     Burner->SetTimeout(30 * 60 * 1000); // milliseconds; the job copies it with the settings
-    for (int Index = 1; Index < Argc; ++Index) {
-        Burner->Files()->Add(System::Sysutils::UTF8ToString(Argv[Index]));
+    for (int Index = 1; Index < Argc; ++Index) { // file names: any bytes, all kept
+        Burner->Files()->Add(System::Sysutils::FileNameToString(Argv[Index]));
     }
     Queltburner::TJobEvents Events; // each called on the job's own thread, one at a time
     Events.OnProgress = [Shown = Queltburner::TJobPhase::Starting](

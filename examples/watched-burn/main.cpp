@@ -18,8 +18,8 @@ int main(int Argc, char* Argv[]) {
         Burner.SetVolumeLabel(System::Sysutils::UTF8ToString(Argv[2]));
         First = 3;
     }
-    for (int Index = First; Index < Argc; ++Index) {
-        Burner.Files()->Add(System::Sysutils::UTF8ToString(Argv[Index]));
+    for (int Index = First; Index < Argc; ++Index) { // file names: any bytes, all kept
+        Burner.Files()->Add(System::Sysutils::FileNameToString(Argv[Index]));
     }
     // "preparing", "erasing", "writing", "closing" or "verifying", 0.0 to 100.0.
     Burner.SetOnProgress([](System::TObject*, const System::UnicodeString& Phase, double Percent) {

@@ -162,6 +162,11 @@ two-drives)
         eject E --print-command
     expect_host "component: F is refused" 1 'drive F is not an optical drive' \
         eject F --print-command
+    expect_host "component: drives name the maker and model the kernel knows" 0 \
+        '^D  /dev/sr0  QEMU QEMU (DVD|CD)-ROM' drives
+    expect_host "component: drives --json holds them" 0 \
+        '"drive":"E","target":"/dev/sr1","vendor":"QEMU","model":"QEMU (DVD|CD)-ROM","media":"[^"]*","busy":false' \
+        drives --json
 
     chmod 600 /dev/sr0
     echo "user:x:1000:1000::/tmp:/bin/sh" >>/etc/passwd

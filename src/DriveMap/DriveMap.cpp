@@ -75,6 +75,27 @@ DriveTargetOf(char16_t Letter, const char* DrivesVariable,
     return Device;
 }
 
+std::optional<std::string>
+CombinedDriveMap(const std::vector<DriveMapping>& Mapped, const char* DrivesVariable,
+                 const std::function<bool(const std::string&)>& DeviceExists) {
+    if (Mapped.empty()) {
+        return std::nullopt;
+    }
+    std::string Map;
+    for (const DriveMapping& Mapping : Mapped) {
+        Map.append(1, Mapping.Letter).append(1, '=').append(Mapping.Target).append(1, ';');
+    }
+    if (DrivesVariable != nullptr) {
+        return Map.append(DrivesVariable);
+    }
+    for (char16_t Letter = u'D'; Letter <= u'Z'; ++Letter) {
+        if (std::optional<std::string> Device = DriveTargetOf(Letter, nullptr, DeviceExists)) {
+            Map.append(1, static_cast<char>(Letter)).append(1, '=').append(*Device).append(1, ';');
+        }
+    }
+    return Map;
+}
+
 std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,
                           const std::function<bool(const std::string&)>& DeviceExists) {
     if (RootPath.size() != 3 || RootPath[1] != u':' || RootPath[2] != u'\\') {

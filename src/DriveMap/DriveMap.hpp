@@ -28,6 +28,14 @@ std::optional<std::string>
 DriveTargetOf(char16_t Letter, const char* DrivesVariable,
               const std::function<bool(const std::string&)>& DeviceExists);
 
+// The map a tool sees when this process has mapped letters of its own (Mapped, one entry per
+// letter): those first, so that they count before anything else, then what DrivesVariable says,
+// or without it one entry for each existing /dev/srN, so that mapping one letter hides no drive.
+// No value when nothing is mapped: DrivesVariable, as it stands, is then the whole map.
+std::optional<std::string>
+CombinedDriveMap(const std::vector<DriveMapping>& Mapped, const char* DrivesVariable,
+                 const std::function<bool(const std::string&)>& DeviceExists);
+
 // The drive type of RootPath (letter, colon, backslash): 5 for a mapped letter, else 1. Without a
 // map (DrivesVariable null), each existing /dev/srN is the letter D + N.
 std::uint32_t DriveTypeOf(std::u16string_view RootPath, const char* DrivesVariable,

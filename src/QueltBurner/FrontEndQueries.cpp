@@ -55,6 +55,23 @@ TMediumKind KindOfMedium(std::u16string_view Medium) {
     return TMediumKind::Unknown;
 }
 
+// The free space a burn with these settings would have, as MeasureBurn counts it: a virtual disc
+// becomes the kind the burn asks for, and an audio CD is counted in its own sectors and only ever
+// goes on a blank disc.
+std::uint64_t FreeBytesForBurn(const DiscReport& Disc, bool Dvd, TDiskType Kind) {
+    constexpr std::uint64_t DataSectorBytes = 2048;
+    constexpr std::uint64_t AudioSectorBytes = 2352;
+    std::uint64_t Free = Disc.FreeBytes;
+    if (Disc.FreeBytesAsCD != 0 || Disc.FreeBytesAsDVD != 0) {
+        const bool AsDvd = Kind == dtAudio ? false : Dvd || Kind == dtDVDVideo;
+        Free = AsDvd ? Disc.FreeBytesAsDVD : Disc.FreeBytesAsCD;
+    }
+    if (Kind == dtAudio) {
+        return Disc.State == DiscState::Blank ? Free / DataSectorBytes * AudioSectorBytes : 0;
+    }
+    return Free;
+}
+
 template <typename Report>
 int NotAnOpticalDrive(Report& Answer, System::WideChar Drive) {
     Answer = Report{};
@@ -92,6 +109,9 @@ int TQueltBurner::DescribeDisc(System::WideChar Drive, DiscReport& Disc) {
     });
     if (Disc.Kind == TMediumKind::Unknown) {
         Disc.Kind = KindOfMedium(Disc.Medium);
+    }
+    if (Result == ResultSuccess) {
+        Disc.FreeBytes = FreeBytesForBurn(Disc, FDVD, FDiskType);
     }
     return Result;
 }

@@ -3,6 +3,7 @@
 #include "DataDisc.hpp"
 
 #include "DiscTexts.hpp"
+#include "JolietNames.hpp"
 #include "LibraryWords.hpp"
 #include "OwnFiles.hpp"
 #include "Queries.hpp"
@@ -184,18 +185,18 @@ void RemoveFromTree(XorrisoSession& Disc, const std::string& Path) {
     }
 }
 
-// Maps the entries into the session's tree, the preparing's share following their items.
-void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan) {
-    // The walk that bounds the session's size also counts each entry's items. The bound holds for
-    // a new disc only: a continued disc's session also rewrites the records of its whole tree.
-    std::vector<std::uint64_t> Items;
-    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Items, Plan.Own);
+// Maps the entries into the session's tree, the preparing's share following their items; returns
+// the names it put there, counted for the Joliet tree.
+JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan) {
+    // The walk that bounds the session's size also counts each entry's items and names. The bound
+    // holds for a new disc only: a continued disc's session also rewrites the records of its
+    // whole tree.
+    TreeCounts Counts;
+    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Counts, Plan.Own);
     if (!Plan.NewDisc) {
         Plan.AtMost.reset();
     }
-    if (Items.size() != Plan.Sources.size()) {
-        Items.assign(Plan.Sources.size(), 1);
-    }
+    const std::vector<std::uint64_t>& Items = Counts.Items;
     // libisofs keeps a folder's entries in a list sorted by name and finds a new entry's place
     // from the front: mapped from the last name to the first, each goes in at the front, and the
     // preparing grows with the number of entries instead of with its square.
@@ -223,6 +224,7 @@ void MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan&
     for (const std::string& Path : Plan.OwnInTree) {
         RemoveFromTree(Disc, Path);
     }
+    return Counts.Names;
 }
 
 } // namespace
@@ -275,7 +277,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     Plan.Refusal = RefusalOf(Context, Plan, Found);
     ChooseOutput(Context, Disc, Plan, Loaded, Erasing);
     ApplyFileSystemSettings(Context, Disc);
-    MapEntries(Context, Disc, Plan);
+    SetJolietNames(Disc, Context.Report, MapEntries(Context, Disc, Plan), !Plan.NewDisc);
     if (Where.RealDrive) {
         // The medium's own free space, as libburn reports it for the loaded disc.
         if (const auto Space = FreeBlocks(Disc)) {

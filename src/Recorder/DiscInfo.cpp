@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace Recorder {
 
@@ -22,6 +23,10 @@ struct DiscAnswer {
     std::string Label;
     std::uint64_t UsedBytes = 0;
     std::uint64_t FreeBytes = 0;
+    // A virtual disc that can still be written grows to what the burn asks for: its free space
+    // as a CD and as a DVD (none for a real disc, whose medium is what it is).
+    std::optional<std::uint64_t> FreeAsCd = std::nullopt;
+    std::optional<std::uint64_t> FreeAsDvd = std::nullopt;
     bool ChecksumsFail = false; // the disc's recorded checksum tags do not match it
 };
 
@@ -32,6 +37,10 @@ void Print(const DiscAnswer& Answer) {
     PrintAnswer("label", Answer.Label);
     PrintAnswer("used_bytes", Answer.UsedBytes);
     PrintAnswer("free_bytes", Answer.FreeBytes);
+    if (Answer.FreeAsCd && Answer.FreeAsDvd) {
+        PrintAnswer("free_bytes_cd", *Answer.FreeAsCd);
+        PrintAnswer("free_bytes_dvd", *Answer.FreeAsDvd);
+    }
     if (Answer.ChecksumsFail) {
         PrintAnswer("checksums", "failing");
     }
@@ -46,6 +55,15 @@ std::uint64_t FileBytes(const std::string& Path) {
 // can stand for.
 std::uint64_t VirtualCapacity(std::uint64_t UsedBlocks) {
     return UsedBlocks > CdBlocks ? DvdBlocks : CdBlocks;
+}
+
+// What a virtual disc with UsedBlocks written still takes if the burn makes it a CD or a DVD.
+void SetVirtualFreeSpace(DiscAnswer& Answer, std::uint64_t UsedBlocks) {
+    const auto FreeOf = [UsedBlocks](std::uint64_t Capacity) {
+        return Capacity > UsedBlocks ? (Capacity - UsedBlocks) * DataBlockBytes : 0;
+    };
+    Answer.FreeAsCd = FreeOf(CdBlocks);
+    Answer.FreeAsDvd = FreeOf(DvdBlocks);
 }
 
 // A virtual disc with sessions: libisofs reads them (read only: -indev never writes). A disc
@@ -68,6 +86,9 @@ DiscAnswer SessionsOf(const Target& Where, bool Closed) {
     Answer.Medium = Capacity == DvdBlocks ? "virtual DVD" : "virtual CD";
     Answer.UsedBytes = Used * DataBlockBytes;
     Answer.FreeBytes = Closed || Used >= Capacity ? 0 : (Capacity - Used) * DataBlockBytes;
+    if (!Closed) {
+        SetVirtualFreeSpace(Answer, Used);
+    }
     return Answer;
 }
 
@@ -80,8 +101,11 @@ DiscAnswer VirtualDisc(const Target& Where) {
     const Medium Held(Where, MediumUse::Look);
     // A missing file is a blank disc: a burn makes the file.
     switch (Held.Kind()) {
-    case VirtualDiscKind::Blank:
-        return {"virtual disc", "blank", 0, "", 0, BlankFree};
+    case VirtualDiscKind::Blank: {
+        DiscAnswer Blank{"virtual disc", "blank", 0, "", 0, BlankFree};
+        SetVirtualFreeSpace(Blank, 0);
+        return Blank;
+    }
     case VirtualDiscKind::Appendable:
         return SessionsOf(Where, false);
     case VirtualDiscKind::Closed:

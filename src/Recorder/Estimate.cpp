@@ -40,7 +40,9 @@ void EstimateAudioCd(const WriteContext& Context) {
     const Target& Where = Context.Where;
     const std::vector<AudioTrack> Tracks = CheckTracks(Context, 100.0);
     if (!Where.RealDrive) {
-        Answer((LeadingPause + TrackSectors(Tracks)) * RawSectorBytes, CdSectors * RawSectorBytes,
+        // An audio CD is only ever a new disc: a written one has no room for it.
+        Answer((LeadingPause + TrackSectors(Tracks)) * RawSectorBytes,
+               Context.Disc.Blank() ? CdSectors * RawSectorBytes : 0,
                Context.Disc.Blank()
                    ? std::nullopt
                    : std::optional<RecorderFailure>(
@@ -52,7 +54,7 @@ void EstimateAudioCd(const WriteContext& Context) {
     XorrisoSession Session(Context.Report, Where.Describe());
     const DriveState Drive = AcquireDrive(Session, Where);
     const std::uint64_t FreeSectors = FreeBlocks(Session).value_or(0);
-    Answer(TrackSectors(Tracks) * RawSectorBytes, FreeSectors * RawSectorBytes,
+    Answer(TrackSectors(Tracks) * RawSectorBytes, Drive.Blank ? FreeSectors * RawSectorBytes : 0,
            Drive.Blank ? std::nullopt
                        : std::optional<RecorderFailure>(
                              std::in_place, ExitCode::Medium,

@@ -109,56 +109,63 @@ bool IsSkipped(const std::filesystem::path& Path, const std::vector<OwnFile>& Sk
     return false;
 }
 
+// Adds what Entry takes to Blocks and counts it; false when it cannot be walked to its end.
+bool WalkEntry(const Source& Entry, FileStamps& Stamps, TreeCounts* Counts,
+               const std::vector<OwnFile>& Skipped, std::uint64_t& Blocks) {
+    namespace fs = std::filesystem;
+    std::error_code Error;
+    // The entry itself is followed, as it is written.
+    const fs::file_status Root = fs::status(Entry.Path, Error);
+    if (Error) {
+        return false;
+    }
+    if (!fs::is_directory(Root)) {
+        Stamp(Stamps, Entry.Path, true);
+        Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
+        return !Error;
+    }
+    Blocks += PerFolderBlocks + PerItemBlocks;
+    for (fs::recursive_directory_iterator Walk(Entry.Path, Error), End; !Error && Walk != End;
+         Walk.increment(Error)) {
+        const fs::file_status Item = Walk->symlink_status(Error);
+        if (Error) {
+            return false;
+        }
+        if (!Skipped.empty() && IsSkipped(Walk->path(), Skipped)) {
+            Walk.disable_recursion_pending();
+            continue;
+        }
+        Blocks += PerItemBlocks;
+        if (Counts != nullptr) {
+            ++Counts->Items.back();
+            Counts->Names.Count(Walk->path().filename().native());
+        }
+        if (fs::is_directory(Item)) {
+            Blocks += PerFolderBlocks;
+        } else if (fs::is_regular_file(Item)) {
+            Stamp(Stamps, Walk->path().string(), false);
+            Blocks += DataBlocks(Walk->file_size(Error));
+        }
+    }
+    return !Error;
+}
+
 } // namespace
 
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              FileStamps& Stamps, std::vector<std::uint64_t>* Items,
+                                              FileStamps& Stamps, TreeCounts* Counts,
                                               const std::vector<OwnFile>& Skipped) {
-    namespace fs = std::filesystem;
     std::uint64_t Blocks = FixedBlocks;
-    std::error_code Error;
+    bool Bounded = true;
     for (const Source& Entry : Sources) {
-        if (Items != nullptr) {
-            Items->push_back(1);
+        if (Counts != nullptr) {
+            Counts->Items.push_back(1);
+            Counts->Names.Count(Entry.Name);
         }
-        // The entry itself is followed, as it is written.
-        const fs::file_status Root = fs::status(Entry.Path, Error);
-        if (Error) {
-            return std::nullopt;
-        }
-        if (!fs::is_directory(Root)) {
-            Stamp(Stamps, Entry.Path, true);
-            Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
-            if (Error) {
-                return std::nullopt;
-            }
-            continue;
-        }
-        Blocks += PerFolderBlocks + PerItemBlocks;
-        for (fs::recursive_directory_iterator Walk(Entry.Path, Error), End; !Error && Walk != End;
-             Walk.increment(Error)) {
-            const fs::file_status Item = Walk->symlink_status(Error);
-            if (Error) {
-                return std::nullopt;
-            }
-            if (!Skipped.empty() && IsSkipped(Walk->path(), Skipped)) {
-                Walk.disable_recursion_pending();
-                continue;
-            }
-            Blocks += PerItemBlocks;
-            if (Items != nullptr) {
-                ++Items->back();
-            }
-            if (fs::is_directory(Item)) {
-                Blocks += PerFolderBlocks;
-            } else if (fs::is_regular_file(Item)) {
-                Stamp(Stamps, Walk->path().string(), false);
-                Blocks += DataBlocks(Walk->file_size(Error));
-            }
-        }
-        if (Error) {
-            return std::nullopt;
-        }
+        Bounded = WalkEntry(Entry, Stamps, Counts, Skipped, Blocks) && Bounded;
+    }
+    if (!Bounded) {
+        return std::nullopt;
     }
     return Blocks;
 }

@@ -1,6 +1,8 @@
 // The entries of a data disc: each file or folder at the disc's root under its own name.
 #pragma once
 
+#include "JolietNames.hpp"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -52,8 +54,7 @@ std::vector<Source> CheckSources(const std::vector<std::string>& Entries);
 // a write that clearly fits skip the exact measurement, which lays the whole image out once more.
 // It bounds no session that continues a disc: that one also rewrites the records of the whole
 // tree it takes over. None when a tree cannot be walked. Stamps receives every regular file the
-// walk passes. Items, when given, receives the number of items of each entry (itself and what it
-// holds).
+// walk passes; Counts, when given, what the walk counts besides.
 // A file the walk passes over: one of the run's own (see OwnFiles.hpp), known by its name and its
 // identity.
 struct OwnFile {
@@ -63,9 +64,16 @@ struct OwnFile {
     ino_t Inode = 0;
 };
 
+// What the walk counts besides the bound: each entry's items (itself and what it holds) and the
+// names it puts on the disc, for the Joliet tree. A walk that cannot go on in one entry goes on
+// with the next, so that the names of the others are counted all the same.
+struct TreeCounts {
+    std::vector<std::uint64_t> Items;
+    JolietNameCounts Names;
+};
+
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,
-                                              FileStamps& Stamps,
-                                              std::vector<std::uint64_t>* Items = nullptr,
+                                              FileStamps& Stamps, TreeCounts* Counts = nullptr,
                                               const std::vector<OwnFile>& Skipped = {});
 
 } // namespace Recorder

@@ -153,9 +153,9 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
     FWatcher = std::thread([this] { Watch(); });
     // Every problem is judged by the caller; the interpreter never ends the program.
     for (const auto& Setting : std::vector<std::vector<std::string>>{
-             // Names reach the recorder as the UTF-8 the component composes, whatever the
-             // caller's locale: without this, a C locale turns every non-ASCII character of a
-             // Joliet name into "_".
+             // Names reach the recorder as the UTF-8 the component composes (or as whatever
+             // bytes a file's name holds), whatever the caller's locale: without this, a C locale
+             // turns every non-ASCII character of a Joliet name into "_".
              {"-local_charset", "UTF-8"},
              {"-abort_on", "NEVER"},
              {"-report_about", "UPDATE"},
@@ -170,7 +170,9 @@ XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
              // nothing is reported done before it is on disk; libburn's default rhythm (every
              // 16 MiB) costs a virtual disc several times.
              {"-stdio_sync", "off"},
-             // Rock Ridge names are written, and loaded images read back, as UTF-8 too.
+             // Rock Ridge names are written, and loaded images read back, as UTF-8 too: the same
+             // charset as the local one, so libisofs converts no Rock Ridge name and one that is
+             // not UTF-8 keeps its bytes (see JolietNames.hpp for the Joliet tree).
              {"-charset", "UTF-8"},
              // A path in the disc's tree is a name, never a pattern: an entry named "*" that
              // replaces its namesake removes that one only.

@@ -288,6 +288,25 @@ std::string StringToFileName(std::u16string_view Text) {
     return Out;
 }
 
+bool TryAppendFileNameWithoutNul(std::string& Out, std::u16string_view Text) {
+    // Most names hold no escape: they are the strict UTF-8 of their text.
+    if (TryAppendUTF8WithoutNul(Out, Text)) {
+        return true;
+    }
+    if (Text.find(u'\0') != std::u16string_view::npos) {
+        return false;
+    }
+    // Only the text that FileNameToString gives for some bytes names them: a lone surrogate
+    // outside the escapes would come back as U+FFFD, escapes that form a character as that.
+    const std::size_t Before = Out.size();
+    Out += StringToFileName(Text);
+    if (FileNameToString(std::string_view(Out).substr(Before)) != Text) {
+        Out.resize(Before);
+        return false;
+    }
+    return true;
+}
+
 UnicodeString DecodeTextFile(std::string_view Bytes) {
     if (Bytes.starts_with("\xFF\xFE")) {
         return DecodeUTF16LE(Bytes.substr(2));

@@ -88,9 +88,9 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
         std::string Json;        // what "info --json" holds
     };
     const Row Rows[] = {
-        {'B', Shelf.Blank, "blank virtual disc, 703.1 MB free", R"("state":"blank","sessions":0)"},
+        {'B', Shelf.Blank, "blank virtual disc, 703.1 MiB free", R"("state":"blank","sessions":0)"},
         // A missing file is a blank disc: a burn makes it.
-        {'C', Shelf.Missing, "blank virtual disc, 703.1 MB free",
+        {'C', Shelf.Missing, "blank virtual disc, 703.1 MiB free",
          R"("state":"blank","sessions":0)"},
         {'D', Shelf.Data, "appendable virtual CD, 1 session, 70",
          R"("state":"appendable","sessions":1,"label":"FIRST")"},
@@ -102,6 +102,17 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
     const Strings Tool{"--tool", RecorderTest::RecorderPath};
     const auto Drives = QueltTest::RunProgram({Cli, "drives", Tool[0], Tool[1]});
     EXPECT_EQ(Drives.ExitCode, 0) << Drives.Err;
+    // The same drives for programs: one array, exact bytes, the kind as a word.
+    const auto Json = QueltTest::RunProgram({Cli, "drives", "--json", Tool[0], Tool[1]});
+    EXPECT_EQ(Json.ExitCode, 0) << Json.Err;
+    EXPECT_EQ(Json.Out.front(), '[') << Json.Out;
+    EXPECT_EQ(Json.Out.find('\n'), Json.Out.size() - 1) << Json.Out;
+    EXPECT_NE(Json.Out.find(R"("busy":false,"result":0,"medium":"virtual disc","kind":"virtual",)"
+                            R"("state":"blank","sessions":0,"label":"","used_bytes":0,)"
+                            R"("free_bytes":737280000,"free_bytes_cd":737280000,)"
+                            R"("free_bytes_dvd":4700372992})"),
+              std::string::npos)
+        << Json.Out;
     for (const Row& Case : Rows) {
         SCOPED_TRACE(std::string(1, Case.Letter));
         const std::string Line =
@@ -137,7 +148,14 @@ TEST(RecorderQueries, DrivesAndInfoTellEachKindOfDisc) {
     }
     EXPECT_NE(Said.find(InUse), std::string::npos) << Said;
     const auto HeldDrives = QueltTest::RunProgram({Cli, "drives", Tool[0], Tool[1]});
+    EXPECT_NE(HeldDrives.Out.find("D  " + Shelf.Data.string() + "  in use ("), std::string::npos)
+        << HeldDrives.Out;
     EXPECT_NE(HeldDrives.Out.find(InUse), std::string::npos) << HeldDrives.Out;
+    const auto HeldJson = QueltTest::RunProgram({Cli, "drives", "--json", Tool[0], Tool[1]});
+    EXPECT_NE(HeldJson.Out.find(R"("drive":"D","target":")" + Shelf.Data.string() +
+                                R"(","vendor":"","model":"","media":"any","busy":true,"result":)"),
+              std::string::npos)
+        << HeldJson.Out;
     Holder.Signal(SIGTERM);
     const auto NoDrive = QueltTest::RunProgram({Cli, "info", "Q", Tool[0], Tool[1]});
     EXPECT_EQ(NoDrive.ExitCode, 1);
@@ -229,10 +247,10 @@ TEST(RecorderQueries, EstimateExitStatuses) {
         std::string Says;
     };
     const Row Rows[] = {
-        {{"data", "E", Small.string()}, 0, "needs 448.0 kB of 703.1 MB free: fits\n"},
+        {{"data", "E", Small.string()}, 0, "needs 448.0 KiB of 703.1 MiB free: fits\n"},
         {{"burn", "E", Huge.string(), "--type", "data"},
          1,
-         "of 703.1 MB free: does not fit (needs 9"},
+         "of 703.1 MiB free: does not fit (needs 9"},
         {{"video", "E", Movie.string()}, 1, "result: -6 (the host cannot answer this question)"},
     };
     for (const Row& Case : Rows) {

@@ -106,6 +106,35 @@ QueltTest::ProcessOutcome ExtractWith7z(const fs::path& Image, const fs::path& O
     return RunReader({"7z", "x", "-y", "-o" + Out.string(), Image.string()});
 }
 
+Strings WriteNamesOfAnyBytes(const fs::path& Folder) {
+    fs::create_directories(Folder / "caf\xE9 folder");
+    const Strings Names{"caf\xE9.txt", "\xC3(.txt", "a\xFF\xFE",     "r\xE9sum\xE9",
+                        "\xE9",        ".\xE2\x82", "caf\xE9 folder"};
+    for (const char* Inside : {"caf\xE9 folder/na\xEFve", "caf\xE9 folder/\xF0\x9F\x98"}) {
+        std::ofstream(Folder / Inside, std::ios::binary) << Inside;
+    }
+    Strings Entries;
+    for (const std::string& Name : Names) {
+        if (!fs::exists(Folder / Name)) {
+            std::ofstream(Folder / Name, std::ios::binary) << Name;
+        }
+        Entries.push_back((Folder / Name).string());
+    }
+    return Entries;
+}
+
+std::string JolietReplacedLine(std::string_view Output) {
+    constexpr std::string_view Head = "joliet names replaced: ";
+    const std::size_t At = Output.find(Head);
+    if (At == std::string_view::npos) {
+        return "(no such line in: " + std::string(Output) + ")";
+    }
+    if (Output.find(Head, At + 1) != std::string_view::npos) {
+        return "(more than one such line in: " + std::string(Output) + ")";
+    }
+    return std::string(Output.substr(At, Output.find('\n', At) - At));
+}
+
 std::string VolumeIdOf(const fs::path& Image) {
     const QueltTest::ProcessOutcome Info = RunReader({"isoinfo", "-d", "-i", Image.string()});
     constexpr std::string_view Head = "Volume id: ";

@@ -41,6 +41,15 @@ QueltTest::ProcessOutcome ExtractWithXorriso(const fs::path& Image, const fs::pa
                                              int Session = 0);
 QueltTest::ProcessOutcome ExtractWith7z(const fs::path& Image, const fs::path& Out);
 
+// Files whose names are not UTF-8, written into Folder (created): Latin-1, broken UTF-8, names
+// cut off in a sequence at their end (one nothing else, one after a dot), and a Latin-1 folder
+// holding more of them. Returns the entries to burn, the folder among them.
+Strings WriteNamesOfAnyBytes(const fs::path& Folder);
+// How many names (entries and what the folders hold) WriteNamesOfAnyBytes wrote.
+constexpr std::size_t NamesOfAnyBytes = 9;
+// The line the recorder says a burn with such names in, from its output.
+std::string JolietReplacedLine(std::string_view Output);
+
 // The volume identifier isoinfo shows ("Volume id: ..."), or what isoinfo said when it shows none.
 std::string VolumeIdOf(const fs::path& Image);
 

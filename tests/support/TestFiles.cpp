@@ -60,7 +60,7 @@ System::UnicodeString Utf16(std::string_view Text) {
 }
 
 System::UnicodeString PathText(const std::filesystem::path& Path) {
-    return Utf16(Path.string());
+    return System::Sysutils::FileNameToString(Path.string()); // any bytes, as the host reads them
 }
 
 std::string ReadFile(const std::filesystem::path& Path) {

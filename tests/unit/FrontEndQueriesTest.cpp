@@ -175,4 +175,45 @@ TEST(FrontEndQueries, TheMediumsKindNeedsNoParsing) {
     EXPECT_EQ(Disc.Kind, TMediumKind::Virtual) << "the host's own kind stands";
 }
 
+// The free space is the one a burn with the component's settings would have: a virtual disc grows
+// to the kind asked for, and an audio CD counts audio sectors and needs a blank disc.
+TEST(FrontEndQueries, FreeSpaceIsTheBurnsOwn) {
+    using Queltburner::DiscState;
+    using Queltburner::TDiskType;
+    constexpr std::uint64_t Cd = 2048ULL * 1000;
+    constexpr std::uint64_t Dvd = 2048ULL * 5000;
+    const struct {
+        const char* Name;
+        TDiskType Kind;
+        bool Dvd;
+        DiscState State;
+        std::uint64_t AsCd;
+        std::uint64_t AsDvd;
+        std::uint64_t Free;
+    } Rows[] = {
+        {"virtual, data", Queltburner::dtData, false, DiscState::Blank, Cd, Dvd, Cd},
+        {"virtual, data with DVD", Queltburner::dtData, true, DiscState::Appendable, Cd, Dvd, Dvd},
+        {"virtual, DVD-Video", Queltburner::dtDVDVideo, false, DiscState::Blank, Cd, Dvd, Dvd},
+        {"virtual, audio", Queltburner::dtAudio, true, DiscState::Blank, Cd, Dvd, 2352ULL * 1000},
+        {"virtual, audio on data", Queltburner::dtAudio, false, DiscState::Appendable, Cd, Dvd, 0},
+        {"real, data with DVD", Queltburner::dtData, true, DiscState::Appendable, 0, 0, 4096},
+        {"real, audio", Queltburner::dtAudio, false, DiscState::Blank, 0, 0, 2352ULL * 2},
+    };
+    for (const auto& Row : Rows) {
+        ReadyBurner R;
+        R.Host->Disc.emplace();
+        R.Host->Disc->Status = QueryStatus::Answered;
+        R.Host->Disc->State = Row.State;
+        R.Host->Disc->FreeBytes = 4096;
+        R.Host->Disc->FreeBytesAsCD = Row.AsCd;
+        R.Host->Disc->FreeBytesAsDVD = Row.AsDvd;
+        R.Burner->SetDiskType(Row.Kind);
+        R.Burner->SetDVD(Row.Dvd);
+        DiscReport Disc;
+        ASSERT_EQ(R.Burner->DescribeDisc(u'E', Disc), 0);
+        EXPECT_EQ(Disc.FreeBytes, Row.Free) << Row.Name;
+        EXPECT_EQ(Disc.FreeBytesAsCD, Row.AsCd) << Row.Name;
+    }
+}
+
 } // namespace

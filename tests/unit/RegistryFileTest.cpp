@@ -257,7 +257,8 @@ TEST(RegistryFileTest, MalformedLineChangesNothingAndReadingGoesOn) {
     }
 }
 
-// Ill-formed text still reads, with U+FFFD where the bad code units were.
+// Ill-formed UTF-16 still reads, with U+FFFD where the bad code units were; 8-bit text keeps
+// every byte, as a file name (FileNameToString): a path in it names its file exactly.
 TEST(RegistryFileTest, IllFormedEncodingDecodesLeniently) {
     const std::u16string Head = u"REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Quelt]\n";
     const FileFormat Utf16{Encoding::Utf16LeBom, false};
@@ -265,7 +266,8 @@ TEST(RegistryFileTest, IllFormedEncodingDecodesLeniently) {
         std::string Bytes;
         std::u16string Expected;
     } Rows[] = {
-        {UTF8Encode(Head) + "\"V\"=\"a\xC3z\xFF\"\n", u"a\uFFFDz\uFFFD"},
+        {UTF8Encode(Head) + "\"V\"=\"a\xC3z\xFF\"\n", u"a\xDCC3z\xDCFF"},
+        {UTF8Encode(Head) + "\"V\"=\"/opt/caf\xE9/NeroCmd.exe\"\n", u"/opt/caf\xDCE9/NeroCmd.exe"},
         {FileBytes(Head + u"\"V\"=\"a\xD800z\xDC00\"\n", Utf16), u"a\uFFFDz\uFFFD"},
         {FileBytes(Head + u"\"V\"=hex(2):41,00,00,d8,42,00,00,00\n", Utf16), u"A\uFFFDB"},
         {FileBytes(Head + u"\"V\"=hex(1):41,00,00\n", Utf16), u"A"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -258,6 +259,35 @@ TEST(FileNameConversion, EveryByteStringComesBackExactly) {
                                u"b\xDC41"),
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
+}
+
+// A path handed to the system is the name of exactly one byte string: text that FileNameToString
+// gives for no bytes names no file, rather than a different one.
+TEST(FileNameConversion, PathsForTheSystemAreRefusedUnlessExact) {
+    using System::Sysutils::TryAppendFileNameWithoutNul;
+    struct Row {
+        const char* Name;
+        std::u16string Text;
+        std::optional<std::string> Bytes; // none: refused
+    };
+    const Row Rows[] = {
+        {"ASCII", u"/tmp/a.txt", "/tmp/a.txt"},
+        {"UTF-8", u"/caf\u00E9 \U0001F3B5", "/caf\xC3\xA9 \xF0\x9F\x8E\xB5"},
+        {"Latin-1", u"/caf\xDCE9.txt", "/caf\xE9.txt"},
+        {"broken UTF-8", u"/\xDCC3(.txt", "/\xC3(.txt"},
+        {"escapes at the end", u"a\xDCFF\xDCFE", "a\xFF\xFE"},
+        {"a NUL", std::u16string(u"a\0b", 3), std::nullopt},
+        {"a NUL beside an escape", std::u16string(u"\xDCE9\0", 2), std::nullopt},
+        {"a lone high surrogate", u"a\xD800", std::nullopt},
+        {"a low surrogate outside the escapes", u"a\xDC41", std::nullopt},
+        {"escapes that form a character", u"caf\xDCC3\xDCA9", std::nullopt},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        std::string Out = "kept:";
+        EXPECT_EQ(TryAppendFileNameWithoutNul(Out, R.Text), R.Bytes.has_value());
+        EXPECT_EQ(Out, "kept:" + R.Bytes.value_or(""));
+    }
 }
 
 } // namespace

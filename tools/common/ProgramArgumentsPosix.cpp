@@ -1,4 +1,5 @@
-// POSIX hands a program its arguments as bytes, which here must be UTF-8.
+// POSIX hands a program its arguments as bytes: each is read as a file name is, so that any bytes
+// come back exactly where the argument names a file, and read as UTF-8 text otherwise.
 #include "ProgramArguments.hpp"
 #include "System.SysUtils.hpp"
 
@@ -7,13 +8,13 @@ namespace QueltTools {
 std::optional<std::string> ProgramArguments(int argc, char** argv,
                                             std::vector<System::UnicodeString>& Args) {
     for (int I = 1; I < argc; ++I) {
-        std::optional<System::UnicodeString> Arg = System::Sysutils::TryUTF8ToString(argv[I]);
-        if (!Arg) {
-            return "argument " + std::to_string(I) + " is not valid UTF-8";
-        }
-        Args.push_back(std::move(*Arg));
+        Args.push_back(System::Sysutils::FileNameToString(argv[I]));
     }
     return std::nullopt;
+}
+
+std::filesystem::path ArgumentPath(const System::UnicodeString& Argument) {
+    return System::Sysutils::StringToFileName(Argument);
 }
 
 } // namespace QueltTools

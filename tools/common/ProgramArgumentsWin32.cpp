@@ -22,4 +22,8 @@ std::optional<std::string> ProgramArguments(int /*argc*/, char** /*argv*/,
     return std::nullopt;
 }
 
+std::filesystem::path ArgumentPath(const System::UnicodeString& Argument) {
+    return {Argument};
+}
+
 } // namespace QueltTools

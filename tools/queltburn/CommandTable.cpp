@@ -125,7 +125,9 @@ const std::vector<Option>& AllOptions() {
              UTF8Encode(Initial::VolumeLabel), &TQueltBurner::SetVolumeLabel),
         Text("artist", "artist text (trimmed; left out when blank)", "", &TQueltBurner::SetArtist),
         Text("title", "title text (trimmed; left out when blank)", "", &TQueltBurner::SetTitle),
-        {"speed", "N", "write speed, 0 to 65535", std::to_string(Initial::Speed), nullptr,
+        {"speed", "N",
+         "write speed, N times the medium's base speed (0 to 65535; 0: the drive's fastest)",
+         std::to_string(Initial::Speed), nullptr,
          [](TQueltBurner& B, const UnicodeString& V, bool) {
              B.SetSpeed(ParseInteger<std::uint16_t>(V, "speed"));
          }},
@@ -182,8 +184,9 @@ const std::vector<Option>& AllOptions() {
                   "tell how much of the disc in DRIVE the burn would take and whether it fits, "
                   "without writing (exit 0: fits, 1: does not fit or cannot be told)",
                   OnOff(false), &RunOptions::Estimate),
-        RunSwitch("json", "one JSON object for programs instead of lines for people", OnOff(false),
-                  &RunOptions::Json),
+        RunSwitch("json",
+                  "JSON for programs instead of lines for people (exact bytes; drives: an array)",
+                  OnOff(false), &RunOptions::Json),
         RunSwitch("print-command",
                   "print the tool's command line and run nothing; every check still happens",
                   OnOff(false), &RunOptions::PrintCommand),
@@ -283,11 +286,12 @@ const std::vector<Command>& Commands() {
          nullptr, true},
         {"drives",
          Operands::None,
-         "lists the optical drives, each with its target and what its disc holds",
-         {},
+         "lists the optical drives, each with its target, maker and model, what it writes, "
+         "whether a run holds it (in use) and what its disc holds",
+         {"json"},
          nullptr,
-         [](TQueltBurner& B, const RunOptions&, System::WideChar, std::ostream& Out) {
-             return PrintDrives(B, Out);
+         [](TQueltBurner& B, const RunOptions& R, System::WideChar, std::ostream& Out) {
+             return PrintDrives(B, R.Json, Out);
          }},
         {"info",
          Operands::DriveOnly,

@@ -1,5 +1,6 @@
 #include "Progress.hpp"
 
+#include "Queries.hpp"
 #include "System.SysUtils.hpp"
 
 #include <cmath>
@@ -12,9 +13,6 @@ namespace {
 constexpr int BarWidth = 30;
 // Back to the start of the line and clear it.
 constexpr const char* ClearLine = "\r\x1b[K";
-// The shortest part of a phase a rate is worked out from: progress lines that come together say
-// nothing about the speed.
-constexpr std::chrono::duration<double> ShortestRateSpan{0.25};
 
 std::string Clock(std::chrono::seconds Elapsed) {
     char Text[32];
@@ -72,16 +70,17 @@ std::string ProgressDisplay::BarLine(const std::string& Phase, double Percent,
     return Line + Percentage(Clamped) + "  " + Clock(Elapsed) + Estimate;
 }
 
-std::string ProgressDisplay::RateAndTimeLeft(double FromPercent, double Percent,
-                                             std::chrono::duration<double> InPhase) {
-    if (InPhase < ShortestRateSpan || Percent <= FromPercent) {
-        return {};
+std::string ProgressDisplay::RateAndTimeLeft(const Queltburner::TJobProgress& Progress) {
+    std::string Text;
+    if (Progress.BytesPerSecond > 0) {
+        Text += "  " + ReadableBytes(static_cast<std::uint64_t>(Progress.BytesPerSecond)) + "/s";
     }
-    const double PerSecond = (Percent - FromPercent) / InPhase.count();
-    const double Left = Percent >= 100 ? 0 : std::ceil((100 - Percent) / PerSecond);
-    char Text[64];
-    (void)std::snprintf(Text, sizeof Text, "  %.1f%%/s  ETA ", PerSecond);
-    return Text + Clock(std::chrono::seconds(static_cast<long long>(Left)));
+    // A phase at its end has no time left worth showing.
+    if (Progress.Remaining.count() >= 0 && Progress.Percent < 100) {
+        const auto Left = std::chrono::ceil<std::chrono::seconds>(Progress.Remaining);
+        Text += "  ETA " + Clock(Left);
+    }
+    return Text;
 }
 
 void ProgressDisplay::Attach(Queltburner::TJobEvents& Events) {
@@ -93,24 +92,14 @@ void ProgressDisplay::Attach(Queltburner::TJobEvents& Events) {
     };
 }
 
-std::string ProgressDisplay::Estimate(Queltburner::TJobPhase Phase, double Percent,
-                                      std::chrono::milliseconds Elapsed) {
-    if (Phase != FPhase) {
-        FPhase = Phase;
-        FPhaseStart = Elapsed;
-        FPhaseStartPercent = Percent;
-    }
-    return IsTimedPhase(Phase) ? RateAndTimeLeft(FPhaseStartPercent, Percent, Elapsed - FPhaseStart)
-                               : std::string();
-}
-
 void ProgressDisplay::ShowProgress(const Queltburner::TJobProgress& Progress) {
     const char* Phase = PhaseWord(Progress.Phase);
     // Before the tool's first progress line and after the end there is no step of the tool to show.
     if (FStyle == ProgressStyle::None || Phase == nullptr) {
         return;
     }
-    const std::string Rate = Estimate(Progress.Phase, Progress.Percent, Progress.Elapsed);
+    const std::string Rate =
+        IsTimedPhase(Progress.Phase) ? RateAndTimeLeft(Progress) : std::string();
     const auto Elapsed = std::chrono::duration_cast<std::chrono::seconds>(Progress.Elapsed);
     if (FStyle == ProgressStyle::Lines) {
         FOut << "progress: " << Phase << " " << Percentage(Progress.Percent) << " "

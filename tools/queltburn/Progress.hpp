@@ -32,26 +32,18 @@ public:
     // (RateAndTimeLeft) is appended.
     static std::string BarLine(const std::string& Phase, double Percent,
                                std::chrono::seconds Elapsed, const std::string& Estimate = {});
-    // "  2.5%/s  ETA 00:40": the rate of a phase that went from FromPercent to Percent in InPhase,
-    // and the time left at that rate; empty before a quarter of a second has passed or while the
-    // percent has not moved, when a rate would say nothing.
-    static std::string RateAndTimeLeft(double FromPercent, double Percent,
-                                       std::chrono::duration<double> InPhase);
+    // "  2.5 MiB/s  ETA 00:40": the phase's rate in bytes per second where the tool counts its
+    // bytes, and the phase's time left where it can be told; each left out while unknown.
+    static std::string RateAndTimeLeft(const Queltburner::TJobProgress& Progress);
 
 private:
     void ShowProgress(const Queltburner::TJobProgress& Progress);
-    std::string Estimate(Queltburner::TJobPhase Phase, double Percent,
-                         std::chrono::milliseconds Elapsed);
     void ShowLine(const std::string& Line, bool IsError);
     void Print(const std::string& Line, std::ostream& Stream);
 
     ProgressStyle FStyle;
     std::ostream& FOut;
     std::ostream& FErr;
-    // The phase shown last, when (in the job's time) it began and the percent it began with.
-    Queltburner::TJobPhase FPhase = Queltburner::TJobPhase::Starting;
-    std::chrono::milliseconds FPhaseStart{0};
-    double FPhaseStartPercent = 0;
     std::string FBar; // the bar as last drawn; empty before the first progress line
     std::string FLastErrorLine;
 };

@@ -1,9 +1,11 @@
 #include "Queries.hpp"
 
+#include "QueryJson.hpp"
 #include "System.SysUtils.hpp"
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 namespace Queltburn {
 
@@ -13,37 +15,36 @@ using Queltburner::DiscReport;
 using Queltburner::DiscState;
 using System::Sysutils::UTF8Encode;
 
-const char* StateWord(DiscState State) {
-    switch (State) {
-    case DiscState::Blank:
-        return "blank";
-    case DiscState::Appendable:
-        return "appendable";
-    case DiscState::Closed:
-        return "closed";
-    case DiscState::NotADisc:
-        return "not a disc";
-    case DiscState::NoDisc:
-        break;
-    }
-    return "no disc";
-}
-
 std::string Sessions(std::uint32_t Count) {
     return std::to_string(Count) + (Count == 1 ? " session" : " sessions");
 }
 
-// "appendable virtual CD, 2 sessions, 612.3 MB free", "no disc", or why it is not known.
-std::string Summary(int Result, const DiscReport& Disc) {
+// "QEMU QEMU DVD-ROM (writes CD-R, CD-RW)  ": the drive's maker, model and media where the host
+// knows them; nothing for a virtual disc.
+std::string DriveWords(const Queltburner::TOpticalDrive& Drive) {
+    std::string Words = UTF8Encode(Drive.Vendor);
+    if (!Drive.Model.empty()) {
+        Words += (Words.empty() ? "" : " ") + UTF8Encode(Drive.Model);
+    }
+    if (!Drive.Media.empty() && Drive.Media != u"any") {
+        Words += (Words.empty() ? "(writes " : " (writes ") + UTF8Encode(Drive.Media) + ")";
+    }
+    return Words.empty() ? Words : Words + "  ";
+}
+
+// "appendable virtual CD, 2 sessions, 612.3 MiB free", "no disc", or why it is not known; "in
+// use" first while a run holds the drive.
+std::string Summary(const Queltburner::TOpticalDrive& Drive, int Result, const DiscReport& Disc) {
     if (Result != Queltburner::ResultSuccess) {
         const std::string Reason = Disc.Reason.empty() ? UTF8Encode(Queltburner::ResultText(Result))
                                                        : UTF8Encode(Disc.Reason);
-        return "unknown (" + Reason + ")";
+        return (Drive.Busy ? "in use (" : "unknown (") + Reason + ")";
     }
+    std::string Text = Drive.Busy ? "in use, " : "";
     if (Disc.State == DiscState::NoDisc || Disc.State == DiscState::NotADisc) {
-        return StateWord(Disc.State);
+        return Text + StateWord(Disc.State);
     }
-    std::string Text = StateWord(Disc.State);
+    Text += StateWord(Disc.State);
     Text += ' ';
     Text += Disc.Medium.empty() ? "disc" : UTF8Encode(Disc.Medium);
     if (Disc.State != DiscState::Blank) {
@@ -55,24 +56,6 @@ std::string Summary(int Result, const DiscReport& Disc) {
     return Text;
 }
 
-void AppendJson(std::string& Out, std::string_view Text) {
-    Out += '"';
-    for (const char C : Text) {
-        if (C == '"' || C == '\\') {
-            Out += '\\';
-            Out += C;
-        } else if (static_cast<unsigned char>(C) < 0x20) {
-            std::array<char, 8> Escaped{};
-            (void)std::snprintf(Escaped.data(), Escaped.size(), "\\u%04x",
-                                static_cast<unsigned>(static_cast<unsigned char>(C)));
-            Out += Escaped.data();
-        } else {
-            Out += C;
-        }
-    }
-    Out += '"';
-}
-
 std::string Bytes(std::uint64_t Count) {
     return std::to_string(Count) + " bytes (" + ReadableBytes(Count) + ")";
 }
@@ -80,7 +63,7 @@ std::string Bytes(std::uint64_t Count) {
 } // namespace
 
 std::string ReadableBytes(std::uint64_t Count) {
-    constexpr std::array<const char*, 5> Units{"bytes", "kB", "MB", "GB", "TB"};
+    constexpr std::array<const char*, 5> Units{"bytes", "KiB", "MiB", "GiB", "TiB"};
     auto Value = static_cast<double>(Count);
     std::size_t Unit = 0;
     while (Value >= 1024.0 && Unit + 1 < Units.size()) {
@@ -95,18 +78,27 @@ std::string ReadableBytes(std::uint64_t Count) {
     return Text.data();
 }
 
-int PrintDrives(Queltburner::TQueltBurner& Burner, std::ostream& Out) {
+int PrintDrives(Queltburner::TQueltBurner& Burner, bool Json, std::ostream& Out) {
     const std::vector<Queltburner::TOpticalDrive> Drives = Burner.OpticalDrives();
-    if (Drives.empty()) {
+    if (Drives.empty() && !Json) {
         Out << "no optical drive: map a letter to a disc image or a device with "
                "QUELT_DRIVES=E=/path/disc.iso (several: E=...;F=...)\n";
         return 0;
     }
+    std::string Objects;
     for (const Queltburner::TOpticalDrive& Drive : Drives) {
         const Queltburner::TJobResult Asked = Burner.StartDescribeDisc(Drive.Letter)->Wait();
+        if (Json) {
+            Objects += (Objects.empty() ? "{" : ",{") +
+                       DriveJsonFields(Drive, Asked.Result, Asked.Disc) + "}";
+            continue;
+        }
         Out << UTF8Encode(System::UnicodeString(1, Drive.Letter)) << "  "
-            << (Drive.Target.empty() ? "-" : UTF8Encode(Drive.Target)) << "  "
-            << Summary(Asked.Result, Asked.Disc) << "\n";
+            << (Drive.Target.empty() ? "-" : UTF8Encode(Drive.Target)) << "  " << DriveWords(Drive)
+            << Summary(Drive, Asked.Result, Asked.Disc) << "\n";
+    }
+    if (Json) {
+        Out << "[" << Objects << "]\n";
     }
     return 0;
 }
@@ -116,38 +108,30 @@ int PrintDiscInfo(Queltburner::TQueltBurner& Burner, System::WideChar Drive, boo
     const Queltburner::TJobResult Asked = Burner.StartDescribeDisc(Drive)->Wait();
     const int Result = Asked.Result;
     const DiscReport& Disc = Asked.Disc;
-    const std::string Letter = UTF8Encode(System::UnicodeString(1, Drive));
-    std::string Target;
+    Queltburner::TOpticalDrive Known;
+    Known.Letter = Drive;
     for (const Queltburner::TOpticalDrive& Each : Burner.OpticalDrives()) {
         if (Each.Letter == Drive) {
-            Target = UTF8Encode(Each.Target);
+            Known = Each;
         }
     }
     const bool Answered = Result == Queltburner::ResultSuccess;
     if (Json) {
-        std::string Object = "{\"drive\":";
-        AppendJson(Object, Letter);
-        Object += ",\"target\":";
-        AppendJson(Object, Target);
-        Object += ",\"result\":" + std::to_string(Result);
-        if (Answered) {
-            Object += ",\"medium\":";
-            AppendJson(Object, UTF8Encode(Disc.Medium));
-            Object += ",\"state\":";
-            AppendJson(Object, StateWord(Disc.State));
-            Object += ",\"sessions\":" + std::to_string(Disc.Sessions) + ",\"label\":";
-            AppendJson(Object, UTF8Encode(Disc.Label));
-            Object += ",\"used_bytes\":" + std::to_string(Disc.UsedBytes) +
-                      ",\"free_bytes\":" + std::to_string(Disc.FreeBytes);
-        } else {
-            Object += ",\"reason\":";
-            AppendJson(Object, UTF8Encode(Disc.Reason.empty() ? Queltburner::ResultText(Result)
-                                                              : Disc.Reason));
-        }
-        Out << Object << "}\n";
+        Out << "{" << DriveJsonFields(Known, Result, Disc) << "}\n";
         return Answered ? 0 : 1;
     }
-    Out << "drive: " << Letter << "\ntarget: " << Target << "\n";
+    Out << "drive: " << UTF8Encode(System::UnicodeString(1, Drive))
+        << "\ntarget: " << UTF8Encode(Known.Target) << "\n";
+    if (!Known.Vendor.empty() || !Known.Model.empty()) {
+        Out << "drive model: " << UTF8Encode(Known.Vendor) << " " << UTF8Encode(Known.Model)
+            << "\n";
+    }
+    if (!Known.Media.empty()) {
+        Out << "writes: " << UTF8Encode(Known.Media) << "\n";
+    }
+    if (Known.Busy) {
+        Out << "in use: a run holds the drive\n";
+    }
     if (!Answered) {
         if (!Disc.Reason.empty()) {
             Out << "reason: " << UTF8Encode(Disc.Reason) << "\n";

@@ -10,11 +10,12 @@
 
 namespace Queltburn {
 
-// "612.3 MB": bytes in units of 1024, one decimal, as file managers show disc space.
+// "612.3 MiB": bytes in units of 1,024 (KiB, MiB, GiB, TiB), one decimal.
 std::string ReadableBytes(std::uint64_t Count);
 
-// One line per optical drive, "LETTER  TARGET  STATE"; with none, how to map one. Exit code 0.
-int PrintDrives(Queltburner::TQueltBurner& Burner, std::ostream& Out);
+// One line per optical drive, "LETTER  TARGET  [VENDOR MODEL (writes MEDIA)  ]STATE"; with none,
+// how to map one. With Json, one JSON array of the drives as info --json gives each. Exit code 0.
+int PrintDrives(Queltburner::TQueltBurner& Burner, bool Json, std::ostream& Out);
 
 // The disc in Drive, one field a line, or one JSON object. Exit code 0 when answered, else 1.
 int PrintDiscInfo(Queltburner::TQueltBurner& Burner, System::WideChar Drive, bool Json,

@@ -1,5 +1,6 @@
 #include "TextFile.hpp"
 
+#include "ProgramArguments.hpp"
 #include "System.SysUtils.hpp"
 
 #include <filesystem>
@@ -10,7 +11,8 @@ namespace Queltburn {
 std::optional<std::string> ReadTextFile(const System::UnicodeString& Path,
                                         System::UnicodeString& Text) {
     namespace fs = std::filesystem;
-    const fs::path File(Path);
+    // The name as the user gave it: on POSIX any bytes (see ProgramArguments).
+    const fs::path File = QueltTools::ArgumentPath(Path);
     // The type is looked at before the file is opened: opening a FIFO would wait for a writer.
     std::error_code Error;
     const fs::file_status Status = fs::status(File, Error);

@@ -39,8 +39,7 @@ _queltburn_options() {
     erase) echo "$(_queltburn_switches full) $run" ;;
     eject) echo "$run" ;;
     burn) echo "$data --type $missing $burns" ;;
-    drives) echo "$ask" ;;
-    info) echo "$(_queltburn_switches json) $ask" ;;
+    drives | info) echo "$(_queltburn_switches json) $ask" ;;
     settings) echo "$data --type $(_queltburn_switches hide quiet) --timeout --settings --name -h --help" ;;
     esac
 }

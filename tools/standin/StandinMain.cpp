@@ -8,7 +8,8 @@
 //   NEROCMD_DELAY_MS  milliseconds to wait before exiting, 0..4294967295
 //   NEROCMD_EXIT      exit code, -2147483648..4294967295; the system keeps the low bits
 //   NEROCMD_PROGRESS  "1": prints the recorder's progress lines (preparing 0.0 and 100.0, then
-//                     writing 0.0, 25.0, 50.0, 75.0, 100.0), the delay spread between them
+//                     writing 0.0, 25.0, 50.0, 75.0, 100.0 of 1,048,576 bytes, with the bytes
+//                     written), the delay spread between them
 //   NEROCMD_STDERR    a line to write on standard error before exiting
 //   NEROCMD_ANSWER    the answer to a question ("--disc_info", or "--estimate" before a burn
 //                     command line): "key=value" items separated by ';', printed one a line
@@ -144,10 +145,13 @@ bool PrintAnswer(const std::optional<std::string>& Answer, bool Estimate) {
 
 // The lines the recorder prints while it writes, in its format, with the delay spread over them.
 bool PrintProgress(std::uint32_t DelayMilliseconds) {
-    constexpr std::array<std::string_view, 7> Lines{
-        "progress preparing 0.0", "progress preparing 100.0", "progress writing 0.0",
-        "progress writing 25.0",  "progress writing 50.0",    "progress writing 75.0",
-        "progress writing 100.0"};
+    constexpr std::array<std::string_view, 7> Lines{"progress preparing 0.0",
+                                                    "progress preparing 100.0",
+                                                    "progress writing 0.0 0 1048576",
+                                                    "progress writing 25.0 262144 1048576",
+                                                    "progress writing 50.0 524288 1048576",
+                                                    "progress writing 75.0 786432 1048576",
+                                                    "progress writing 100.0 1048576 1048576"};
     const std::uint32_t Step = DelayMilliseconds / static_cast<std::uint32_t>(Lines.size());
     for (const std::string_view Line : Lines) {
         const std::string Text = std::string(Line) + "\n";

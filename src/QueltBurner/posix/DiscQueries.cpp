@@ -4,7 +4,6 @@
 #include "PosixHostServices.hpp"
 
 #include "CommandLine.hpp"
-#include "DriveMap.hpp"
 #include "System.SysUtils.hpp"
 
 #include <chrono>
@@ -12,7 +11,6 @@
 #include <cstdlib>
 #include <map>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace Queltburner::Posix {
 
@@ -174,15 +172,6 @@ std::size_t ProgramEnd(std::u16string_view Line) {
 
 } // namespace
 
-System::UnicodeString PosixHostServices::DriveTarget(System::WideChar Drive) {
-    const std::optional<std::string> Target =
-        DriveTargetOf(Drive, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
-            struct stat Info {};
-            return stat(Device.c_str(), &Info) == 0;
-        });
-    return Target ? System::Sysutils::UTF8ToString(*Target) : System::UnicodeString();
-}
-
 ToolRunner PosixHostServices::LimitedRunner(const System::UnicodeString& Tool) {
     return [this, Tool](const System::UnicodeString& CommandLine) {
         return RunWithLimit(*this, Tool, CommandLine);
@@ -220,6 +209,8 @@ DiscReport PosixHostServices::DescribeDiscWith(const ToolRunner& Runner,
     Report.Label = Text(Run, "label");
     Report.UsedBytes = Number(Run, "used_bytes");
     Report.FreeBytes = Number(Run, "free_bytes");
+    Report.FreeBytesAsCD = Number(Run, "free_bytes_cd");
+    Report.FreeBytesAsDVD = Number(Run, "free_bytes_dvd");
     return Report;
 }
 

@@ -67,7 +67,8 @@ bool UnderThreadSanitizer() noexcept {
     sigset_t None;
     sigemptyset(&None);
     (void)sigprocmask(SIG_SETMASK, &None, nullptr);
-    execve(Request.Program, Request.Argv, environ);
+    execve(Request.Program, Request.Argv,
+           Request.Environment != nullptr ? Request.Environment : environ);
     const int Failure = errno;
     if (Report >= 0) {
         (void)!write(Report, &Failure, sizeof Failure);

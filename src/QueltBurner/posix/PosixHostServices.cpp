@@ -2,6 +2,7 @@
 
 #include "CommandLineSplit.hpp"
 #include "DriveMap.hpp"
+#include "MappedDrives.hpp"
 #include "ProcessLauncher.hpp"
 #include "RegistryFile.hpp"
 #include "System.SysUtils.hpp"
@@ -33,10 +34,11 @@ namespace {
 
 constexpr std::uint32_t WaitFailed = 0xFFFFFFFF;
 
-// A path the file system can be asked about: valid UTF-16 without NUL. Anything else would name a
+// A path the file system can be asked about: the bytes of its name, as FileNameToString made it
+// (a byte that is not part of UTF-8 is U+DC80 to U+DCFF), without NUL. Anything else would name a
 // different file once converted, so it names none.
 bool AppendFileSystemPath(std::string& Out, const System::UnicodeString& Path) {
-    return !Path.empty() && System::Sysutils::TryAppendUTF8WithoutNul(Out, Path);
+    return !Path.empty() && System::Sysutils::TryAppendFileNameWithoutNul(Out, Path);
 }
 
 std::optional<std::string> FileSystemPath(const System::UnicodeString& Path) {
@@ -62,10 +64,10 @@ std::optional<mode_t> TypeFollowingLinks(const System::UnicodeString& Path) {
     return Info.st_mode & S_IFMT;
 }
 
-// The command line's items as the tool's argv, in one block; no value when an item is not valid
-// UTF-16, or when the first item does not read back as the program itself (a path the
-// program-name rule cannot carry, one holding a double quote, would shift every argument after
-// it).
+// The command line's items as the tool's argv, in one block, each item the bytes it names (as a
+// path is, so that a file name reaches the tool exactly); no value when an item names no bytes,
+// or when the first item does not read back as the program itself (a path the program-name rule
+// cannot carry, one holding a double quote, would shift every argument after it).
 std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
                                  const System::UnicodeString& CommandLine) {
     NativeArgv Argv;
@@ -81,7 +83,7 @@ std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
         }
         Argv.Starts.push_back(Argv.Bytes.size());
         // A NUL inside an item cannot be passed: it would end the item there.
-        Carried = System::Sysutils::TryAppendUTF8WithoutNul(Argv.Bytes, Item);
+        Carried = System::Sysutils::TryAppendFileNameWithoutNul(Argv.Bytes, Item);
         Argv.Bytes.push_back('\0');
     });
     if (!Carried) {
@@ -246,10 +248,7 @@ PosixHostServices::PosixHostServices(std::string InstalledRegistryFile, StartPat
     : FInstalledRegistryFile(std::move(InstalledRegistryFile)), FPath(Path) {}
 
 std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath) {
-    return DriveTypeOf(RootPath, std::getenv("QUELT_DRIVES"), [](const std::string& Device) {
-        struct stat Info {};
-        return stat(Device.c_str(), &Info) == 0;
-    });
+    return DriveTypeOf(RootPath, CurrentDriveMap().Text(), DeviceNodeExists);
 }
 
 bool PosixHostServices::FileExists(const System::UnicodeString& Path) {
@@ -290,7 +289,7 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
     }
     // Everything that can fail is made before the tool starts: once it runs, its run is either
     // handed to the caller or waited for, never abandoned.
-    const ToolStart Launch(*Program, *Argv);
+    const ToolStart Launch(*Program, *Argv, CurrentDriveMap().Combined);
     std::map<HostHandle, HandleRecord> Records;
     StartedProcess Started;
     {
@@ -447,10 +446,10 @@ System::UnicodeString PosixHostServices::RegistryLocation() {
          RegistryFileCandidates(EnvironmentOfThisProcess(), FInstalledRegistryFile)) {
         try {
             if (ReadRegistryFile(Path, RegistryFileCap)) {
-                return System::Sysutils::UTF8ToString(Path);
+                return System::Sysutils::FileNameToString(Path);
             }
         } catch (const std::runtime_error&) {
-            return System::Sysutils::UTF8ToString(Path); // there, but it cannot be opened
+            return System::Sysutils::FileNameToString(Path); // there, but it cannot be opened
         }
     }
     return {};

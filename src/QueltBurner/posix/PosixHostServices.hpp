@@ -72,9 +72,10 @@ public:
     bool ToolIsRecorder(const System::UnicodeString& Tool) override;
     // The first registry file that exists, the one ReadUserString reads.
     System::UnicodeString RegistryLocation() override;
-    // The drive map's target of the letter; the disc and the size asked of the tool
-    // (DiscQueries.cpp).
+    // The drive map's target of the letter and what the kernel says of it (DriveFacts.cpp); the
+    // disc and the size asked of the tool (DiscQueries.cpp).
     System::UnicodeString DriveTarget(System::WideChar Drive) override;
+    TOpticalDrive DescribeDrive(System::WideChar Drive) override;
     DiscReport DescribeDiscWith(const ToolRunner& Runner, const System::UnicodeString& Tool,
                                 System::WideChar Drive) override;
     SizeReport MeasureBurnWith(const ToolRunner& Runner, const System::UnicodeString& Tool,

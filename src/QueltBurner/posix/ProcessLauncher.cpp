@@ -10,6 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string_view>
+
+extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
+
 namespace Queltburner::Posix {
 
 namespace {
@@ -55,18 +59,35 @@ private:
 
 } // namespace
 
-ToolStart::ToolStart(const std::string& Program, const NativeArgv& Argv) : FProgram(Program) {
+ToolStart::ToolStart(const std::string& Program, const NativeArgv& Argv,
+                     const std::optional<std::string>& DriveMap)
+    : FProgram(Program) {
     FPointers.reserve(Argv.Starts.size() + 1);
     for (const std::size_t Start : Argv.Starts) {
         FPointers.push_back(const_cast<char*>(Argv.Bytes.data() + Start));
     }
     FPointers.push_back(nullptr);
+    if (!DriveMap) {
+        return;
+    }
+    constexpr std::string_view Name = "QUELT_DRIVES=";
+    for (char** Variable = environ; *Variable != nullptr; ++Variable) {
+        if (!std::string_view(*Variable).starts_with(Name)) {
+            FVariables.emplace_back(*Variable);
+        }
+    }
+    FVariables.push_back(std::string(Name).append(*DriveMap));
+    for (std::string& Variable : FVariables) {
+        FEnvironment.push_back(Variable.data());
+    }
+    FEnvironment.push_back(nullptr);
 }
 
 SpawnRequest ToolStart::Request() const noexcept {
     SpawnRequest Request;
     Request.Program = FProgram.c_str();
     Request.Argv = FPointers.data();
+    Request.Environment = FEnvironment.empty() ? nullptr : FEnvironment.data();
     return Request;
 }
 

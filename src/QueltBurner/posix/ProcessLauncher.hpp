@@ -9,6 +9,7 @@
 #include "ToolWaiter.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ struct NativeArgv {
 // the hand-over of its run.
 class ToolStart {
 public:
-    // Throws std::bad_alloc; nothing has started then. Program and Argv must outlive it.
-    ToolStart(const std::string& Program, const NativeArgv& Argv);
+    // Throws std::bad_alloc; nothing has started then. Program and Argv must outlive it. With
+    // DriveMap, the tool gets it as QUELT_DRIVES in place of the application's.
+    ToolStart(const std::string& Program, const NativeArgv& Argv,
+              const std::optional<std::string>& DriveMap = std::nullopt);
     ToolStart(const ToolStart&) = delete;
     ToolStart& operator=(const ToolStart&) = delete;
     ToolStart(ToolStart&&) = delete;
@@ -37,6 +40,8 @@ public:
 private:
     const std::string& FProgram;
     std::vector<char*> FPointers;
+    std::vector<std::string> FVariables;
+    std::vector<char*> FEnvironment; // empty: the application's own
 };
 
 // Launches the tool without waiting: true when it started. The tool never stays behind as the

@@ -236,6 +236,19 @@ std::optional<RegistryValue> ReadData(Text Data) {
     return RegistryValue{RegistryValueKind::Text, std::move(Value)};
 }
 
+// The file's text: UTF-16LE after its mark (as regedit exports it), leniently; otherwise 8-bit text
+// as POSIX keeps it (a UTF-8 mark dropped), read as a file name is, so that a path holding any
+// bytes, such as the tool's, names its file exactly (see FileNameToString).
+UnicodeString DecodeRegistryText(std::string_view Bytes) {
+    if (Bytes.starts_with("\xFF\xFE")) {
+        return System::Sysutils::DecodeUTF16LE(Bytes.substr(2));
+    }
+    if (Bytes.starts_with("\xEF\xBB\xBF")) {
+        Bytes.remove_prefix(3);
+    }
+    return System::Sysutils::FileNameToString(Bytes);
+}
+
 struct ValueLine {
     UnicodeString Name; // empty for the default value, written @
     Text Data;          // everything after the equals sign
@@ -264,7 +277,7 @@ std::optional<ValueLine> ReadValueLine(Text Line) {
 
 RegistryValue FindUserValue(std::string_view FileBytes, std::u16string_view Key,
                             std::u16string_view Name) {
-    const UnicodeString Content = System::Sysutils::DecodeTextFile(FileBytes);
+    const UnicodeString Content = DecodeRegistryText(FileBytes);
     LineReader Lines(Content);
     if (!ReadHeader(Lines)) {
         return {};

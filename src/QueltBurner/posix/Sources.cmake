@@ -10,7 +10,9 @@ target_sources(QueltBurnerUnit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PlainStart.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolIdentity.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DiscQueries.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/DiscQueries.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DriveFacts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MappedDrives.cpp)
 # The registry file the install puts under its configuration folder (see the root CMakeLists.txt):
 # the host's last fallback, found even when XDG_CONFIG_DIRS leaves that folder out.
 set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/PosixHostServices.cpp APPEND PROPERTY

@@ -89,7 +89,10 @@ bool HasElfSection(const std::string& Path, std::string_view Name) {
 }
 
 bool PosixHostServices::ToolIsRecorder(const System::UnicodeString& Tool) {
-    return !Tool.empty() && HasElfSection(System::Sysutils::UTF8Encode(Tool), RecorderSection);
+    // The tool's path as it is started (ArgvOf): the bytes of its name, or no file at all.
+    std::string Path;
+    return !Tool.empty() && System::Sysutils::TryAppendFileNameWithoutNul(Path, Tool) &&
+           HasElfSection(Path, RecorderSection);
 }
 
 } // namespace Queltburner::Posix

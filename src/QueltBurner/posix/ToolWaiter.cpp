@@ -168,7 +168,8 @@ ToolMain(void* Argument) noexcept {
     sigemptyset(&None);
     (void)syscall(SYS_rt_sigprocmask, SIG_SETMASK, &None, nullptr, _NSIG / 8);
     // execve, not execvp: the program is exactly the path given.
-    execve(State->Request.Program, State->Request.Argv, environ);
+    execve(State->Request.Program, State->Request.Argv,
+           State->Request.Environment != nullptr ? State->Request.Environment : environ);
     State->SpawnError = errno;
     _exit(127);
 }

@@ -29,6 +29,7 @@ namespace Queltburner::Posix {
 struct SpawnRequest {
     const char* Program = nullptr;
     char* const* Argv = nullptr;
+    char* const* Environment = nullptr; // nullptr: the application's own
 };
 
 // What the waiter does once the tool has started.

@@ -1,20 +1,18 @@
 #include "DiscLock.hpp"
 
+#include "DriveHold.hpp"
 #include "RecorderFailure.hpp"
 #include "Target.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace Recorder {
@@ -75,15 +73,6 @@ void LockOrFail(int Fd, HoldMode Mode, const std::string& Subject, const std::st
     Fail(Subject, "cannot lock " + What + ": " + std::strerror(Error));
 }
 
-// The kernel's directory of the drive a device node belongs to: one for all the nodes of a drive
-// (its sr block device and its sg character device alike).
-std::string DeviceFolderOf(const struct stat& Node) {
-    const std::string Kind = S_ISBLK(Node.st_mode) ? "block" : "char";
-    const std::string Link = "/sys/dev/" + Kind + "/" + std::to_string(major(Node.st_rdev)) + ":" +
-                             std::to_string(minor(Node.st_rdev)) + "/device";
-    return RealPathOf(Link);
-}
-
 } // namespace
 
 DiscLock DiscLock::OfVirtualDisc(const std::string& Path, HoldMode Mode, bool CreateMissing,
@@ -128,7 +117,7 @@ DiscLock DiscLock::OfDrive(const std::string& Path, HoldMode Mode, const std::st
     if (::stat(Path.c_str(), &Node) != 0) {
         Fail(Subject, "no such device");
     }
-    const std::string Folder = DeviceFolderOf(Node);
+    const std::string Folder = Queltburner::Posix::DeviceFolderOf(Node);
     const std::string& Held = Folder.empty() ? Path : Folder;
     const int Fd = ::open(Held.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (Fd < 0) {
@@ -174,26 +163,9 @@ bool LockReplacement(int Fd) noexcept {
 }
 
 pid_t HolderOf(dev_t Device, ino_t Inode) {
-    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's line starts with "->".
-    std::ifstream Locks("/proc/locks");
-    std::ostringstream Key;
-    Key << std::hex;
-    Key.width(2);
-    Key.fill('0');
-    Key << major(Device) << ':';
-    Key.width(2);
-    Key << minor(Device) << ':' << std::dec << Inode;
-    std::string Line;
-    while (std::getline(Locks, Line)) {
-        std::istringstream Fields(Line);
-        std::string Number, Type, Advice, Access, File;
-        long Pid = 0;
-        if (Fields >> Number >> Type >> Advice >> Access >> Pid >> File && Number != "->" &&
-            Type == "FLOCK" && File == Key.str() && Pid > 0) {
-            return static_cast<pid_t>(Pid);
-        }
-    }
-    return 0;
+    const std::vector<Queltburner::Posix::FlockHold> Holds =
+        Queltburner::Posix::FlockHoldsOf(Device, Inode);
+    return Holds.empty() ? 0 : Holds.front().Holder;
 }
 
 } // namespace Recorder

@@ -89,6 +89,10 @@ UnicodeString UTF8ToString(std::string_view S);
 // and escapes that together form well-formed UTF-8 come back as its character.
 UnicodeString FileNameToString(std::string_view Native);
 std::string StringToFileName(std::u16string_view Text);
+// StringToFileName appended to Out, strictly, for a path handed to the system: false (Out as it
+// was) for a NUL and for text that FileNameToString gives for no bytes (a lone surrogate outside
+// the escapes, escapes that together are well-formed UTF-8), which would name another file.
+bool TryAppendFileNameWithoutNul(std::string& Out, std::u16string_view Text);
 
 // The text of a file as Windows tools write it: UTF-16LE after its byte-order mark, otherwise
 // UTF-8 with or without its mark (8-bit text on POSIX). Lenient, so that a damaged file still

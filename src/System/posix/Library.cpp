@@ -10,11 +10,11 @@ void* OpenLibrary(const UnicodeString& Path) {
     if (Path.find(u'\0') != UnicodeString::npos) {
         throw EPackageError("cannot load a library whose path holds a NUL character");
     }
-    const std::optional<std::string> Encoded = Sysutils::TryUTF8Encode(Path);
-    if (!Encoded) {
-        throw EPackageError("cannot load a library whose path is not valid UTF-16");
+    // The path's bytes as Sysutils::FileNameToString read them, so that any file name loads.
+    std::string Narrow;
+    if (!Sysutils::TryAppendFileNameWithoutNul(Narrow, Path)) {
+        throw EPackageError("cannot load a library whose path names no file (a lone surrogate)");
     }
-    const std::string& Narrow = *Encoded;
     void* Library = dlopen(Narrow.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (Library == nullptr) {
         const char* Reason = dlerror();
