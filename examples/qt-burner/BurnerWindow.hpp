@@ -6,6 +6,7 @@
 
 #include <QueltBurner.hpp>
 
+#include <QComboBox>
 #include <QStringList>
 #include <QWidget>
 
@@ -15,8 +16,11 @@
 #include <system_error>
 #include <vector>
 
+inline QString ToQString(const System::UnicodeString& Text) {
+    return QString::fromStdU16String(Text);
+}
+
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -50,10 +54,14 @@ private:
     // What the latest measure said of the selection; Pending until it has answered.
     enum class Fit : std::uint8_t { Pending, Fits, DoesNotFit, NotKnown };
 
+    // The settings' widgets, each bound to its property of the component, in FSettings.
+    void BuildSettings();
+
     // The drive list is made on a thread of its own, again every few seconds ("in use").
     void RefreshDrives();
     void ShowDrives(const std::vector<Queltburner::TOpticalDrive>& Drives);
-    char16_t DriveLetter() const;
+    // The letter of the drive chosen, 0 when there is none.
+    char16_t DriveLetter() const { return FDrives->currentData().toChar().unicode(); }
 
     // Something changed: the disc and the selection are asked about again, shortly.
     void LookSoon();
@@ -93,7 +101,6 @@ private:
     QProgressBar* FProgress = nullptr;
     QPushButton* FBurn = nullptr;
     QPushButton* FCancel = nullptr;
-    QLabel* FResult = nullptr;
     QPlainTextEdit* FLog = nullptr;
     QTimer* FLookTimer = nullptr;
 };
