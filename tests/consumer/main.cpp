@@ -1,10 +1,13 @@
 // Uses only what the installed package offers: the public header and the host-services interface.
 #include <QueltBurner.hpp>
+#include <System.SysUtils.hpp>
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -62,7 +65,20 @@ int main() {
     const bool JobOk = Done.Result == 0 && !Done.Error && Job->Finished() &&
                        Job->Progress().Overall == 100 &&
                        std::string_view(Busy.category().name()) == "queltburner";
-    const bool Ok = Result == 0 && Succeeded && JobOk && Host->Line == Expected &&
+    // The front-end values on the platform's own host: a letter mapped by the application, and a
+    // file name of any bytes.
+    Queltburner::MapDrive(u'q', u"/tmp/quelt-consumer-disc.iso");
+    Queltburner::TQueltBurner OwnHost(nullptr);
+    const std::vector<Queltburner::TOpticalDrive> Drives = OwnHost.OpticalDrives();
+    const bool Mapped = !Drives.empty() && Drives.back().Letter == u'Q' &&
+                        Drives.back().Target == u"/tmp/quelt-consumer-disc.iso" &&
+                        Drives.back().Media == u"any" && !Drives.back().Busy;
+    Queltburner::UnmapDrive(u'Q');
+    const std::string Latin1 = "caf\xe9.txt";
+    const bool NamesKept =
+        System::Sysutils::StringToFileName(System::Sysutils::FileNameToString(Latin1)) == Latin1;
+    const bool Ok = Result == 0 && Succeeded && JobOk && Mapped && NamesKept &&
+                    OwnHost.OpticalDrives().size() + 1 == Drives.size() && Host->Line == Expected &&
                     Burner->Version() == 1.78 && Burner->BurnData(u'Q') == -2 &&
                     Registered == (QUELT_EXPECT_REGISTERED != 0);
     std::puts(Ok ? "consumer: ok" : "consumer: FAILED");

@@ -76,6 +76,7 @@ TEST(FrontEndValues, MappedLettersReachTheHostAndTheRecorder) {
         {u'E', u"/x.iso\t"},
         {u'E', std::u16string(u"/a\0b", 4)},
         {u'[', u"/x.iso"},
+        {u'E', u"/\xd800.iso"},
     };
     for (const auto& [Letter, Target] : Refused) {
         EXPECT_THROW(Queltburner::MapDrive(Letter, Target), std::invalid_argument)

@@ -92,10 +92,11 @@ constexpr bool Switch = false;
 
 // Maps a drive letter (either case) to a device or virtual disc file for this process, before
 // anything QUELT_DRIVES says for it, and for every tool the component starts from now on. Safe
-// from any thread. Throws std::invalid_argument for a character that is not an ASCII letter, or a
-// Target that is empty, holds a ';' or a NUL, or starts or ends with a blank (QUELT_DRIVES, which
-// carries the map to the tool, cannot say such a name). On Windows, where drive letters are the
-// system's, both are no-ops.
+// from any thread. Target is a file name as System::Sysutils::FileNameToString gives it. Throws
+// std::invalid_argument for a character that is not an ASCII letter, or a Target that names no
+// file (empty, a NUL, a lone surrogate that stands for no bytes), holds a ';', or starts or ends
+// with a blank (QUELT_DRIVES, which carries the map to the tool, cannot say such a name). On
+// Windows, where drive letters are the system's, both are no-ops.
 void MapDrive(System::WideChar Letter, const System::UnicodeString& Target);
 // Takes back MapDrive's mapping of the letter: QUELT_DRIVES (or the /dev/srN rule) names it again.
 void UnmapDrive(System::WideChar Letter);

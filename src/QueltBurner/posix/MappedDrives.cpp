@@ -40,12 +40,16 @@ char UpperLetterOf(System::WideChar Letter) {
 // The target as the file system names it, or why QUELT_DRIVES (which carries the map to a tool)
 // could not say it.
 std::string NativeTarget(const System::UnicodeString& Target) {
-    std::string Native = System::Sysutils::StringToFileName(Target);
+    std::string Native;
+    if (!System::Sysutils::TryAppendFileNameWithoutNul(Native, Target)) {
+        throw std::invalid_argument("a drive's target must name a file: no NUL character, no "
+                                    "text that stands for no bytes");
+    }
     if (Native.empty()) {
         throw std::invalid_argument("a drive's target is a path, not empty text");
     }
-    if (Native.find_first_of(std::string_view(";\0", 2)) != std::string::npos) {
-        throw std::invalid_argument("a drive's target cannot hold ';' or a NUL character");
+    if (Native.find(';') != std::string::npos) {
+        throw std::invalid_argument("a drive's target cannot hold ';'");
     }
     if (System::Sysutils::TrimBlanks(std::string_view(Native)).size() != Native.size()) {
         throw std::invalid_argument("a drive's target cannot start or end with a blank");
