@@ -85,29 +85,33 @@ TEST(FrontEndValues, MappedLettersReachTheHostAndTheRecorder) {
     EXPECT_THROW(Queltburner::UnmapDrive(u'5'), std::invalid_argument);
 }
 
-// Threads that map and take back letters while another asks for the drives never see a torn map.
+// Threads that map and take back letters while another asks for the drives: every target read is
+// one that was mapped (a letter taken back between the two looks at it has none left).
 TEST(FrontEndValues, MappingIsSafeFromAnyThread) {
     MappingWorld W;
+    const System::UnicodeString Target = PathText(W.Dir.Path() / "p.iso");
     std::atomic<bool> Stop = false;
     std::vector<std::thread> Mappers;
     for (char16_t Letter : {u'P', u'Q'}) {
         Mappers.emplace_back([&, Letter] {
-            const System::UnicodeString Target = PathText(W.Dir.Path() / "p.iso");
             while (!Stop) {
                 Queltburner::MapDrive(Letter, Target);
                 Queltburner::UnmapDrive(Letter);
             }
         });
     }
+    int Torn = 0;
     for (int Round = 0; Round < 200; ++Round) {
         for (const Queltburner::TOpticalDrive& Drive : W.Burner->OpticalDrives()) {
-            ASSERT_FALSE(Drive.Target.empty()) << static_cast<char>(Drive.Letter);
+            const bool Ours = Drive.Letter == u'P' || Drive.Letter == u'Q';
+            Torn += Ours && !Drive.Target.empty() && Drive.Target != Target ? 1 : 0;
         }
     }
     Stop = true;
     for (std::thread& Mapper : Mappers) {
         Mapper.join();
     }
+    EXPECT_EQ(Torn, 0);
 }
 
 // A run's hold makes the drive busy for as long as the run lasts; a question's shared hold does
