@@ -1,6 +1,7 @@
 // The recorder: the project's own burning tool for Linux. It accepts exactly the command lines the
-// component composes and writes data discs, images and audio CDs, erases and ejects, on virtual
-// discs (image files) and real drives.
+// component composes and writes data discs, images (CUE sheets among them), audio CDs, Video CDs,
+// Super Video CDs and DVD-Video, erases and ejects, on virtual discs (image files) and real
+// drives, and answers the questions a front end asks (what a disc holds, what a burn would take).
 #pragma once
 
 #include <span>

@@ -12,7 +12,7 @@ namespace Queltburn {
 namespace {
 
 int RunArguments(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
-                 const Command*& Current) {
+                 std::ostream& Err, const Command*& Current) {
     if (Args.empty()) {
         throw UsageError("no command given");
     }
@@ -34,14 +34,14 @@ int RunArguments(const std::vector<System::UnicodeString>& Args, std::ostream& O
         PrintCommandHelp(Out, *Current);
         return 0;
     }
-    return RunCommand(*Current, Parsed, Out);
+    return RunCommand(*Current, Parsed, Out, Err);
 }
 
 int RunAndReport(const std::vector<System::UnicodeString>& Args, std::ostream& Out,
                  std::ostream& Err) {
     const Command* Current = nullptr;
     try {
-        return RunArguments(Args, Out, Current);
+        return RunArguments(Args, Out, Err, Current);
     } catch (const UsageError& Error) {
         Err << "queltburn: " << Error.what() << "\n("
             << (Current != nullptr

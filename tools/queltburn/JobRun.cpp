@@ -4,7 +4,6 @@
 #include "Progress.hpp"
 #include "System.SysUtils.hpp"
 
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -65,11 +64,11 @@ std::string EventOf(const TJobResult& Job, bool CheckFailed) {
 
 RunOutcome RunAsJob(const Command& C, const RunOptions& Run, Queltburner::TQueltBurner& Burner,
                     System::WideChar Drive, const std::vector<UnicodeString>& Operands,
-                    Queltburner::HostServices& Host, std::ostream& Out) {
+                    Queltburner::HostServices& Host, std::ostream& Out, std::ostream& Err) {
     const ProgressStyle Style = StandardOutputIsTerminal()
                                     ? ProgressStyle::Bar
                                     : (Run.Progress ? ProgressStyle::Lines : ProgressStyle::None);
-    ProgressDisplay Display(Style, Out, std::cerr);
+    ProgressDisplay Display(Style, Out, Err);
     Queltburner::TJobEvents Events;
     Display.Attach(Events);
     // Ctrl-C ends the tool through the job instead of leaving it running without its host. The
@@ -102,9 +101,9 @@ RunOutcome RunAsJob(const Command& C, const RunOptions& Run, Queltburner::TQuelt
         Host.ShowErrorMessage(*Message);
     }
     for (const UnicodeString& Entry : Job.SkippedEntries) {
-        std::cerr << "left out: " << System::Sysutils::UTF8Encode(Entry) << "\n";
+        Err << "left out: " << System::Sysutils::UTF8Encode(Entry) << "\n";
     }
-    std::cerr << std::flush;
+    Err << std::flush;
     return {Job.Result, EventOf(Job, Message.has_value()), Display.LastErrorLine(),
             InterruptStatus};
 }

@@ -19,9 +19,10 @@ struct RunOutcome {
 };
 
 // Runs the operation of C to its end. Shows the component's message after a failed check (unless
-// the settings say not to), and writes each entry of the burn that was left out on standard error.
+// the settings say not to), and writes each entry of the burn that was left out, and the tool's
+// lines on its standard error, on Err.
 RunOutcome RunAsJob(const Command& C, const RunOptions& Run, Queltburner::TQueltBurner& Burner,
                     System::WideChar Drive, const std::vector<System::UnicodeString>& Operands,
-                    Queltburner::HostServices& Host, std::ostream& Out);
+                    Queltburner::HostServices& Host, std::ostream& Out, std::ostream& Err);
 
 } // namespace Queltburn

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <any>
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -203,16 +202,18 @@ RunOutcome RunBlocking(const OperationRun& Op, TQueltBurner& Burner) {
     return Outcome;
 }
 
-int RunOperation(const OperationRun& Op, TQueltBurner& Burner, std::ostream& Out) {
+int RunOperation(const OperationRun& Op, TQueltBurner& Burner, std::ostream& Out,
+                 std::ostream& Err) {
     const RunOptions& Run = Op.Run;
     // Waiting is the command line's choice, not a settings file's; a waiting run is a job, so that
     // its progress, the tool's lines and Ctrl-C are watched while it runs.
-    const RunOutcome Outcome = Run.Wait && !Run.PrintCommand ? RunAsJob(Op.C, Run, Burner, Op.Drive,
-                                                                        Op.Operands, Op.Host, Out)
-                                                             : RunBlocking(Op, Burner);
+    const RunOutcome Outcome =
+        Run.Wait && !Run.PrintCommand
+            ? RunAsJob(Op.C, Run, Burner, Op.Drive, Op.Operands, Op.Host, Out, Err)
+            : RunBlocking(Op, Burner);
     const int Result = Outcome.Result;
     if (const auto Advice = AdviceFor(Result, Op.Drive, Burner, Op.Host, ToolOption(Op.Parsed))) {
-        std::cerr << "queltburn: " << *Advice << "\n" << std::flush;
+        Err << "queltburn: " << *Advice << "\n" << std::flush;
     }
     if (Op.Printing != nullptr && Op.Printing->CommandLine()) {
         Out << "command: " << UTF8Encode(*Op.Printing->CommandLine()) << "\n";
@@ -223,7 +224,8 @@ int RunOperation(const OperationRun& Op, TQueltBurner& Burner, std::ostream& Out
 
 } // namespace
 
-int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out) {
+int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Out,
+               std::ostream& Err) {
     const RunOptions Run = RunOptionsOf(Parsed);
     std::shared_ptr<Queltburner::HostServices> Host = Queltburner::DefaultHostServices();
     std::shared_ptr<PrintingHost> Printing;
@@ -270,7 +272,7 @@ int RunCommand(const Command& C, const ParsedArguments& Parsed, std::ostream& Ou
         return PrintEstimate(Burner, Drive, Out);
     }
     const OperationRun Operation{C, Parsed, Run, Drive, Operands, *Host, Printing.get()};
-    return RunOperation(Operation, Burner, Out);
+    return RunOperation(Operation, Burner, Out, Err);
 }
 
 } // namespace Queltburn

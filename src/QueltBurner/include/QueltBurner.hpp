@@ -265,8 +265,9 @@ private:
     System::UnicodeString GetNeroCmdLocation();
     // The folder part of Path: everything up to and including its last separator.
     static System::UnicodeString CutFileName(const System::UnicodeString& Path);
-    // Starts the tool, waits for it without a time limit and returns its exit code, or -1 when
-    // any step fails.
+    // Starts the tool, waits for it and returns its exit code: -1 when a step fails, -4 when it
+    // was cancelled (Cancel(), or a job's cancel before it started) and -5 when Timeout passed
+    // first (a host that can watch processes; one that cannot waits without a limit).
     int ExecuteAndWait(const System::UnicodeString& CommandLine, int ShowState);
     // 1 for true and 0 for false; and the reverse, the tool's window show state from HideNeroCmd.
     static int BoolToInt(bool Value) noexcept;
