@@ -1,9 +1,10 @@
 // The recorder writing virtual discs, each against its floor in the same run: the same tree made
 // into an image by genisoimage (plus one fsync), by xorriso's mkisofs emulation, and the same bytes
 // copied into one file with one fsync; entries given one by one against xorriso mapping the same
-// entries; a verify against xorriso checking the same checksums and comparing the same files; an
-// audio CD of ten WAV tracks against the same bytes copied into one file with one fsync; DVD-Video
-// against genisoimage alone. Also its peak memory, in file size and in number of files.
+// entries, and against the same files given as their one folder; a verify against xorriso checking
+// the same checksums and comparing the same files; an audio CD of ten WAV tracks against the same
+// bytes copied into one file with one fsync; DVD-Video against genisoimage alone. Also its peak
+// memory, in file size and in number of files.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -321,6 +322,13 @@ void RecorderEntries(benchmark::State& State) {
     RunRecorder(State, Entries);
 }
 
+// The same Range 0 small files given as the one folder that holds them: entries one by one should
+// cost the recorder no more than the files found in a folder (no wait per entry, nothing that
+// grows with the square of their number).
+void RecorderEntryFolder(benchmark::State& State) {
+    RunRecorder(State, {EntryFolder(static_cast<int>(State.range(0)))});
+}
+
 // xorriso mapping the same entries, with the recorder's settings and checksums, in the fastest
 // way its commands offer for single entries: one -map each, from the last name to the first (in
 // another order libisofs's sorted folders make the mapping grow with the square of the count),
@@ -559,7 +567,13 @@ BENCHMARK(RecorderLargeVerify)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 BENCHMARK(XorrisoCheckLargeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(RecorderEntries)
     ->Arg(1000)
+    ->Arg(2000)
     ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(RecorderEntryFolder)
+    ->Arg(2000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

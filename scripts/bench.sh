@@ -187,6 +187,10 @@ for label, subject, floor, goal in [
         ("100,000 small files in 100 folders vs xorriso -as mkisofs -R -J --md5 (the same checksums)", "RecorderSmallFiles/100000", "XorrisoMkisofsSmallFiles/100000/1", 1.1),
         ("1,000 small files as 1,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/1000/", "XorrisoEntries/1000/", 1.2),
         ("100,000 small files as 100,000 entries vs xorriso mapping the same entries (-map each, last name first) + fsync", "RecorderEntries/100000/", "XorrisoEntries/100000/", 1.2),
+        # Entries one by one cost no more than the same files found in their folder, and twice the
+        # entries take about twice the time (the fixed cost of a run makes it less).
+        ("2,000 small files as 2,000 entries vs the same files given as their one folder", "RecorderEntries/2000/", "RecorderEntryFolder/2000/", 3.0),
+        ("Scaling: 2,000 entries vs 1,000 entries", "RecorderEntries/2000/", "RecorderEntries/1000/", 3.0),
         # Linear: a hundred times the entries take at most a hundred times as long (the fixed
         # cost of a run makes it less).
         ("Scaling: 100,000 entries vs 1,000 entries", "RecorderEntries/100000/", "RecorderEntries/1000/", 100.0)]:
