@@ -1,6 +1,7 @@
 // Every operation with every host call failing in turn, once as a failing answer and once as an
 // exception, and with throwing event handlers and message dialogs: the result code, the events,
 // the handles and the settings must come out the same way whichever call it was.
+#include "ForwardingHost.hpp"
 #include "QueltBurner.hpp"
 #include "RecordingHost.hpp"
 
@@ -12,15 +13,14 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Queltburner::HostHandle;
-using Queltburner::LaunchMode;
 using Queltburner::RegistryValue;
 using Queltburner::RegistryValueKind;
-using Queltburner::StartedProcess;
 using Queltburner::TQueltBurner;
 using QueltTest::HostCall;
 using QueltTest::RecordingHost;
@@ -38,39 +38,15 @@ public:
 
 // Forwards every call to a recording host but reports each release as failed, which a recording
 // host never does for a handle it handed out.
-class ReleaseRefusingHost final : public Queltburner::HostServices {
+class ReleaseRefusingHost final : public Queltburner::ForwardingHost {
 public:
-    explicit ReleaseRefusingHost(std::shared_ptr<RecordingHost> Inner) : FInner(std::move(Inner)) {}
+    explicit ReleaseRefusingHost(std::shared_ptr<RecordingHost> Inner)
+        : ForwardingHost(std::move(Inner)) {}
 
-    std::uint32_t DriveType(const UnicodeString& RootPath) override {
-        return FInner->DriveType(RootPath);
-    }
-    bool FileExists(const UnicodeString& Path) override { return FInner->FileExists(Path); }
-    bool DirectoryExists(const UnicodeString& Path) override {
-        return FInner->DirectoryExists(Path);
-    }
-    std::optional<StartedProcess> StartProcess(const UnicodeString& Application,
-                                               const UnicodeString& CommandLine, int ShowState,
-                                               LaunchMode Mode) override {
-        return FInner->StartProcess(Application, CommandLine, ShowState, Mode);
-    }
-    std::uint32_t WaitForProcess(HostHandle Process) override {
-        return FInner->WaitForProcess(Process);
-    }
-    std::optional<std::uint32_t> ProcessExitCode(HostHandle Process) override {
-        return FInner->ProcessExitCode(Process);
-    }
     bool ReleaseHandle(HostHandle Handle) override {
-        (void)FInner->ReleaseHandle(Handle);
+        (void)Inner().ReleaseHandle(Handle);
         return false;
     }
-    void ShowErrorMessage(const UnicodeString& Text) override { FInner->ShowErrorMessage(Text); }
-    RegistryValue ReadUserString(const UnicodeString& Key, const UnicodeString& Name) override {
-        return FInner->ReadUserString(Key, Name);
-    }
-
-private:
-    std::shared_ptr<RecordingHost> FInner;
 };
 
 struct Operation {
