@@ -1,7 +1,10 @@
 #include "AudioMedia.hpp"
 
+#include "RecorderSupport.hpp"
+
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -196,6 +199,22 @@ Samples ReadSound(const fs::path& Path, int& Channels, int& Rate) {
     Channels = Info.channels;
     Rate = Info.samplerate;
     return Sound;
+}
+
+std::uint64_t SectorsOf(std::uint64_t Frames) {
+    return std::max<std::uint64_t>((Frames + FramesPerSector - 1) / FramesPerSector, 300);
+}
+
+Strings AudioCommand(const Strings& Options, const Strings& Tracks) {
+    Strings Arguments{"--write", "--drivename", "E", "--real"};
+    Arguments.insert(Arguments.end(), Options.begin(), Options.end());
+    Arguments.insert(Arguments.end(), {"--recursive", "--speed", "4", "--audio"});
+    Arguments.insert(Arguments.end(), Tracks.begin(), Tracks.end());
+    return Arguments;
+}
+
+fs::path SheetOf(const fs::path& Bin) {
+    return fs::path(Bin).replace_extension(".cue");
 }
 
 } // namespace RecorderTest

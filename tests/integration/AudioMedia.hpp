@@ -54,4 +54,19 @@ Samples BothChannels(const Samples& Mono);
 // The whole content of a sound file decoded to 16-bit samples.
 Samples ReadSound(const fs::path& Path, int& Channels, int& Rate);
 
+// Audio frames (a sample of each channel) in a CD sector, and the sectors of the pause before the
+// first track.
+constexpr std::uint64_t FramesPerSector = 588;
+constexpr std::uint64_t Pause = 150;
+
+// Whole sectors of a track of Frames frames: padded, and at least four seconds.
+std::uint64_t SectorsOf(std::uint64_t Frames);
+
+// The recorder's arguments for an audio CD of Tracks, Options before them.
+std::vector<std::string> AudioCommand(const std::vector<std::string>& Options,
+                                      const std::vector<std::string>& Tracks);
+
+// The CUE sheet beside a virtual disc's BIN file.
+fs::path SheetOf(const fs::path& Bin);
+
 } // namespace RecorderTest

@@ -2,6 +2,8 @@
 
 #include "RecorderSupport.hpp"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -68,6 +70,41 @@ bool WaitForFile(const fs::path& File, std::chrono::milliseconds Timeout) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+Strings VideoCd(const std::string& Format, const Strings& Entries, const Strings& After,
+                const Strings& Options) {
+    Strings Arguments{"--write", "--drivename", "E",       "--real",
+                      Format,    "--recursive", "--speed", "4"};
+    Arguments.insert(Arguments.end(), Options.begin(), Options.end());
+    Arguments.insert(Arguments.end(), Entries.begin(), Entries.end());
+    Arguments.insert(Arguments.end(), After.begin(), After.end());
+    return Arguments;
+}
+
+Strings DvdVideo(const std::string& Label, const Strings& Options, const Strings& Entries,
+                 const Strings& After) {
+    Strings Arguments{"--write", "--drivename", "E",     "--real", "--recursive",
+                      "--speed", "4",           "--iso", Label};
+    Arguments.insert(Arguments.end(), Options.begin(), Options.end());
+    Arguments.insert(Arguments.end(), {"--dvd", "--create_iso_fs", "--create_udf_fs",
+                                       "--iso-no-joliet", "--dvdvideo_realloc"});
+    Arguments.insert(Arguments.end(), Entries.begin(), Entries.end());
+    Arguments.insert(Arguments.end(), After.begin(), After.end());
+    return Arguments;
+}
+
+Strings ImageBurn(const fs::path& Image, const Strings& After) {
+    Strings Arguments{"--write", "--drivename",  "E",       "--real",
+                      "--image", Image.string(), "--speed", "4"};
+    Arguments.insert(Arguments.end(), After.begin(), After.end());
+    return Arguments;
+}
+
+void ExpectNothingWritten(const fs::path& Disc, const std::string& Case) {
+    EXPECT_FALSE(fs::exists(Disc)) << Case;
+    EXPECT_FALSE(fs::exists(fs::path(Disc).replace_extension(".cue"))) << Case;
+    EXPECT_EQ(ScratchFilesBeside(Disc), Strings{}) << Case;
 }
 
 } // namespace RecorderTest

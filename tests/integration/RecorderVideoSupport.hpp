@@ -34,4 +34,19 @@ int RunIn(const std::filesystem::path& Folder, const std::vector<std::string>& A
 // Waits until the file exists; false when the time ran out.
 bool WaitForFile(const std::filesystem::path& File, std::chrono::milliseconds Timeout);
 
+// The recorder's arguments for a Video CD (Format --vcd or --svcd), a DVD-Video and a CD image.
+// Options are the switches before the entries (--speedtest, --close_session), After those after
+// them (--force_erase_disk).
+std::vector<std::string> VideoCd(const std::string& Format, const std::vector<std::string>& Entries,
+                                 const std::vector<std::string>& After = {},
+                                 const std::vector<std::string>& Options = {});
+std::vector<std::string> DvdVideo(const std::string& Label, const std::vector<std::string>& Options,
+                                  const std::vector<std::string>& Entries,
+                                  const std::vector<std::string>& After = {});
+std::vector<std::string> ImageBurn(const std::filesystem::path& Image,
+                                   const std::vector<std::string>& After = {});
+
+// Nothing a failed run could have left: no disc, no sheet, no scratch.
+void ExpectNothingWritten(const std::filesystem::path& Disc, const std::string& Case);
+
 } // namespace RecorderTest
