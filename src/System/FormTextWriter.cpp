@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace System::Classes {
 
@@ -98,6 +99,45 @@ void AppendString(UnicodeString& Out, std::u16string_view Text, std::size_t Leve
 
 void AppendProperty(UnicodeString& Out, const TFormProperty& Property, std::size_t Level);
 
+void AppendSet(UnicodeString& Out, const std::vector<UnicodeString>& Items) {
+    Out.push_back(u'[');
+    for (std::size_t I = 0; I < Items.size(); ++I) {
+        if (I > 0) {
+            Out += u", ";
+        }
+        Out += Items[I];
+    }
+    Out.push_back(u']');
+}
+
+// The hex digits go in lines of their own, one level deeper than the property.
+void AppendBinary(UnicodeString& Out, std::u16string_view Digits, std::size_t Level) {
+    Out.push_back(u'{');
+    for (std::size_t Start = 0; Start < Digits.size(); Start += UnitsPerLine) {
+        Out += LineEnd;
+        AppendIndent(Out, Level + 1);
+        Out += Digits.substr(Start, UnitsPerLine);
+    }
+    Out.push_back(u'}');
+}
+
+void AppendCollection(UnicodeString& Out, const std::vector<std::vector<TFormProperty>>& Items,
+                      std::size_t Level) {
+    Out.push_back(u'<');
+    for (const std::vector<TFormProperty>& Item : Items) {
+        Out += LineEnd;
+        AppendIndent(Out, Level + 1);
+        Out += u"item";
+        Out += LineEnd;
+        for (const TFormProperty& Property : Item) {
+            AppendProperty(Out, Property, Level + 2);
+        }
+        AppendIndent(Out, Level + 1);
+        Out += u"end";
+    }
+    Out.push_back(u'>');
+}
+
 // Level is that of the line the value starts on. A property's long string moves to a line of its
 // own one level deeper; a list item is on a line of its own already (OwnLine).
 void AppendValue(UnicodeString& Out, const TFormValue& Value, std::size_t Level, bool OwnLine,
@@ -122,14 +162,7 @@ void AppendValue(UnicodeString& Out, const TFormValue& Value, std::size_t Level,
         Out += Value.Text;
         return;
     case TFormValueKind::Set:
-        Out.push_back(u'[');
-        for (std::size_t I = 0; I < Value.SetItems.size(); ++I) {
-            if (I > 0) {
-                Out += u", ";
-            }
-            Out += Value.SetItems[I];
-        }
-        Out.push_back(u']');
+        AppendSet(Out, Value.SetItems);
         return;
     case TFormValueKind::List:
         Out.push_back(u'(');
@@ -141,28 +174,10 @@ void AppendValue(UnicodeString& Out, const TFormValue& Value, std::size_t Level,
         Out.push_back(u')');
         return;
     case TFormValueKind::Binary:
-        Out.push_back(u'{');
-        for (std::size_t Start = 0; Start < Value.Text.size(); Start += UnitsPerLine) {
-            Out += LineEnd;
-            AppendIndent(Out, Level + 1);
-            Out += std::u16string_view(Value.Text).substr(Start, UnitsPerLine);
-        }
-        Out.push_back(u'}');
+        AppendBinary(Out, Value.Text, Level);
         return;
     case TFormValueKind::Collection:
-        Out.push_back(u'<');
-        for (const std::vector<TFormProperty>& Item : Value.CollectionItems) {
-            Out += LineEnd;
-            AppendIndent(Out, Level + 1);
-            Out += u"item";
-            Out += LineEnd;
-            for (const TFormProperty& Property : Item) {
-                AppendProperty(Out, Property, Level + 2);
-            }
-            AppendIndent(Out, Level + 1);
-            Out += u"end";
-        }
-        Out.push_back(u'>');
+        AppendCollection(Out, Value.CollectionItems, Level);
         return;
     }
     throw std::invalid_argument(Sysutils::UTF8Encode(PropertyName) + ": unknown value kind");

@@ -89,76 +89,91 @@ std::optional<TFormValue> StoredValue(const TComponent& Component, const TPropIn
     return std::nullopt;
 }
 
-// Reads one property's value, checked against its type; the change it makes is returned so that
-// nothing is applied before every property of the block has been checked.
-std::function<void(TComponent&)> ReadValue(const TPropInfo& Info, const TFormProperty& Property,
-                                           const TMethodResolver& Resolver) {
+// The readers of one kind of property each check the value against the property's type and
+// return the change it makes, so that nothing is applied before every property of the block has
+// been checked.
+using TPropertyChange = std::function<void(TComponent&)>;
+
+TPropertyChange ReadInteger(const TPropInfo& Info, const TFormValue& Value, int Line) {
+    if (Value.Kind != TFormValueKind::Integer) {
+        Fail(Line, Info.Name, "a whole number is expected");
+    }
+    if (Value.Integer < Info.MinValue || Value.Integer > Info.MaxValue) {
+        Fail(Line, Info.Name,
+             std::to_string(Value.Integer) + " is out of range " + std::to_string(Info.MinValue) +
+                 ".." + std::to_string(Info.MaxValue));
+    }
+    return [&Info, N = Value.Integer](TComponent& C) { Info.SetOrd(C, N); };
+}
+
+TPropertyChange ReadEnumeration(const TPropInfo& Info, const TFormValue& Value, int Line) {
+    if (Value.Kind != TFormValueKind::Identifier) {
+        Fail(Line, Info.Name,
+             "one of the " + Sysutils::UTF8Encode(Info.TypeName) + " names is expected");
+    }
+    for (std::size_t I = 0; I < Info.EnumNames.size(); ++I) {
+        if (SameIdentifier(Info.EnumNames[I], Value.Text)) {
+            return [&Info, N = static_cast<std::int64_t>(I)](TComponent& C) { Info.SetOrd(C, N); };
+        }
+    }
+    Fail(Line, Info.Name,
+         Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName) +
+             " value");
+}
+
+TPropertyChange ReadStrings(const TPropInfo& Info, const TFormValue& Value, int Line) {
+    if (Value.Kind != TFormValueKind::List) {
+        Fail(Line, Info.Name, "a list of strings is expected");
+    }
+    auto List = std::make_shared<TStringList>();
+    for (const TFormValue& Item : Value.Items) {
+        if (Item.Kind != TFormValueKind::String) {
+            Fail(Item.Line, Info.Name, "a list of strings is expected");
+        }
+        List->Add(Item.Text);
+    }
+    return [&Info, List](TComponent& C) { Info.SetStrings(C, *List); };
+}
+
+TPropertyChange ReadMethod(const TPropInfo& Info, const TFormValue& Value, int Line,
+                           const TMethodResolver& Resolver) {
+    if (Value.Kind != TFormValueKind::Identifier) {
+        Fail(Line, Info.Name, "a method name is expected");
+    }
+    std::optional<std::any> Handler = Resolver ? Resolver(Value.Text, Info) : std::nullopt;
+    if (!Handler) {
+        Fail(Line, Info.Name, "no method named " + Sysutils::UTF8Encode(Value.Text));
+    }
+    if (!Info.AcceptsHandler(*Handler)) {
+        Fail(Line, Info.Name,
+             "method " + Sysutils::UTF8Encode(Value.Text) + " is not a " +
+                 Sysutils::UTF8Encode(Info.TypeName));
+    }
+    return [&Info, Handler = std::move(*Handler), Method = Value.Text](TComponent& C) {
+        Info.SetMethod(C, Handler);
+        C.SetMethodName(Info.Name, Method);
+    };
+}
+
+TPropertyChange ReadValue(const TPropInfo& Info, const TFormProperty& Property,
+                          const TMethodResolver& Resolver) {
     const TFormValue& Value = Property.Value;
     const int Line = Property.Line;
     switch (Info.Kind) {
-    case TTypeKind::Integer: {
-        if (Value.Kind != TFormValueKind::Integer) {
-            Fail(Line, Info.Name, "a whole number is expected");
-        }
-        if (Value.Integer < Info.MinValue || Value.Integer > Info.MaxValue) {
-            Fail(Line, Info.Name,
-                 std::to_string(Value.Integer) + " is out of range " +
-                     std::to_string(Info.MinValue) + ".." + std::to_string(Info.MaxValue));
-        }
-        return [&Info, N = Value.Integer](TComponent& C) { Info.SetOrd(C, N); };
-    }
+    case TTypeKind::Integer:
+        return ReadInteger(Info, Value, Line);
     case TTypeKind::Boolean:
-    case TTypeKind::Enumeration: {
-        if (Value.Kind != TFormValueKind::Identifier) {
-            Fail(Line, Info.Name,
-                 "one of the " + Sysutils::UTF8Encode(Info.TypeName) + " names is expected");
-        }
-        for (std::size_t I = 0; I < Info.EnumNames.size(); ++I) {
-            if (SameIdentifier(Info.EnumNames[I], Value.Text)) {
-                return
-                    [&Info, N = static_cast<std::int64_t>(I)](TComponent& C) { Info.SetOrd(C, N); };
-            }
-        }
-        Fail(Line, Info.Name,
-             Sysutils::UTF8Encode(Value.Text) + " is not a " + Sysutils::UTF8Encode(Info.TypeName) +
-                 " value");
-    }
+    case TTypeKind::Enumeration:
+        return ReadEnumeration(Info, Value, Line);
     case TTypeKind::UString:
         if (Value.Kind != TFormValueKind::String) {
             Fail(Line, Info.Name, "a string is expected");
         }
         return [&Info, Text = Value.Text](TComponent& C) { Info.SetStr(C, Text); };
-    case TTypeKind::Strings: {
-        if (Value.Kind != TFormValueKind::List) {
-            Fail(Line, Info.Name, "a list of strings is expected");
-        }
-        auto List = std::make_shared<TStringList>();
-        for (const TFormValue& Item : Value.Items) {
-            if (Item.Kind != TFormValueKind::String) {
-                Fail(Item.Line, Info.Name, "a list of strings is expected");
-            }
-            List->Add(Item.Text);
-        }
-        return [&Info, List](TComponent& C) { Info.SetStrings(C, *List); };
-    }
-    case TTypeKind::Method: {
-        if (Value.Kind != TFormValueKind::Identifier) {
-            Fail(Line, Info.Name, "a method name is expected");
-        }
-        std::optional<std::any> Handler = Resolver ? Resolver(Value.Text, Info) : std::nullopt;
-        if (!Handler) {
-            Fail(Line, Info.Name, "no method named " + Sysutils::UTF8Encode(Value.Text));
-        }
-        if (!Info.AcceptsHandler(*Handler)) {
-            Fail(Line, Info.Name,
-                 "method " + Sysutils::UTF8Encode(Value.Text) + " is not a " +
-                     Sysutils::UTF8Encode(Info.TypeName));
-        }
-        return [&Info, Handler = std::move(*Handler), Method = Value.Text](TComponent& C) {
-            Info.SetMethod(C, Handler);
-            C.SetMethodName(Info.Name, Method);
-        };
-    }
+    case TTypeKind::Strings:
+        return ReadStrings(Info, Value, Line);
+    case TTypeKind::Method:
+        return ReadMethod(Info, Value, Line, Resolver);
     }
     Fail(Line, Info.Name, "cannot be read");
 }
@@ -179,7 +194,7 @@ void ApplyBlock(const TFormObject& Block, TComponent& Component, const TMethodRe
                                              Sysutils::UTF8Encode(Component.ClassName()));
     }
     const Typinfo::TPropList& Properties = Component.PublishedProperties();
-    std::vector<std::function<void(TComponent&)>> Changes;
+    std::vector<TPropertyChange> Changes;
     Changes.reserve(Block.Properties.size() + 1);
     Changes.emplace_back([Name = Block.Name](TComponent& C) { C.SetName(Name); });
     for (const TFormProperty& Property : Block.Properties) {
