@@ -148,6 +148,19 @@ AwaitToolOrHostEnd(ToolWaiter::Block& State, pid_t Tool, int& Status) noexcept {
     }
 }
 
+// The waiter's signals, first thing: every one stays blocked, so no handler of the application
+// ever runs in here; and SIGCHLD at its default, so that an inherited SIG_IGN or SA_NOCLDWAIT
+// cannot make the kernel reap the tool before wait4 reads its status.
+[[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] void
+KeepSignalsAway() noexcept {
+    sigset_t All;
+    sigfillset(&All);
+    (void)syscall(SYS_rt_sigprocmask, SIG_SETMASK, &All, nullptr, _NSIG / 8);
+    struct sigaction Default {};
+    Default.sa_handler = SIG_DFL;
+    (void)sigaction(SIGCHLD, &Default, nullptr);
+}
+
 } // namespace
 
 // The waiter's whole life. It shares the caller thread's thread-local storage, so it stays out of
@@ -157,15 +170,7 @@ AwaitToolOrHostEnd(ToolWaiter::Block& State, pid_t Tool, int& Status) noexcept {
 [[gnu::no_sanitize_address, gnu::no_sanitize_undefined, gnu::no_stack_protector]] int
 WaiterMain(void* Argument) noexcept {
     auto* State = static_cast<ToolWaiter::Block*>(Argument);
-    // Every signal stays blocked: no handler of the application ever runs in here.
-    sigset_t All;
-    sigfillset(&All);
-    (void)syscall(SYS_rt_sigprocmask, SIG_SETMASK, &All, nullptr, _NSIG / 8);
-    // SIGCHLD at its default, so that an inherited SIG_IGN or SA_NOCLDWAIT cannot make the kernel
-    // reap the tool before wait4 reads its status.
-    struct sigaction Default {};
-    Default.sa_handler = SIG_DFL;
-    (void)sigaction(SIGCHLD, &Default, nullptr);
+    KeepSignalsAway();
     State->WaiterPid = static_cast<pid_t>(syscall(SYS_getpid));
     // The waiter of a waiting run learns of its host's end, however the host ended; a host that
     // has already gone gets no tool.
