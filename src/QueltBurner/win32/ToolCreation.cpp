@@ -13,7 +13,7 @@ namespace {
 // Whether the tool may be started with this command line at all.
 bool MayStart(const System::UnicodeString& Application, const System::UnicodeString& CommandLine) {
     // CreateProcessW takes at most 32,767 code units with the terminating NUL; a longer line must
-    // not reach the tool cut short (some implementations start it with the first part).
+    // not reach the tool cut short (some implementations start it with its beginning only).
     constexpr std::size_t LongestCommandLine = 32766;
     if (!IsAskable(Application) || CommandLine.find(u'\0') != System::UnicodeString::npos ||
         CommandLine.size() > LongestCommandLine) {
