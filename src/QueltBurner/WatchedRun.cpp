@@ -77,7 +77,6 @@ private:
 // the run: it keeps its own exit code.
 class ToolEnding {
 public:
-    bool Begun() const noexcept { return FBegun; }
     // True when the run ended the tool: the request reached it while it ran.
     bool Ended() const noexcept { return FBegun && FReached; }
     int Result() const noexcept { return FResult; }
@@ -87,6 +86,18 @@ public:
         FResult = Result;
         FForceAt = Clock::now() + EndGrace;
         FReached = Host.EndProcess(Process, false);
+    }
+
+    // After each wake of the run's wait: asks for the end when a cancel or the run's time limit
+    // calls for it, then enforces the grace period.
+    void Follow(HostServices& Host, HostHandle Process, const RunControl::Scope& Run,
+                WaitDeadline RunDeadline) {
+        if (!FBegun && Run.CancelRequested()) {
+            Begin(Host, Process, ResultCancelled);
+        } else if (!FBegun && RunDeadline && Clock::now() >= *RunDeadline) {
+            Begin(Host, Process, ResultTimedOut);
+        }
+        Enforce(Host, Process);
     }
 
     // Ends the process at once once the grace period is over.
@@ -179,12 +190,7 @@ int OperationFrame::ExecuteWatched(const System::UnicodeString& CommandLineText,
                 EndAndCollect(Host(), Process);
                 return ResultToolFailed;
             }
-            if (!Ending.Begun() && Run.CancelRequested()) {
-                Ending.Begin(Host(), Process, ResultCancelled);
-            } else if (!Ending.Begun() && RunDeadline && Clock::now() >= *RunDeadline) {
-                Ending.Begin(Host(), Process, ResultTimedOut);
-            }
-            Ending.Enforce(Host(), Process);
+            Ending.Follow(Host(), Process, Run, RunDeadline);
         }
         Lines.Finish();
     } catch (...) {

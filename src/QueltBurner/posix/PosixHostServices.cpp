@@ -4,15 +4,10 @@
 #include "DriveMap.hpp"
 #include "MappedDrives.hpp"
 #include "ProcessLauncher.hpp"
-#include "RegistryFile.hpp"
 #include "System.SysUtils.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -92,74 +87,6 @@ std::optional<NativeArgv> ArgvOf(const System::UnicodeString& Application,
     return Argv;
 }
 
-// Closes a descriptor on every way out.
-class Descriptor {
-public:
-    explicit Descriptor(int Value) noexcept : FValue(Value) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor() {
-        if (FValue >= 0) {
-            (void)close(FValue);
-        }
-    }
-    int Get() const noexcept { return FValue; }
-
-private:
-    int FValue;
-};
-
-// The registry file's bytes; no value when there is no such file. A file that is there but not a
-// regular file (a device, a FIFO, a socket, a folder) or is larger than Cap reads as empty, which
-// holds no value: reading /dev/zero or a sparse file of gigabytes would exhaust memory, and a FIFO
-// without a writer would block for ever. Opening does not block either. Other failures throw.
-std::optional<std::string> ReadRegistryFile(const std::string& Path, std::size_t Cap) {
-    if (Path.empty()) {
-        return std::nullopt;
-    }
-    const Descriptor File(open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (File.Get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
-        }
-        if (errno == ENXIO) { // a socket, or a device file without its device
-            return std::string();
-        }
-        throw std::runtime_error("cannot open the registry file " + Path);
-    }
-    struct stat Info {};
-    if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode) ||
-        static_cast<std::uintmax_t>(Info.st_size) > Cap) {
-        return std::string();
-    }
-    // One byte more than the cap is asked for, so that a file that grew since fstat is caught.
-    std::string Bytes(static_cast<std::size_t>(Info.st_size) + 1, '\0');
-    std::size_t Filled = 0;
-    for (;;) {
-        if (Filled == Bytes.size()) {
-            if (Bytes.size() > Cap) {
-                return std::string();
-            }
-            Bytes.resize(std::min(Cap + 1, Bytes.size() * 2));
-        }
-        const ssize_t Got = read(File.Get(), Bytes.data() + Filled, Bytes.size() - Filled);
-        if (Got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (Got < 0) {
-            throw std::runtime_error("cannot read the registry file " + Path);
-        }
-        if (Got == 0) {
-            break;
-        }
-        Filled += static_cast<std::size_t>(Got);
-    }
-    Bytes.resize(Filled);
-    return Bytes;
-}
-
 void WriteAll(int Target, std::string_view Bytes) {
     while (!Bytes.empty()) {
         const ssize_t Written = write(Target, Bytes.data(), Bytes.size());
@@ -199,42 +126,7 @@ void WriteWithoutSigpipe(int Target, std::string_view Bytes) {
     (void)pthread_sigmask(SIG_SETMASK, &Previous, nullptr);
 }
 
-// The variables that place the registry file, as this process has them.
-RegistryFileEnvironment EnvironmentOfThisProcess() {
-    return {std::getenv("QUELT_REGISTRY"), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"),
-            std::getenv("XDG_CONFIG_DIRS")};
-}
-
 } // namespace
-
-std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& Environment,
-                                                const std::string& InstalledDefault) {
-    if (Environment.QueltRegistry != nullptr) {
-        return {Environment.QueltRegistry};
-    }
-    constexpr std::string_view Name = "/QueltBurner/user.reg";
-    std::vector<std::string> Candidates;
-    const auto NonEmpty = [](const char* Value) { return Value != nullptr && *Value != '\0'; };
-    if (NonEmpty(Environment.ConfigHome)) {
-        Candidates.push_back(std::string(Environment.ConfigHome).append(Name));
-    } else if (NonEmpty(Environment.Home)) {
-        Candidates.push_back(std::string(Environment.Home).append("/.config").append(Name));
-    }
-    std::string_view Dirs = NonEmpty(Environment.ConfigDirs) ? Environment.ConfigDirs : "/etc/xdg";
-    for (;;) {
-        const std::size_t Colon = Dirs.find(':');
-        const std::string_view Dir = Dirs.substr(0, Colon);
-        if (Dir.starts_with('/')) {
-            Candidates.push_back(std::string(Dir).append(Name));
-        }
-        if (Colon == std::string_view::npos) {
-            break;
-        }
-        Dirs.remove_prefix(Colon + 1);
-    }
-    Candidates.push_back(InstalledDefault);
-    return Candidates;
-}
 
 PosixHostServices::PosixHostServices() : PosixHostServices(QUELT_INSTALLED_REGISTRY_FILE) {}
 
@@ -245,7 +137,7 @@ PosixHostServices::PosixHostServices(StartPath Path)
     : PosixHostServices(QUELT_INSTALLED_REGISTRY_FILE, Path) {}
 
 PosixHostServices::PosixHostServices(std::string InstalledRegistryFile, StartPath Path)
-    : FInstalledRegistryFile(std::move(InstalledRegistryFile)), FPath(Path) {}
+    : FInstalledRegistryFile(std::move(InstalledRegistryFile)), FStarter(StarterFor(Path)) {}
 
 std::uint32_t PosixHostServices::DriveType(const System::UnicodeString& RootPath) {
     return DriveTypeOf(RootPath, CurrentDriveMap().Text(), DeviceNodeExists);
@@ -301,22 +193,22 @@ std::optional<StartedProcess> PosixHostServices::Start(const System::UnicodeStri
     Records[Started.Thread];
     ReleaseEndedLaunches();
     if (Mode == LaunchMode::Detached) {
-        if (!LaunchDetachedTool(Launch, FPath)) {
+        if (!FStarter.LaunchDetached(Launch.Request())) {
             return std::nullopt;
         }
     } else {
-        Process.Waiter = std::make_shared<ToolWaiter>(WaiterEnd::AfterTool, FPath);
+        Process.Run = FStarter.NewRun();
         // Only captured streams need pipes and notices to poll; any other waiting run sleeps on
-        // the waiter alone, and a program that uses no event pays no descriptor for them.
+        // the run alone, and a program that uses no event pays no descriptor for them.
         if (CaptureOutput.value_or(false)) {
             try {
-                Process.Watch = std::make_shared<ToolWatch>(Process.Waiter);
+                Process.Watch = std::make_shared<ToolWatch>(Process.Run);
             } catch (const std::system_error&) {
                 return std::nullopt; // out of descriptors: nothing has started
             }
             Process.Watch->PrepareStart();
         }
-        if (!Process.Waiter->Start(Launch.Request())) {
+        if (!Process.Run->Start(Launch.Request())) {
             return std::nullopt;
         }
         if (Process.Watch) {
@@ -337,21 +229,21 @@ PosixHostServices::HandleRecord PosixHostServices::RecordOf(HostHandle Process) 
 WaitEvent PosixHostServices::WaitForProcessEvent(HostHandle Process, WaitDeadline Deadline,
                                                  CapturedOutput& Output) {
     const HandleRecord Record = RecordOf(Process);
-    if (!Record.Waiter) {
+    if (!Record.Run) {
         return WaitEvent::Failed;
     }
     WaitEvent Event = WaitEvent::Failed;
     if (Record.Watch) {
         Event = Record.Watch->Wait(Deadline, Output);
     } else {
-        switch (Record.Waiter->AwaitEnd(Deadline)) {
-        case WaiterWake::Ended:
+        switch (Record.Run->AwaitEnd(Deadline)) {
+        case ToolWake::Ended:
             Event = WaitEvent::Ended;
             break;
-        case WaiterWake::Interrupted:
+        case ToolWake::Interrupted:
             Event = WaitEvent::Interrupted;
             break;
-        case WaiterWake::Deadline:
+        case ToolWake::Deadline:
             Event = WaitEvent::Deadline;
             break;
         }
@@ -366,31 +258,31 @@ void PosixHostServices::InterruptWait(HostHandle Process) {
     const HandleRecord Record = RecordOf(Process);
     if (Record.Watch) {
         Record.Watch->Interrupt();
-    } else if (Record.Waiter) {
-        Record.Waiter->Interrupt();
+    } else if (Record.Run) {
+        Record.Run->Interrupt();
     }
 }
 
 bool PosixHostServices::EndProcess(HostHandle Process, bool Force) {
     const HandleRecord Record = RecordOf(Process);
-    return Record.Waiter && Record.Waiter->SignalTool(Force ? SIGKILL : SIGTERM);
+    return Record.Run && Record.Run->SignalTool(Force ? SIGKILL : SIGTERM);
 }
 
 std::uint32_t PosixHostServices::WaitForProcess(HostHandle Process) {
-    std::shared_ptr<ToolWaiter> Waiter;
+    std::shared_ptr<ToolRun> Run;
     {
         const std::lock_guard Lock(FMutex);
         const auto Found = FHandles.find(Process);
-        if (Found == FHandles.end() || !Found->second.Waiter) {
+        if (Found == FHandles.end() || !Found->second.Run) {
             return WaitFailed;
         }
         if (Found->second.Status) {
             return WaitEnded;
         }
-        Waiter = Found->second.Waiter;
+        Run = Found->second.Run;
     }
     // Wait outside the lock: other components may use this host meanwhile.
-    const std::optional<int> Status = Waiter->Wait();
+    const std::optional<int> Status = Run->Wait();
     if (!Status) {
         return WaitFailed;
     }
@@ -418,7 +310,7 @@ bool PosixHostServices::ReleaseHandle(HostHandle Handle) {
         Released = FHandles.extract(Handle);
     }
     // Outside the lock: a waiting run whose tool was never waited for (an exception left the
-    // operation early) is waited for here, when the last reference to its waiter goes.
+    // operation early) is waited for here, when the last reference to its run goes.
     return !Released.empty();
 }
 
@@ -430,29 +322,12 @@ void PosixHostServices::ShowErrorMessage(const System::UnicodeString& Text) {
 
 RegistryValue PosixHostServices::ReadUserString(const System::UnicodeString& Key,
                                                 const System::UnicodeString& Name) {
-    // A file that is there but cannot be used still ends the search: falling back past it onto a
-    // default would hide the user's (or the administrator's) mistake behind a working setup.
-    for (const std::string& Path :
-         RegistryFileCandidates(EnvironmentOfThisProcess(), FInstalledRegistryFile)) {
-        if (const std::optional<std::string> Bytes = ReadRegistryFile(Path, RegistryFileCap)) {
-            return FindUserValue(*Bytes, Key, Name);
-        }
-    }
-    return {};
+    return ReadUserValue(FInstalledRegistryFile, Key, Name);
 }
 
 System::UnicodeString PosixHostServices::RegistryLocation() {
-    for (const std::string& Path :
-         RegistryFileCandidates(EnvironmentOfThisProcess(), FInstalledRegistryFile)) {
-        try {
-            if (ReadRegistryFile(Path, RegistryFileCap)) {
-                return System::Sysutils::FileNameToString(Path);
-            }
-        } catch (const std::runtime_error&) {
-            return System::Sysutils::FileNameToString(Path); // there, but it cannot be opened
-        }
-    }
-    return {};
+    const std::optional<std::string> Path = RegistryFileInUse(FInstalledRegistryFile);
+    return Path ? System::Sysutils::FileNameToString(*Path) : System::UnicodeString();
 }
 
 std::size_t PosixHostServices::OpenHandleCount() const {

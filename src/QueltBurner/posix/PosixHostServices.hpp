@@ -1,12 +1,13 @@
 // Host services for Linux and other POSIX systems: drive letters from QUELT_DRIVES, the registry
 // from a registry-export file (QUELT_REGISTRY, the user's, or the one the install put under the
-// XDG configuration folders), processes through a waiter process (ToolWaiter.hpp; under
-// ThreadSanitizer and valgrind fork and exec) with the command line split by the Microsoft C
-// runtime's rules, messages on standard error.
+// XDG configuration folders: RegistrySearch.hpp), processes through a waiter process or, under
+// ThreadSanitizer and valgrind, with fork and exec (ToolRun.hpp), with the command line split by
+// the Microsoft C runtime's rules, messages on standard error.
 #pragma once
 
 #include "QueltBurnerHostServices.hpp"
-#include "ToolWaiter.hpp"
+#include "RegistrySearch.hpp"
+#include "ToolRun.hpp"
 #include "ToolWatch.hpp"
 
 #include <map>
@@ -17,23 +18,6 @@
 #include <vector>
 
 namespace Queltburner::Posix {
-
-// The environment variables that place the registry file; nullptr for one that is unset.
-struct RegistryFileEnvironment {
-    const char* QueltRegistry = nullptr; // QUELT_REGISTRY
-    const char* ConfigHome = nullptr;    // XDG_CONFIG_HOME
-    const char* Home = nullptr;          // HOME
-    const char* ConfigDirs = nullptr;    // XDG_CONFIG_DIRS
-};
-
-// The files the registry may be read from, best first; only the first that exists is read, so a
-// user's file hides the defaults entirely rather than merging with them. When QUELT_REGISTRY is
-// set, its file is the only one: a test or a script that names a file gets that file or nothing.
-// Otherwise the user's QueltBurner/user.reg under XDG_CONFIG_HOME (default ~/.config), then the
-// same name under each absolute folder of XDG_CONFIG_DIRS (/etc/xdg when unset or empty; the XDG
-// rules make relative entries invalid), then InstalledDefault, where the install put its own.
-std::vector<std::string> RegistryFileCandidates(const RegistryFileEnvironment& Environment,
-                                                const std::string& InstalledDefault);
 
 class PosixHostServices final : public HostServices {
 public:
@@ -88,13 +72,13 @@ public:
     std::size_t OpenHandleCount() const;
 
     // The largest registry file that is read; a larger one counts as a registry without the value.
-    static constexpr std::size_t RegistryFileCap = 4U << 20U;
+    static constexpr std::size_t RegistryFileCap = LargestRegistryFile;
 
 private:
     // What a handle stands for. A thread handle, and the process handle of a detached launch,
-    // stand for nothing that can be waited for (no waiter).
+    // stand for nothing that can be waited for (no run).
     struct HandleRecord {
-        std::shared_ptr<ToolWaiter> Waiter;
+        std::shared_ptr<ToolRun> Run;
         std::optional<int> Status;        // the tool's raw wait status once it has been waited for
         std::shared_ptr<ToolWatch> Watch; // a captured run's pipes and notices
     };
@@ -109,7 +93,7 @@ private:
     ToolRunner LimitedRunner(const System::UnicodeString& Tool);
 
     std::string FInstalledRegistryFile;
-    StartPath FPath;
+    const ToolStarter& FStarter;
     mutable std::mutex FMutex;
     std::map<HostHandle, HandleRecord> FHandles;
     HostHandle FNextHandle = 0x100;

@@ -1,6 +1,7 @@
 #include "ProcessLauncher.hpp"
 
 #include "Immortal.hpp"
+#include "ToolWaiter.hpp"
 
 #include <atomic>
 #include <list>
@@ -91,18 +92,15 @@ SpawnRequest ToolStart::Request() const noexcept {
     return Request;
 }
 
-bool LaunchDetachedTool(const ToolStart& Start, StartPath Path) {
-    if (Path == StartPath::Plain) {
-        return LaunchDetachedPlain(Start.Request());
-    }
+bool LaunchDetachedThroughWaiter(const SpawnRequest& Request) {
     if (!AdoptsOrphans()) {
         // The waiter ends as soon as the tool has started; its destructor collects it.
         ToolWaiter Waiter(WaiterEnd::AtStart);
-        return Waiter.Start(Start.Request());
+        return Waiter.Start(Request);
     }
     std::list<std::unique_ptr<ToolWaiter>> Entry;
     Entry.push_back(std::make_unique<ToolWaiter>(WaiterEnd::AfterRelease));
-    if (!Entry.front()->Start(Start.Request())) {
+    if (!Entry.front()->Start(Request)) {
         return false;
     }
     Immortal<KeptLaunches>().Keep(Entry);

@@ -1,12 +1,11 @@
 // Starting a program on POSIX the way the component starts its tool on Windows: exactly the named
 // program (no PATH search), the caller's environment and working directory, no inherited
 // descriptors beyond the standard three, default signal handling, and a failed exec reported as a
-// failed start rather than as an exit code. Every start goes through a waiter process
-// (ToolWaiter.hpp), so the application's own child handling can neither take the tool's status
-// nor be disturbed by it.
+// failed start rather than as an exit code. How the tool is then started is the way the host was
+// given (ToolRun.hpp); the waiter's launches without waiting are kept here.
 #pragma once
 
-#include "ToolWaiter.hpp"
+#include "ToolRun.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -44,12 +43,12 @@ private:
     std::vector<char*> FEnvironment; // empty: the application's own
 };
 
-// Launches the tool without waiting: true when it started. The tool never stays behind as the
-// application's zombie: in an ordinary application it is orphaned and the system reaps it; in one
-// that adopts orphans (a child subreaper, or the first process of a PID namespace) a waiter reaps
-// it and stays asleep until the next start or the application's end. On the plain path a
-// short-lived middle process starts it instead. Throws std::bad_alloc before anything starts.
-bool LaunchDetachedTool(const ToolStart& Start, StartPath Path);
+// Launches the tool through a waiter without waiting: true when it started. The tool never stays
+// behind as the application's zombie: in an ordinary application it is orphaned and the system
+// reaps it; in one that adopts orphans (a child subreaper, or the first process of a PID namespace)
+// a waiter reaps it and stays asleep until the next start or the application's end. Throws
+// std::bad_alloc before anything starts.
+bool LaunchDetachedThroughWaiter(const SpawnRequest& Request);
 
 // Lets the waiters of launches whose tools have ended go, and collects them. Cheap when none wait.
 void ReleaseEndedLaunches() noexcept;

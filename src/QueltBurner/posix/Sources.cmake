@@ -5,9 +5,13 @@ target_include_directories(QueltBurnerUnit PRIVATE
 target_sources(QueltBurnerUnit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/PosixHostServices.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RegistryFile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RegistrySearch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProcessLauncher.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ToolRun.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RunWord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWaiter.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/PlainStart.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaiterProcess.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PlainRun.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolIdentity.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DiscQueries.cpp

@@ -12,25 +12,18 @@
 // would, whatever the application has set for itself, and with none of the application's
 // descriptors but the standard three.
 //
-// Under runtimes that cannot follow such a process (ThreadSanitizer, valgrind) the waiter is left
-// out: see StartPath::Plain.
+// Under runtimes that cannot follow such a process (ThreadSanitizer, valgrind) the host takes the
+// plain way instead (PlainRun.hpp, StartPath::Plain).
 #pragma once
 
-#include <chrono>
+#include "ToolRun.hpp"
+
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <sys/types.h>
 
 namespace Queltburner::Posix {
-
-// The program and its argv, prepared (and owned) by the caller before the waiter starts.
-struct SpawnRequest {
-    const char* Program = nullptr;
-    char* const* Argv = nullptr;
-    char* const* Environment = nullptr; // nullptr: the application's own
-};
 
 // What the waiter does once the tool has started.
 enum class WaiterEnd : std::uint8_t {
@@ -45,74 +38,36 @@ enum class WaiterEnd : std::uint8_t {
     AfterRelease,
 };
 
-// How tools are started.
-enum class StartPath : std::uint8_t {
-    // Through the waiter.
-    Waiter,
-    // fork, exec and waitpid, for applications run under ThreadSanitizer or valgrind, which cannot
-    // follow the waiter. What this gives up: an application that reaps every child
-    // (waitpid(-1, ...), SIGCHLD ignored) can take the tool's status (the run then fails, -1); the
-    // tool does not end with an application that is killed; the tool's end is looked for every
-    // 10 ms instead of being told; a launch without waiting costs a fork of the application, and
-    // its tool becomes the application's zombie when the application adopts orphans.
-    Plain,
-};
-
-// The path for this process: Plain when it runs under ThreadSanitizer or valgrind, asked once.
-StartPath StartPathOfThisProcess() noexcept;
-
-// A launch without waiting on the plain path: true when the tool started (or when the application's
-// own reaping took the answer).
-bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept;
-
-// How AwaitEnd returned.
-enum class WaiterWake : std::uint8_t { Ended, Interrupted, Deadline };
-
-class ToolWaiter {
+class ToolWaiter final : public ToolRun {
 public:
-    // Reserves the waiter's memory and, for AfterRelease, its lifeline. Throws std::bad_alloc or
-    // std::system_error; nothing has started then.
-    explicit ToolWaiter(WaiterEnd End, StartPath Path = StartPath::Waiter);
+    // Reserves the waiter's memory and, for AfterRelease, its lifeline. When either cannot be
+    // had, Start reports a failed start.
+    explicit ToolWaiter(WaiterEnd End);
     ToolWaiter(const ToolWaiter&) = delete;
     ToolWaiter& operator=(const ToolWaiter&) = delete;
     ToolWaiter(ToolWaiter&&) = delete;
     ToolWaiter& operator=(ToolWaiter&&) = delete;
     // A waiter that was started is waited for (released first), so that it is never left behind
     // running in the application's memory or as a zombie.
-    ~ToolWaiter();
+    ~ToolWaiter() override;
 
-    // Starts the waiter, which starts the tool. Returns once the tool runs (true: its exec has
-    // replaced its image) or failed to start (false: exec failed, or the waiter or the tool could
-    // not be created). Call once. The request must stay valid until it returns.
-    bool Start(const SpawnRequest& Request) noexcept;
-
-    // Waits for the waiter to end; the tool's raw wait status, or no value when the waiter ended
-    // without seeing the tool end (it was killed). Safe to call again and from several threads.
-    std::optional<int> Wait() noexcept;
-
-    // True once the tool has ended (the waiter saw it end); does not block.
-    bool ToolEnded() const noexcept;
+    // The waiter adds to EndNotice once the tool has ended (AfterTool).
+    void Watch(int OutputWrite, int ErrorWrite, int EndNotice) noexcept override;
+    // Starts the waiter, which starts the tool; false also when exec failed, or the waiter or the
+    // tool could not be created.
+    bool Start(const SpawnRequest& Request) noexcept override;
+    // Waits for the waiter to end; no value when it ended without seeing the tool end (it was
+    // killed).
+    std::optional<int> Wait() noexcept override;
+    bool ToolEnded() const noexcept override;
+    // AfterTool: the sleep is on the word the kernel clears at the waiter's end.
+    ToolWake AwaitEnd(const RunDeadline& Deadline) noexcept override;
+    void Interrupt() noexcept override;
+    bool NoticesEnd() const noexcept override { return true; }
+    bool SignalTool(int Signal) noexcept override;
 
     // AfterRelease: lets the waiter end once its tool has ended. Does not block.
     void Release() noexcept;
-
-    // AfterTool, after Start: sleeps until the tool has ended, Interrupt is called (from any
-    // thread; one that came before the sleep counts), or Deadline passes. Uses no descriptor:
-    // the sleep is on the word the kernel clears at the waiter's end.
-    WaiterWake
-    AwaitEnd(const std::optional<std::chrono::steady_clock::time_point>& Deadline) noexcept;
-    void Interrupt() noexcept;
-    // False on the plain path, where nothing tells a watch that the tool has ended: it looks.
-    bool NoticesEnd() const noexcept { return FPath == StartPath::Waiter; }
-
-    // For a watched run (AfterTool), before Start: the tool's standard output and error go to
-    // these descriptors (the write ends of pipes; the caller closes its own copies after Start),
-    // and the waiter adds 1 to the eventfd EndNotice once the tool has ended and its status is
-    // kept. Either may be -1 for none.
-    void Watch(int OutputWrite, int ErrorWrite, int EndNotice) noexcept;
-    // Sends Signal to the tool while it has not been collected; false when it could not be sent
-    // (it has ended). Never reaches another process that took over the tool's id.
-    bool SignalTool(int Signal) noexcept;
 
     struct Block;
 
@@ -120,11 +75,8 @@ private:
     void AwaitExec() noexcept;
     bool WaiterEnded() const noexcept;
     void ReapWaiter() const noexcept;
-    bool StartPlain(const SpawnRequest& Request) noexcept;
-    bool PlainToolEnded() const noexcept;
 
     WaiterEnd FEnd;
-    StartPath FPath;
     void* FRegion = nullptr; // the shared block and the waiter's stack
     Block* FBlock = nullptr;
     pid_t FWaiter = 0;

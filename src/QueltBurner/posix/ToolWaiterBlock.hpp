@@ -1,5 +1,5 @@
 // The memory the library, the waiter and (until its exec) the tool share: one page of the waiter's
-// region.
+// region. The library's side is ToolWaiter.cpp, the waiter's WaiterProcess.cpp.
 #pragma once
 
 #include "ToolWaiter.hpp"
@@ -16,7 +16,7 @@ struct ToolWaiter::Block {
     int FirstRealtime = 34;    // SIGRTMIN: the signals from 32 up to it are the C library's own
     int OpenMax = 1024;        // for closing descriptors where close_range is missing
     char* ToolStack = nullptr; // the top of the tool's stack
-    // Running, then 0 once the waiter has ended (cleared by the kernel).
+    // RunWord::Running (or Woken), then 0 once the waiter has ended (cleared by the kernel).
     int WaiterWord = 0;
     // Running, then 0 once the tool has replaced its image or ended (cleared by the kernel), or
     // once the waiter has given up creating it.
@@ -39,5 +39,8 @@ struct ToolWaiter::Block {
     pid_t HostPid = 0;
     pid_t WaiterPid = 0;
 };
+
+// The waiter's whole life, started by clone with the block as its argument.
+int WaiterMain(void* Argument) noexcept;
 
 } // namespace Queltburner::Posix

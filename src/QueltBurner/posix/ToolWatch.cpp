@@ -48,7 +48,7 @@ int PollTimeout(const WaitDeadline& Deadline) {
 
 } // namespace
 
-ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter) : FWaiter(std::move(Waiter)) {
+ToolWatch::ToolWatch(std::shared_ptr<ToolRun> Run) : FRun(std::move(Run)) {
     FEndNotice = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FEndNotice < 0 || FWake < 0) {
@@ -77,7 +77,7 @@ ToolWatch::ToolWatch(std::shared_ptr<ToolWaiter> Waiter) : FWaiter(std::move(Wai
 }
 
 ToolWatch::~ToolWatch() {
-    (void)FWaiter->Wait();
+    (void)FRun->Wait();
     for (int* Descriptor :
          {&FOutputRead, &FOutputWrite, &FErrorRead, &FErrorWrite, &FEndNotice, &FWake}) {
         CloseIfOpen(*Descriptor);
@@ -85,7 +85,7 @@ ToolWatch::~ToolWatch() {
 }
 
 void ToolWatch::PrepareStart() noexcept {
-    FWaiter->Watch(FOutputWrite, FErrorWrite, FEndNotice);
+    FRun->Watch(FOutputWrite, FErrorWrite, FEndNotice);
 }
 
 void ToolWatch::Started() noexcept {
@@ -112,9 +112,9 @@ void ToolWatch::ReadAvailable(int& Pipe, std::string& Into, std::size_t Limit) {
 }
 
 WaitEvent ToolWatch::Wait(WaitDeadline Deadline, CapturedOutput& Output) {
-    // Where no end notice comes (the plain path), the tool is looked at every 10 ms.
+    // Where no end notice comes (the plain way), the tool is looked at every 10 ms.
     constexpr int LookEvery = 10;
-    const bool Told = FWaiter->NoticesEnd();
+    const bool Told = FRun->NoticesEnd();
     for (;;) {
         pollfd Watched[4] = {{FEndNotice, POLLIN, 0},
                              {FWake, POLLIN, 0},
@@ -130,7 +130,7 @@ WaitEvent ToolWatch::Wait(WaitDeadline Deadline, CapturedOutput& Output) {
             }
             return WaitEvent::Failed;
         }
-        const bool Ended = (Watched[0].revents & POLLIN) != 0 || (!Told && FWaiter->ToolEnded());
+        const bool Ended = (Watched[0].revents & POLLIN) != 0 || (!Told && FRun->ToolEnded());
         if (Ready == 0 && !Ended) {
             if (Looks) {
                 continue;

@@ -1,4 +1,5 @@
 target_sources(QueltBurnerUnit PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Win32HostServices.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ToolCreation.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ToolWatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ComObjects.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ImapiDisc.cpp

@@ -1,7 +1,8 @@
 #include "Win32HostServices.hpp"
 
-#include "BatchFileRule.hpp"
 #include "ImapiDisc.hpp"
+#include "NativeText.hpp"
+#include "ToolCreation.hpp"
 #include "ToolWatch.hpp"
 
 #include <windows.h>
@@ -22,18 +23,8 @@ namespace Win32 {
 
 namespace {
 
-// UTF-16 both sides: wchar_t is 16 bits on Windows.
-std::wstring Wide(const System::UnicodeString& Text) {
-    return {Text.begin(), Text.end()};
-}
-
 HANDLE AsHandle(HostHandle Handle) {
     return reinterpret_cast<HANDLE>(Handle);
-}
-
-// A path Windows can be asked about: a NUL would silently name a shorter path.
-bool IsAskable(const System::UnicodeString& Path) {
-    return !Path.empty() && Path.find(u'\0') == System::UnicodeString::npos;
 }
 
 // The attributes of what Path names, following a link to its target.
@@ -98,113 +89,6 @@ bool Win32HostServices::DirectoryExists(const System::UnicodeString& Path) {
     const std::optional<DWORD> Attributes = TargetAttributes(Path);
     return Attributes && (*Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-
-namespace {
-
-// The tool's standard streams when they are captured: the pipes' write ends for its output and
-// error, and the application's input, each inheritable, and the only handles the tool inherits.
-struct CapturedStreams {
-    HANDLE Input = nullptr;
-    HANDLE Output = nullptr;
-    HANDLE Error = nullptr;
-
-    CapturedStreams() = default;
-    CapturedStreams(const CapturedStreams&) = delete;
-    CapturedStreams& operator=(const CapturedStreams&) = delete;
-    CapturedStreams(CapturedStreams&&) = delete;
-    CapturedStreams& operator=(CapturedStreams&&) = delete;
-    // The tool has its own copies once it started; ours go either way.
-    ~CapturedStreams() {
-        for (HANDLE Handle : {Input, Output, Error}) {
-            if (Handle != nullptr) {
-                CloseHandle(Handle);
-            }
-        }
-    }
-};
-
-// The application's input as an inheritable copy, or nullptr when it has none.
-HANDLE InheritableInput() {
-    const HANDLE Input = GetStdHandle(STD_INPUT_HANDLE);
-    HANDLE Copy = nullptr;
-    if (Input == nullptr || Input == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(GetCurrentProcess(), Input, GetCurrentProcess(), &Copy, 0, TRUE,
-                         DUPLICATE_SAME_ACCESS)) {
-        return nullptr;
-    }
-    return Copy;
-}
-
-// CreateProcessW with the checks every start shares; Streams, when given, become the tool's
-// standard handles and the only ones it inherits.
-std::optional<StartedProcess> CreateTool(const System::UnicodeString& Application,
-                                         const System::UnicodeString& CommandLine, int ShowState,
-                                         const CapturedStreams* Streams) {
-    // CreateProcessW takes at most 32,767 code units with the terminating NUL; a longer line must
-    // not reach the tool cut short (some implementations start it with the first part).
-    constexpr std::size_t LongestCommandLine = 32766;
-    if (!IsAskable(Application) || CommandLine.find(u'\0') != System::UnicodeString::npos ||
-        CommandLine.size() > LongestCommandLine) {
-        return std::nullopt;
-    }
-    if (IsBatchFile(Application) && !IsSafeForCommandInterpreter(CommandLine)) {
-        return std::nullopt;
-    }
-    const std::wstring ApplicationName = Wide(Application);
-    // CreateProcessW may write to the command line, so it gets a buffer of its own.
-    std::vector<wchar_t> Buffer(CommandLine.begin(), CommandLine.end());
-    Buffer.push_back(L'\0');
-    STARTUPINFOEXW StartupInfo{};
-    StartupInfo.StartupInfo.cb = sizeof StartupInfo.StartupInfo;
-    StartupInfo.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    StartupInfo.StartupInfo.wShowWindow =
-        static_cast<WORD>(static_cast<unsigned>(ShowState) & 0xFFFFU);
-    DWORD Flags = 0;
-    BOOL Inherit = FALSE;
-    std::vector<HANDLE> Inherited;
-    std::vector<char> AttributeMemory;
-    if (Streams != nullptr) {
-        StartupInfo.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        StartupInfo.StartupInfo.hStdInput = Streams->Input;
-        StartupInfo.StartupInfo.hStdOutput = Streams->Output;
-        StartupInfo.StartupInfo.hStdError = Streams->Error;
-        for (HANDLE Handle : {Streams->Input, Streams->Output, Streams->Error}) {
-            if (Handle != nullptr) {
-                Inherited.push_back(Handle);
-            }
-        }
-        SIZE_T Size = 0;
-        InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
-        AttributeMemory.resize(Size);
-        auto* Attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(AttributeMemory.data());
-        if (!InitializeProcThreadAttributeList(Attributes, 1, 0, &Size)) {
-            return std::nullopt;
-        }
-        if (!UpdateProcThreadAttribute(Attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                       Inherited.data(), Inherited.size() * sizeof(HANDLE), nullptr,
-                                       nullptr)) {
-            DeleteProcThreadAttributeList(Attributes);
-            return std::nullopt;
-        }
-        StartupInfo.lpAttributeList = Attributes;
-        Flags |= EXTENDED_STARTUPINFO_PRESENT;
-        Inherit = TRUE;
-    }
-    PROCESS_INFORMATION Information{};
-    const BOOL Created =
-        CreateProcessW(ApplicationName.c_str(), Buffer.data(), nullptr, nullptr, Inherit, Flags,
-                       nullptr, nullptr, &StartupInfo.StartupInfo, &Information);
-    if (StartupInfo.lpAttributeList != nullptr) {
-        DeleteProcThreadAttributeList(StartupInfo.lpAttributeList);
-    }
-    if (!Created) {
-        return std::nullopt;
-    }
-    return StartedProcess{reinterpret_cast<HostHandle>(Information.hProcess),
-                          reinterpret_cast<HostHandle>(Information.hThread)};
-}
-
-} // namespace
 
 std::optional<StartedProcess>
 Win32HostServices::StartProcess(const System::UnicodeString& Application,

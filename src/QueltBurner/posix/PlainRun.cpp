@@ -1,44 +1,26 @@
-// The plain path: the tool started with fork and exec and collected with waitpid, for runtimes that
-// cannot follow the waiter (a process that shares the application's memory without being one of
-// its threads): ThreadSanitizer takes its stores for races and its stack for a thread's, and
-// valgrind cannot run such a clone at all. Both are found by asking them, through names that are
-// there only when they are.
-#include "ToolWaiter.hpp"
-#include "ToolWaiterBlock.hpp"
+// The plain way (PlainRun.hpp): the tool is the application's own child from fork to waitpid.
+#include "PlainRun.hpp"
+
+#include "RunWord.hpp"
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#if __has_include(<valgrind/valgrind.h>)
-#include <valgrind/valgrind.h>
-#define QUELT_UNDER_VALGRIND() (RUNNING_ON_VALGRIND != 0)
-#else
-#define QUELT_UNDER_VALGRIND() false
-#endif
-
 extern char** environ; // NOLINT(readability-redundant-declaration): not declared by every libc
-
-// ThreadSanitizer's runtime defines this; anywhere else the weak reference stays null.
-// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming)
-extern "C" [[gnu::weak]] void __tsan_init();
 
 namespace Queltburner::Posix {
 
 namespace {
 
-bool UnderThreadSanitizer() noexcept {
-    return &__tsan_init != nullptr;
-}
-
 // The tool's side of a plain start, between fork and exec: only calls a forked child of a
 // threaded process may make. Every signal stays blocked until the handlers are back at their
-// defaults, as through the waiter; a failed exec's errno goes back through Report.
+// defaults, as in the waiter's tool; a failed exec's errno goes back through Report.
 [[noreturn]] void BecomeTool(const SpawnRequest& Request, int OutputFd, int ErrorFd,
                              int Report) noexcept {
     for (int Signal = 1; Signal < NSIG; ++Signal) {
@@ -117,23 +99,86 @@ pid_t SpawnPlain(const SpawnRequest& Request, int OutputFd, int ErrorFd) noexcep
 
 } // namespace
 
-StartPath StartPathOfThisProcess() noexcept {
-    static const StartPath Path =
-        UnderThreadSanitizer() || QUELT_UNDER_VALGRIND() ? StartPath::Plain : StartPath::Waiter;
-    return Path;
+PlainRun::~PlainRun() {
+    if (FStarted && !FCollected) {
+        (void)Wait();
+    }
 }
 
-bool ToolWaiter::StartPlain(const SpawnRequest& Request) noexcept {
-    const pid_t Tool = SpawnPlain(Request, FBlock->OutputFd, FBlock->ErrorFd);
+void PlainRun::Watch(int OutputWrite, int ErrorWrite, int /*EndNotice*/) noexcept {
+    if (!FStarted) {
+        FOutputFd = OutputWrite;
+        FErrorFd = ErrorWrite;
+    }
+}
+
+bool PlainRun::Start(const SpawnRequest& Request) noexcept {
+    if (FStarted) {
+        return false;
+    }
+    const pid_t Tool = SpawnPlain(Request, FOutputFd, FErrorFd);
     if (Tool <= 0) {
         return false;
     }
-    FWaiter = Tool;
-    FBlock->ToolPid = Tool;
-    std::atomic_ref<int>(FBlock->ToolCreated).store(1, std::memory_order_release);
-    FBlock->WaiterWord = -1;
+    FTool = Tool;
+    FWord = RunWord::Running;
     FStarted = true;
     return true;
+}
+
+std::optional<int> PlainRun::Wait() noexcept {
+    const std::lock_guard Lock(FWaitMutex);
+    if (!FStarted || FCollected) {
+        return FStatus;
+    }
+    int Status = 0;
+    pid_t Collected = -1;
+    while ((Collected = waitpid(FTool, &Status, 0)) < 0 && errno == EINTR) {
+    }
+    FCollected = true;
+    if (Collected == FTool) {
+        FEnded.store(true, std::memory_order_release);
+        FStatus = Status;
+    }
+    return FStatus;
+}
+
+bool PlainRun::ToolEnded() const noexcept {
+    if (!FStarted || FEnded.load(std::memory_order_acquire)) {
+        return FStarted;
+    }
+    // Looked at without collecting it: until Wait collects it, its id stays its own.
+    siginfo_t Info{};
+    const int Looked = waitid(P_PID, static_cast<id_t>(FTool), &Info, WEXITED | WNOHANG | WNOWAIT);
+    // ECHILD: the application's own reaping took it.
+    return (Looked == 0 && Info.si_pid == FTool) || (Looked < 0 && errno == ECHILD);
+}
+
+ToolWake PlainRun::AwaitEnd(const RunDeadline& Deadline) noexcept {
+    // No waiter's end wakes the sleep: the tool is looked at in slices.
+    constexpr auto Slice = std::chrono::milliseconds(10);
+    for (;;) {
+        if (const std::optional<ToolWake> Now = RunWord::Look(FWord)) {
+            return *Now;
+        }
+        if (ToolEnded()) {
+            return ToolWake::Ended;
+        }
+        if (!RunWord::Sleep(FWord, Deadline, Slice)) {
+            return ToolWake::Deadline;
+        }
+    }
+}
+
+void PlainRun::Interrupt() noexcept {
+    if (FStarted) {
+        RunWord::Interrupt(FWord);
+    }
+}
+
+bool PlainRun::SignalTool(int Signal) noexcept {
+    // Not collected yet, so its id is still its own.
+    return FStarted && !ToolEnded() && kill(FTool, Signal) == 0;
 }
 
 bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept {
@@ -152,18 +197,6 @@ bool LaunchDetachedPlain(const SpawnRequest& Request) noexcept {
     }
     // ECHILD: the application's own reaping took the middle process, and with it the answer.
     return Collected < 0 || (WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
-}
-
-bool ToolWaiter::PlainToolEnded() const noexcept {
-    if (!FStarted || std::atomic_ref<int>(FBlock->ToolEnded).load(std::memory_order_acquire) != 0) {
-        return FStarted;
-    }
-    // Looked at without collecting it: until Wait collects it, its id stays its own.
-    siginfo_t Info{};
-    const int Looked =
-        waitid(P_PID, static_cast<id_t>(FWaiter), &Info, WEXITED | WNOHANG | WNOWAIT);
-    // ECHILD: the application's own reaping took it.
-    return (Looked == 0 && Info.si_pid == FWaiter) || (Looked < 0 && errno == ECHILD);
 }
 
 } // namespace Queltburner::Posix
