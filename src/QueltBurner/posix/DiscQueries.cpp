@@ -5,6 +5,7 @@
 
 #include "CommandLine.hpp"
 #include "System.SysUtils.hpp"
+#include "ToolOptions.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -198,7 +199,10 @@ DiscReport PosixHostServices::DescribeDiscWith(const ToolRunner& Runner,
         return Report;
     }
     CommandLine Line(Tool);
-    Line.Text(u" --disc_info --drivename ").Quoted(Drive);
+    Line.Text(u" ")
+        .Option(ToolContract::Arg::DiscInfo)
+        .Option(ToolContract::Arg::DriveName)
+        .Quoted(Drive);
     const QuestionRun Run = Ask(Runner, Line.Result());
     if (!Answered(Run, Report.Status, Report.Reason, "state")) {
         return Report;
@@ -225,7 +229,10 @@ SizeReport PosixHostServices::MeasureBurnWith(const ToolRunner& Runner,
     }
     const std::size_t End = ProgramEnd(BurnCommandLine);
     System::UnicodeString Line = BurnCommandLine.substr(0, End);
-    Line += u" --estimate";
+    Line += u' ';
+    for (const char C : ToolContract::Arg::Estimate) {
+        Line.push_back(static_cast<char16_t>(C));
+    }
     Line += BurnCommandLine.substr(End);
     const QuestionRun Run = Ask(Runner, Line);
     if (Answered(Run, Report.Status, Report.Reason, "needed_bytes")) {
