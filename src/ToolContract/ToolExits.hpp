@@ -86,10 +86,9 @@ constexpr FailureKind DefaultKindOf(ExitCode Code) {
     return FailureKind::WriteFailed;
 }
 
-// The tables and what reads them have internal linkage, a copy in each translation unit: as inline
-// variables GCC would make them unique symbols, and a shared library holding one (the package)
-// could no longer be unloaded.
-namespace {
+// The tables are plain constexpr, a copy in each translation unit: as inline variables GCC would
+// make them unique symbols, and a shared library holding one (the package) could no longer be
+// unloaded. The functions that read them have internal linkage too, so each reads its own copy.
 
 // In the order of FailureKind.
 constexpr std::array<FailureKey, 17> FailureKeys{{
@@ -112,6 +111,11 @@ constexpr std::array<FailureKey, 17> FailureKeys{{
     {FailureKind::NotAvailable, "not_available", 9},
 }};
 
+// The prefix of the line: "failure KEY".
+constexpr std::string_view FailureLinePrefix = "failure ";
+
+namespace {
+
 constexpr bool KeysInKindOrder() {
     for (std::size_t Index = 0; Index < FailureKeys.size(); ++Index) {
         if (static_cast<std::size_t>(FailureKeys.at(Index).Kind) != Index) {
@@ -125,9 +129,6 @@ static_assert(KeysInKindOrder(), "a failure kind's row is found by its number");
 constexpr std::string_view FailureKeyOf(FailureKind Kind) {
     return FailureKeys.at(static_cast<std::size_t>(Kind)).Key;
 }
-
-// The prefix of the line: "failure KEY".
-constexpr std::string_view FailureLinePrefix = "failure ";
 
 // A failure exit code's own case ends the run with that code, so that a program reading only the
 // code and one reading the key agree.

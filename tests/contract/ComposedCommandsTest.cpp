@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <ostream>
 #include <set>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -31,7 +33,7 @@ struct Setting {
     void (*TurnOn)(TQueltBurner&);
 };
 
-const std::array<Setting, 12> Settings{{
+constexpr std::array<Setting, 12> Settings{{
     {Arg::Tao, [](TQueltBurner& B) { B.SetTao(true); }},
     {Arg::Artist, [](TQueltBurner& B) { B.SetArtist(u"The Band"); }},
     {Arg::Title, [](TQueltBurner& B) { B.SetTitle(u"Live"); }},
@@ -54,54 +56,60 @@ struct Row {
     TDiskType DiskType; // what Burn writes; the other operations ignore it
     CommandKind Kind;
     bool TakesEntries;
-    Names Fixed; // the options of the line with every setting off
-    Names Reads; // the options of the settings it carries when they are on
+    std::span<const std::string_view> Fixed; // the options of the line with every setting off
+    std::span<const std::string_view> Reads; // those of the settings it carries when they are on
 };
 
-const Names DataFixed{Arg::Write, Arg::DriveName, Arg::Real, Arg::Recursive, Arg::Speed, Arg::Iso};
-const Names DataReads{Arg::Tao,
-                      Arg::Artist,
-                      Arg::Title,
-                      Arg::Import,
-                      Arg::SpeedTest,
-                      Arg::CloseSession,
-                      Arg::DetectNonEmptyDisk,
-                      Arg::UnderrunProtection,
-                      Arg::DisableEject,
-                      Arg::Verify,
-                      Arg::Dvd,
-                      Arg::ForceEraseDisk};
-const Names DvdVideoFixed{
+constexpr std::array DataFixed{Arg::Write,     Arg::DriveName, Arg::Real,
+                               Arg::Recursive, Arg::Speed,     Arg::Iso};
+constexpr std::array DataReads{Arg::Tao,
+                               Arg::Artist,
+                               Arg::Title,
+                               Arg::Import,
+                               Arg::SpeedTest,
+                               Arg::CloseSession,
+                               Arg::DetectNonEmptyDisk,
+                               Arg::UnderrunProtection,
+                               Arg::DisableEject,
+                               Arg::Verify,
+                               Arg::Dvd,
+                               Arg::ForceEraseDisk};
+constexpr std::array DvdVideoFixed{
     Arg::Write, Arg::DriveName,   Arg::Real,        Arg::Recursive,   Arg::Speed,          Arg::Iso,
     Arg::Dvd,   Arg::CreateIsoFs, Arg::CreateUdfFs, Arg::IsoNoJoliet, Arg::DvdVideoRealloc};
-const Names DvdVideoReads{Arg::Tao,
-                          Arg::Artist,
-                          Arg::Title,
-                          Arg::SpeedTest,
-                          Arg::CloseSession,
-                          Arg::DetectNonEmptyDisk,
-                          Arg::UnderrunProtection,
-                          Arg::DisableEject,
-                          Arg::Verify,
-                          Arg::ForceEraseDisk};
-const Names AudioFixed{Arg::Write,     Arg::DriveName, Arg::Real,
-                       Arg::Recursive, Arg::Speed,     Arg::Audio};
-const Names AudioReads{Arg::Tao, Arg::Artist, Arg::Title, Arg::DisableEject};
-const Names VideoReads{Arg::Tao, Arg::DisableEject, Arg::SpeedTest, Arg::CloseSession,
-                       Arg::ForceEraseDisk};
-const Names VideoCdFixed{Arg::Write,   Arg::DriveName, Arg::Real,
-                         Arg::VideoCd, Arg::Recursive, Arg::Speed};
-const Names SuperVideoCdFixed{Arg::Write,        Arg::DriveName, Arg::Real,
-                              Arg::SuperVideoCd, Arg::Recursive, Arg::Speed};
-const Names ImageFixed{Arg::Write, Arg::DriveName, Arg::Real, Arg::Image, Arg::Speed};
-const Names ImageReads{Arg::Tao,
-                       Arg::Dvd,
-                       Arg::SpeedTest,
-                       Arg::CloseSession,
-                       Arg::DetectNonEmptyDisk,
-                       Arg::UnderrunProtection,
-                       Arg::DisableEject,
-                       Arg::ForceEraseDisk};
+constexpr std::array DvdVideoReads{Arg::Tao,
+                                   Arg::Artist,
+                                   Arg::Title,
+                                   Arg::SpeedTest,
+                                   Arg::CloseSession,
+                                   Arg::DetectNonEmptyDisk,
+                                   Arg::UnderrunProtection,
+                                   Arg::DisableEject,
+                                   Arg::Verify,
+                                   Arg::ForceEraseDisk};
+constexpr std::array AudioFixed{Arg::Write,     Arg::DriveName, Arg::Real,
+                                Arg::Recursive, Arg::Speed,     Arg::Audio};
+constexpr std::array AudioReads{Arg::Tao, Arg::Artist, Arg::Title, Arg::DisableEject};
+constexpr std::array VideoReads{Arg::Tao, Arg::DisableEject, Arg::SpeedTest, Arg::CloseSession,
+                                Arg::ForceEraseDisk};
+constexpr std::array VideoCdFixed{Arg::Write,   Arg::DriveName, Arg::Real,
+                                  Arg::VideoCd, Arg::Recursive, Arg::Speed};
+constexpr std::array SuperVideoCdFixed{Arg::Write,        Arg::DriveName, Arg::Real,
+                                       Arg::SuperVideoCd, Arg::Recursive, Arg::Speed};
+constexpr std::array ImageFixed{Arg::Write, Arg::DriveName, Arg::Real, Arg::Image, Arg::Speed};
+constexpr std::array ImageReads{Arg::Tao,
+                                Arg::Dvd,
+                                Arg::SpeedTest,
+                                Arg::CloseSession,
+                                Arg::DetectNonEmptyDisk,
+                                Arg::UnderrunProtection,
+                                Arg::DisableEject,
+                                Arg::ForceEraseDisk};
+
+constexpr std::array EraseFixed{Arg::Erase, Arg::DriveName};
+constexpr std::array FullEraseFixed{Arg::Erase, Arg::Entire, Arg::DriveName};
+constexpr std::array EjectFixed{Arg::Eject, Arg::DriveName};
+constexpr std::span<const std::string_view> Nothing;
 
 // A failing row is named by its name, not its bytes.
 void PrintTo(const Row& R, std::ostream* Out) {
@@ -111,7 +119,7 @@ void PrintTo(const Row& R, std::ostream* Out) {
 // A kind past the Super Video CD, which Burn writes as DVD-Video.
 constexpr auto PastTheKinds = static_cast<TDiskType>(9);
 
-const Row Rows[] = {
+constexpr Row Rows[] = {
     {"Data", Op::Data, Queltburner::dtData, CommandKind::DataDisc, true, DataFixed, DataReads},
     {"Audio", Op::Audio, Queltburner::dtData, CommandKind::AudioCd, true, AudioFixed, AudioReads},
     {"Video", Op::Video, Queltburner::dtData, CommandKind::VideoCd, true, VideoCdFixed, VideoReads},
@@ -120,12 +128,10 @@ const Row Rows[] = {
     {"DVDVideo", Op::DVDVideo, Queltburner::dtData, CommandKind::DvdVideo, true, DvdVideoFixed,
      DvdVideoReads},
     {"Image", Op::Image, Queltburner::dtData, CommandKind::Image, false, ImageFixed, ImageReads},
-    {"Erase", Op::Erase, Queltburner::dtData, CommandKind::Erase, false,
-     Names{Arg::Erase, Arg::DriveName}, Names{}},
-    {"FullErase", Op::FullErase, Queltburner::dtData, CommandKind::Erase, false,
-     Names{Arg::Erase, Arg::Entire, Arg::DriveName}, Names{}},
-    {"Eject", Op::Eject, Queltburner::dtData, CommandKind::Eject, false,
-     Names{Arg::Eject, Arg::DriveName}, Names{}},
+    {"Erase", Op::Erase, Queltburner::dtData, CommandKind::Erase, false, EraseFixed, Nothing},
+    {"FullErase", Op::FullErase, Queltburner::dtData, CommandKind::Erase, false, FullEraseFixed,
+     Nothing},
+    {"Eject", Op::Eject, Queltburner::dtData, CommandKind::Eject, false, EjectFixed, Nothing},
     {"BurnData", Op::Burn, Queltburner::dtData, CommandKind::DataDisc, true, DataFixed, DataReads},
     {"BurnAudio", Op::Burn, Queltburner::dtAudio, CommandKind::AudioCd, true, AudioFixed,
      AudioReads},
@@ -139,11 +145,11 @@ const Row Rows[] = {
      DvdVideoReads},
 };
 
-const UnicodeString ImageFile = u"disc image.iso";
+constexpr std::u16string_view ImageFile = u"disc image.iso";
 // Plain names, a blank, a non-ASCII letter and a backslash before the closing quote: entries the
 // tool must read back as they are, never as options.
-const std::vector<UnicodeString> EntryNames{u"notes.txt", u"two words", u"B\u00fccher",
-                                            u"ends with\\"};
+constexpr std::array<std::u16string_view, 4> EntryNames{u"notes.txt", u"two words", u"B\u00fccher",
+                                                        u"ends with\\"};
 
 // A ready component with every setting off and the entries in place.
 struct Composer : QueltTest::ReadyBurner {
@@ -161,9 +167,9 @@ struct Composer : QueltTest::ReadyBurner {
         Burner->SetDVD(false);
         Burner->SetForceEraseDisk(false);
         Burner->SetDiskType(R.DiskType);
-        Host->Files.insert(ImageFile);
-        for (const UnicodeString& Entry : EntryNames) {
-            AddFile(Entry);
+        Host->Files.insert(UnicodeString(ImageFile));
+        for (const std::u16string_view Entry : EntryNames) {
+            AddFile(UnicodeString(Entry));
         }
     }
 
@@ -187,7 +193,7 @@ struct Composer : QueltTest::ReadyBurner {
         case Op::DVDVideo:
             return Burner->BurnDVDVideo(u'E');
         case Op::Image:
-            return Burner->BurnImage(ImageFile, u'E');
+            return Burner->BurnImage(UnicodeString(ImageFile), u'E');
         case Op::Erase:
         case Op::FullErase:
             return Burner->Erase(u'E', Which.Operation == Op::FullErase);
@@ -208,8 +214,8 @@ protected:
     // entries as given.
     static void ExpectRead(const UnicodeString& Line, const Names& Expected) {
         const Row& R = GetParam();
-        const auto Read = QueltTest::ReadAsTheTool(Line);
-        const ToolGrammar::Recognition& Seen = Read->Recognition;
+        const QueltTest::ReadCommand Read(Line);
+        const ToolGrammar::Recognition& Seen = Read.Recognition;
         ASSERT_TRUE(Seen.Accepted) << Seen.Text;
         EXPECT_EQ(Seen.Kind, R.Kind);
         Names Present;
@@ -221,7 +227,7 @@ protected:
         std::vector<std::string> Entries(Seen.Command.Entries.begin(), Seen.Command.Entries.end());
         std::vector<std::string> Given;
         if (R.TakesEntries) {
-            for (const UnicodeString& Entry : EntryNames) {
+            for (const std::u16string_view Entry : EntryNames) {
                 Given.push_back(System::Sysutils::StringToFileName(Entry));
             }
         }
@@ -231,7 +237,7 @@ protected:
 
 TEST_P(ComposedCommands, EverySettingOffIsTheCommandAlone) {
     Composer C(GetParam());
-    ExpectRead(C.Compose(), GetParam().Fixed);
+    ExpectRead(C.Compose(), Names(GetParam().Fixed.begin(), GetParam().Fixed.end()));
 }
 
 TEST_P(ComposedCommands, EachSettingOnAloneAddsItsOptionWhereTheCommandReadsIt) {
@@ -239,8 +245,9 @@ TEST_P(ComposedCommands, EachSettingOnAloneAddsItsOptionWhereTheCommandReadsIt) 
         SCOPED_TRACE(std::string(S.Option));
         Composer C(GetParam());
         S.TurnOn(*C.Burner);
-        Names Expected = GetParam().Fixed;
-        if (GetParam().Reads.count(S.Option) != 0) {
+        Names Expected(GetParam().Fixed.begin(), GetParam().Fixed.end());
+        if (std::find(GetParam().Reads.begin(), GetParam().Reads.end(), S.Option) !=
+            GetParam().Reads.end()) {
             Expected.insert(S.Option);
         }
         ExpectRead(C.Compose(), Expected);
@@ -252,7 +259,7 @@ TEST_P(ComposedCommands, EverySettingOnAddsEveryOptionTheCommandReads) {
     for (const Setting& S : Settings) {
         S.TurnOn(*C.Burner);
     }
-    Names Expected = GetParam().Fixed;
+    Names Expected(GetParam().Fixed.begin(), GetParam().Fixed.end());
     Expected.insert(GetParam().Reads.begin(), GetParam().Reads.end());
     ExpectRead(C.Compose(), Expected);
 }

@@ -83,10 +83,10 @@ TEST(CompositionSeeds, EveryComposedLineIsTheCommandOfItsOperation) {
             // NUL): the fuzzer checks that nothing starts.
             continue;
         }
-        const auto Read = QueltTest::ReadAsTheTool(*Line);
-        ASSERT_TRUE(Read->Recognition.Accepted) << Read->Recognition.Text;
-        EXPECT_EQ(Read->Recognition.Kind, KindOf(S));
-        Seen.insert(Read->Recognition.Kind);
+        const QueltTest::ReadCommand Read(*Line);
+        ASSERT_TRUE(Read.Recognition.Accepted) << Read.Recognition.Text;
+        EXPECT_EQ(Read.Recognition.Kind, KindOf(S));
+        Seen.insert(Read.Recognition.Kind);
     }
     // The seeds make every command the component composes, so none of them goes unchecked.
     const std::set<CommandKind> Every{CommandKind::DataDisc,     CommandKind::DvdVideo,

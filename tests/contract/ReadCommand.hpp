@@ -7,26 +7,35 @@
 #include "Commands.hpp"
 #include "System.SysUtils.hpp"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace QueltTest {
 
-struct ReadCommand {
-    std::vector<std::string> Arguments; // argv[1..]
-    // Its views point into Arguments, which therefore never change after the reading.
-    ToolGrammar::Recognition Recognition;
-};
+class ReadCommand {
+public:
+    explicit ReadCommand(const System::UnicodeString& Line)
+        : Arguments(ToolArguments(Line)),
+          Recognition(ToolGrammar::Recognize(ToolGrammar::KnownCommands(), Arguments)) {}
+    ReadCommand(const ReadCommand&) = delete;
+    ReadCommand& operator=(const ReadCommand&) = delete;
+    ReadCommand(ReadCommand&&) = delete;
+    ReadCommand& operator=(ReadCommand&&) = delete;
+    ~ReadCommand() = default;
 
-inline std::unique_ptr<const ReadCommand> ReadAsTheTool(const System::UnicodeString& Line) {
-    auto Read = std::make_unique<ReadCommand>();
-    const std::vector<System::UnicodeString> Argv = Queltburner::SplitCommandLine(Line);
-    for (std::size_t Index = 1; Index < Argv.size(); ++Index) {
-        Read->Arguments.push_back(System::Sysutils::StringToFileName(Argv[Index]));
+    const std::vector<std::string> Arguments; // argv[1..]
+    // Its views point into Arguments, which is why a reading is never copied or moved.
+    const ToolGrammar::Recognition Recognition;
+
+private:
+    static std::vector<std::string> ToolArguments(const System::UnicodeString& Line) {
+        const std::vector<System::UnicodeString> Argv = Queltburner::SplitCommandLine(Line);
+        std::vector<std::string> Arguments;
+        for (std::size_t Index = 1; Index < Argv.size(); ++Index) {
+            Arguments.push_back(System::Sysutils::StringToFileName(Argv[Index]));
+        }
+        return Arguments;
     }
-    Read->Recognition = ToolGrammar::Recognize(ToolGrammar::KnownCommands(), Read->Arguments);
-    return Read;
-}
+};
 
 } // namespace QueltTest

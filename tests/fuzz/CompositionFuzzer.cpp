@@ -26,7 +26,7 @@ using System::UnicodeString;
 
 UnicodeString Decimal(std::int64_t Value) {
     const std::string Text = std::to_string(Value);
-    return UnicodeString(Text.begin(), Text.end());
+    return {Text.begin(), Text.end()};
 }
 
 // Written here rather than taken from the library, so that a fault there cannot hide itself.
