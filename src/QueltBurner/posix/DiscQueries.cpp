@@ -5,8 +5,11 @@
 
 #include "CommandLine.hpp"
 #include "System.SysUtils.hpp"
+#include "ToolDiscInfo.hpp"
 #include "ToolOptions.hpp"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -143,18 +146,15 @@ System::UnicodeString Text(const QuestionRun& Run, std::string_view Key) {
 }
 
 DiscState StateOf(std::string_view Word) {
-    constexpr std::pair<std::string_view, DiscState> Words[] = {
-        {"blank", DiscState::Blank},
-        {"appendable", DiscState::Appendable},
-        {"closed", DiscState::Closed},
-        {"not a disc", DiscState::NotADisc},
-    };
-    for (const auto& [Name, State] : Words) {
-        if (Word == Name) {
-            return State;
-        }
-    }
-    return DiscState::NoDisc;
+    // The state each of the tool's words names, in the words' order.
+    constexpr std::array<DiscState, ToolContract::DiscStateWords.size()> States{
+        DiscState::NoDisc, DiscState::Blank, DiscState::Appendable, DiscState::Closed,
+        DiscState::NotADisc};
+    const auto* Found =
+        std::find(ToolContract::DiscStateWords.begin(), ToolContract::DiscStateWords.end(), Word);
+    return Found == ToolContract::DiscStateWords.end()
+               ? DiscState::NoDisc
+               : States.at(static_cast<std::size_t>(Found - ToolContract::DiscStateWords.begin()));
 }
 
 // Where the first item (the program) of a command line ends: at the first blank or tab outside
