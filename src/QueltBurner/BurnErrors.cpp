@@ -3,8 +3,10 @@
 #include "JobErrors.hpp"
 
 #include "System.SysUtils.hpp"
+#include "ToolExits.hpp"
 
 #include <array>
+#include <cstddef>
 #include <utility>
 
 namespace Queltburner {
@@ -46,47 +48,68 @@ std::string BurnErrorCategory::message(int Value) const {
     return Texts[static_cast<std::size_t>(Value) - 1];
 }
 
-// The recorder's failure keys, as docs/recorder.md lists them.
-constexpr std::array<std::pair<std::string_view, TBurnError>, 17> FailureKeys{{
-    {"command_line", TBurnError::ToolFailed},
-    {"not_a_drive", TBurnError::NotAnOpticalDrive},
-    {"drive_busy", TBurnError::DriveBusy},
-    {"not_a_disc", TBurnError::NotADisc},
-    {"no_disc", TBurnError::NoDisc},
-    {"not_blank", TBurnError::DiscNotBlank},
-    {"closed", TBurnError::DiscClosed},
-    {"not_rewritable", TBurnError::NotRewritable},
-    {"no_such_session", TBurnError::NoSuchSession},
-    {"does_not_fit", TBurnError::DoesNotFit},
-    {"source_unreadable", TBurnError::SourceUnreadable},
-    {"source_changed", TBurnError::SourceChanged},
-    {"nothing_to_write", TBurnError::NothingToWrite},
-    {"write_failed", TBurnError::WriteFailed},
-    {"stopped", TBurnError::WriteFailed},
-    {"verify_failed", TBurnError::VerifyFailed},
-    {"not_available", TBurnError::NotAvailable},
-}};
+using ToolContract::ExitCode;
+using ToolContract::FailureKind;
 
-// A recorder's exit code alone, from a recorder that gave no key: the case its code covers first.
-TBurnError ErrorOfRecorderExit(int ExitCode) {
-    switch (ExitCode) {
-    case RecorderTarget:
-        return TBurnError::NotAnOpticalDrive;
-    case RecorderMedium:
-        return TBurnError::DiscNotBlank;
-    case RecorderDoesNotFit:
-        return TBurnError::DoesNotFit;
-    case RecorderSource:
-        return TBurnError::SourceUnreadable;
-    case RecorderWrite:
-        return TBurnError::WriteFailed;
-    case RecorderVerify:
-        return TBurnError::VerifyFailed;
-    case RecorderNotAvailable:
-        return TBurnError::NotAvailable;
-    default:
+// The recorder's exit codes, which the public header names for programs that read a result: the
+// same numbers the recorder ends with.
+static_assert(RecorderCommandLine == static_cast<int>(ExitCode::CommandLine));
+static_assert(RecorderTarget == static_cast<int>(ExitCode::Target));
+static_assert(RecorderMedium == static_cast<int>(ExitCode::Medium));
+static_assert(RecorderDoesNotFit == static_cast<int>(ExitCode::Fit));
+static_assert(RecorderSource == static_cast<int>(ExitCode::Source));
+static_assert(RecorderWrite == static_cast<int>(ExitCode::Write));
+static_assert(RecorderVerify == static_cast<int>(ExitCode::Verify));
+static_assert(RecorderNotAvailable == static_cast<int>(ExitCode::NotAvailable));
+static_assert(RecorderCommandLine == static_cast<int>(ToolContract::FirstFailureExit) &&
+              RecorderNotAvailable == static_cast<int>(ToolContract::LastFailureExit));
+
+// The error of each of the recorder's failure cases (docs/recorder.md lists their keys), in the
+// order of FailureKind. A refused command line is the component's own fault, not the disc's or the
+// drive's: only the tool's failure says so.
+constexpr std::array<std::pair<FailureKind, TBurnError>, ToolContract::FailureKeys.size()>
+    KindErrors{{
+        {FailureKind::CommandLine, TBurnError::ToolFailed},
+        {FailureKind::NotADrive, TBurnError::NotAnOpticalDrive},
+        {FailureKind::DriveBusy, TBurnError::DriveBusy},
+        {FailureKind::NotADisc, TBurnError::NotADisc},
+        {FailureKind::NoDisc, TBurnError::NoDisc},
+        {FailureKind::NotBlank, TBurnError::DiscNotBlank},
+        {FailureKind::Closed, TBurnError::DiscClosed},
+        {FailureKind::NotRewritable, TBurnError::NotRewritable},
+        {FailureKind::NoSuchSession, TBurnError::NoSuchSession},
+        {FailureKind::DoesNotFit, TBurnError::DoesNotFit},
+        {FailureKind::SourceUnreadable, TBurnError::SourceUnreadable},
+        {FailureKind::SourceChanged, TBurnError::SourceChanged},
+        {FailureKind::NothingToWrite, TBurnError::NothingToWrite},
+        {FailureKind::WriteFailed, TBurnError::WriteFailed},
+        {FailureKind::Stopped, TBurnError::WriteFailed},
+        {FailureKind::VerifyFailed, TBurnError::VerifyFailed},
+        {FailureKind::NotAvailable, TBurnError::NotAvailable},
+    }};
+
+constexpr bool ErrorsInKindOrder() {
+    for (std::size_t Index = 0; Index < KindErrors.size(); ++Index) {
+        if (static_cast<std::size_t>(KindErrors.at(Index).first) != Index) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(ErrorsInKindOrder(), "a failure kind's error is found by its number");
+
+TBurnError ErrorOfKind(FailureKind Kind) {
+    return KindErrors.at(static_cast<std::size_t>(Kind)).second;
+}
+
+// A recorder's exit code alone, from a recorder that gave no key: the case its code covers first,
+// as the recorder itself counts it. A code that is not one of its failures is the tool's failure.
+TBurnError ErrorOfRecorderExit(int Exit) {
+    if (Exit < static_cast<int>(ToolContract::FirstFailureExit) ||
+        Exit > static_cast<int>(ToolContract::LastFailureExit)) {
         return TBurnError::ToolFailed;
     }
+    return ErrorOfKind(ToolContract::DefaultKindOf(static_cast<ExitCode>(Exit)));
 }
 
 TBurnError ErrorOfTool(int Result, const ToolFacts& Facts, bool ToolIsRecorder) {
@@ -134,11 +157,10 @@ make_error_code(TBurnError Error) noexcept { // NOLINT(readability-identifier-na
 }
 
 std::optional<std::string_view> FailureKeyOf(std::string_view Line) {
-    constexpr std::string_view Head = "failure ";
-    if (!Line.starts_with(Head)) {
+    if (!Line.starts_with(ToolContract::FailureLinePrefix)) {
         return std::nullopt;
     }
-    const std::string_view Key = Line.substr(Head.size());
+    const std::string_view Key = Line.substr(ToolContract::FailureLinePrefix.size());
     if (Key.empty() ||
         Key.find_first_not_of("abcdefghijklmnopqrstuvwxyz_") != std::string_view::npos) {
         return std::nullopt;
@@ -147,9 +169,9 @@ std::optional<std::string_view> FailureKeyOf(std::string_view Line) {
 }
 
 TBurnError ErrorOfFailureKey(std::string_view Key) {
-    for (const auto& [Name, Error] : FailureKeys) {
-        if (Name == Key) {
-            return Error;
+    for (const ToolContract::FailureKey& Row : ToolContract::FailureKeys) {
+        if (Row.Key == Key) {
+            return ErrorOfKind(Row.Kind);
         }
     }
     return TBurnError::ToolFailed;

@@ -4,7 +4,9 @@
 #include "ToolOutput.hpp"
 
 #include "System.SysUtils.hpp"
+#include "ToolProgress.hpp"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -16,16 +18,14 @@ namespace {
 constexpr std::size_t LongestAnswer = std::size_t{1} << 20;
 
 TJobPhase PhaseNamed(const System::UnicodeString& Name) {
-    constexpr std::array<std::pair<std::u16string_view, TJobPhase>, 5> Phases{{
-        {u"preparing", TJobPhase::Preparing},
-        {u"erasing", TJobPhase::Erasing},
-        {u"writing", TJobPhase::Writing},
-        {u"closing", TJobPhase::Closing},
-        {u"verifying", TJobPhase::Verifying},
-    }};
-    for (const auto& [Text, Phase] : Phases) {
-        if (Name == Text) {
-            return Phase;
+    // The job's phase of each of the tool's phase words, in their order.
+    constexpr std::array<TJobPhase, ToolContract::ProgressPhases.size()> Phases{
+        TJobPhase::Preparing, TJobPhase::Erasing, TJobPhase::Writing, TJobPhase::Closing,
+        TJobPhase::Verifying};
+    for (std::size_t Index = 0; Index < Phases.size(); ++Index) {
+        const std::string_view Word = ToolContract::ProgressPhases.at(Index);
+        if (std::equal(Name.begin(), Name.end(), Word.begin(), Word.end())) {
+            return Phases.at(Index);
         }
     }
     return TJobPhase::Preparing;

@@ -2,10 +2,13 @@
 
 #include "QueltBurnerHostServices.hpp"
 #include "System.SysUtils.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
 
 namespace {
+
+namespace Arg = ToolContract::Arg;
 
 bool NeedsProgramQuotes(std::u16string_view Path) {
     return Path.find_first_of(u" \t") != std::u16string_view::npos;
@@ -34,6 +37,19 @@ CommandLine& CommandLine::TextIf(bool Condition, std::u16string_view Option) {
         FText += Option;
     }
     return *this;
+}
+
+CommandLine& CommandLine::Option(std::string_view Name) {
+    // The names are ASCII, so each char is the code unit of the same character.
+    for (const char C : Name) {
+        FText.push_back(static_cast<char16_t>(static_cast<unsigned char>(C)));
+    }
+    FText.push_back(u' ');
+    return *this;
+}
+
+CommandLine& CommandLine::OptionIf(bool Condition, std::string_view Name) {
+    return Condition ? Option(Name) : *this;
 }
 
 CommandLine& CommandLine::Quoted(std::u16string_view Value) {
@@ -77,20 +93,24 @@ CommandLine& CommandLine::Number(std::int64_t Value) {
     return *this;
 }
 
-CommandLine& CommandLine::QuotedOptionIfNotEmpty(std::u16string_view Option,
-                                                 std::u16string_view Value) {
+CommandLine& CommandLine::QuotedOptionIfNotEmpty(std::string_view Name, std::u16string_view Value) {
     if (!Value.empty()) {
-        Text(Option).Quoted(Value).Text(u" ");
+        Option(Name).Quoted(Value).Text(u" ");
     }
     return *this;
 }
 
 void AppendBurnHead(CommandLine& Line, System::WideChar Drive) {
-    Line.Text(u" --write --drivename ").Quoted(Drive).Text(u" --real ");
+    Line.Text(u" ")
+        .Option(Arg::Write)
+        .Option(Arg::DriveName)
+        .Quoted(Drive)
+        .Text(u" ")
+        .Option(Arg::Real);
 }
 
 void AppendSpeed(CommandLine& Line, std::uint16_t Speed) {
-    Line.Text(u"--speed ").Number(Speed).Text(u" ");
+    Line.Option(Arg::Speed).Number(Speed).Text(u" ");
 }
 
 void AppendExistingEntries(CommandLine& Line, const System::Classes::TStrings& Entries,

@@ -20,9 +20,13 @@ public:
     // quotes, so that the program-name rule reads it whole.
     explicit CommandLine(const System::UnicodeString& ToolPath);
 
-    // Appends option text exactly as written.
+    // Appends text exactly as written.
     CommandLine& Text(std::u16string_view Option);
     CommandLine& TextIf(bool Condition, std::u16string_view Option);
+    // Appends one of the tool's option names (ASCII, from src/ToolContract/ToolOptions.hpp) and
+    // the blank that ends it.
+    CommandLine& Option(std::string_view Name);
+    CommandLine& OptionIf(bool Condition, std::string_view Name);
     // Appends a value in double quotes, escaped by the C runtime's rules so that the tool reads
     // back exactly the value: a double quote becomes \" and backslashes before a double quote
     // (or before the closing quote) are doubled. A value free of both is written unchanged.
@@ -30,8 +34,8 @@ public:
     CommandLine& Quoted(System::WideChar Value);
     // Appends decimal text without sign or leading zeros for non-negative values.
     CommandLine& Number(std::int64_t Value);
-    // Option text, the quoted value and one blank, only when Value is not empty.
-    CommandLine& QuotedOptionIfNotEmpty(std::u16string_view Option, std::u16string_view Value);
+    // The option name, a blank, the quoted value and one blank, only when Value is not empty.
+    CommandLine& QuotedOptionIfNotEmpty(std::string_view Name, std::u16string_view Value);
 
     // Makes room for More code units beyond the text so far.
     void Reserve(std::size_t More) { FText.reserve(FText.size() + More); }

@@ -4,42 +4,45 @@
 #include "OperationFrame.hpp"
 
 #include "System.SysUtils.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
+
+namespace Arg = ToolContract::Arg;
 
 namespace {
 
 // The head of the commands that write a file system: burn head to volume label.
 void AppendFileSystemHead(CommandLine& Line, const TQueltBurner& Burner, System::WideChar Drive) {
     AppendBurnHead(Line, Drive);
-    Line.TextIf(Burner.Tao(), u"--tao ");
+    Line.OptionIf(Burner.Tao(), Arg::Tao);
     AppendArtistAndTitle(Line, Burner);
-    Line.Text(u"--recursive ");
+    Line.Option(Arg::Recursive);
     AppendSpeed(Line, Burner.Speed());
-    Line.Text(u"--iso ").Quoted(Burner.VolumeLabel()).Text(u" ");
+    Line.Option(Arg::Iso).Quoted(Burner.VolumeLabel()).Text(u" ");
 }
 
 void AppendWriteSwitches(CommandLine& Line, const TQueltBurner& Burner) {
-    Line.TextIf(Burner.SpeedTest(), u"--speedtest ")
-        .TextIf(Burner.CloseSession(), u"--close_session ")
-        .TextIf(Burner.DetectNonEmptyDisk(), u"--detect_non_empty_disk ")
-        .TextIf(Burner.UnderrunProtection(), u"--underrun_prot ")
-        .TextIf(Burner.DisableEject(), u"--disable_eject ")
-        .TextIf(Burner.Verify(), u"--verify ");
+    Line.OptionIf(Burner.SpeedTest(), Arg::SpeedTest)
+        .OptionIf(Burner.CloseSession(), Arg::CloseSession)
+        .OptionIf(Burner.DetectNonEmptyDisk(), Arg::DetectNonEmptyDisk)
+        .OptionIf(Burner.UnderrunProtection(), Arg::UnderrunProtection)
+        .OptionIf(Burner.DisableEject(), Arg::DisableEject)
+        .OptionIf(Burner.Verify(), Arg::Verify);
 }
 
 } // namespace
 
 void AppendArtistAndTitle(CommandLine& Line, const TQueltBurner& Burner) {
     using System::Sysutils::Trim;
-    Line.QuotedOptionIfNotEmpty(u"--artist ", Trim(Burner.Artist()))
-        .QuotedOptionIfNotEmpty(u"--title ", Trim(Burner.Title()));
+    Line.QuotedOptionIfNotEmpty(Arg::Artist, Trim(Burner.Artist()))
+        .QuotedOptionIfNotEmpty(Arg::Title, Trim(Burner.Title()));
 }
 
 void AppendEntriesThenForceErase(CommandLine& Line, const TQueltBurner& Burner,
                                  HostServices& Host) {
     OperationFrame::AppendFiles(Line, Burner, Host);
-    Line.TextIf(Burner.ForceEraseDisk(), u"--force_erase_disk ");
+    Line.OptionIf(Burner.ForceEraseDisk(), Arg::ForceEraseDisk);
 }
 
 System::UnicodeString ComposeDataCommand(const TQueltBurner& Burner, HostServices& Host,
@@ -47,12 +50,12 @@ System::UnicodeString ComposeDataCommand(const TQueltBurner& Burner, HostService
     CommandLine Line(Burner.NeroCmdLocation);
     AppendFileSystemHead(Line, Burner, Drive);
     if (Burner.ContinueSession() >= 0) {
-        Line.Text(u"--import ")
+        Line.Option(Arg::Import)
             .Quoted(System::Sysutils::IntToStr(Burner.ContinueSession()))
             .Text(u" ");
     }
     AppendWriteSwitches(Line, Burner);
-    Line.TextIf(Burner.DVD(), u"--dvd ");
+    Line.OptionIf(Burner.DVD(), Arg::Dvd);
     AppendEntriesThenForceErase(Line, Burner, Host);
     return std::move(Line).Result();
 }
@@ -62,7 +65,11 @@ System::UnicodeString ComposeDVDVideoCommand(const TQueltBurner& Burner, HostSer
     CommandLine Line(Burner.NeroCmdLocation);
     AppendFileSystemHead(Line, Burner, Drive);
     AppendWriteSwitches(Line, Burner);
-    Line.Text(u"--dvd --create_iso_fs --create_udf_fs --iso-no-joliet --dvdvideo_realloc ");
+    Line.Option(Arg::Dvd)
+        .Option(Arg::CreateIsoFs)
+        .Option(Arg::CreateUdfFs)
+        .Option(Arg::IsoNoJoliet)
+        .Option(Arg::DvdVideoRealloc);
     AppendEntriesThenForceErase(Line, Burner, Host);
     return std::move(Line).Result();
 }

@@ -1,6 +1,7 @@
 // Burn: the disc-writing operation that DiskType names, for hosts that choose the disc kind by a
 // setting. MeasureBurn composes the same command, so what it measures is what Burn would start.
 #include "OperationFrame.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
 
@@ -12,9 +13,9 @@ System::UnicodeString ComposeBurnCommand(const TQueltBurner& Burner, HostService
     case dtAudio:
         return ComposeAudioCommand(Burner, Host, Drive);
     case dtVideo:
-        return ComposeVideoCommand(Burner, Host, Drive, u"--videocd ");
+        return ComposeVideoCommand(Burner, Host, Drive, ToolContract::Arg::VideoCd);
     case dtSuperVideo:
-        return ComposeVideoCommand(Burner, Host, Drive, u"--svideocd ");
+        return ComposeVideoCommand(Burner, Host, Drive, ToolContract::Arg::SuperVideoCd);
     default:
         return ComposeDVDVideoCommand(Burner, Host, Drive);
     }

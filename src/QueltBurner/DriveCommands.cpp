@@ -2,19 +2,28 @@
 // commands they end with the quote after the drive letter, not with a blank.
 #include "CommandLine.hpp"
 #include "OperationFrame.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
+
+namespace Arg = ToolContract::Arg;
 
 System::UnicodeString ComposeEraseCommand(const TQueltBurner& Burner, System::WideChar Drive,
                                           bool FullErase) {
     CommandLine Line(Burner.NeroCmdLocation);
-    Line.Text(u" --erase ").TextIf(FullErase, u" --entire ").Text(u"--drivename ").Quoted(Drive);
+    // A full erase has two blanks before its switch, as the component has always written it.
+    Line.Text(u" ")
+        .Option(Arg::Erase)
+        .TextIf(FullErase, u" ")
+        .OptionIf(FullErase, Arg::Entire)
+        .Option(Arg::DriveName)
+        .Quoted(Drive);
     return std::move(Line).Result();
 }
 
 System::UnicodeString ComposeEjectCommand(const TQueltBurner& Burner, System::WideChar Drive) {
     CommandLine Line(Burner.NeroCmdLocation);
-    Line.Text(u" --eject ").Text(u"--drivename ").Quoted(Drive);
+    Line.Text(u" ").Option(Arg::Eject).Option(Arg::DriveName).Quoted(Drive);
     return std::move(Line).Result();
 }
 

@@ -1,26 +1,29 @@
 // The image command: an existing disc image written to the disc.
 #include "CommandLine.hpp"
 #include "OperationFrame.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
+
+namespace Arg = ToolContract::Arg;
 
 System::UnicodeString ComposeImageCommand(const TQueltBurner& Burner,
                                           const System::UnicodeString& FileName,
                                           System::WideChar Drive) {
     CommandLine Line(Burner.NeroCmdLocation);
     AppendBurnHead(Line, Drive);
-    Line.TextIf(Burner.Tao(), u"--tao ")
-        .TextIf(Burner.DVD(), u"--dvd ")
-        .Text(u"--image ")
+    Line.OptionIf(Burner.Tao(), Arg::Tao)
+        .OptionIf(Burner.DVD(), Arg::Dvd)
+        .Option(Arg::Image)
         .Quoted(FileName)
         .Text(u" ");
     AppendSpeed(Line, Burner.Speed());
-    Line.TextIf(Burner.SpeedTest(), u"--speedtest ")
-        .TextIf(Burner.CloseSession(), u"--close_session ")
-        .TextIf(Burner.DetectNonEmptyDisk(), u"--detect_non_empty_disk ")
-        .TextIf(Burner.UnderrunProtection(), u"--underrun_prot ")
-        .TextIf(Burner.DisableEject(), u"--disable_eject ")
-        .TextIf(Burner.ForceEraseDisk(), u"--force_erase_disk ");
+    Line.OptionIf(Burner.SpeedTest(), Arg::SpeedTest)
+        .OptionIf(Burner.CloseSession(), Arg::CloseSession)
+        .OptionIf(Burner.DetectNonEmptyDisk(), Arg::DetectNonEmptyDisk)
+        .OptionIf(Burner.UnderrunProtection(), Arg::UnderrunProtection)
+        .OptionIf(Burner.DisableEject(), Arg::DisableEject)
+        .OptionIf(Burner.ForceEraseDisk(), Arg::ForceEraseDisk);
     return std::move(Line).Result();
 }
 

@@ -2,34 +2,36 @@
 // disc's own format.
 #include "CommandLine.hpp"
 #include "OperationFrame.hpp"
+#include "ToolOptions.hpp"
 
 namespace Queltburner {
+
+namespace Arg = ToolContract::Arg;
 
 System::UnicodeString ComposeAudioCommand(const TQueltBurner& Burner, HostServices& Host,
                                           System::WideChar Drive) {
     CommandLine Line(Burner.NeroCmdLocation);
     AppendBurnHead(Line, Drive);
-    Line.TextIf(Burner.Tao(), u"--tao ");
+    Line.OptionIf(Burner.Tao(), Arg::Tao);
     AppendArtistAndTitle(Line, Burner);
-    Line.Text(u"--recursive ");
+    Line.Option(Arg::Recursive);
     AppendSpeed(Line, Burner.Speed());
-    Line.TextIf(Burner.DisableEject(), u"--disable_eject ").Text(u"--audio ");
+    Line.OptionIf(Burner.DisableEject(), Arg::DisableEject).Option(Arg::Audio);
     OperationFrame::AppendFiles(Line, Burner, Host);
     return std::move(Line).Result();
 }
 
 System::UnicodeString ComposeVideoCommand(const TQueltBurner& Burner, HostServices& Host,
-                                          System::WideChar Drive,
-                                          std::u16string_view FormatOption) {
+                                          System::WideChar Drive, std::string_view Format) {
     CommandLine Line(Burner.NeroCmdLocation);
     AppendBurnHead(Line, Drive);
-    Line.TextIf(Burner.Tao(), u"--tao ")
-        .TextIf(Burner.DisableEject(), u"--disable_eject ")
-        .Text(FormatOption)
-        .Text(u"--recursive ");
+    Line.OptionIf(Burner.Tao(), Arg::Tao)
+        .OptionIf(Burner.DisableEject(), Arg::DisableEject)
+        .Option(Format)
+        .Option(Arg::Recursive);
     AppendSpeed(Line, Burner.Speed());
-    Line.TextIf(Burner.SpeedTest(), u"--speedtest ")
-        .TextIf(Burner.CloseSession(), u"--close_session ");
+    Line.OptionIf(Burner.SpeedTest(), Arg::SpeedTest)
+        .OptionIf(Burner.CloseSession(), Arg::CloseSession);
     AppendEntriesThenForceErase(Line, Burner, Host);
     return std::move(Line).Result();
 }
@@ -41,13 +43,13 @@ int TQueltBurner::BurnAudio(System::WideChar Drive) {
 
 int TQueltBurner::BurnVideo(System::WideChar Drive) {
     return OperationFrame(*this).Run(Drive, [&](HostServices& Host) {
-        return ComposeVideoCommand(*this, Host, Drive, u"--videocd ");
+        return ComposeVideoCommand(*this, Host, Drive, Arg::VideoCd);
     });
 }
 
 int TQueltBurner::BurnSuperVideo(System::WideChar Drive) {
     return OperationFrame(*this).Run(Drive, [&](HostServices& Host) {
-        return ComposeVideoCommand(*this, Host, Drive, u"--svideocd ");
+        return ComposeVideoCommand(*this, Host, Drive, Arg::SuperVideoCd);
     });
 }
 

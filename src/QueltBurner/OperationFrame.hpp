@@ -66,9 +66,9 @@ System::UnicodeString ComposeDVDVideoCommand(const TQueltBurner& Burner, HostSer
                                              System::WideChar Drive);
 System::UnicodeString ComposeAudioCommand(const TQueltBurner& Burner, HostServices& Host,
                                           System::WideChar Drive);
-// FormatOption: "--videocd " or "--svideocd ".
+// Format: the tool's option of the disc kind, "--videocd" or "--svideocd".
 System::UnicodeString ComposeVideoCommand(const TQueltBurner& Burner, HostServices& Host,
-                                          System::WideChar Drive, std::u16string_view FormatOption);
+                                          System::WideChar Drive, std::string_view Format);
 System::UnicodeString ComposeImageCommand(const TQueltBurner& Burner,
                                           const System::UnicodeString& FileName,
                                           System::WideChar Drive);

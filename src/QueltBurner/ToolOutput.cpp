@@ -1,5 +1,8 @@
 #include "ToolOutput.hpp"
 
+#include "ToolProgress.hpp"
+
+#include <algorithm>
 #include <array>
 
 namespace Queltburner {
@@ -110,13 +113,10 @@ void OutputLineSplitter::Finish(const LineHandler& Deliver) {
 }
 
 std::optional<ProgressLine> ParseProgressLine(std::string_view Line) {
-    constexpr std::string_view Head = "progress ";
-    constexpr std::array<std::string_view, 5> Phases{"preparing", "erasing", "writing", "closing",
-                                                     "verifying"};
-    if (!Line.starts_with(Head)) {
+    if (!Line.starts_with(ToolContract::ProgressLinePrefix)) {
         return std::nullopt;
     }
-    Line.remove_prefix(Head.size());
+    Line.remove_prefix(ToolContract::ProgressLinePrefix.size());
     // One blank between fields and none at the end, as the tool prints them.
     if (Line.ends_with(' ') || Line.find("  ") != std::string_view::npos) {
         return std::nullopt;
@@ -125,10 +125,9 @@ std::optional<ProgressLine> ParseProgressLine(std::string_view Line) {
     const std::string_view Number = NextField(Line);
     const std::string_view Done = NextField(Line);
     const std::string_view Total = NextField(Line);
-    bool Known = false;
-    for (const std::string_view Name : Phases) {
-        Known = Known || Phase == Name;
-    }
+    const bool Known =
+        std::find(ToolContract::ProgressPhases.begin(), ToolContract::ProgressPhases.end(),
+                  Phase) != ToolContract::ProgressPhases.end();
     const std::optional<int> Tenths = PercentTenths(Number);
     if (!Known || !Tenths || !Line.empty() || Done.empty() != Total.empty()) {
         return std::nullopt;

@@ -3,6 +3,8 @@
 // CommandGrammar.cpp does the rest (the stand-in also needs a line that describes it).
 #include "Commands.hpp"
 
+#include "ToolOptions.hpp"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -13,6 +15,9 @@
 namespace ToolGrammar {
 
 namespace {
+
+// The option names are the ones the component composes with.
+namespace Arg = ToolContract::Arg;
 
 // --- Values -------------------------------------------------------------------------------------
 
@@ -62,25 +67,25 @@ constexpr ValueRule SessionNumberValue{
 // --- Data disc ----------------------------------------------------------------------------------
 
 constexpr std::array DataDiscSteps{
-    Keyword("--write"),
-    Option("--drivename", DriveLetterValue),
-    Keyword("--real"),
-    Switch("--tao"),
-    OptionalOption("--artist", NonEmptyTextValue),
-    OptionalOption("--title", NonEmptyTextValue),
-    Keyword("--recursive"),
-    Option("--speed", SpeedValue),
-    Option("--iso", AnyTextValue),
-    OptionalOption("--import", SessionNumberValue),
-    Switch("--speedtest"),
-    Switch("--close_session"),
-    Switch("--detect_non_empty_disk"),
-    Switch("--underrun_prot"),
-    Switch("--disable_eject"),
-    Switch("--verify"),
-    Switch("--dvd"),
+    Keyword(Arg::Write),
+    Option(Arg::DriveName, DriveLetterValue),
+    Keyword(Arg::Real),
+    Switch(Arg::Tao),
+    OptionalOption(Arg::Artist, NonEmptyTextValue),
+    OptionalOption(Arg::Title, NonEmptyTextValue),
+    Keyword(Arg::Recursive),
+    Option(Arg::Speed, SpeedValue),
+    Option(Arg::Iso, AnyTextValue),
+    OptionalOption(Arg::Import, SessionNumberValue),
+    Switch(Arg::SpeedTest),
+    Switch(Arg::CloseSession),
+    Switch(Arg::DetectNonEmptyDisk),
+    Switch(Arg::UnderrunProtection),
+    Switch(Arg::DisableEject),
+    Switch(Arg::Verify),
+    Switch(Arg::Dvd),
     Entries(),
-    Switch("--force_erase_disk"),
+    Switch(Arg::ForceEraseDisk),
 };
 static_assert(IsWalkable(DataDiscSteps));
 
@@ -88,101 +93,100 @@ static_assert(IsWalkable(DataDiscSteps));
 
 // An audio CD: no file system, so no label; the tracks follow "--audio".
 constexpr std::array AudioCdSteps{
-    Keyword("--write"),
-    Option("--drivename", DriveLetterValue),
-    Keyword("--real"),
-    Switch("--tao"),
-    OptionalOption("--artist", NonEmptyTextValue),
-    OptionalOption("--title", NonEmptyTextValue),
-    Keyword("--recursive"),
-    Option("--speed", SpeedValue),
-    Switch("--disable_eject"),
-    Keyword("--audio"),
+    Keyword(Arg::Write),
+    Option(Arg::DriveName, DriveLetterValue),
+    Keyword(Arg::Real),
+    Switch(Arg::Tao),
+    OptionalOption(Arg::Artist, NonEmptyTextValue),
+    OptionalOption(Arg::Title, NonEmptyTextValue),
+    Keyword(Arg::Recursive),
+    Option(Arg::Speed, SpeedValue),
+    Switch(Arg::DisableEject),
+    Keyword(Arg::Audio),
     Entries(),
 };
 static_assert(IsWalkable(AudioCdSteps));
 
 // A Video CD or a Super Video CD: the format keyword is their only difference.
-template <std::size_t N>
-constexpr std::array<Step, 12> VideoDisc(const char (&Format)[N]) {
-    return {Keyword("--write"),
-            Option("--drivename", DriveLetterValue),
-            Keyword("--real"),
-            Switch("--tao"),
-            Switch("--disable_eject"),
-            Keyword(std::string_view(Format, N - 1)),
-            Keyword("--recursive"),
-            Option("--speed", SpeedValue),
-            Switch("--speedtest"),
-            Switch("--close_session"),
+constexpr std::array<Step, 12> VideoDisc(std::string_view Format) {
+    return {Keyword(Arg::Write),
+            Option(Arg::DriveName, DriveLetterValue),
+            Keyword(Arg::Real),
+            Switch(Arg::Tao),
+            Switch(Arg::DisableEject),
+            Keyword(Format),
+            Keyword(Arg::Recursive),
+            Option(Arg::Speed, SpeedValue),
+            Switch(Arg::SpeedTest),
+            Switch(Arg::CloseSession),
             Entries(),
-            Switch("--force_erase_disk")};
+            Switch(Arg::ForceEraseDisk)};
 }
-constexpr auto VideoCdSteps = VideoDisc("--videocd");
-constexpr auto SuperVideoCdSteps = VideoDisc("--svideocd");
+constexpr auto VideoCdSteps = VideoDisc(Arg::VideoCd);
+constexpr auto SuperVideoCdSteps = VideoDisc(Arg::SuperVideoCd);
 static_assert(IsWalkable(VideoCdSteps) && IsWalkable(SuperVideoCdSteps));
 
 // A DVD-Video disc: the data disc's options without an import, with a fixed file-system block.
 constexpr std::array DvdVideoSteps{
-    Keyword("--write"),
-    Option("--drivename", DriveLetterValue),
-    Keyword("--real"),
-    Switch("--tao"),
-    OptionalOption("--artist", NonEmptyTextValue),
-    OptionalOption("--title", NonEmptyTextValue),
-    Keyword("--recursive"),
-    Option("--speed", SpeedValue),
-    Option("--iso", AnyTextValue),
-    Switch("--speedtest"),
-    Switch("--close_session"),
-    Switch("--detect_non_empty_disk"),
-    Switch("--underrun_prot"),
-    Switch("--disable_eject"),
-    Switch("--verify"),
-    Keyword("--dvd"),
-    Keyword("--create_iso_fs"),
-    Keyword("--create_udf_fs"),
-    Keyword("--iso-no-joliet"),
-    Keyword("--dvdvideo_realloc"),
+    Keyword(Arg::Write),
+    Option(Arg::DriveName, DriveLetterValue),
+    Keyword(Arg::Real),
+    Switch(Arg::Tao),
+    OptionalOption(Arg::Artist, NonEmptyTextValue),
+    OptionalOption(Arg::Title, NonEmptyTextValue),
+    Keyword(Arg::Recursive),
+    Option(Arg::Speed, SpeedValue),
+    Option(Arg::Iso, AnyTextValue),
+    Switch(Arg::SpeedTest),
+    Switch(Arg::CloseSession),
+    Switch(Arg::DetectNonEmptyDisk),
+    Switch(Arg::UnderrunProtection),
+    Switch(Arg::DisableEject),
+    Switch(Arg::Verify),
+    Keyword(Arg::Dvd),
+    Keyword(Arg::CreateIsoFs),
+    Keyword(Arg::CreateUdfFs),
+    Keyword(Arg::IsoNoJoliet),
+    Keyword(Arg::DvdVideoRealloc),
     Entries(),
-    Switch("--force_erase_disk"),
+    Switch(Arg::ForceEraseDisk),
 };
 static_assert(IsWalkable(DvdVideoSteps));
 
 constexpr std::array ImageSteps{
-    Keyword("--write"),
-    Option("--drivename", DriveLetterValue),
-    Keyword("--real"),
-    Switch("--tao"),
-    Switch("--dvd"),
-    Option("--image", NonEmptyTextValue),
-    Option("--speed", SpeedValue),
-    Switch("--speedtest"),
-    Switch("--close_session"),
-    Switch("--detect_non_empty_disk"),
-    Switch("--underrun_prot"),
-    Switch("--disable_eject"),
-    Switch("--force_erase_disk"),
+    Keyword(Arg::Write),
+    Option(Arg::DriveName, DriveLetterValue),
+    Keyword(Arg::Real),
+    Switch(Arg::Tao),
+    Switch(Arg::Dvd),
+    Option(Arg::Image, NonEmptyTextValue),
+    Option(Arg::Speed, SpeedValue),
+    Switch(Arg::SpeedTest),
+    Switch(Arg::CloseSession),
+    Switch(Arg::DetectNonEmptyDisk),
+    Switch(Arg::UnderrunProtection),
+    Switch(Arg::DisableEject),
+    Switch(Arg::ForceEraseDisk),
 };
 static_assert(IsWalkable(ImageSteps));
 
 constexpr std::array EraseSteps{
-    Keyword("--erase"),
-    Switch("--entire"),
-    Option("--drivename", DriveLetterValue),
+    Keyword(Arg::Erase),
+    Switch(Arg::Entire),
+    Option(Arg::DriveName, DriveLetterValue),
 };
 static_assert(IsWalkable(EraseSteps));
 
 constexpr std::array EjectSteps{
-    Keyword("--eject"),
-    Option("--drivename", DriveLetterValue),
+    Keyword(Arg::Eject),
+    Option(Arg::DriveName, DriveLetterValue),
 };
 static_assert(IsWalkable(EjectSteps));
 
 // What the disc in the drive holds, answered as key=value lines; nothing is written.
 constexpr std::array DiscInfoSteps{
-    Keyword("--disc_info"),
-    Option("--drivename", DriveLetterValue),
+    Keyword(Arg::DiscInfo),
+    Option(Arg::DriveName, DriveLetterValue),
 };
 static_assert(IsWalkable(DiscInfoSteps));
 

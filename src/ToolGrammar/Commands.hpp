@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CommandGrammar.hpp"
+#include "ToolOptions.hpp"
 
 #include <span>
 #include <string_view>
@@ -12,9 +13,8 @@ namespace ToolGrammar {
 std::span<const CommandGrammar> KnownCommands();
 
 // Put before any burn command line (right after the program), it asks the tool what that burn
-// would take of the disc instead of writing it. A prefix rather than one more trailing switch,
-// so that no entry of a composed burn line can ever be taken for it.
-constexpr std::string_view EstimateSwitch = "--estimate";
+// would take of the disc instead of writing it (see ToolOptions.hpp).
+constexpr std::string_view EstimateSwitch = ToolContract::Arg::Estimate;
 
 // The burn commands, those an estimate can be asked for (not erase, eject or a question).
 constexpr bool IsBurnCommand(CommandKind Kind) {

@@ -11,7 +11,7 @@ namespace CompositionFuzz {
 
 UnicodeString Decimal(std::int64_t Value) {
     const std::string Text = std::to_string(Value);
-    return UnicodeString(Text.begin(), Text.end());
+    return {Text.begin(), Text.end()};
 }
 
 UnicodeString Trimmed(const UnicodeString& Value) {

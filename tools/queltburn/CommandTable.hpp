@@ -75,6 +75,9 @@ const std::vector<Command>& Commands();
 const Option* FindOption(std::string_view Name);
 const Command* FindCommand(std::u16string_view Name);
 
+// The word --type takes for the disc kind Type ("audio" for dtAudio).
+std::string DiskTypeName(Queltburner::TDiskType Type);
+
 // The command that writes the disc kind Type ("audio" for dtAudio), whose options the burn
 // command of that kind takes.
 const Command& CommandOfDiskType(Queltburner::TDiskType Type);

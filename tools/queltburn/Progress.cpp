@@ -2,9 +2,13 @@
 
 #include "Queries.hpp"
 #include "System.SysUtils.hpp"
+#include "ToolProgress.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 namespace Queltburn {
 
@@ -33,25 +37,17 @@ bool IsTimedPhase(Queltburner::TJobPhase Phase) {
     return Phase == Queltburner::TJobPhase::Writing || Phase == Queltburner::TJobPhase::Verifying;
 }
 
-// The word the tool's progress lines use for a phase; none for the job's own start and end.
-const char* PhaseWord(Queltburner::TJobPhase Phase) {
+// The word the tool's progress lines use for a phase; empty for the job's own start and end.
+std::string_view PhaseWord(Queltburner::TJobPhase Phase) {
     using Queltburner::TJobPhase;
-    switch (Phase) {
-    case TJobPhase::Preparing:
-        return "preparing";
-    case TJobPhase::Erasing:
-        return "erasing";
-    case TJobPhase::Writing:
-        return "writing";
-    case TJobPhase::Closing:
-        return "closing";
-    case TJobPhase::Verifying:
-        return "verifying";
-    case TJobPhase::Starting:
-    case TJobPhase::Finished:
-        break;
-    }
-    return nullptr;
+    // The job's phase of each of the tool's phase words, in their order.
+    constexpr std::array<TJobPhase, ToolContract::ProgressPhases.size()> Phases{
+        TJobPhase::Preparing, TJobPhase::Erasing, TJobPhase::Writing, TJobPhase::Closing,
+        TJobPhase::Verifying};
+    const auto* Found = std::find(Phases.begin(), Phases.end(), Phase);
+    return Found == Phases.end()
+               ? std::string_view()
+               : ToolContract::ProgressPhases.at(static_cast<std::size_t>(Found - Phases.begin()));
 }
 
 } // namespace
@@ -93,9 +89,9 @@ void ProgressDisplay::Attach(Queltburner::TJobEvents& Events) {
 }
 
 void ProgressDisplay::ShowProgress(const Queltburner::TJobProgress& Progress) {
-    const char* Phase = PhaseWord(Progress.Phase);
+    const std::string_view Phase = PhaseWord(Progress.Phase);
     // Before the tool's first progress line and after the end there is no step of the tool to show.
-    if (FStyle == ProgressStyle::None || Phase == nullptr) {
+    if (FStyle == ProgressStyle::None || Phase.empty()) {
         return;
     }
     const std::string Rate =
@@ -107,7 +103,7 @@ void ProgressDisplay::ShowProgress(const Queltburner::TJobProgress& Progress) {
              << std::flush;
         return;
     }
-    FBar = BarLine(Phase, Progress.Percent, Elapsed, Rate);
+    FBar = BarLine(std::string(Phase), Progress.Percent, Elapsed, Rate);
     FOut << ClearLine << FBar << std::flush;
 }
 

@@ -1,7 +1,9 @@
 #include "QueryJson.hpp"
 
 #include "System.SysUtils.hpp"
+#include "ToolDiscInfo.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -55,19 +57,16 @@ void AppendDisc(std::string& Out, const Queltburner::DiscReport& Disc) {
 
 const char* StateWord(Queltburner::DiscState State) {
     using Queltburner::DiscState;
-    switch (State) {
-    case DiscState::Blank:
-        return "blank";
-    case DiscState::Appendable:
-        return "appendable";
-    case DiscState::Closed:
-        return "closed";
-    case DiscState::NotADisc:
-        return "not a disc";
-    case DiscState::NoDisc:
-        break;
-    }
-    return "no disc";
+    // The state each of the tool's words names, in the words' order.
+    constexpr std::array<DiscState, ToolContract::DiscStateWords.size()> States{
+        DiscState::NoDisc, DiscState::Blank, DiscState::Appendable, DiscState::Closed,
+        DiscState::NotADisc};
+    const auto* Found = std::find(States.begin(), States.end(), State);
+    const std::size_t Index =
+        Found == States.end() ? 0 : static_cast<std::size_t>(Found - States.begin());
+    // A value past the enumeration reads as the first word, no disc. The words are literals, so
+    // each one's text ends with a NUL.
+    return ToolContract::DiscStateWords.at(Index).data();
 }
 
 void AppendJson(std::string& Out, std::string_view Text) {

@@ -1,6 +1,7 @@
 #include "CommandDescriptions.hpp"
 
 #include "JsonText.hpp"
+#include "ToolOptions.hpp"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +15,9 @@ using ToolGrammar::CommandKind;
 using ToolGrammar::ParsedCommand;
 
 namespace {
+
+// The names the component composes with and the grammar recognises.
+namespace Arg = ToolContract::Arg;
 
 std::string EntryCount(std::size_t Count) {
     return std::to_string(Count) + (Count == 1 ? " entry" : " entries");
@@ -43,13 +47,13 @@ std::string OtherOptions(const ParsedCommand& Command,
 
 std::string DescribeDataDisc(const ParsedCommand& Command) {
     static constexpr std::array<std::string_view, 6> MainPhrase{
-        "--write", "--drivename", "--real", "--recursive", "--speed", "--iso"};
+        Arg::Write, Arg::DriveName, Arg::Real, Arg::Recursive, Arg::Speed, Arg::Iso};
     std::string Text = "would write a data disc in drive ";
-    Text += Command.Value("--drivename").value_or("?");
+    Text += Command.Value(Arg::DriveName).value_or("?");
     Text += ": label ";
-    AppendJsonString(Text, Command.Value("--iso").value_or(""));
+    AppendJsonString(Text, Command.Value(Arg::Iso).value_or(""));
     Text += ", speed ";
-    Text += Command.Value("--speed").value_or("?");
+    Text += Command.Value(Arg::Speed).value_or("?");
     Text += ", " + EntryCount(Command.Entries.size());
     Text += ", options: " + OtherOptions(Command, MainPhrase);
     return Text;
@@ -61,15 +65,16 @@ std::string DescribeWrite(const ParsedCommand& Command, std::string_view What,
     std::string Text = "would write ";
     Text += What;
     Text += " in drive ";
-    Text += Command.Value("--drivename").value_or("?");
+    Text += Command.Value(Arg::DriveName).value_or("?");
     Text += ": speed ";
-    Text += Command.Value("--speed").value_or("?");
+    Text += Command.Value(Arg::Speed).value_or("?");
     Text += ", " + EntryCount(Command.Entries.size());
     Text += ", options: " + OtherOptions(Command, MainPhrase);
     return Text;
 }
 
-constexpr std::array<std::string_view, 4> BurnPhrase{"--write", "--drivename", "--real", "--speed"};
+constexpr std::array<std::string_view, 4> BurnPhrase{Arg::Write, Arg::DriveName, Arg::Real,
+                                                     Arg::Speed};
 
 std::string DescribeAudioCd(const ParsedCommand& Command) {
     return DescribeWrite(Command, "an audio CD", BurnPhrase);
@@ -85,32 +90,32 @@ std::string DescribeDvdVideo(const ParsedCommand& Command) {
 }
 
 std::string DescribeImage(const ParsedCommand& Command) {
-    static constexpr std::array<std::string_view, 5> MainPhrase{"--write", "--drivename", "--real",
-                                                                "--speed", "--image"};
+    static constexpr std::array<std::string_view, 5> MainPhrase{Arg::Write, Arg::DriveName,
+                                                                Arg::Real, Arg::Speed, Arg::Image};
     std::string Text = "would write the image ";
-    AppendJsonString(Text, Command.Value("--image").value_or(""));
+    AppendJsonString(Text, Command.Value(Arg::Image).value_or(""));
     Text += " in drive ";
-    Text += Command.Value("--drivename").value_or("?");
+    Text += Command.Value(Arg::DriveName).value_or("?");
     Text += ": speed ";
-    Text += Command.Value("--speed").value_or("?");
+    Text += Command.Value(Arg::Speed).value_or("?");
     Text += ", options: " + OtherOptions(Command, MainPhrase);
     return Text;
 }
 
 std::string DescribeErase(const ParsedCommand& Command) {
-    std::string Text = Command.Has("--entire") ? "would erase the entire disc in drive "
-                                               : "would quickly erase the disc in drive ";
-    return Text + std::string(Command.Value("--drivename").value_or("?"));
+    std::string Text = Command.Has(Arg::Entire) ? "would erase the entire disc in drive "
+                                                : "would quickly erase the disc in drive ";
+    return Text + std::string(Command.Value(Arg::DriveName).value_or("?"));
 }
 
 std::string DescribeEject(const ParsedCommand& Command) {
     return "would open the tray of drive " +
-           std::string(Command.Value("--drivename").value_or("?"));
+           std::string(Command.Value(Arg::DriveName).value_or("?"));
 }
 
 std::string DescribeDiscInfo(const ParsedCommand& Command) {
     return "would tell what the disc in drive " +
-           std::string(Command.Value("--drivename").value_or("?")) + " holds";
+           std::string(Command.Value(Arg::DriveName).value_or("?")) + " holds";
 }
 
 struct Description {

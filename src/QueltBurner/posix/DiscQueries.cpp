@@ -5,7 +5,11 @@
 
 #include "CommandLine.hpp"
 #include "System.SysUtils.hpp"
+#include "ToolDiscInfo.hpp"
+#include "ToolOptions.hpp"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -142,18 +146,15 @@ System::UnicodeString Text(const QuestionRun& Run, std::string_view Key) {
 }
 
 DiscState StateOf(std::string_view Word) {
-    constexpr std::pair<std::string_view, DiscState> Words[] = {
-        {"blank", DiscState::Blank},
-        {"appendable", DiscState::Appendable},
-        {"closed", DiscState::Closed},
-        {"not a disc", DiscState::NotADisc},
-    };
-    for (const auto& [Name, State] : Words) {
-        if (Word == Name) {
-            return State;
-        }
-    }
-    return DiscState::NoDisc;
+    // The state each of the tool's words names, in the words' order.
+    constexpr std::array<DiscState, ToolContract::DiscStateWords.size()> States{
+        DiscState::NoDisc, DiscState::Blank, DiscState::Appendable, DiscState::Closed,
+        DiscState::NotADisc};
+    const auto* Found =
+        std::find(ToolContract::DiscStateWords.begin(), ToolContract::DiscStateWords.end(), Word);
+    return Found == ToolContract::DiscStateWords.end()
+               ? DiscState::NoDisc
+               : States.at(static_cast<std::size_t>(Found - ToolContract::DiscStateWords.begin()));
 }
 
 // Where the first item (the program) of a command line ends: at the first blank or tab outside
@@ -198,7 +199,10 @@ DiscReport PosixHostServices::DescribeDiscWith(const ToolRunner& Runner,
         return Report;
     }
     CommandLine Line(Tool);
-    Line.Text(u" --disc_info --drivename ").Quoted(Drive);
+    Line.Text(u" ")
+        .Option(ToolContract::Arg::DiscInfo)
+        .Option(ToolContract::Arg::DriveName)
+        .Quoted(Drive);
     const QuestionRun Run = Ask(Runner, Line.Result());
     if (!Answered(Run, Report.Status, Report.Reason, "state")) {
         return Report;
@@ -225,7 +229,10 @@ SizeReport PosixHostServices::MeasureBurnWith(const ToolRunner& Runner,
     }
     const std::size_t End = ProgramEnd(BurnCommandLine);
     System::UnicodeString Line = BurnCommandLine.substr(0, End);
-    Line += u" --estimate";
+    Line += u' ';
+    for (const char C : ToolContract::Arg::Estimate) {
+        Line.push_back(static_cast<char16_t>(C));
+    }
     Line += BurnCommandLine.substr(End);
     const QuestionRun Run = Ask(Runner, Line);
     if (Answered(Run, Report.Status, Report.Reason, "needed_bytes")) {
