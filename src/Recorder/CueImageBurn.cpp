@@ -4,21 +4,16 @@
 #include "CueImage.hpp"
 #include "CueSheet.hpp"
 #include "FileDescriptor.hpp"
-#include "RawDisc.hpp"
-#include "RealDrive.hpp"
+#include "DiscFiles.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
-#include "WholeDisc.hpp"
 #include "Writers.hpp"
-#include "XorrisoSession.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <utility>
 
 namespace Recorder {
 
@@ -45,7 +40,7 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
             throw RecorderFailure(ExitCode::Source, "data file " + File.Path + ": " + Reason);
         }
         const std::uint64_t Copied =
-            CopyAll(Context, From.Get(), To.Get(), "data file " + File.Path,
+            CopyAll(Context.Where, From.Get(), To.Get(), "data file " + File.Path,
                     [&Context, &Done, Total](std::uint64_t Bytes) {
                         Done += Bytes;
                         Context.Report.Update(Done, Total);
@@ -64,43 +59,35 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
     }
 }
 
-// Onto a real drive: the sheet, with its data files named by their full paths, read by libburn
-// itself where it can (one data file of audio and Mode 1 tracks), else by cdrdao.
-void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Drive,
-                 const CueImage& Image, bool Blank) {
-    const Request& Ask = Context.Ask;
-    WriteDurably(Context, SheetScratchOf(Context.Scratch), Image.SheetWithFullPaths());
-    if (!Image.LibburnWrites()) {
-        if (!Blank) {
-            Context.Report.Begin("erasing");
-            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
-            Context.Report.End();
-        }
-        Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
-        return;
-    }
-    const std::vector<std::string> Command =
-        CdrecordArguments(Ask, Context.Where,
-                          {.Source = SheetScratchOf(Context.Scratch),
-                           .IsCueSheet = true,
-                           .Bytes = std::nullopt,
-                           .Erase = !Blank,
-                           .Dvd = false,
-                           .Closed = false});
-    Context.Report.Begin("writing");
-    Drive->Require(Command, ExitCode::Write);
-    Context.Report.End();
+// The image as the disc takes it: for a drive, the sheet with its data files named by their full
+// paths, read by libburn itself where it can (one data file of audio and Mode 1 tracks), else by
+// cdrdao; for a virtual disc, the data files joined into its file and a sheet naming that file
+// (Dropped: whether the sheet's CDTEXTFILE line was left out).
+RawImage RawImageOf(const WriteContext& Context, const CueImage& Image, bool& Dropped) {
+    const std::string Sheet = SheetScratchOf(Context.Scratch);
+    return {.DriveSheet =
+                [&Context, &Image, Sheet] {
+                    WriteDurably(Context.Where, Sheet, Image.SheetWithFullPaths());
+                    return Sheet;
+                },
+            .LibburnWrites = Image.LibburnWrites(),
+            .FillScratch =
+                [&Context, &Image, &Dropped, Sheet](const std::string& BareName) {
+                    const std::string Joined = Image.JoinedSheet(BareName, Dropped);
+                    Context.Report.Begin("writing");
+                    JoinInto(Context, Image);
+                    WriteDurably(Context.Where, Sheet, Joined);
+                }};
 }
 
 } // namespace
 
 void BurnCueImage(const WriteContext& Context) {
     const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
+    Disc& Onto = Context.Disc;
     Progress& Report = Context.Report;
     Report.Begin("preparing");
-    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
+    const MediumState State = Onto.Acquire(Report, Acquiring::ToWriteRaw);
     const CueImage Image = CueImage::Read(Ask.ImageFile);
     if (Ask.SpeedTest) {
         std::vector<std::string> DataFiles;
@@ -111,34 +98,24 @@ void BurnCueImage(const WriteContext& Context) {
     }
     const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
     if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the image needs " +
+        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": the image needs " +
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    RequireCd(Context, Profile);
-    RequireWritable(Context, Blank);
+    Onto.RequireCd(State);
+    Onto.RequireWritable(Ask, State.Blank);
     Report.End();
-    if (Where.RealDrive) {
-        BurnToDrive(Context, std::move(Drive), Image, Blank);
-        Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
-        return;
-    }
     bool Dropped = false;
-    const std::string Joined = Image.JoinedSheet(BareNameOf(Where.Path), Dropped);
-    Report.Begin("writing");
-    JoinInto(Context, Image);
-    WriteDurably(Context, SheetScratchOf(Context.Scratch), Joined);
-    PutRawDiscInPlace(Context, Sheet);
-    Report.End();
+    Onto.WriteRaw(Ask, Report, RawImageOf(Context, Image, Dropped), State.Blank);
     if (Ask.CloseSession) {
-        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
-                                      "close");
+        Onto.SayOfFile(Report, Onto.Describe() + " is a virtual disc, written whole: there is no "
+                                                 "session to close");
     }
     if (Dropped) {
         Report.Say("the sheet's CDTEXTFILE line names a file beside the image: it was left out");
     }
-    Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe() +
-               " and its CUE sheet " + Sheet);
+    Report.Say("wrote the image " + Ask.ImageFile + " to " + Onto.Describe() +
+               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(Context.Where.Path)));
 }
 
 } // namespace Recorder

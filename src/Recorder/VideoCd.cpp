@@ -3,19 +3,16 @@
 #include "CueSheet.hpp"
 #include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
-#include "RawDisc.hpp"
+#include "DiscFiles.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
 #include "TestHooks.hpp"
-#include "WholeDisc.hpp"
 #include "Writers.hpp"
-#include "XorrisoSession.hpp"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace Recorder {
 
@@ -84,35 +81,13 @@ std::uint64_t SectorsOf(const WriteContext& Context, const std::string& Path) {
     return (static_cast<std::uint64_t>(Info.st_size) + RawSectorBytes - 1) / RawSectorBytes;
 }
 
-} // namespace
-
-void WriteVideoCd(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    Progress& Report = Context.Report;
-    const Kind Disc =
-        Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
-            ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
-            : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
-    Report.Begin("preparing");
-    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
-    const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
-    }
-    if (Bytes / StreamBytesPerSector > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the streams need more than " +
-                                                 std::to_string(Bytes / StreamBytesPerSector) +
-                                                 " sectors, a CD holds " +
-                                                 std::to_string(CdSectors));
-    }
-
-    // The authoring comes before the exact fit: only vcdimager knows the layout.
+// vcdimager's run, its raw sectors and CUE sheet going to the run's scratch files.
+void Author(const WriteContext& Context, const Kind& Disc) {
     ProgramRun Author;
     Author.Argv = {
         "vcdimager",  "--type",       Disc.Type, "--cue-file", SheetScratchOf(Context.Scratch),
         "--bin-file", Context.Scratch};
-    for (const std::string& Entry : Ask.Entries) {
+    for (const std::string& Entry : Context.Ask.Entries) {
         // A file whose name starts with "-" is not taken for an option.
         Author.Argv.push_back(Entry.starts_with('-') ? "./" + Entry : Entry);
     }
@@ -123,43 +98,66 @@ void WriteVideoCd(const WriteContext& Context) {
         // vcdimager checks each stream's packets: a stream it cannot use is a source error; a
         // vcdimager that cannot be run is not.
         throw RecorderFailure(Authored.Started ? ExitCode::Source : ExitCode::Write,
-                              Where.Describe() + ": " + DescribeFailure(Author, Authored));
+                              Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
     }
+}
+
+// The authored disc as the disc takes it: a drive gets vcdimager's sheet as it is; a virtual disc
+// keeps vcdimager's sectors as its file and a sheet naming that file.
+RawImage RawImageOf(const WriteContext& Context) {
+    const std::string Sheet = SheetScratchOf(Context.Scratch);
+    return {.DriveSheet = [Sheet] { return Sheet; },
+            .LibburnWrites = false,
+            .FillScratch =
+                [&Context, Sheet](const std::string& BareName) {
+                    TestHooks::BeforeWrite();
+                    Context.Report.Begin("writing");
+                    WriteDurably(Context.Where, Sheet, SheetNaming(Context, BareName));
+                    SyncFile(Context.Where, Context.Report, Context.Scratch);
+                }};
+}
+
+} // namespace
+
+void WriteVideoCd(const WriteContext& Context) {
+    const Request& Ask = Context.Ask;
+    Disc& Onto = Context.Disc;
+    Progress& Report = Context.Report;
+    const Kind Disc =
+        Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
+            ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
+            : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
+    Report.Begin("preparing");
+    const MediumState State = Onto.Acquire(Report, Acquiring::ToWriteRaw);
+    const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
+    if (Ask.SpeedTest) {
+        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
+    }
+    if (Bytes / StreamBytesPerSector > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": the streams need more than " +
+                                                 std::to_string(Bytes / StreamBytesPerSector) +
+                                                 " sectors, a CD holds " +
+                                                 std::to_string(CdSectors));
+    }
+    // The authoring comes before the exact fit: only vcdimager knows the layout.
+    Author(Context, Disc);
     const std::uint64_t Sectors = SectorsOf(Context, Context.Scratch) + LeadingPause;
     if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": " + Disc.Name + " of " +
+        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": " + Disc.Name + " of " +
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    RequireCd(Context, Profile);
-    RequireWritable(Context, Blank);
+    Onto.RequireCd(State);
+    Onto.RequireWritable(Ask, State.Blank);
     Report.End();
-
-    if (Where.RealDrive) {
-        if (!Blank) {
-            Report.Begin("erasing");
-            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
-            Report.End();
-        }
-        Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
-        Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) +
-                   " to " + Where.Describe());
-        return;
-    }
-    TestHooks::BeforeWrite();
-    Report.Begin("writing");
-    WriteDurably(Context, SheetScratchOf(Context.Scratch),
-                 SheetNaming(Context, BareNameOf(Where.Path)));
-    SyncFile(Context, Context.Scratch);
-    PutRawDiscInPlace(Context, Sheet);
-    Report.End();
+    Onto.WriteRaw(Ask, Report, RawImageOf(Context), State.Blank);
     if (Ask.CloseSession) {
-        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
-                                      "close");
+        Onto.SayOfFile(Report, Onto.Describe() + " is a virtual disc, written whole: there is no "
+                                                 "session to close");
     }
     Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) + " to " +
-               Where.Describe() + " and its CUE sheet " + Sheet);
+               Onto.Describe() +
+               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(Context.Where.Path)));
 }
 
 } // namespace Recorder

@@ -3,14 +3,13 @@
 // once everything is written or throws RecorderFailure.
 #pragma once
 
+#include "Disc.hpp"
 #include "DiscGeometry.hpp"
-#include "Medium.hpp"
 #include "Progress.hpp"
 #include "Request.hpp"
 #include "Target.hpp"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace Recorder {
@@ -20,13 +19,18 @@ namespace Recorder {
 // first session never leaves a file that readers take for a whole disc.
 struct WriteContext {
     const Request& Ask;
-    const Medium& Disc;
+    Recorder::Disc& Disc;
     const Target& Where; // Disc's target
     std::string Scratch; // Disc's scratch file for the new disc
     Progress& Report;
 };
 
 using Writer = void (*)(const WriteContext&);
+
+// A folder in the run's scratch folder, for links and other preparation.
+inline std::string ScratchFolderOf(const WriteContext& Context) {
+    return Context.Scratch + ".d";
+}
 
 // What the recorder does for each command: its writer, and whether that writer may append to a
 // disc (its disc is then kept before the write and put back should the write fail).
@@ -47,14 +51,5 @@ void WriteAudioCd(const WriteContext& Context);
 void BurnCueImage(const WriteContext& Context); // a BIN/CUE image given to --image as its .cue
 void EraseDisc(const WriteContext& Context);
 void EjectDisc(const WriteContext& Context);
-
-// Copies everything From holds to the end of To, calling Copied with each piece's size. A read
-// error is a source error naming Source, a write error a write error naming the disc. Returns the
-// bytes copied.
-std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::string& Source,
-                      const std::function<void(std::uint64_t Bytes)>& Copied);
-
-// Moves the complete scratch file over the virtual disc's file and makes the move durable.
-void PutInPlace(const WriteContext& Context);
 
 } // namespace Recorder
