@@ -3,8 +3,8 @@
 // cdrdao for the rest.
 #include "CueImage.hpp"
 #include "CueSheet.hpp"
-#include "FileDescriptor.hpp"
 #include "DiscFiles.hpp"
+#include "FileDescriptor.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
 #include "Writers.hpp"
@@ -66,9 +66,10 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
 RawImage RawImageOf(const WriteContext& Context, const CueImage& Image, bool& Dropped) {
     const std::string Sheet = SheetScratchOf(Context.Scratch);
     return {.DriveSheet =
-                [&Context, &Image, Sheet] {
-                    WriteDurably(Context.Where, Sheet, Image.SheetWithFullPaths());
-                    return Sheet;
+                [&Context, &Image] {
+                    std::string FullPaths = SheetScratchOf(Context.Scratch);
+                    WriteDurably(Context.Where, FullPaths, Image.SheetWithFullPaths());
+                    return FullPaths;
                 },
             .LibburnWrites = Image.LibburnWrites(),
             .FillScratch =

@@ -108,8 +108,9 @@ void WriteDataDisc(const WriteContext& Context) {
     Report.End();
 
     if (Ask.CloseSession) {
-        Onto.SayOfFile(Report, Onto.Describe() +
-                                   " is a virtual disc, which cannot be closed: it stays appendable");
+        Onto.SayOfFile(Report,
+                       Onto.Describe() +
+                           " is a virtual disc, which cannot be closed: it stays appendable");
     }
     // The session's size as the fit found it: exact when it was measured, else its bound.
     const std::uint64_t SessionBytes = Plan.AtMost.value_or(0) * DataBlockBytes;

@@ -60,10 +60,11 @@ void BurnImageFile(const WriteContext& Context) {
     Onto.RequireWritable(Ask, State.Blank);
     Report.End();
     Onto.WriteImage(Ask, Report, {.Path = Ask.ImageFile, .Fd = File.Get(), .Bytes = Bytes},
-                      State.Blank);
+                    State.Blank);
     if (Ask.CloseSession) {
-        Onto.SayOfFile(Report, Onto.Describe() +
-                                   " is a virtual disc, which cannot be closed: it stays appendable");
+        Onto.SayOfFile(Report,
+                       Onto.Describe() +
+                           " is a virtual disc, which cannot be closed: it stays appendable");
     }
     Onto.SayOfFile(Report, "wrote the image " + Ask.ImageFile + " to " + Onto.Describe());
 }

@@ -17,8 +17,7 @@ std::string NameOf(const std::string& Path) {
 
 std::vector<OwnFile> OwnFilesOf(const Disc& Onto) {
     std::vector<OwnFile> Own;
-    for (const std::string& Path :
-         {Onto.OwnFile(), Onto.ScratchFolderPath()}) {
+    for (const std::string& Path : {Onto.OwnFile(), Onto.ScratchFolderPath()}) {
         struct stat Info {};
         const std::string Real = Path.empty() ? std::string() : RealPathOf(Path);
         if (!Real.empty() && ::lstat(Real.c_str(), &Info) == 0) {

@@ -1,9 +1,9 @@
 // Video CDs (MPEG-1 system streams) and Super Video CDs (MPEG-2 program streams), one track per
 // entry in order, authored by vcdimager into raw 2,352-byte sectors and a CUE sheet.
 #include "CueSheet.hpp"
+#include "DiscFiles.hpp"
 #include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
-#include "DiscFiles.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
 #include "TestHooks.hpp"
@@ -106,7 +106,7 @@ void Author(const WriteContext& Context, const Kind& Disc) {
 // keeps vcdimager's sectors as its file and a sheet naming that file.
 RawImage RawImageOf(const WriteContext& Context) {
     const std::string Sheet = SheetScratchOf(Context.Scratch);
-    return {.DriveSheet = [Sheet] { return Sheet; },
+    return {.DriveSheet = [&Context] { return SheetScratchOf(Context.Scratch); },
             .LibburnWrites = false,
             .FillScratch =
                 [&Context, Sheet](const std::string& BareName) {

@@ -31,9 +31,9 @@ void Disc::RequireWritable(const Request& Ask, bool Blank) const {
                                                     "--detect_non_empty_disk)");
     }
     if (!Ask.ForceEraseDisk) {
-        throw RecorderFailure(ExitCode::Medium, Describe() +
-                                                    ": the disc is not blank; erase it first with " +
-                                                    SettingName("--force_erase_disk"));
+        throw RecorderFailure(ExitCode::Medium,
+                              Describe() + ": the disc is not blank; erase it first with " +
+                                  SettingName("--force_erase_disk"));
     }
 }
 

@@ -194,8 +194,7 @@ public:
     // through the session that wrote it; Reopen makes it take the disc again as its input.
     virtual std::string WrittenFile(bool NewDisc) const = 0;
     virtual std::optional<std::uint64_t> WrittenBytes(const std::string& Written) const = 0;
-    virtual XorrisoSession& ReadBack(Progress& Report, const std::string& Written,
-                                     bool Reopen) = 0;
+    virtual XorrisoSession& ReadBack(Progress& Report, const std::string& Written, bool Reopen) = 0;
 
     // The end of a write: a new virtual disc put in place; a drive's tray opened when the write
     // left it shut (TrayShut) and no --disable_eject.

@@ -3,6 +3,7 @@
 // closed so that CD players read it, with CD-TEXT when the session is written at once.
 #include "DriveDisc.hpp"
 
+#include "CdText.hpp"
 #include "DiscGeometry.hpp"
 #include "LibraryWords.hpp"
 #include "RealDrive.hpp"
@@ -94,45 +95,20 @@ private:
     bool FEject = false;
 };
 
-struct DiscDeleter {
-    void operator()(burn_disc* Disc) const { burn_disc_free(Disc); }
+// libburn's objects, each freed by its own function.
+template <typename Object, void (*Free)(Object*)>
+struct Freed {
+    void operator()(Object* Owned) const { Free(Owned); }
 };
-struct SessionDeleter {
-    void operator()(burn_session* Session) const { burn_session_free(Session); }
-};
-struct TrackDeleter {
-    void operator()(burn_track* Track) const { burn_track_free(Track); }
-};
-struct SourceDeleter {
-    void operator()(burn_source* Source) const { burn_source_free(Source); }
-};
-struct OptionsDeleter {
-    void operator()(burn_write_opts* Options) const { burn_write_opts_free(Options); }
-};
+using DiscPtr = std::unique_ptr<burn_disc, Freed<burn_disc, burn_disc_free>>;
+using SessionPtr = std::unique_ptr<burn_session, Freed<burn_session, burn_session_free>>;
+using TrackPtr = std::unique_ptr<burn_track, Freed<burn_track, burn_track_free>>;
+using SourcePtr = std::unique_ptr<burn_source, Freed<burn_source, burn_source_free>>;
+using OptionsPtr = std::unique_ptr<burn_write_opts, Freed<burn_write_opts, burn_write_opts_free>>;
 
-// UTF-8 as CD-TEXT's ISO 8859-1 carries it; a character it lacks becomes '?'.
-std::string Latin1(const std::string& Text, bool& Changed) {
-    std::string Out;
-    for (std::size_t I = 0; I < Text.size();) {
-        const auto Lead = static_cast<unsigned char>(Text[I]);
-        const std::size_t Length = Lead < 0x80U ? 1 : Lead < 0xE0U ? 2 : Lead < 0xF0U ? 3 : 4;
-        if (Length == 2 && Lead >= 0xC2U && Lead <= 0xC3U && I + 1 < Text.size()) {
-            Out += static_cast<char>(((Lead & 0x03U) << 6U) |
-                                     (static_cast<unsigned char>(Text[I + 1]) & 0x3FU));
-        } else if (Length == 1) {
-            Out += Text[I];
-        } else {
-            Out += '?';
-            Changed = true;
-        }
-        I += Length;
-    }
-    return Out;
-}
-
-void SetText(Progress& Report, burn_session* Session,
-             const std::vector<burn_track*>& Tracks, const char* Pack,
-             const std::optional<std::string>& Value, const char* Name, std::size_t Limit) {
+void SetText(Progress& Report, burn_session* Session, const std::vector<burn_track*>& Tracks,
+             const char* Pack, const std::optional<std::string>& Value, const char* Name,
+             std::size_t Limit) {
     if (!Value) {
         return;
     }
@@ -140,14 +116,14 @@ void SetText(Progress& Report, burn_session* Session,
     std::string Text = Latin1(*Value, Changed);
     if (Changed) {
         Report.Say(std::string(Name) + " written to CD-TEXT as \"" + Text +
-                           "\": CD-TEXT holds ISO 8859-1 characters");
+                   "\": CD-TEXT holds ISO 8859-1 characters");
     }
     // One byte a character now, so any cut is at a character boundary.
     if (Text.size() + 1 > Limit) {
         Text.resize(Limit - 1);
         Report.Say(std::string(Name) + " cut to \"" + Text + "\": CD-TEXT holds " +
-                           std::to_string(Limit - 1) + " bytes a text on a disc of " +
-                           std::to_string(Tracks.size()) + " tracks");
+                   std::to_string(Limit - 1) + " bytes a text on a disc of " +
+                   std::to_string(Tracks.size()) + " tracks");
     }
     auto* Bytes = reinterpret_cast<unsigned char*>(Text.data());
     const int Length = static_cast<int>(Text.size() + 1);
@@ -201,7 +177,7 @@ void FollowWrite(Progress& Report, burn_drive* Drive) {
     while (burn_drive_get_status(Drive, &Now) != BURN_DRIVE_IDLE) {
         if (Now.sectors > 0 && Now.sector >= 0) {
             Report.Update(static_cast<std::uint64_t>(Now.sector) * RawSectorBytes,
-                                  static_cast<std::uint64_t>(Now.sectors) * RawSectorBytes);
+                          static_cast<std::uint64_t>(Now.sectors) * RawSectorBytes);
         }
         std::this_thread::sleep_for(250ms);
     }
@@ -217,12 +193,12 @@ public:
     void Add(const AudioTrackData& Track) {
         const int Fd = DecodeToTemporaryFile(Track);
         const auto Bytes = static_cast<off_t>(Track.Sectors * RawSectorBytes);
-        std::unique_ptr<burn_source, SourceDeleter> Source(burn_fd_source_new(Fd, -1, Bytes));
+        SourcePtr Source(burn_fd_source_new(Fd, -1, Bytes));
         if (!Source) {
             ::close(Fd);
             throw RecorderFailure(ExitCode::Write, "cannot hand " + Track.Path + " to libburn");
         }
-        std::unique_ptr<burn_track, TrackDeleter> Added(burn_track_create());
+        TrackPtr Added(burn_track_create());
         burn_track_define_data(Added.get(), 0, 0, 1, BURN_AUDIO);
         if (burn_track_set_source(Added.get(), Source.get()) != BURN_SOURCE_OK ||
             burn_session_add_track(FSession.get(), Added.get(), BURN_POS_END) != 1) {
@@ -238,17 +214,17 @@ public:
     const std::vector<burn_track*>& Tracks() const noexcept { return FTracks; }
 
 private:
-    std::unique_ptr<burn_disc, DiscDeleter> FDisc;
-    std::unique_ptr<burn_session, SessionDeleter> FSession;
-    std::vector<std::unique_ptr<burn_source, SourceDeleter>> FSources;
-    std::vector<std::unique_ptr<burn_track, TrackDeleter>> FOwned;
+    DiscPtr FDisc;
+    SessionPtr FSession;
+    std::vector<SourcePtr> FSources;
+    std::vector<TrackPtr> FOwned;
     std::vector<burn_track*> FTracks;
 };
 
 // Write options as the run asks them: one closed session, written at once unless --tao, at the
 // speed asked.
-std::unique_ptr<burn_write_opts, OptionsDeleter> WriteOptions(const Request& Ask, burn_drive* Drive) {
-    std::unique_ptr<burn_write_opts, OptionsDeleter> Options(burn_write_opts_new(Drive));
+OptionsPtr WriteOptions(const Request& Ask, burn_drive* Drive) {
+    OptionsPtr Options(burn_write_opts_new(Drive));
     (void)burn_write_opts_set_write_type(Options.get(), Ask.Tao ? BURN_WRITE_TAO : BURN_WRITE_SAO,
                                          Ask.Tao ? BURN_BLOCK_MODE1 : BURN_BLOCK_SAO);
     burn_write_opts_set_multi(Options.get(), 0);
@@ -302,10 +278,11 @@ MediumState DriveDisc::AcquireForAudio() {
 AudioRoom DriveDisc::RoomForAudio() {
     // The drive writes the pause before the first track itself, outside the space it reports.
     if (!FAudio) {
-        return {.Pause = 0, .Capacity = FreeBlocks().value_or(0), .CheckShare = 100.0, .Remedy = {}};
+        return {
+            .Pause = 0, .Capacity = FreeBlocks().value_or(0), .CheckShare = 100.0, .Remedy = {}};
     }
     burn_drive* Drive = FAudio->Drive.Get();
-    const std::unique_ptr<burn_write_opts, OptionsDeleter> Options(burn_write_opts_new(Drive));
+    const OptionsPtr Options(burn_write_opts_new(Drive));
     const off_t Space = burn_disc_available_space(Drive, Options.get());
     return {.Pause = 0,
             .Capacity = static_cast<std::uint64_t>(std::max<off_t>(Space, 0)) / DataBlockBytes,
@@ -318,8 +295,8 @@ void DriveDisc::WriteAudio(const Request& Ask, Progress& Report, const AudioImag
     AudioSession Disc;
     for (std::size_t I = 0; I < Image.Tracks.size(); ++I) {
         Disc.Add(Image.Tracks[I]);
-        Report.Update(50.0 + 50.0 * static_cast<double>(I + 1) /
-                                 static_cast<double>(Image.Tracks.size()));
+        Report.Update(50.0 +
+                      50.0 * static_cast<double>(I + 1) / static_cast<double>(Image.Tracks.size()));
     }
     for (const auto& [Pack, Value, Name] :
          {std::tuple{"PERFORMER", Ask.Artist, "artist"}, std::tuple{"TITLE", Ask.Title, "title"}}) {

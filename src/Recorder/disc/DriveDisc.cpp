@@ -12,8 +12,9 @@ MediumState DriveDisc::Acquire(Progress& Report, Acquiring How) {
     }
     XorrisoSession& Drive = Session(Report);
     const bool LoadTree = How == Acquiring::ToContinue;
-    const DriveState Found = How == Acquiring::ToLook ? AcquireDrive(Drive, Where())
-                                                      : AcquireDriveToWrite(Drive, Where(), LoadTree);
+    const DriveState Found = How == Acquiring::ToLook
+                                 ? AcquireDrive(Drive, Where())
+                                 : AcquireDriveToWrite(Drive, Where(), LoadTree);
     MediumState State;
     State.Blank = Found.Blank;
     State.Kind = Found.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
@@ -31,8 +32,7 @@ void DriveDisc::RequireCd(const MediumState& State) const {
     if (IsCdProfile(State.Profile)) {
         return;
     }
-    throw RecorderFailure(ExitCode::Medium, "the disc in " + Describe() + " is a " +
-                                                State.Profile +
+    throw RecorderFailure(ExitCode::Medium, "the disc in " + Describe() + " is a " + State.Profile +
                                                 ": this burn writes a CD's sectors, which only "
                                                 "a CD takes; put in a CD-R or CD-RW");
 }
@@ -77,8 +77,7 @@ bool DriveDisc::CdrecordTrackAtOnceInstead(const Request& Ask, Progress& Report)
     return Again;
 }
 
-XorrisoSession& DriveDisc::ReadBack(Progress& Report, const std::string& /*Written*/,
-                                    bool Reopen) {
+XorrisoSession& DriveDisc::ReadBack(Progress& Report, const std::string& /*Written*/, bool Reopen) {
     // The session that wrote the disc reads it back: libburn lets a process hold a drive once,
     // the writing session still holds it (so no other program takes it between the write and its
     // check), and after a write of its own it has loaded the new disc's tree from the drive.

@@ -33,8 +33,7 @@ public:
 
     void WriteImage(const Request& Ask, Progress& Report, const ImageToWrite& Image,
                     bool Blank) override;
-    void WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image,
-                  bool Blank) override;
+    void WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image, bool Blank) override;
     void WriteAuthored(const Request& Ask, Progress& Report, const AuthoredImage& Image,
                        bool Blank) override;
 

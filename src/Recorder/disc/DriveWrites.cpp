@@ -42,8 +42,7 @@ void DriveDisc::WriteImage(const Request& Ask, Progress& Report, const ImageToWr
     Report.End();
 }
 
-void DriveDisc::WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image,
-                         bool Blank) {
+void DriveDisc::WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image, bool Blank) {
     const std::string Sheet = Image.DriveSheet();
     if (!Image.LibburnWrites) {
         if (!Blank) {
@@ -96,8 +95,7 @@ void DriveDisc::WriteWithCdrdao(const Request& Ask, Progress& Report, const std:
 // The image streamed from its program's standard output into libburn, which reads it as the
 // worker's standard input. False when the drive did not write it (the session's Problems() say
 // why); an author that failed on its own is a write error at once.
-bool DriveDisc::StreamOnce(const Request& Asked, const AuthoredImage& Image, bool Erase,
-                           bool Tao) {
+bool DriveDisc::StreamOnce(const Request& Asked, const AuthoredImage& Image, bool Erase, bool Tao) {
     Request Ask = Asked;
     Ask.Tao = Tao;
     int Pipe[2] = {-1, -1};
@@ -142,8 +140,7 @@ void DriveDisc::WriteAuthored(const Request& Ask, Progress& Report, const Author
     Report.Begin("writing");
     // Once more track at once when the drive refused to write at once: the program makes the same
     // image again.
-    WriteWithCdrecord(Ask, Report,
-                      [&](bool Tao) { return StreamOnce(Ask, Image, !Blank, Tao); });
+    WriteWithCdrecord(Ask, Report, [&](bool Tao) { return StreamOnce(Ask, Image, !Blank, Tao); });
     Report.End();
 }
 

@@ -77,8 +77,7 @@ void VirtualDisc::WriteAuthored(const Request& /*Ask*/, Progress& Report,
     const ProgramRun Write = Image.Author(Scratch);
     const ProgramOutcome Outcome = RunProgram(Write);
     if (!Outcome.Succeeded) {
-        throw RecorderFailure(ExitCode::Write,
-                              Describe() + ": " + DescribeFailure(Write, Outcome));
+        throw RecorderFailure(ExitCode::Write, Describe() + ": " + DescribeFailure(Write, Outcome));
     }
     SyncFile(Where(), Report, Scratch);
     Report.End();

@@ -31,8 +31,7 @@ public:
 
     void WriteImage(const Request& Ask, Progress& Report, const ImageToWrite& Image,
                     bool Blank) override;
-    void WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image,
-                  bool Blank) override;
+    void WriteRaw(const Request& Ask, Progress& Report, const RawImage& Image, bool Blank) override;
     void WriteAuthored(const Request& Ask, Progress& Report, const AuthoredImage& Image,
                        bool Blank) override;
 
@@ -42,9 +41,7 @@ public:
     void ChooseOutput(Progress& Report, const Request& Ask, const SessionOutput& Output,
                       std::uint64_t& NextAddress) override;
     std::string CommitFile(bool NewDisc) const override { return WrittenFile(NewDisc); }
-    bool TrackAtOnceInstead(const Request& /*Ask*/, Progress& /*Report*/) override {
-        return false;
-    }
+    bool TrackAtOnceInstead(const Request& /*Ask*/, Progress& /*Report*/) override { return false; }
 
     std::string WrittenFile(bool NewDisc) const override;
     std::optional<std::uint64_t> WrittenBytes(const std::string& Written) const override;
