@@ -52,23 +52,46 @@ AudioImage ImageOf(const WriteContext& Context, const std::vector<AudioTrack>& T
     return Image;
 }
 
+class AudioCdSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    std::optional<Acquiring> How() const override { return Acquiring::ToWriteAudio; }
+    void CheckSources(const MediumState& /*State*/) override {
+        FRoom = FContext.Disc.RoomForAudio();
+        FTracks = CheckTracks(FContext, FRoom.CheckShare);
+    }
+    void CheckFit(const MediumState& /*State*/) override {
+        Recorder::CheckFit(FContext, FTracks.size(), FRoom.Pause + TrackSectors(FTracks),
+                           FRoom.Capacity);
+    }
+    // An audio CD is only ever a whole new disc: one that is not blank is refused, erase or not.
+    void CheckMedium(const MediumState& State) override {
+        FContext.Disc.RequireCd(State);
+        if (!State.Blank) {
+            throw RecorderFailure(ExitCode::Medium, FContext.Disc.Describe() +
+                                                        ": the disc is not blank; erase it first" +
+                                                        FRoom.Remedy);
+        }
+    }
+    void Prepare() override {
+        FImage = ImageOf(FContext, FTracks);
+        FContext.Disc.PrepareAudio(FContext.Ask, FContext.Report, FImage);
+    }
+    void Write(const MediumState& /*State*/) override {
+        FContext.Disc.WriteAudio(FContext.Ask, FContext.Report, FImage);
+    }
+
+private:
+    AudioRoom FRoom;
+    std::vector<AudioTrack> FTracks;
+    AudioImage FImage;
+};
+
 } // namespace
 
-void WriteAudioCd(const WriteContext& Context) {
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    const MediumState State = Onto.Acquire(Report, Acquiring::ToWriteAudio);
-    const AudioRoom Room = Onto.RoomForAudio();
-    const std::vector<AudioTrack> Tracks = CheckTracks(Context, Room.CheckShare);
-    CheckFit(Context, Tracks.size(), Room.Pause + TrackSectors(Tracks), Room.Capacity);
-    Onto.RequireCd(State);
-    if (!State.Blank) {
-        throw RecorderFailure(ExitCode::Medium, Onto.Describe() +
-                                                    ": the disc is not blank; erase it first" +
-                                                    Room.Remedy);
-    }
-    Onto.WriteAudio(Context.Ask, Report, ImageOf(Context, Tracks));
+std::unique_ptr<WriteSteps> WriteAudioCd(const WriteContext& Context) {
+    return std::make_unique<AudioCdSteps>(Context);
 }
 
 } // namespace Recorder

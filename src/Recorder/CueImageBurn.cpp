@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace Recorder {
 
@@ -81,33 +82,47 @@ RawImage RawImageOf(const WriteContext& Context, const CueImage& Image, bool& Dr
                 }};
 }
 
-} // namespace
+class CueImageSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
 
-void BurnCueImage(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    const MediumState State = Onto.Acquire(Report, Acquiring::ToWriteRaw);
-    const CueImage Image = CueImage::Read(Ask.ImageFile);
-    if (Ask.SpeedTest) {
-        std::vector<std::string> DataFiles;
-        for (const CueDataFile& File : Image.Files()) {
-            DataFiles.push_back(File.Path);
+    std::optional<Acquiring> How() const override { return Acquiring::ToWriteRaw; }
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FImage.emplace(CueImage::Read(Ask.ImageFile));
+        if (Ask.SpeedTest) {
+            std::vector<std::string> DataFiles;
+            for (const CueDataFile& File : FImage->Files()) {
+                DataFiles.push_back(File.Path);
+            }
+            (void)ReadSpeedTest(DataFiles, Ask.Speed, false, FContext.Report);
         }
-        (void)ReadSpeedTest(DataFiles, Ask.Speed, false, Report);
     }
-    const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
-    if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": the image needs " +
-                                                 std::to_string(Sectors) + " sectors, a CD holds " +
-                                                 std::to_string(CdSectors));
+    void CheckFit(const MediumState& /*State*/) override {
+        const std::uint64_t Sectors = FImage->Sectors() + LeadingPause;
+        if (Sectors > CdSectors) {
+            throw RecorderFailure(ExitCode::Fit, FContext.Disc.Describe() + ": the image needs " +
+                                                     std::to_string(Sectors) +
+                                                     " sectors, a CD holds " +
+                                                     std::to_string(CdSectors));
+        }
     }
-    Onto.RequireCd(State);
-    Onto.RequireWritable(Ask, State.Blank);
-    Report.End();
+    void CheckMedium(const MediumState& State) override {
+        FContext.Disc.RequireCd(State);
+        WriteSteps::CheckMedium(State);
+    }
+    void Write(const MediumState& State) override;
+
+private:
+    std::optional<CueImage> FImage;
+};
+
+void CueImageSteps::Write(const MediumState& State) {
+    const Request& Ask = FContext.Ask;
+    Disc& Onto = FContext.Disc;
+    Progress& Report = FContext.Report;
     bool Dropped = false;
-    Onto.WriteRaw(Ask, Report, RawImageOf(Context, Image, Dropped), State.Blank);
+    Onto.WriteRaw(Ask, Report, RawImageOf(FContext, *FImage, Dropped), State.Blank);
     if (Ask.CloseSession) {
         Onto.SayOfFile(Report, Onto.Describe() + " is a virtual disc, written whole: there is no "
                                                  "session to close");
@@ -116,7 +131,13 @@ void BurnCueImage(const WriteContext& Context) {
         Report.Say("the sheet's CDTEXTFILE line names a file beside the image: it was left out");
     }
     Report.Say("wrote the image " + Ask.ImageFile + " to " + Onto.Describe() +
-               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(Context.Where.Path)));
+               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(FContext.Where.Path)));
+}
+
+} // namespace
+
+std::unique_ptr<WriteSteps> BurnCueImage(const WriteContext& Context) {
+    return std::make_unique<CueImageSteps>(Context);
 }
 
 } // namespace Recorder

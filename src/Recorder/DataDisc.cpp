@@ -97,48 +97,76 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     Context.Report.End();
 }
 
-void WriteDataDisc(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    DataDiscPlan Plan = PlanDataDisc(Context);
-    XorrisoSession& Session = Onto.Session(Report);
-    Plan.AtMost = CheckDataFit(Context, Session, Plan);
-    Report.End();
+namespace {
 
+class DataDiscSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    std::optional<Acquiring> How() const override { return DataDiscAcquiring(FContext.Ask); }
+    void CheckSources(const MediumState& State) override { FPlan = PlanDataDisc(FContext, State); }
+    void CheckFit(const MediumState& /*State*/) override {
+        FPlan.AtMost = CheckDataFit(FContext, FContext.Disc.Session(FContext.Report), FPlan);
+    }
+    // The plan found why the medium refuses the write, if it does; the fit came first.
+    void CheckMedium(const MediumState& /*State*/) override {
+        if (FPlan.Refusal) {
+            throw RecorderFailure(*FPlan.Refusal);
+        }
+    }
+    void Write(const MediumState& State) override;
+    void Verify() override {
+        if (FContext.Ask.Verify) {
+            VerifyDataDisc(FContext, FPlan, FContext.Disc.WrittenFile(FPlan.NewDisc));
+        }
+    }
+    void Finish() override {
+        // The session leaves a drive's tray shut.
+        FContext.Disc.Complete(FContext.Ask, FPlan.NewDisc, true);
+        const std::size_t Entries = FPlan.Sources.size();
+        FContext.Report.Say(
+            "wrote " + std::to_string(Entries) + (Entries == 1 ? " entry" : " entries") + " to " +
+            FContext.Disc.Describe() + (FPlan.NewDisc ? " as a new disc" : " as a new session"));
+    }
+
+private:
+    DataDiscPlan FPlan;
+};
+
+void DataDiscSteps::Write(const MediumState& /*State*/) {
+    const Request& Ask = FContext.Ask;
+    Disc& Onto = FContext.Disc;
+    Progress& Report = FContext.Report;
+    XorrisoSession& Session = Onto.Session(Report);
     if (Ask.CloseSession) {
         Onto.SayOfFile(Report,
                        Onto.Describe() +
                            " is a virtual disc, which cannot be closed: it stays appendable");
     }
     // The session's size as the fit found it: exact when it was measured, else its bound.
-    const std::uint64_t SessionBytes = Plan.AtMost.value_or(0) * DataBlockBytes;
+    const std::uint64_t SessionBytes = FPlan.AtMost.value_or(0) * DataBlockBytes;
     Report.Begin("writing", SessionBytes);
     Session.ExpectWriting(SessionBytes);
     TestHooks::BeforeWrite();
-    if (const auto Problems = CommitSession(Context, Session, Plan)) {
+    if (const auto Problems = CommitSession(FContext, Session, FPlan)) {
         const ExitCode Kind = EntryUnreadable(*Problems) ? ExitCode::Source : ExitCode::Write;
         throw RecorderFailure(Kind, FailureCaseOf(*Problems, Kind),
                               Onto.Describe() + ": " + RecorderReason(*Problems, Kind));
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.
-    if (const auto Changed = Plan.Stamps.FirstChanged()) {
+    if (const auto Changed = FPlan.Stamps.FirstChanged()) {
         throw RecorderFailure(ExitCode::Source, FailureKind::SourceChanged,
                               "entry " + *Changed +
                                   ": changed while it was written; the disc was left as it was");
     }
     Report.End();
+}
 
-    if (Ask.Verify) {
-        VerifyDataDisc(Context, Plan, Onto.WrittenFile(Plan.NewDisc));
-    }
-    // The session leaves a drive's tray shut.
-    Onto.Complete(Ask, Plan.NewDisc, true);
-    const std::size_t Entries = Plan.Sources.size();
-    Report.Say("wrote " + std::to_string(Entries) + (Entries == 1 ? " entry" : " entries") +
-               " to " + Onto.Describe() + (Plan.NewDisc ? " as a new disc" : " as a new session"));
+} // namespace
+
+std::unique_ptr<WriteSteps> WriteDataDisc(const WriteContext& Context) {
+    return std::make_unique<DataDiscSteps>(Context);
 }
 
 } // namespace Recorder

@@ -219,17 +219,23 @@ void CheckDataSources(const WriteContext& Context, DataDiscPlan& Plan) {
 
 } // namespace
 
+Acquiring DataDiscAcquiring(const Request& Ask) {
+    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
+    // into the new disc, with --import or without.
+    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
+    return Appending ? Acquiring::ToContinue : Acquiring::ToWrite;
+}
+
 DataDiscPlan PlanDataDisc(const WriteContext& Context) {
+    return PlanDataDisc(Context,
+                        Context.Disc.Acquire(Context.Report, DataDiscAcquiring(Context.Ask)));
+}
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State) {
     const Request& Ask = Context.Ask;
     Disc& Onto = Context.Disc;
     DataDiscPlan Plan;
     Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
-    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
-    // into the new disc, with --import or without.
-    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
-    // Whether a device is a drive at all is part of the target, checked before the sources.
-    const MediumState State =
-        Onto.Acquire(Context.Report, Appending ? Acquiring::ToContinue : Acquiring::ToWrite);
     XorrisoSession& Session = Onto.Session(Context.Report);
     DiscFound Found{State.Kind, State.Sessions};
     Plan.Blank = State.Blank;
@@ -281,9 +287,6 @@ std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Session,
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the session needs " +
                                                  std::to_string(Size) + " blocks, the disc has " +
                                                  std::to_string(Free) + " free");
-    }
-    if (Plan.Refusal) {
-        throw RecorderFailure(*Plan.Refusal);
     }
     return Size;
 }

@@ -180,43 +180,63 @@ void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources
     Context.Report.End();
 }
 
+class DvdVideoSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FSources = CheckDvdSources(Ask.Entries);
+        if (Ask.SpeedTest) {
+            (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, FContext.Report);
+        }
+        LinkEntries(FContext, FSources);
+    }
+    void CheckFit(const MediumState& /*State*/) override {
+        // Built once, so that a label or text cut to its field is said once.
+        FArguments = ImageArguments(FContext);
+        FBlocks = ImageBlocks(FContext, FArguments);
+        const std::uint64_t Capacity = FContext.Disc.FreeBlocks().value_or(DvdBlocks);
+        if (FBlocks > Capacity) {
+            throw RecorderFailure(ExitCode::Fit,
+                                  FContext.Disc.Describe() + ": the DVD-Video image needs " +
+                                      std::to_string(FBlocks) + " blocks, the disc holds " +
+                                      std::to_string(Capacity));
+        }
+    }
+    void Write(const MediumState& State) override {
+        FContext.Disc.WriteAuthored(FContext.Ask, FContext.Report,
+                                    ImageOf(FContext, FArguments, FBlocks), State.Blank);
+    }
+    void Verify() override {
+        if (FContext.Ask.Verify) {
+            VerifyImage(FContext, FSources);
+        }
+    }
+    void Finish() override {
+        const Request& Ask = FContext.Ask;
+        Disc& Onto = FContext.Disc;
+        // A drive's tray stays shut for the verify.
+        Onto.Complete(Ask, true, Ask.Verify);
+        if (Ask.CloseSession) {
+            Onto.SayOfFile(FContext.Report,
+                           Onto.Describe() + ": a DVD-Video disc is closed when it is written");
+        }
+        FContext.Report.Say("wrote a DVD-Video disc of " + std::to_string(FBlocks) + " blocks to " +
+                            Onto.Describe() +
+                            Onto.OfFile("; it is closed: nothing can be appended to it"));
+    }
+
+private:
+    std::vector<Source> FSources;
+    std::vector<std::string> FArguments;
+    std::uint64_t FBlocks = 0;
+};
+
 } // namespace
 
-void WriteDvdVideo(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    const MediumState State = Onto.Acquire(Report, Acquiring::ToWrite);
-    const std::vector<Source> Sources = CheckDvdSources(Ask.Entries);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, Report);
-    }
-    LinkEntries(Context, Sources);
-    // Built once, so that a label or text cut to its field is said once.
-    const std::vector<std::string> Arguments = ImageArguments(Context);
-    const std::uint64_t Blocks = ImageBlocks(Context, Arguments);
-    const std::uint64_t Capacity = Onto.FreeBlocks().value_or(DvdBlocks);
-    if (Blocks > Capacity) {
-        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": the DVD-Video image needs " +
-                                                 std::to_string(Blocks) +
-                                                 " blocks, the disc holds " +
-                                                 std::to_string(Capacity));
-    }
-    Onto.RequireWritable(Ask, State.Blank);
-    Report.End();
-
-    Onto.WriteAuthored(Ask, Report, ImageOf(Context, Arguments, Blocks), State.Blank);
-    if (Ask.Verify) {
-        VerifyImage(Context, Sources);
-    }
-    // A drive's tray stays shut for the verify.
-    Onto.Complete(Ask, true, Ask.Verify);
-    if (Ask.CloseSession) {
-        Onto.SayOfFile(Report, Onto.Describe() + ": a DVD-Video disc is closed when it is written");
-    }
-    Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
-               Onto.Describe() + Onto.OfFile("; it is closed: nothing can be appended to it"));
+std::unique_ptr<WriteSteps> WriteDvdVideo(const WriteContext& Context) {
+    return std::make_unique<DvdVideoSteps>(Context);
 }
 
 } // namespace Recorder

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace Recorder {
 
@@ -39,34 +40,49 @@ std::uint64_t CheckImage(const WriteContext& Context, int File) {
     return static_cast<std::uint64_t>(Info.st_size);
 }
 
+// The target first (a device that is no drive), then the source, the fit and the medium.
+class ImageSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    void CheckSources(const MediumState& /*State*/) override {
+        FFile.emplace(OpenMediaFile(FContext.Ask.ImageFile, "image").Release());
+        FBytes = CheckImage(FContext, FFile->Get());
+    }
+    void CheckFit(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        const std::uint64_t Blocks = (FBytes + DataBlockBytes - 1) / DataBlockBytes;
+        const std::uint64_t Capacity =
+            FContext.Disc.FreeBlocks().value_or(Ask.Dvd ? DvdBlocks : CdBlocks);
+        if (Blocks > Capacity) {
+            Fail(ExitCode::Fit, FContext.Disc.Describe(),
+                 "the image needs " + std::to_string(Blocks) + " blocks, the disc holds " +
+                     std::to_string(Capacity));
+        }
+    }
+    void Write(const MediumState& State) override {
+        const Request& Ask = FContext.Ask;
+        Disc& Onto = FContext.Disc;
+        Onto.WriteImage(Ask, FContext.Report,
+                        {.Path = Ask.ImageFile, .Fd = FFile->Get(), .Bytes = FBytes}, State.Blank);
+        if (Ask.CloseSession) {
+            Onto.SayOfFile(FContext.Report,
+                           Onto.Describe() +
+                               " is a virtual disc, which cannot be closed: it stays appendable");
+        }
+        Onto.SayOfFile(FContext.Report,
+                       "wrote the image " + Ask.ImageFile + " to " + Onto.Describe());
+    }
+
+private:
+    std::optional<FileDescriptor> FFile;
+    std::uint64_t FBytes = 0;
+};
+
 } // namespace
 
-void BurnImageFile(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    // The target first (a device that is no drive), then the source, the fit and the medium.
-    const MediumState State = Onto.Acquire(Report, Acquiring::ToWrite);
-    const FileDescriptor File = OpenMediaFile(Ask.ImageFile, "image");
-    const std::uint64_t Bytes = CheckImage(Context, File.Get());
-    const std::uint64_t Blocks = (Bytes + DataBlockBytes - 1) / DataBlockBytes;
-    const std::uint64_t Capacity = Onto.FreeBlocks().value_or(Ask.Dvd ? DvdBlocks : CdBlocks);
-    if (Blocks > Capacity) {
-        Fail(ExitCode::Fit, Onto.Describe(),
-             "the image needs " + std::to_string(Blocks) + " blocks, the disc holds " +
-                 std::to_string(Capacity));
-    }
-    Onto.RequireWritable(Ask, State.Blank);
-    Report.End();
-    Onto.WriteImage(Ask, Report, {.Path = Ask.ImageFile, .Fd = File.Get(), .Bytes = Bytes},
-                    State.Blank);
-    if (Ask.CloseSession) {
-        Onto.SayOfFile(Report,
-                       Onto.Describe() +
-                           " is a virtual disc, which cannot be closed: it stays appendable");
-    }
-    Onto.SayOfFile(Report, "wrote the image " + Ask.ImageFile + " to " + Onto.Describe());
+std::unique_ptr<WriteSteps> BurnImageFile(const WriteContext& Context) {
+    return std::make_unique<ImageSteps>(Context);
 }
 
 } // namespace Recorder

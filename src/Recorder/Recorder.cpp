@@ -89,7 +89,7 @@ int RunWriter(Writer Write, const Request& Ask, Disc& Onto) {
     try {
         // Let go before a failure is reported, as the writer's own sessions were.
         const ReleasedAtEnd Released(Onto);
-        Write(WriteContext{Ask, Onto, Onto.Where(), Onto.ScratchDisc(), Lines});
+        RunWrite(Write, WriteContext{Ask, Onto, Onto.Where(), Onto.ScratchDisc(), Lines});
     } catch (const RecorderFailure& Failure) {
         return ReportFailure(Failure);
     } catch (const std::exception& Failure) {

@@ -117,47 +117,68 @@ RawImage RawImageOf(const WriteContext& Context) {
                 }};
 }
 
-} // namespace
+class VideoCdSteps final : public WriteSteps {
+public:
+    explicit VideoCdSteps(const WriteContext& Context)
+        : WriteSteps(Context),
+          FKind(Context.Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
+                    ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD",
+                           "MPEG-2 program streams"}
+                    : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"}) {}
 
-void WriteVideoCd(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    Disc& Onto = Context.Disc;
-    Progress& Report = Context.Report;
-    const Kind Disc =
-        Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
-            ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
-            : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
-    Report.Begin("preparing");
-    const MediumState State = Onto.Acquire(Report, Acquiring::ToWriteRaw);
-    const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
+    std::optional<Acquiring> How() const override { return Acquiring::ToWriteRaw; }
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FBytes = CheckStreams(Ask.Entries, FKind);
+        if (Ask.SpeedTest) {
+            (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, FContext.Report);
+        }
     }
-    if (Bytes / StreamBytesPerSector > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": the streams need more than " +
-                                                 std::to_string(Bytes / StreamBytesPerSector) +
+    void CheckFit(const MediumState& State) override;
+    void CheckMedium(const MediumState& State) override {
+        FContext.Disc.RequireCd(State);
+        WriteSteps::CheckMedium(State);
+    }
+    void Write(const MediumState& State) override {
+        Disc& Onto = FContext.Disc;
+        Onto.WriteRaw(FContext.Ask, FContext.Report, RawImageOf(FContext), State.Blank);
+        if (FContext.Ask.CloseSession) {
+            Onto.SayOfFile(FContext.Report, Onto.Describe() + " is a virtual disc, written whole: "
+                                                              "there is no session to close");
+        }
+        FContext.Report.Say(
+            "wrote " + std::string(FKind.Name) + " of " + Tracks(FContext.Ask.Entries.size()) +
+            " to " + Onto.Describe() +
+            Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(FContext.Where.Path)));
+    }
+
+private:
+    Kind FKind;
+    std::uint64_t FBytes = 0;
+};
+
+// A bound first, then the authoring, then the exact fit: only vcdimager knows the layout.
+void VideoCdSteps::CheckFit(const MediumState& /*State*/) {
+    const std::string Disc = FContext.Disc.Describe();
+    if (FBytes / StreamBytesPerSector > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Disc + ": the streams need more than " +
+                                                 std::to_string(FBytes / StreamBytesPerSector) +
                                                  " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    // The authoring comes before the exact fit: only vcdimager knows the layout.
-    Author(Context, Disc);
-    const std::uint64_t Sectors = SectorsOf(Context, Context.Scratch) + LeadingPause;
+    Author(FContext, FKind);
+    const std::uint64_t Sectors = SectorsOf(FContext, FContext.Scratch) + LeadingPause;
     if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Onto.Describe() + ": " + Disc.Name + " of " +
+        throw RecorderFailure(ExitCode::Fit, Disc + ": " + FKind.Name + " of " +
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    Onto.RequireCd(State);
-    Onto.RequireWritable(Ask, State.Blank);
-    Report.End();
-    Onto.WriteRaw(Ask, Report, RawImageOf(Context), State.Blank);
-    if (Ask.CloseSession) {
-        Onto.SayOfFile(Report, Onto.Describe() + " is a virtual disc, written whole: there is no "
-                                                 "session to close");
-    }
-    Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) + " to " +
-               Onto.Describe() +
-               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(Context.Where.Path)));
+}
+
+} // namespace
+
+std::unique_ptr<WriteSteps> WriteVideoCd(const WriteContext& Context) {
+    return std::make_unique<VideoCdSteps>(Context);
 }
 
 } // namespace Recorder

@@ -43,7 +43,7 @@ private:
 };
 
 // Runs Work (its exit code) in a worker process and returns the run's exit code. With MayAppend,
-// what an append may change of Disc is written down before the worker starts.
+// what an append may change of Onto is written down before the worker starts.
 int RunInWorker(const std::function<int()>& Work, Disc& Onto, bool MayAppend,
                 const StopSignals& Stop);
 

@@ -177,8 +177,11 @@ public:
     virtual void WriteAuthored(const Request& Ask, Progress& Report, const AuthoredImage& Image,
                                bool Blank) = 0;
 
-    // An audio CD: the room it has, and its write (the tracks handed over, then written).
+    // An audio CD: the room it has, what is made ready before writing (a drive's tracks decoded
+    // and handed to libburn with their CD-TEXT, libburn's check of the write: a medium error), and
+    // its write.
     virtual AudioRoom RoomForAudio() = 0;
+    virtual void PrepareAudio(const Request& Ask, Progress& Report, const AudioImage& Image) = 0;
     virtual void WriteAudio(const Request& Ask, Progress& Report, const AudioImage& Image) = 0;
 
     // A data session: where the planned session goes (NextAddress set when it starts anew), the

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -241,6 +242,9 @@ struct DriveDisc::AudioDrive {
     explicit AudioDrive(const Target& Where) : Burning(Where), Drive(Where) {}
     Library Burning;
     GrabbedDrive Drive;
+    // The session handed over, and the options it is written with, once prepared.
+    std::optional<AudioSession> Tracks;
+    OptionsPtr Options;
 };
 
 DriveDisc::DriveDisc(const Target& Where, MediumUse Use) : Disc(Where, Use) {}
@@ -290,9 +294,9 @@ AudioRoom DriveDisc::RoomForAudio() {
             .Remedy = {}};
 }
 
-void DriveDisc::WriteAudio(const Request& Ask, Progress& Report, const AudioImage& Image) {
+void DriveDisc::PrepareAudio(const Request& Ask, Progress& Report, const AudioImage& Image) {
     burn_drive* Drive = FAudio->Drive.Get();
-    AudioSession Disc;
+    AudioSession& Disc = FAudio->Tracks.emplace();
     for (std::size_t I = 0; I < Image.Tracks.size(); ++I) {
         Disc.Add(Image.Tracks[I]);
         Report.Update(50.0 +
@@ -306,14 +310,18 @@ void DriveDisc::WriteAudio(const Request& Ask, Progress& Report, const AudioImag
         Report.Say("CD-TEXT is written only when the whole disc is written at once: with --tao "
                    "the disc has none");
     }
-    const auto Options = WriteOptions(Ask, Drive);
+    FAudio->Options = WriteOptions(Ask, Drive);
     char Reasons[BURN_REASONS_LEN] = {};
-    if (burn_precheck_write(Options.get(), Disc.Disc(), Reasons, 0) <= 0) {
+    if (burn_precheck_write(FAudio->Options.get(), Disc.Disc(), Reasons, 0) <= 0) {
         throw RecorderFailure(ExitCode::Medium,
                               Describe() + ": " + RecorderReason(Reasons, ExitCode::Medium));
     }
-    Report.End();
+}
 
+void DriveDisc::WriteAudio(const Request& Ask, Progress& Report, const AudioImage& Image) {
+    burn_drive* Drive = FAudio->Drive.Get();
+    const AudioSession& Disc = *FAudio->Tracks;
+    const OptionsPtr& Options = FAudio->Options;
     Report.Begin("writing");
     RequireWritingThreads(Describe());
     burn_disc_write(Options.get(), Disc.Disc());

@@ -39,6 +39,7 @@ public:
 
     // An audio CD is written by libburn itself, which holds the drive from its acquisition on.
     AudioRoom RoomForAudio() override;
+    void PrepareAudio(const Request& Ask, Progress& Report, const AudioImage& Image) override;
     void WriteAudio(const Request& Ask, Progress& Report, const AudioImage& Image) override;
 
     void ChooseOutput(Progress& Report, const Request& Ask, const SessionOutput& Output,

@@ -110,7 +110,6 @@ void VirtualDisc::WriteAudio(const Request& /*Ask*/, Progress& Report, const Aud
     for (const AudioTrackData& Track : Image.Tracks) {
         Sectors += Track.Sectors;
     }
-    Report.End();
     Report.Begin("writing", Sectors * RawSectorBytes);
     const std::vector<std::uint64_t> Starts =
         WriteSectors(Where(), Report, ScratchDisc(), Image, Sectors);

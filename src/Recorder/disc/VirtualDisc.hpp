@@ -36,6 +36,8 @@ public:
                        bool Blank) override;
 
     AudioRoom RoomForAudio() override;
+    void PrepareAudio(const Request& /*Ask*/, Progress& /*Report*/,
+                      const AudioImage& /*Image*/) override {}
     void WriteAudio(const Request& Ask, Progress& Report, const AudioImage& Image) override;
 
     void ChooseOutput(Progress& Report, const Request& Ask, const SessionOutput& Output,
