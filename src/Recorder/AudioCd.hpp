@@ -1,5 +1,5 @@
-// What the two targets of an audio CD share: the tracks checked before anything is written, the
-// fit, and the CD-TEXT as the run gives it.
+// An audio CD's tracks checked before anything is written, the fit, and the CD-TEXT as the run
+// gives it; the disc writes them (a virtual disc its sectors and sheet, a drive through libburn).
 #pragma once
 
 #include "AudioDecoder.hpp"
@@ -35,8 +35,5 @@ DiscText CueDiscText(const WriteContext& Context);
 
 // "mm:ss" of a count of sectors, for messages.
 std::string PlayingTime(std::uint64_t Sectors);
-
-// The audio CD on a real drive, through libburn.
-void BurnAudioToDrive(const WriteContext& Context);
 
 } // namespace Recorder

@@ -3,22 +3,18 @@
 // cdrdao for the rest.
 #include "CueImage.hpp"
 #include "CueSheet.hpp"
+#include "DiscFiles.hpp"
 #include "FileDescriptor.hpp"
-#include "RawDisc.hpp"
-#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
-#include "WholeDisc.hpp"
 #include "Writers.hpp"
-#include "XorrisoSession.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <utility>
+#include <optional>
 
 namespace Recorder {
 
@@ -45,7 +41,7 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
             throw RecorderFailure(ExitCode::Source, "data file " + File.Path + ": " + Reason);
         }
         const std::uint64_t Copied =
-            CopyAll(Context, From.Get(), To.Get(), "data file " + File.Path,
+            CopyAll(Context.Where, From.Get(), To.Get(), "data file " + File.Path,
                     [&Context, &Done, Total](std::uint64_t Bytes) {
                         Done += Bytes;
                         Context.Report.Update(Done, Total);
@@ -64,81 +60,84 @@ void JoinInto(const WriteContext& Context, const CueImage& Image) {
     }
 }
 
-// Onto a real drive: the sheet, with its data files named by their full paths, read by libburn
-// itself where it can (one data file of audio and Mode 1 tracks), else by cdrdao.
-void BurnToDrive(const WriteContext& Context, std::unique_ptr<XorrisoSession> Drive,
-                 const CueImage& Image, bool Blank) {
-    const Request& Ask = Context.Ask;
-    WriteDurably(Context, SheetScratchOf(Context.Scratch), Image.SheetWithFullPaths());
-    if (!Image.LibburnWrites()) {
-        if (!Blank) {
-            Context.Report.Begin("erasing");
-            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
-            Context.Report.End();
-        }
-        Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
-        return;
-    }
-    const std::vector<std::string> Command =
-        CdrecordArguments(Ask, Context.Where,
-                          {.Source = SheetScratchOf(Context.Scratch),
-                           .IsCueSheet = true,
-                           .Bytes = std::nullopt,
-                           .Erase = !Blank,
-                           .Dvd = false,
-                           .Closed = false});
-    Context.Report.Begin("writing");
-    Drive->Require(Command, ExitCode::Write);
-    Context.Report.End();
+// The image as the disc takes it: for a drive, the sheet with its data files named by their full
+// paths, read by libburn itself where it can (one data file of audio and Mode 1 tracks), else by
+// cdrdao; for a virtual disc, the data files joined into its file and a sheet naming that file
+// (Dropped: whether the sheet's CDTEXTFILE line was left out).
+RawImage RawImageOf(const WriteContext& Context, const CueImage& Image, bool& Dropped) {
+    const std::string Sheet = SheetScratchOf(Context.Scratch);
+    return {.DriveSheet =
+                [&Context, &Image] {
+                    std::string FullPaths = SheetScratchOf(Context.Scratch);
+                    WriteDurably(Context.Where, FullPaths, Image.SheetWithFullPaths());
+                    return FullPaths;
+                },
+            .LibburnWrites = Image.LibburnWrites(),
+            .FillScratch =
+                [&Context, &Image, &Dropped, Sheet](const std::string& BareName) {
+                    const std::string Joined = Image.JoinedSheet(BareName, Dropped);
+                    Context.Report.Begin("writing");
+                    JoinInto(Context, Image);
+                    WriteDurably(Context.Where, Sheet, Joined);
+                }};
 }
 
-} // namespace
+class CueImageSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
 
-void BurnCueImage(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
-    const CueImage Image = CueImage::Read(Ask.ImageFile);
-    if (Ask.SpeedTest) {
-        std::vector<std::string> DataFiles;
-        for (const CueDataFile& File : Image.Files()) {
-            DataFiles.push_back(File.Path);
+    std::optional<Acquiring> How() const override { return Acquiring::ToWriteRaw; }
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FImage.emplace(CueImage::Read(Ask.ImageFile));
+        if (Ask.SpeedTest) {
+            std::vector<std::string> DataFiles;
+            for (const CueDataFile& File : FImage->Files()) {
+                DataFiles.push_back(File.Path);
+            }
+            (void)ReadSpeedTest(DataFiles, Ask.Speed, false, FContext.Report);
         }
-        (void)ReadSpeedTest(DataFiles, Ask.Speed, false, Report);
     }
-    const std::uint64_t Sectors = Image.Sectors() + LeadingPause;
-    if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the image needs " +
-                                                 std::to_string(Sectors) + " sectors, a CD holds " +
-                                                 std::to_string(CdSectors));
+    void CheckFit(const MediumState& /*State*/) override {
+        const std::uint64_t Sectors = FImage->Sectors() + LeadingPause;
+        if (Sectors > CdSectors) {
+            throw RecorderFailure(ExitCode::Fit, FContext.Disc.Describe() + ": the image needs " +
+                                                     std::to_string(Sectors) +
+                                                     " sectors, a CD holds " +
+                                                     std::to_string(CdSectors));
+        }
     }
-    RequireCd(Context, Profile);
-    RequireWritable(Context, Blank);
-    Report.End();
-    if (Where.RealDrive) {
-        BurnToDrive(Context, std::move(Drive), Image, Blank);
-        Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe());
-        return;
+    void CheckMedium(const MediumState& State) override {
+        FContext.Disc.RequireCd(State);
+        WriteSteps::CheckMedium(State);
     }
+    void Write(const MediumState& State) override;
+
+private:
+    std::optional<CueImage> FImage;
+};
+
+void CueImageSteps::Write(const MediumState& State) {
+    const Request& Ask = FContext.Ask;
+    Disc& Onto = FContext.Disc;
+    Progress& Report = FContext.Report;
     bool Dropped = false;
-    const std::string Joined = Image.JoinedSheet(BareNameOf(Where.Path), Dropped);
-    Report.Begin("writing");
-    JoinInto(Context, Image);
-    WriteDurably(Context, SheetScratchOf(Context.Scratch), Joined);
-    PutRawDiscInPlace(Context, Sheet);
-    Report.End();
+    Onto.WriteRaw(Ask, Report, RawImageOf(FContext, *FImage, Dropped), State.Blank);
     if (Ask.CloseSession) {
-        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
-                                      "close");
+        Onto.SayOfFile(Report, Onto.Describe() + " is a virtual disc, written whole: there is no "
+                                                 "session to close");
     }
     if (Dropped) {
         Report.Say("the sheet's CDTEXTFILE line names a file beside the image: it was left out");
     }
-    Report.Say("wrote the image " + Ask.ImageFile + " to " + Where.Describe() +
-               " and its CUE sheet " + Sheet);
+    Report.Say("wrote the image " + Ask.ImageFile + " to " + Onto.Describe() +
+               Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(FContext.Where.Path)));
+}
+
+} // namespace
+
+std::unique_ptr<WriteSteps> BurnCueImage(const WriteContext& Context) {
+    return std::make_unique<CueImageSteps>(Context);
 }
 
 } // namespace Recorder

@@ -6,10 +6,8 @@
 #include "FileDescriptor.hpp"
 #include "LibraryWords.hpp"
 #include "ReadMeter.hpp"
-#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "TestHooks.hpp"
-#include "WholeDisc.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,51 +37,39 @@ bool EntryUnreadable(std::string_view Problems) {
 }
 
 // Writes the session: none when it was written, else the libraries' problems. A real drive
-// that refused to write it at once gets it track at once (see TrackAtOnceInstead).
-std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSession& Disc,
-                                         const DataDiscPlan& Plan, const std::string& VirtualDisc) {
-    if (Disc.Commit(VirtualDisc)) {
+// that refused to write it at once gets it track at once (see Disc::TrackAtOnceInstead).
+std::optional<std::string> CommitSession(const WriteContext& Context, XorrisoSession& Session,
+                                         const DataDiscPlan& Plan) {
+    const std::string File = Context.Disc.CommitFile(Plan.NewDisc);
+    if (Session.Commit(File)) {
         return std::nullopt;
     }
-    std::string Problems = Disc.LibraryProblems();
-    if (!Plan.NewDisc || !TrackAtOnceInstead(Disc, Context) || !Disc.Run({"-write_type", "tao"})) {
+    std::string Problems = Session.LibraryProblems();
+    if (!Plan.NewDisc || !Context.Disc.TrackAtOnceInstead(Context.Ask, Context.Report) ||
+        !Session.Run({"-write_type", "tao"})) {
         return Problems;
     }
-    if (Disc.Commit(VirtualDisc)) {
+    if (Session.Commit(File)) {
         return std::nullopt;
     }
-    return Disc.LibraryProblems();
+    return Session.LibraryProblems();
 }
 
 } // namespace
 
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
-                    const std::string& Written, XorrisoSession& Writer) {
+                    const std::string& Written) {
     const Target& Where = Context.Where;
     TestHooks::CorruptWritten(Written);
     // The checksums read every file of the disc once; the comparison reads the session's sources
     // and compares their checksums with those recorded.
     const std::uint64_t Before = Plan.NextAddress * DataBlockBytes;
-    std::uint64_t DiscBytes = Before + Plan.AtMost.value_or(0) * DataBlockBytes;
-    if (struct stat Info{}; !Where.RealDrive && ::stat(Written.c_str(), &Info) == 0) {
-        DiscBytes = static_cast<std::uint64_t>(Info.st_size);
-    }
+    const std::uint64_t DiscBytes = Context.Disc.WrittenBytes(Written).value_or(
+        Before + Plan.AtMost.value_or(0) * DataBlockBytes);
     const std::uint64_t SessionBytes = DiscBytes > Before ? DiscBytes - Before : 0;
     Context.Report.Begin("verifying", DiscBytes + SessionBytes);
     ReadMeter Meter(Context.Report, DiscBytes + SessionBytes);
-    // A real drive is read back through the session that wrote it: libburn lets a process hold a
-    // drive once, the writing session still holds it (so no other program takes it between the
-    // write and its check), and after the write it has loaded the new disc's tree from the drive.
-    // A virtual disc is read from the file written, by a session of its own.
-    std::optional<XorrisoSession> Reader;
-    if (!Where.RealDrive) {
-        Reader.emplace(Context.Report, Where.Describe());
-        if (!Reader->Run({"-indev", "stdio:" + Written})) {
-            throw RecorderFailure(ExitCode::Verify,
-                                  Where.Describe() + ": " + std::string(NotReadBackReason()));
-        }
-    }
-    XorrisoSession& Check = Reader ? *Reader : Writer;
+    XorrisoSession& Check = Context.Disc.ReadBack(Context.Report, Written, false);
     const ScopedTick Ticking(Check, [&Meter] { Meter.Tick(); });
     if (!Check.Run({"-check_md5_r", "SORRY", "/", "--"})) {
         // The results name the files whose checksums differ.
@@ -111,55 +97,76 @@ void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
     Context.Report.End();
 }
 
-void WriteDataDisc(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    XorrisoSession Disc(Report, Where.Describe());
-    DataDiscPlan Plan = PlanDataDisc(Context, Disc);
-    Plan.AtMost = CheckDataFit(Context, Disc, Plan);
-    Report.End();
+namespace {
 
-    if (Ask.CloseSession && !Where.RealDrive) {
-        Report.Say(Where.Describe() +
-                   " is a virtual disc, which cannot be closed: it stays appendable");
+class DataDiscSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    std::optional<Acquiring> How() const override { return DataDiscAcquiring(FContext.Ask); }
+    void CheckSources(const MediumState& State) override { FPlan = PlanDataDisc(FContext, State); }
+    void CheckFit(const MediumState& /*State*/) override {
+        FPlan.AtMost = CheckDataFit(FContext, FContext.Disc.Session(FContext.Report), FPlan);
+    }
+    // The plan found why the medium refuses the write, if it does; the fit came first.
+    void CheckMedium(const MediumState& /*State*/) override {
+        if (FPlan.Refusal) {
+            throw RecorderFailure(*FPlan.Refusal);
+        }
+    }
+    void Write(const MediumState& State) override;
+    void Verify() override {
+        if (FContext.Ask.Verify) {
+            VerifyDataDisc(FContext, FPlan, FContext.Disc.WrittenFile(FPlan.NewDisc));
+        }
+    }
+    void Finish() override {
+        // The session leaves a drive's tray shut.
+        FContext.Disc.Complete(FContext.Ask, FPlan.NewDisc, true);
+        const std::size_t Entries = FPlan.Sources.size();
+        FContext.Report.Say(
+            "wrote " + std::to_string(Entries) + (Entries == 1 ? " entry" : " entries") + " to " +
+            FContext.Disc.Describe() + (FPlan.NewDisc ? " as a new disc" : " as a new session"));
+    }
+
+private:
+    DataDiscPlan FPlan;
+};
+
+void DataDiscSteps::Write(const MediumState& /*State*/) {
+    const Request& Ask = FContext.Ask;
+    Disc& Onto = FContext.Disc;
+    Progress& Report = FContext.Report;
+    XorrisoSession& Session = Onto.Session(Report);
+    if (Ask.CloseSession) {
+        Onto.SayOfFile(Report,
+                       Onto.Describe() +
+                           " is a virtual disc, which cannot be closed: it stays appendable");
     }
     // The session's size as the fit found it: exact when it was measured, else its bound.
-    const std::uint64_t SessionBytes = Plan.AtMost.value_or(0) * DataBlockBytes;
+    const std::uint64_t SessionBytes = FPlan.AtMost.value_or(0) * DataBlockBytes;
     Report.Begin("writing", SessionBytes);
-    Disc.ExpectWriting(SessionBytes);
+    Session.ExpectWriting(SessionBytes);
     TestHooks::BeforeWrite();
-    // A new virtual disc is written to its scratch file, a continued one in place.
-    const std::string VirtualDisc =
-        Where.RealDrive ? std::string() : (Plan.NewDisc ? Context.Scratch : Where.Path);
-    if (const auto Problems = CommitSession(Context, Disc, Plan, VirtualDisc)) {
+    if (const auto Problems = CommitSession(FContext, Session, FPlan)) {
         const ExitCode Kind = EntryUnreadable(*Problems) ? ExitCode::Source : ExitCode::Write;
         throw RecorderFailure(Kind, FailureCaseOf(*Problems, Kind),
-                              Where.Describe() + ": " + RecorderReason(*Problems, Kind));
+                              Onto.Describe() + ": " + RecorderReason(*Problems, Kind));
     }
     // libisofs pads a file that shrank while it was read with zeros: such a disc is not the
     // user's data, and the run fails before the disc is put in place.
-    if (const auto Changed = Plan.Stamps.FirstChanged()) {
+    if (const auto Changed = FPlan.Stamps.FirstChanged()) {
         throw RecorderFailure(ExitCode::Source, FailureKind::SourceChanged,
                               "entry " + *Changed +
                                   ": changed while it was written; the disc was left as it was");
     }
     Report.End();
+}
 
-    const std::string Written = Plan.NewDisc && !Where.RealDrive ? Context.Scratch : Where.Path;
-    if (Ask.Verify) {
-        VerifyDataDisc(Context, Plan, Written, Disc);
-    }
-    if (Plan.NewDisc && !Where.RealDrive) {
-        PutInPlace(Context);
-    }
-    if (Where.RealDrive && !Ask.DisableEject) {
-        Disc.Require({"-eject", "all"}, ExitCode::Write);
-    }
-    const std::size_t Entries = Plan.Sources.size();
-    Report.Say("wrote " + std::to_string(Entries) + (Entries == 1 ? " entry" : " entries") +
-               " to " + Where.Describe() + (Plan.NewDisc ? " as a new disc" : " as a new session"));
+} // namespace
+
+std::unique_ptr<WriteSteps> WriteDataDisc(const WriteContext& Context) {
+    return std::make_unique<DataDiscSteps>(Context);
 }
 
 } // namespace Recorder

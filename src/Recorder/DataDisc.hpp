@@ -31,21 +31,28 @@ struct DataDiscPlan {
     std::vector<std::string> OwnInTree;
 };
 
-// Reads the medium, checks the sources and lays the session out in Disc; nothing is written.
-DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc);
+// How the disc is acquired: to be continued when the run appends to it (--import without
+// --force_erase_disk).
+Acquiring DataDiscAcquiring(const Request& Ask);
 
-// The session's exact size in blocks, as the file system laid out in Disc will take it.
-std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Disc,
+// Checks the sources of the medium acquired (State) and lays the session out in the disc's
+// session; nothing is written. Without State, the disc is acquired first.
+DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State);
+DataDiscPlan PlanDataDisc(const WriteContext& Context);
+
+// The session's exact size in blocks, as the file system laid out in Session will take it.
+std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Session,
                                  const DataDiscPlan& Plan);
 
-// Throws RecorderFailure for a session that does not fit (5), then for the plan's refusal (4).
-// Returns the blocks the session takes: its bound when it clearly fits, else its exact size.
-std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
+// Throws RecorderFailure for a session that does not fit (5); the plan's refusal (4) is the
+// medium's check, which follows. Returns the blocks the session takes: its bound when it clearly
+// fits, else its exact size.
+std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Session,
                            const DataDiscPlan& Plan);
 
-// Reads every file back from the written disc and compares it with its source: a virtual disc
-// from Written, a real drive through Writer, the session that wrote it and still holds it.
+// Reads every file back from the written disc (Written, see Disc::WrittenFile) and compares it
+// with its source.
 void VerifyDataDisc(const WriteContext& Context, const DataDiscPlan& Plan,
-                    const std::string& Written, XorrisoSession& Writer);
+                    const std::string& Written);
 
 } // namespace Recorder

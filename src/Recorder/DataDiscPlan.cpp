@@ -69,43 +69,43 @@ struct DiscFound {
 std::optional<RecorderFailure> RefusalOf(const WriteContext& Context, const DataDiscPlan& Plan,
                                          const DiscFound& Found) {
     const Request& Ask = Context.Ask;
-    const std::string Disc = Context.Where.Describe();
+    const std::string Name = Context.Where.Describe();
     const auto Refused = [](FailureKind Kind, const std::string& Reason) {
         return RecorderFailure(ExitCode::Medium, Kind, Reason);
     };
     if (Ask.DetectNonEmptyDisk && !Plan.Blank) {
-        return Refused(FailureKind::NotBlank, Disc + ": the disc is not blank (" +
+        return Refused(FailureKind::NotBlank, Name + ": the disc is not blank (" +
                                                   SettingName("--detect_non_empty_disk") + ")");
     }
     if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::Closed) {
         return Refused(FailureKind::Closed,
-                       Disc +
+                       Name +
                            ": the disc is closed (DVD-Video): nothing can be appended to it; "
                            "erase it first with " +
                            SettingName("--force_erase_disk"));
     }
     if (!Plan.NewDisc && Found.Kind == VirtualDiscKind::RawSectors) {
         return Refused(FailureKind::NotBlank,
-                       Disc +
+                       Name +
                            ": the disc holds raw CD sectors (an audio CD, a Video CD or a CD "
                            "image), which cannot be continued; erase it first with " +
                            SettingName("--force_erase_disk"));
     }
     if (!Plan.NewDisc && !Ask.Import) {
         return Refused(FailureKind::NotBlank,
-                       Disc + ": the disc holds data; continue it with " + SettingName("--import") +
+                       Name + ": the disc holds data; continue it with " + SettingName("--import") +
                            " or erase it first with " + SettingName("--force_erase_disk"));
     }
     if (Ask.Import && *Ask.Import > 0 &&
         (Plan.NewDisc || static_cast<std::size_t>(*Ask.Import) > Found.Sessions)) {
         return Refused(FailureKind::NoSuchSession,
-                       Disc + ": the disc has no session " + std::to_string(*Ask.Import));
+                       Name + ": the disc has no session " + std::to_string(*Ask.Import));
     }
     // Its tree was loaded without the check, from a disc changed outside a burn: a new session
     // would take the change over as the disc's own and record fresh checksums that hide it.
     if (!Plan.NewDisc && Found.ChecksumsFail) {
         return Refused(FailureKind::NotBlank,
-                       Disc +
+                       Name +
                            ": the disc's recorded checksums fail: it was changed outside a "
                            "burn, so nothing is appended to it; erase it first with " +
                            SettingName("--force_erase_disk"));
@@ -114,52 +114,20 @@ std::optional<RecorderFailure> RefusalOf(const WriteContext& Context, const Data
 }
 
 // A virtual disc to be continued, loaded once its sources were checked.
-void LoadToContinue(const Target& Where, XorrisoSession& Disc, DataDiscPlan& Plan,
+void LoadToContinue(const Target& Where, XorrisoSession& Session, DataDiscPlan& Plan,
                     DiscFound& Found) {
-    const auto Checksums = LoadVirtualDisc(Disc, "-dev", Where.Path);
+    const auto Checksums = LoadVirtualDisc(Session, "-dev", Where.Path);
     if (!Checksums) {
         throw RecorderFailure(ExitCode::Medium,
-                              Where.Describe() + ": " + Disc.Problems(ExitCode::Medium));
+                              Where.Describe() + ": " + Session.Problems(ExitCode::Medium));
     }
     Found.ChecksumsFail = *Checksums == RecordedChecksums::Fail;
-    Disc.Require({"-toc"}, ExitCode::Medium);
-    Found.Sessions = CountLines(Disc.Results(), "ISO session");
-    Plan.NextAddress = BlocksIn(Disc.Results(), "Media nwa").value_or(0);
+    Session.Require({"-toc"}, ExitCode::Medium);
+    Found.Sessions = CountLines(Session.Results(), "ISO session");
+    Plan.NextAddress = BlocksIn(Session.Results(), "Media nwa").value_or(0);
 }
 
-// Where the session goes: a real drive set up (and erased first when asked), a new virtual disc's
-// scratch file, the session a continued disc builds on; only measured when it is refused.
-void ChooseOutput(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan,
-                  bool Loaded, bool Erasing) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    if (Plan.Refusal) {
-        // Only the size is worked out: a blank virtual disc is measured against no file at all.
-        if (!Where.RealDrive && !Loaded) {
-            Disc.Require({"-outdev", "stdio:/dev/null"}, ExitCode::Write);
-        }
-    } else if (Where.RealDrive) {
-        if (Erasing) {
-            Disc.Require({"-blank", "as_needed"}, ExitCode::Medium);
-            Plan.NextAddress = 0;
-        }
-        if (!Plan.NewDisc && *Ask.Import > 0) {
-            Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
-        }
-        Disc.Require(
-            {"-speed", Ask.Speed == 0 ? "0" : std::to_string(Ask.Speed) + (Ask.Dvd ? "d" : "c")},
-            ExitCode::Target);
-        Disc.Require({"-close", Ask.CloseSession ? "on" : "off"}, ExitCode::Target);
-        Disc.Require({"-write_type", Ask.Tao ? "tao" : "auto"}, ExitCode::Target);
-    } else if (Plan.NewDisc) {
-        Disc.Require({"-outdev", "stdio:" + Context.Scratch}, ExitCode::Write);
-        Plan.NextAddress = 0;
-    } else if (*Ask.Import > 0) {
-        Disc.Require({"-load", "session", std::to_string(*Ask.Import)}, ExitCode::Medium);
-    }
-}
-
-void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Disc) {
+void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Session) {
     for (const auto& Setting : std::vector<std::vector<std::string>>{
              {"-joliet", "on"},
              {"-rockridge", "on"},
@@ -171,23 +139,24 @@ void ApplyFileSystemSettings(const WriteContext& Context, XorrisoSession& Disc) 
              {"-publisher", IsoPublisher(Context).value_or("")},
              {"-volset_id", IsoVolumeSet(Context).value_or("")},
          }) {
-        Disc.Require(Setting, ExitCode::Write);
+        Session.Require(Setting, ExitCode::Write);
     }
 }
 
 // An entry replaces wholly what the continued tree holds under its name: a folder mapped onto its
 // namesake would be merged into it (keeping what was deleted from it since), and a file cannot be
 // mapped onto a folder at all. The earlier sessions keep their own trees.
-void RemoveFromTree(XorrisoSession& Disc, const std::string& Path) {
-    Disc.Require({"-lsd", Path, "--"}, ExitCode::Write);
-    if (!Disc.Results().empty()) {
-        Disc.Require({"-rm_r", Path, "--"}, ExitCode::Write);
+void RemoveFromTree(XorrisoSession& Session, const std::string& Path) {
+    Session.Require({"-lsd", Path, "--"}, ExitCode::Write);
+    if (!Session.Results().empty()) {
+        Session.Require({"-rm_r", Path, "--"}, ExitCode::Write);
     }
 }
 
 // Maps the entries into the session's tree, the preparing's share following their items; returns
 // the names it put there, counted for the Joliet tree.
-JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Disc, DataDiscPlan& Plan) {
+JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session,
+                            DataDiscPlan& Plan) {
     // The walk that bounds the session's size also counts each entry's items and names. The bound
     // holds for a new disc only: a continued disc's session also rewrites the records of its
     // whole tree.
@@ -208,44 +177,28 @@ JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Disc, D
     const auto AllItems =
         static_cast<double>(std::accumulate(Items.begin(), Items.end(), std::uint64_t{0}));
     std::atomic<std::uint64_t> Mapped{0};
-    const auto Share = [&Mapped, &Disc, AllItems] {
-        return 100.0 * static_cast<double>(Mapped.load() + Disc.FilesAdded()) / AllItems;
+    const auto Share = [&Mapped, &Session, AllItems] {
+        return 100.0 * static_cast<double>(Mapped.load() + Session.FilesAdded()) / AllItems;
     };
-    const ScopedTick Ticking(Disc, [&Context, &Share] { Context.Report.Update(Share()); });
+    const ScopedTick Ticking(Session, [&Context, &Share] { Context.Report.Update(Share()); });
     for (const std::size_t Index : Order) {
         const Source& Entry = Plan.Sources[Index];
         if (!Plan.NewDisc) {
-            RemoveFromTree(Disc, "/" + Entry.Name);
+            RemoveFromTree(Session, "/" + Entry.Name);
         }
-        Disc.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+        Session.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
         Mapped += Items[Index];
         Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
     }
     for (const std::string& Path : Plan.OwnInTree) {
-        RemoveFromTree(Disc, Path);
+        RemoveFromTree(Session, Path);
     }
     return Counts.Names;
 }
 
-} // namespace
-
-DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
+// The entries, less the run's own files among them, and the speed test.
+void CheckDataSources(const WriteContext& Context, DataDiscPlan& Plan) {
     const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    DataDiscPlan Plan;
-    Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
-    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
-    // into the new disc, with --import or without.
-    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
-    DiscFound Found{Context.Disc.Kind()};
-    // Whether a device is a drive at all is part of the target, checked before the sources.
-    if (Where.RealDrive) {
-        const DriveState Drive = AcquireDriveToWrite(Disc, Where, Appending);
-        Plan.Blank = Drive.Blank;
-        Found.Sessions = Drive.Sessions;
-        Plan.NextAddress = Drive.NextAddress;
-        Found.Kind = Drive.Blank ? VirtualDiscKind::Blank : VirtualDiscKind::Appendable;
-    }
     Plan.Sources = CheckSources(Ask.Entries);
     Plan.Own = OwnFilesOf(Context.Disc);
     const std::size_t Given = Plan.Sources.size();
@@ -258,62 +211,82 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, XorrisoSession& Disc) {
     }
     if (Plan.Sources.empty()) {
         throw RecorderFailure(ExitCode::Source, FailureKind::NothingToWrite,
-                              Where.Describe() +
+                              Context.Where.Describe() +
                                   ": nothing to write: none of the entries exists, or none was "
                                   "given");
     }
-    // Only a disc of the appendable kind is loaded: a closed one, or raw CD sectors, would be
-    // taken by the library for a disc with free space after its end.
-    const bool Loaded = !Where.RealDrive && Found.Kind == VirtualDiscKind::Appendable && Appending;
-    if (!Where.RealDrive) {
-        Plan.Blank = Found.Kind == VirtualDiscKind::Blank;
+}
+
+} // namespace
+
+Acquiring DataDiscAcquiring(const Request& Ask) {
+    // The erase comes first: a disc that is erased is never loaded, so nothing of it is carried
+    // into the new disc, with --import or without.
+    const bool Appending = Ask.Import.has_value() && !Ask.ForceEraseDisk;
+    return Appending ? Acquiring::ToContinue : Acquiring::ToWrite;
+}
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context) {
+    return PlanDataDisc(Context,
+                        Context.Disc.Acquire(Context.Report, DataDiscAcquiring(Context.Ask)));
+}
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State) {
+    const Request& Ask = Context.Ask;
+    Disc& Onto = Context.Disc;
+    DataDiscPlan Plan;
+    Plan.Capacity = Ask.Dvd ? DvdBlocks : CdBlocks;
+    XorrisoSession& Session = Onto.Session(Context.Report);
+    DiscFound Found{State.Kind, State.Sessions};
+    Plan.Blank = State.Blank;
+    Plan.NextAddress = State.NextAddress;
+    CheckDataSources(Context, Plan);
+    if (State.TreeToLoad) {
+        LoadToContinue(Context.Where, Session, Plan, Found);
     }
-    if (Loaded) {
-        LoadToContinue(Where, Disc, Plan, Found);
-    }
-    RequireJolietConversion(Where);
+    RequireJolietConversion(Context.Where);
     const bool Erasing = Ask.ForceEraseDisk && !Plan.Blank;
     Plan.NewDisc = Plan.Blank || Erasing;
     Plan.Refusal = RefusalOf(Context, Plan, Found);
-    ChooseOutput(Context, Disc, Plan, Loaded, Erasing);
-    ApplyFileSystemSettings(Context, Disc);
-    SetJolietNames(Disc, Context.Report, MapEntries(Context, Disc, Plan), !Plan.NewDisc);
-    if (Where.RealDrive) {
-        // The medium's own free space, as libburn reports it for the loaded disc.
-        if (const auto Space = FreeBlocks(Disc)) {
-            Plan.Capacity = Plan.NextAddress + *Space;
-        }
+    Onto.ChooseOutput(Context.Report, Ask,
+                      {.Refused = Plan.Refusal.has_value(),
+                       .Loaded = State.TreeToLoad,
+                       .NewDisc = Plan.NewDisc,
+                       .Erasing = Erasing},
+                      Plan.NextAddress);
+    ApplyFileSystemSettings(Context, Session);
+    SetJolietNames(Session, Context.Report, MapEntries(Context, Session, Plan), !Plan.NewDisc);
+    // The medium's own free space, as the drive reports it for the loaded disc.
+    if (const auto Space = Onto.FreeBlocks()) {
+        Plan.Capacity = Plan.NextAddress + *Space;
     }
     return Plan;
 }
 
-std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Disc,
+std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Session,
                                  const DataDiscPlan& Plan) {
-    if (!Disc.Run({"-print_size"})) {
-        throw Plan.Refusal
-            ? *Plan.Refusal
-            : RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Disc.Problems());
+    if (!Session.Run({"-print_size"})) {
+        throw Plan.Refusal ? *Plan.Refusal
+                           : RecorderFailure(ExitCode::Write,
+                                             Context.Where.Describe() + ": " + Session.Problems());
     }
-    return BlocksIn(Disc.Results(), "Image size").value_or(0);
+    return BlocksIn(Session.Results(), "Image size").value_or(0);
 }
 
-std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Disc,
+std::uint64_t CheckDataFit(const WriteContext& Context, XorrisoSession& Session,
                            const DataDiscPlan& Plan) {
     const Target& Where = Context.Where;
     // A session that clearly fits is not laid out twice; near the limit, and whenever there is no
     // bound (a continued disc), it is measured exactly.
     const bool ClearlyFits = Plan.AtMost && Plan.NextAddress + *Plan.AtMost <= Plan.Capacity;
     const std::uint64_t Size =
-        ClearlyFits ? Plan.AtMost.value_or(0) : ExactSessionBlocks(Context, Disc, Plan);
+        ClearlyFits ? Plan.AtMost.value_or(0) : ExactSessionBlocks(Context, Session, Plan);
     if (Plan.NextAddress + Size > Plan.Capacity) {
         const std::uint64_t Free =
             Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
         throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the session needs " +
                                                  std::to_string(Size) + " blocks, the disc has " +
                                                  std::to_string(Free) + " free");
-    }
-    if (Plan.Refusal) {
-        throw RecorderFailure(*Plan.Refusal);
     }
     return Size;
 }

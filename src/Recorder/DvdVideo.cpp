@@ -3,19 +3,15 @@
 // disc, or streamed to a real drive through libburn.
 #include "DiscTexts.hpp"
 #include "ExternalProgram.hpp"
-#include "FileDescriptor.hpp"
 #include "LibraryWords.hpp"
 #include "MediaFile.hpp"
-#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "Sources.hpp"
 #include "SpeedTest.hpp"
 #include "TestHooks.hpp"
-#include "WholeDisc.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,99 +140,31 @@ bool TakeProgress(Progress& Report, std::string_view Line) {
            Line.starts_with("Max brk space") || Line.find("extents written") != std::string::npos;
 }
 
-void WriteToVirtualDisc(const WriteContext& Context, const std::vector<std::string>& Arguments) {
-    ProgramRun Write;
-    Write.Argv = Arguments;
-    Write.Argv.insert(Write.Argv.end(), {"-o", Context.Scratch, ScratchFolderOf(Context)});
-    Write.OnError = [&Context](std::string_view Line) {
-        return TakeProgress(Context.Report, Line);
-    };
-    const ProgramOutcome Outcome = RunProgram(Write);
-    if (!Outcome.Succeeded) {
-        throw RecorderFailure(ExitCode::Write,
-                              Context.Where.Describe() + ": " + DescribeFailure(Write, Outcome));
-    }
-    SyncFile(Context, Context.Scratch);
-}
-
-// The image streamed from genisoimage's standard output into libburn, which reads it as the
-// worker's standard input. False when the drive did not write it (Drive.Problems() says why);
-// an author that failed on its own is a write error at once.
-bool StreamToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
-                   XorrisoSession& Drive, std::uint64_t Blocks, bool Erase, bool Tao) {
-    Request Ask = Context.Ask;
-    Ask.Tao = Tao;
-    int Pipe[2] = {-1, -1};
-    if (::pipe2(Pipe, O_CLOEXEC) != 0 || ::dup2(Pipe[0], 0) < 0) {
-        throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": cannot make a pipe");
-    }
-    ::close(Pipe[0]);
-    ProgramRun Author;
-    Author.Argv = Arguments;
-    Author.Argv.insert(Author.Argv.end(), {"-quiet", ScratchFolderOf(Context)});
-    Author.OutputTo = Pipe[1];
-    RunningProgram Running(Author);
-    ::close(Pipe[1]);
-    const std::vector<std::string> Command = CdrecordArguments(Ask, Context.Where,
-                                                               {.Source = "-",
-                                                                .IsCueSheet = false,
-                                                                .Bytes = Blocks * DataBlockBytes,
-                                                                .Erase = Erase,
-                                                                .Dvd = true,
-                                                                .Closed = true,
-                                                                .KeepTray = Ask.Verify});
-    const bool Written = Drive.Run(Command);
-    // Standard input back on /dev/null, never closed: the drive, opened again by a later step,
-    // must not get descriptor 0, which a second stream would take over.
-    if (const int Null = ::open("/dev/null", O_RDONLY | O_CLOEXEC); Null >= 0) {
-        (void)::dup2(Null, 0);
-        ::close(Null);
-    } else {
-        ::close(0);
-    }
-    const ProgramOutcome& Authored = Running.Wait();
-    // The first real failure is the one reported: an author cut off because the drive stopped
-    // reading failed only because of the drive.
-    if (!Authored.Succeeded && (Written || !Authored.LostItsReader())) {
-        throw RecorderFailure(ExitCode::Write,
-                              Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
-    }
-    return Written;
-}
-
-// The stream written to the drive, once more track at once when the drive refused to write it
-// at once (genisoimage makes the same image again).
-void WriteToDrive(const WriteContext& Context, const std::vector<std::string>& Arguments,
-                  std::optional<XorrisoSession>& Drive, std::uint64_t Blocks, bool Erase) {
-    if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, Context.Ask.Tao)) {
-        return;
-    }
-    std::string Problems = Drive->Problems();
-    if (CdrecordTrackAtOnceInstead(Drive, Context)) {
-        if (StreamToDrive(Context, Arguments, *Drive, Blocks, Erase, true)) {
-            return;
+// genisoimage's run making the image into File, or to its standard output.
+AuthoredImage ImageOf(const WriteContext& Context, const std::vector<std::string>& Arguments,
+                      std::uint64_t Blocks) {
+    const auto Author = [&Context, Arguments](const std::optional<std::string>& File) {
+        ProgramRun Run;
+        Run.Argv = Arguments;
+        if (File) {
+            Run.Argv.insert(Run.Argv.end(), {"-o", *File, ScratchFolderOf(Context)});
+            Run.OnError = [&Context](std::string_view Line) {
+                return TakeProgress(Context.Report, Line);
+            };
+        } else {
+            Run.Argv.insert(Run.Argv.end(), {"-quiet", ScratchFolderOf(Context)});
         }
-        Problems = Drive->Problems();
-    }
-    throw RecorderFailure(ExitCode::Write, Context.Where.Describe() + ": " + Problems);
+        return Run;
+    };
+    return {.Author = Author, .Blocks = Blocks};
 }
 
-// Every file read back from the ISO 9660 tree and compared with its source: from the scratch
-// file of a virtual disc, or from the disc in the drive that Drive, the writing session, holds.
-void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources,
-                 XorrisoSession* Drive) {
+// Every file read back from the ISO 9660 tree and compared with its source.
+void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources) {
     Context.Report.Begin("verifying");
-    std::optional<XorrisoSession> Reader;
-    if (Drive == nullptr) {
-        TestHooks::CorruptWritten(Context.Scratch);
-        Reader.emplace(Context.Report, Context.Where.Describe());
-    }
-    XorrisoSession& Check = Drive != nullptr ? *Drive : *Reader;
-    if (!Check.Run(
-            {"-indev", Drive != nullptr ? Context.Where.Path : "stdio:" + Context.Scratch})) {
-        throw RecorderFailure(ExitCode::Verify,
-                              Context.Where.Describe() + ": " + std::string(NotReadBackReason()));
-    }
+    const std::string Written = Context.Disc.WrittenFile(true);
+    TestHooks::CorruptWritten(Written);
+    XorrisoSession& Check = Context.Disc.ReadBack(Context.Report, Written, true);
     for (const Source& Entry : Sources) {
         Check.Require({"-compare_r", Entry.Path, "/" + Entry.Name}, ExitCode::Verify);
         // Without Rock Ridge the disc keeps no owners, modes or times: only a file's size, its
@@ -252,69 +180,63 @@ void VerifyImage(const WriteContext& Context, const std::vector<Source>& Sources
     Context.Report.End();
 }
 
+class DvdVideoSteps final : public WriteSteps {
+public:
+    using WriteSteps::WriteSteps;
+
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FSources = CheckDvdSources(Ask.Entries);
+        if (Ask.SpeedTest) {
+            (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, FContext.Report);
+        }
+        LinkEntries(FContext, FSources);
+    }
+    void CheckFit(const MediumState& /*State*/) override {
+        // Built once, so that a label or text cut to its field is said once.
+        FArguments = ImageArguments(FContext);
+        FBlocks = ImageBlocks(FContext, FArguments);
+        const std::uint64_t Capacity = FContext.Disc.FreeBlocks().value_or(DvdBlocks);
+        if (FBlocks > Capacity) {
+            throw RecorderFailure(ExitCode::Fit,
+                                  FContext.Disc.Describe() + ": the DVD-Video image needs " +
+                                      std::to_string(FBlocks) + " blocks, the disc holds " +
+                                      std::to_string(Capacity));
+        }
+    }
+    void Write(const MediumState& State) override {
+        FContext.Disc.WriteAuthored(FContext.Ask, FContext.Report,
+                                    ImageOf(FContext, FArguments, FBlocks), State.Blank);
+    }
+    void Verify() override {
+        if (FContext.Ask.Verify) {
+            VerifyImage(FContext, FSources);
+        }
+    }
+    void Finish() override {
+        const Request& Ask = FContext.Ask;
+        Disc& Onto = FContext.Disc;
+        // A drive's tray stays shut for the verify.
+        Onto.Complete(Ask, true, Ask.Verify);
+        if (Ask.CloseSession) {
+            Onto.SayOfFile(FContext.Report,
+                           Onto.Describe() + ": a DVD-Video disc is closed when it is written");
+        }
+        FContext.Report.Say("wrote a DVD-Video disc of " + std::to_string(FBlocks) + " blocks to " +
+                            Onto.Describe() +
+                            Onto.OfFile("; it is closed: nothing can be appended to it"));
+    }
+
+private:
+    std::vector<Source> FSources;
+    std::vector<std::string> FArguments;
+    std::uint64_t FBlocks = 0;
+};
+
 } // namespace
 
-void WriteDvdVideo(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    Progress& Report = Context.Report;
-    Report.Begin("preparing");
-    std::optional<XorrisoSession> Drive;
-    bool Blank = true;
-    std::uint64_t Capacity = DvdBlocks;
-    if (Where.RealDrive) {
-        Drive.emplace(Report, Where.Describe());
-        Blank = CheckDrive(*Drive, Where);
-    }
-    const std::vector<Source> Sources = CheckDvdSources(Ask.Entries);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, true, Report);
-    }
-    LinkEntries(Context, Sources);
-    // Built once, so that a label or text cut to its field is said once.
-    const std::vector<std::string> Arguments = ImageArguments(Context);
-    const std::uint64_t Blocks = ImageBlocks(Context, Arguments);
-    if (Where.RealDrive) {
-        Capacity = FreeBlocks(*Drive).value_or(Capacity);
-    } else {
-        Blank = Context.Disc.Blank();
-    }
-    if (Blocks > Capacity) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the DVD-Video image needs " +
-                                                 std::to_string(Blocks) +
-                                                 " blocks, the disc holds " +
-                                                 std::to_string(Capacity));
-    }
-    RequireWritable(Context, Blank);
-    Report.End();
-
-    if (Where.RealDrive) {
-        Report.Begin("writing");
-        WriteToDrive(Context, Arguments, Drive, Blocks, !Blank);
-        Report.End();
-        if (Ask.Verify) {
-            VerifyImage(Context, Sources, &*Drive);
-            if (!Ask.DisableEject) {
-                Drive->Require({"-eject", "all"}, ExitCode::Write);
-            }
-        }
-        Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
-                   Where.Describe());
-        return;
-    }
-    Report.Begin("writing");
-    WriteToVirtualDisc(Context, Arguments);
-    Report.End();
-    TestHooks::BeforeWrite();
-    if (Ask.Verify) {
-        VerifyImage(Context, Sources, nullptr);
-    }
-    PutInPlace(Context);
-    if (Ask.CloseSession) {
-        Report.Say(Where.Describe() + ": a DVD-Video disc is closed when it is written");
-    }
-    Report.Say("wrote a DVD-Video disc of " + std::to_string(Blocks) + " blocks to " +
-               Where.Describe() + "; it is closed: nothing can be appended to it");
+std::unique_ptr<WriteSteps> WriteDvdVideo(const WriteContext& Context) {
+    return std::make_unique<DvdVideoSteps>(Context);
 }
 
 } // namespace Recorder

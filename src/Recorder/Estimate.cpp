@@ -3,7 +3,6 @@
 #include "AudioCd.hpp"
 #include "DataDisc.hpp"
 #include "Queries.hpp"
-#include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 
 #include <cstdio>
@@ -26,58 +25,48 @@ void Answer(std::uint64_t NeededBytes, std::uint64_t FreeBytes,
 
 // The session's exact size: the plan the writer makes, measured as its fit check measures it.
 void EstimateDataDisc(const WriteContext& Context) {
-    XorrisoSession Session(Context.Report, Context.Where.Describe());
-    const DataDiscPlan Plan = PlanDataDisc(Context, Session);
-    const std::uint64_t Blocks = ExactSessionBlocks(Context, Session, Plan);
+    const DataDiscPlan Plan = PlanDataDisc(Context);
+    const std::uint64_t Blocks =
+        ExactSessionBlocks(Context, Context.Disc.Session(Context.Report), Plan);
     const std::uint64_t Free =
         Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
     Answer(Blocks * DataBlockBytes, Free * DataBlockBytes, Plan.Refusal);
 }
 
-// The tracks counted in whole raw sectors as the audio writers count them: a virtual disc stores
-// the pause before the first track, a real drive writes it outside the space it reports.
+// The tracks counted in whole raw sectors as the audio writer counts them, against the room the
+// disc has for them.
 void EstimateAudioCd(const WriteContext& Context) {
-    const Target& Where = Context.Where;
     const std::vector<AudioTrack> Tracks = CheckTracks(Context, 100.0);
-    if (!Where.RealDrive) {
-        // An audio CD is only ever a new disc: a written one has no room for it.
-        Answer((LeadingPause + TrackSectors(Tracks)) * RawSectorBytes,
-               Context.Disc.Blank() ? CdSectors * RawSectorBytes : 0,
-               Context.Disc.Blank()
-                   ? std::nullopt
-                   : std::optional<RecorderFailure>(
-                         std::in_place, ExitCode::Medium,
-                         Where.Describe() + ": the disc is not blank; erase it first (Erase, "
-                                            "--erase)"));
-        return;
-    }
-    XorrisoSession Session(Context.Report, Where.Describe());
-    const DriveState Drive = AcquireDrive(Session, Where);
-    const std::uint64_t FreeSectors = FreeBlocks(Session).value_or(0);
-    Answer(TrackSectors(Tracks) * RawSectorBytes, Drive.Blank ? FreeSectors * RawSectorBytes : 0,
-           Drive.Blank ? std::nullopt
-                       : std::optional<RecorderFailure>(
-                             std::in_place, ExitCode::Medium,
-                             Where.Describe() + ": the disc is not blank; erase it first"));
+    const MediumState State = Context.Disc.Acquire(Context.Report, Acquiring::ToLook);
+    // An audio CD is only ever a new disc: a written one has no room for it.
+    const AudioRoom Room = Context.Disc.RoomForAudio();
+    Answer((Room.Pause + TrackSectors(Tracks)) * RawSectorBytes,
+           State.Blank ? Room.Capacity * RawSectorBytes : 0,
+           State.Blank ? std::nullopt
+                       : std::optional<RecorderFailure>(std::in_place, ExitCode::Medium,
+                                                        Context.Disc.Describe() +
+                                                            ": the disc is not blank; erase it "
+                                                            "first" +
+                                                            Room.Remedy));
 }
 
 } // namespace
 
-int AnswerEstimate(const Request& Asked, const Medium& Disc) {
+int AnswerEstimate(const Request& Asked, Disc& Onto) {
     Request Ask = Asked;
     // Nothing is read twice and nothing is written: no speed test, no verify.
     Ask.SpeedTest = false;
     Ask.Verify = false;
     // A real disc would be blanked at once by the plan; measuring never erases. The size of the
     // session does not change; the free space is the disc's as it is.
-    if (Disc.RealDrive()) {
+    if (Onto.PlanBlanks()) {
         Ask.ForceEraseDisk = false;
     }
     // A new virtual disc is laid out against the question's scratch file, as the burn lays it out:
     // libburn places and pads a session differently on a file than on /dev/null. Nothing is
     // committed to it, and the scratch folder (in the temporary folder, never beside the disc)
     // goes with the run.
-    const WriteContext Context{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), QuietReport()};
+    const WriteContext Context{Ask, Onto, Onto.Where(), Onto.ScratchDisc(), QuietReport()};
     switch (Ask.Kind) {
     case ToolGrammar::CommandKind::DataDisc:
         EstimateDataDisc(Context);
@@ -87,7 +76,7 @@ int AnswerEstimate(const Request& Asked, const Medium& Disc) {
         return 0;
     default:
         throw RecorderFailure(ExitCode::NotAvailable,
-                              Disc.Describe() +
+                              Onto.Describe() +
                                   ": the recorder cannot estimate this kind of disc (it can a "
                                   "data disc and an audio CD); nothing was done");
     }

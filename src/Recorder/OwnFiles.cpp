@@ -15,10 +15,9 @@ std::string NameOf(const std::string& Path) {
 
 } // namespace
 
-std::vector<OwnFile> OwnFilesOf(const Medium& Disc) {
+std::vector<OwnFile> OwnFilesOf(const Disc& Onto) {
     std::vector<OwnFile> Own;
-    for (const std::string& Path :
-         {Disc.RealDrive() ? std::string() : Disc.Where().Path, Disc.ScratchFolderPath()}) {
+    for (const std::string& Path : {Onto.OwnFile(), Onto.ScratchFolderPath()}) {
         struct stat Info {};
         const std::string Real = Path.empty() ? std::string() : RealPathOf(Path);
         if (!Real.empty() && ::lstat(Real.c_str(), &Info) == 0) {

@@ -4,7 +4,7 @@
 // while the session is written, and they are no content of the user's.
 #pragma once
 
-#include "Medium.hpp"
+#include "Disc.hpp"
 #include "Sources.hpp"
 
 #include <string>
@@ -13,7 +13,7 @@
 namespace Recorder {
 
 // The run's own files that exist now.
-std::vector<OwnFile> OwnFilesOf(const Medium& Disc);
+std::vector<OwnFile> OwnFilesOf(const Disc& Onto);
 
 // Where Own would stand in the session's tree through the folder entries among Sources ("/photos/
 // .disc.iso.recording-1-abc"). An entry that is itself one of them is taken out of Sources, which

@@ -4,7 +4,7 @@
 // Also the loading of a virtual disc, which the burns that continue one share with the answers.
 #pragma once
 
-#include "Medium.hpp"
+#include "Disc.hpp"
 #include "Request.hpp"
 #include "Target.hpp"
 #include "XorrisoSession.hpp"
@@ -26,7 +26,7 @@ int AnswerDiscInfo(const Request& Ask);
 // checks the burn runs before it writes, and nothing written. Exit 0 whether or not it fits; the
 // burn's own exit codes for a bad target, source or medium; NotAvailable for a kind of disc the
 // recorder cannot measure.
-int AnswerEstimate(const Request& Ask, const Medium& Disc);
+int AnswerEstimate(const Request& Ask, Disc& Onto);
 
 // Where the writers' progress and notices go while a question is answered: nowhere, so that
 // standard output carries the answer alone.

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -69,14 +70,30 @@ MediumUse UseOf(const Request& Ask) {
                : MediumUse::Write;
 }
 
-int RunWriter(Writer Write, const Request& Ask, const Medium& Disc) {
+// The disc let go when the work in the worker ends, however it ends (see Disc::Release).
+class ReleasedAtEnd {
+public:
+    explicit ReleasedAtEnd(Disc& Onto) : FOnto(Onto) {}
+    ~ReleasedAtEnd() { FOnto.Release(); }
+    ReleasedAtEnd(const ReleasedAtEnd&) = delete;
+    ReleasedAtEnd& operator=(const ReleasedAtEnd&) = delete;
+    ReleasedAtEnd(ReleasedAtEnd&&) = delete;
+    ReleasedAtEnd& operator=(ReleasedAtEnd&&) = delete;
+
+private:
+    Disc& FOnto;
+};
+
+int RunWriter(Writer Write, const Request& Ask, Disc& Onto) {
     Progress Lines(stdout);
     try {
-        Write(WriteContext{Ask, Disc, Disc.Where(), Disc.ScratchDisc(), Lines});
+        // Let go before a failure is reported, as the writer's own sessions were.
+        const ReleasedAtEnd Released(Onto);
+        RunWrite(Write, WriteContext{Ask, Onto, Onto.Where(), Onto.ScratchDisc(), Lines});
     } catch (const RecorderFailure& Failure) {
         return ReportFailure(Failure);
     } catch (const std::exception& Failure) {
-        return ReportFailure(ExitCode::Write, Disc.Describe() + ": " + ReasonOf(Failure));
+        return ReportFailure(ExitCode::Write, Onto.Describe() + ": " + ReasonOf(Failure));
     }
     return 0;
 }
@@ -132,14 +149,18 @@ int RunCommand(std::span<const std::string> Arguments) {
     }
     try {
         const StopSignals Stop;
-        Medium Disc(ResolveTarget(Ask.DriveLetter), Estimate ? MediumUse::Measure : UseOf(Ask));
+        const std::unique_ptr<Disc> Onto =
+            OpenDisc(ResolveTarget(Ask.DriveLetter), Estimate ? MediumUse::Measure : UseOf(Ask));
         if (Estimate) {
             // Its scratch (a session laid out, never written) goes with it, however it ends.
             return RunInWorker(
-                [&] { return RunQuestion([&] { return AnswerEstimate(Ask, Disc); }); }, Disc, false,
-                Stop);
+                [&] {
+                    const ReleasedAtEnd Released(*Onto);
+                    return RunQuestion([&] { return AnswerEstimate(Ask, *Onto); });
+                },
+                *Onto, false, Stop);
         }
-        return RunInWorker([&] { return RunWriter(Entry->Write, Ask, Disc); }, Disc,
+        return RunInWorker([&] { return RunWriter(Entry->Write, Ask, *Onto); }, *Onto,
                            Entry->MayAppend, Stop);
     } catch (const RecorderFailure& Failure) {
         return ReportFailure(Failure);

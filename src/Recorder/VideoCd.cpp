@@ -1,21 +1,18 @@
 // Video CDs (MPEG-1 system streams) and Super Video CDs (MPEG-2 program streams), one track per
 // entry in order, authored by vcdimager into raw 2,352-byte sectors and a CUE sheet.
 #include "CueSheet.hpp"
+#include "DiscFiles.hpp"
 #include "ExternalProgram.hpp"
 #include "MpegStream.hpp"
-#include "RawDisc.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
 #include "TestHooks.hpp"
-#include "WholeDisc.hpp"
 #include "Writers.hpp"
-#include "XorrisoSession.hpp"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace Recorder {
 
@@ -84,35 +81,13 @@ std::uint64_t SectorsOf(const WriteContext& Context, const std::string& Path) {
     return (static_cast<std::uint64_t>(Info.st_size) + RawSectorBytes - 1) / RawSectorBytes;
 }
 
-} // namespace
-
-void WriteVideoCd(const WriteContext& Context) {
-    const Request& Ask = Context.Ask;
-    const Target& Where = Context.Where;
-    Progress& Report = Context.Report;
-    const Kind Disc =
-        Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
-            ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD", "MPEG-2 program streams"}
-            : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"};
-    Report.Begin("preparing");
-    auto [Drive, Sheet, Blank, Profile] = OpenRawTarget(Context);
-    const std::uint64_t Bytes = CheckStreams(Ask.Entries, Disc);
-    if (Ask.SpeedTest) {
-        (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, Report);
-    }
-    if (Bytes / StreamBytesPerSector > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": the streams need more than " +
-                                                 std::to_string(Bytes / StreamBytesPerSector) +
-                                                 " sectors, a CD holds " +
-                                                 std::to_string(CdSectors));
-    }
-
-    // The authoring comes before the exact fit: only vcdimager knows the layout.
+// vcdimager's run, its raw sectors and CUE sheet going to the run's scratch files.
+void Author(const WriteContext& Context, const Kind& Disc) {
     ProgramRun Author;
     Author.Argv = {
         "vcdimager",  "--type",       Disc.Type, "--cue-file", SheetScratchOf(Context.Scratch),
         "--bin-file", Context.Scratch};
-    for (const std::string& Entry : Ask.Entries) {
+    for (const std::string& Entry : Context.Ask.Entries) {
         // A file whose name starts with "-" is not taken for an option.
         Author.Argv.push_back(Entry.starts_with('-') ? "./" + Entry : Entry);
     }
@@ -123,43 +98,87 @@ void WriteVideoCd(const WriteContext& Context) {
         // vcdimager checks each stream's packets: a stream it cannot use is a source error; a
         // vcdimager that cannot be run is not.
         throw RecorderFailure(Authored.Started ? ExitCode::Source : ExitCode::Write,
-                              Where.Describe() + ": " + DescribeFailure(Author, Authored));
+                              Context.Where.Describe() + ": " + DescribeFailure(Author, Authored));
     }
-    const std::uint64_t Sectors = SectorsOf(Context, Context.Scratch) + LeadingPause;
+}
+
+// The authored disc as the disc takes it: a drive gets vcdimager's sheet as it is; a virtual disc
+// keeps vcdimager's sectors as its file and a sheet naming that file.
+RawImage RawImageOf(const WriteContext& Context) {
+    const std::string Sheet = SheetScratchOf(Context.Scratch);
+    return {.DriveSheet = [&Context] { return SheetScratchOf(Context.Scratch); },
+            .LibburnWrites = false,
+            .FillScratch =
+                [&Context, Sheet](const std::string& BareName) {
+                    TestHooks::BeforeWrite();
+                    Context.Report.Begin("writing");
+                    WriteDurably(Context.Where, Sheet, SheetNaming(Context, BareName));
+                    SyncFile(Context.Where, Context.Report, Context.Scratch);
+                }};
+}
+
+class VideoCdSteps final : public WriteSteps {
+public:
+    explicit VideoCdSteps(const WriteContext& Context)
+        : WriteSteps(Context),
+          FKind(Context.Ask.Kind == ToolGrammar::CommandKind::SuperVideoCd
+                    ? Kind{MpegKind::Mpeg2Program, "svcd", "a Super Video CD",
+                           "MPEG-2 program streams"}
+                    : Kind{MpegKind::Mpeg1System, "vcd2", "a Video CD", "MPEG-1 system streams"}) {}
+
+    std::optional<Acquiring> How() const override { return Acquiring::ToWriteRaw; }
+    void CheckSources(const MediumState& /*State*/) override {
+        const Request& Ask = FContext.Ask;
+        FBytes = CheckStreams(Ask.Entries, FKind);
+        if (Ask.SpeedTest) {
+            (void)ReadSpeedTest(Ask.Entries, Ask.Speed, false, FContext.Report);
+        }
+    }
+    void CheckFit(const MediumState& State) override;
+    void CheckMedium(const MediumState& State) override {
+        FContext.Disc.RequireCd(State);
+        WriteSteps::CheckMedium(State);
+    }
+    void Write(const MediumState& State) override {
+        Disc& Onto = FContext.Disc;
+        Onto.WriteRaw(FContext.Ask, FContext.Report, RawImageOf(FContext), State.Blank);
+        if (FContext.Ask.CloseSession) {
+            Onto.SayOfFile(FContext.Report, Onto.Describe() + " is a virtual disc, written whole: "
+                                                              "there is no session to close");
+        }
+        FContext.Report.Say(
+            "wrote " + std::string(FKind.Name) + " of " + Tracks(FContext.Ask.Entries.size()) +
+            " to " + Onto.Describe() +
+            Onto.OfFile(" and its CUE sheet " + CueSheetPathOf(FContext.Where.Path)));
+    }
+
+private:
+    Kind FKind;
+    std::uint64_t FBytes = 0;
+};
+
+// A bound first, then the authoring, then the exact fit: only vcdimager knows the layout.
+void VideoCdSteps::CheckFit(const MediumState& /*State*/) {
+    const std::string Disc = FContext.Disc.Describe();
+    if (FBytes / StreamBytesPerSector > CdSectors) {
+        throw RecorderFailure(ExitCode::Fit, Disc + ": the streams need more than " +
+                                                 std::to_string(FBytes / StreamBytesPerSector) +
+                                                 " sectors, a CD holds " +
+                                                 std::to_string(CdSectors));
+    }
+    Author(FContext, FKind);
+    const std::uint64_t Sectors = SectorsOf(FContext, FContext.Scratch) + LeadingPause;
     if (Sectors > CdSectors) {
-        throw RecorderFailure(ExitCode::Fit, Where.Describe() + ": " + Disc.Name + " of " +
+        throw RecorderFailure(ExitCode::Fit, Disc + ": " + FKind.Name + " of " +
                                                  std::to_string(Sectors) + " sectors, a CD holds " +
                                                  std::to_string(CdSectors));
     }
-    RequireCd(Context, Profile);
-    RequireWritable(Context, Blank);
-    Report.End();
+}
 
-    if (Where.RealDrive) {
-        if (!Blank) {
-            Report.Begin("erasing");
-            Drive->Require({"-blank", "as_needed"}, ExitCode::Medium);
-            Report.End();
-        }
-        Drive.reset(); // cdrdao opens the drive itself
-        WriteSheetWithCdrdao(Context, SheetScratchOf(Context.Scratch));
-        Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) +
-                   " to " + Where.Describe());
-        return;
-    }
-    TestHooks::BeforeWrite();
-    Report.Begin("writing");
-    WriteDurably(Context, SheetScratchOf(Context.Scratch),
-                 SheetNaming(Context, BareNameOf(Where.Path)));
-    SyncFile(Context, Context.Scratch);
-    PutRawDiscInPlace(Context, Sheet);
-    Report.End();
-    if (Ask.CloseSession) {
-        Report.Say(Where.Describe() + " is a virtual disc, written whole: there is no session to "
-                                      "close");
-    }
-    Report.Say("wrote " + std::string(Disc.Name) + " of " + Tracks(Ask.Entries.size()) + " to " +
-               Where.Describe() + " and its CUE sheet " + Sheet);
+} // namespace
+
+std::unique_ptr<WriteSteps> WriteVideoCd(const WriteContext& Context) {
+    return std::make_unique<VideoCdSteps>(Context);
 }
 
 } // namespace Recorder

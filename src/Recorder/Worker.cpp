@@ -1,6 +1,5 @@
 #include "Worker.hpp"
 
-#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -13,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <system_error>
 
 namespace Recorder {
 
@@ -127,24 +125,6 @@ void SayUndone(const Target& Where, UndoOutcome Undone) {
 
 constexpr std::array<int, 3> StopSignalNumbers{SIGINT, SIGTERM, SIGHUP};
 
-// A new thread or process fails with EAGAIN both at the process limit and when its stack cannot
-// be mapped: a stack-sized mapping tells the two apart.
-bool StackCanBeMapped() {
-    pthread_attr_t Attributes;
-    std::size_t StackBytes = std::size_t{8} << 20U;
-    if (pthread_attr_init(&Attributes) == 0) {
-        (void)pthread_attr_getstacksize(&Attributes, &StackBytes);
-        (void)pthread_attr_destroy(&Attributes);
-    }
-    void* Stack = ::mmap(nullptr, StackBytes, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (Stack == MAP_FAILED) {
-        return false;
-    }
-    ::munmap(Stack, StackBytes);
-    return true;
-}
-
 } // namespace
 
 StopSignals::StopSignals() {
@@ -203,39 +183,14 @@ void SayFailureCase(int Code) {
     }
 }
 
-std::string ReasonOf(int Error) {
-    switch (Error) {
-    case ENOMEM:
-        return "out of memory";
-    case EMFILE:
-    case ENFILE:
-        return "too many open files";
-    case EAGAIN:
-        return StackCanBeMapped() ? "too many processes or threads" : "out of memory";
-    default:
-        return std::strerror(Error);
-    }
-}
-
-std::string ReasonOf(const std::exception& Failure) {
-    if (dynamic_cast<const std::bad_alloc*>(&Failure) != nullptr) {
-        return "out of memory";
-    }
-    if (const auto* System = dynamic_cast<const std::system_error*>(&Failure);
-        System != nullptr && System->code().category() == std::generic_category()) {
-        return ReasonOf(System->code().value());
-    }
-    return Failure.what();
-}
-
-int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
+int RunInWorker(const std::function<int()>& Work, Disc& Onto, bool MayAppend,
                 const StopSignals& Stop) {
     if (MayAppend) {
-        Disc.KeepForAppend();
+        Onto.KeepForAppend();
     }
     if (StopRequested != 0) {
-        Disc.ClearScratch();
-        return ExitCodeOf(Disc.Where(), 0, false); // stopped before anything was written
+        Onto.ClearScratch();
+        return ExitCodeOf(Onto.Where(), 0, false); // stopped before anything was written
     }
     (void)std::fflush(nullptr);
     // The programs the worker runs become this process's children if the worker is stopped.
@@ -244,7 +199,7 @@ int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
     const pid_t Worker = ::fork();
     if (Worker < 0) {
         return ReportFailure(ExitCode::Write,
-                             Disc.Describe() + ": cannot start the writer: " + ReasonOf(errno));
+                             Onto.Describe() + ": cannot start the writer: " + ReasonOf(errno));
     }
     if (Worker == 0) {
         Stop.RestoreInChild();
@@ -261,10 +216,10 @@ int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
     const bool Succeeded = Status >= 0 && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
     if (!Succeeded) {
         CollectOrphans();
-        SayUndone(Disc.Where(), Disc.Undo());
+        SayUndone(Onto.Where(), Onto.Undo());
     }
-    Disc.ClearScratch();
-    return ExitCodeOf(Disc.Where(), Status, Succeeded);
+    Onto.ClearScratch();
+    return ExitCodeOf(Onto.Where(), Status, Succeeded);
 }
 
 } // namespace Recorder

@@ -3,8 +3,9 @@
 // way it ended. Burns and the questions that prepare scratch both run this way.
 #pragma once
 
-#include "Medium.hpp"
+#include "Disc.hpp"
 #include "RecorderFailure.hpp"
+#include "SystemReasons.hpp"
 
 #include <array>
 #include <csignal>
@@ -42,13 +43,8 @@ private:
 };
 
 // Runs Work (its exit code) in a worker process and returns the run's exit code. With MayAppend,
-// what an append may change of Disc is written down before the worker starts.
-int RunInWorker(const std::function<int()>& Work, Medium& Disc, bool MayAppend,
+// what an append may change of Onto is written down before the worker starts.
+int RunInWorker(const std::function<int()>& Work, Disc& Onto, bool MayAppend,
                 const StopSignals& Stop);
-
-// What an error from the system or the standard library means when a resource ran out ("out of
-// memory", "too many open files", "too many processes or threads"), else its own text.
-std::string ReasonOf(int Error);
-std::string ReasonOf(const std::exception& Failure);
 
 } // namespace Recorder

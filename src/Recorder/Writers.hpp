@@ -1,16 +1,18 @@
-// One writer per kind of work. Each runs after the command line and the target were checked, does
-// its own remaining checks (sources, fit, medium) before it writes anything, and either returns
-// once everything is written or throws RecorderFailure.
+// One writer per kind of work, each in the same steps, which one loop runs (RunWrite) after the
+// command line was checked: every check before anything is written, in the order the recorder
+// promises (the target, the sources, the fit, the medium), then the write and its verify. A
+// writer never asks what its disc is: what differs on a drive is the disc's (Disc.hpp).
 #pragma once
 
+#include "Disc.hpp"
 #include "DiscGeometry.hpp"
-#include "Medium.hpp"
 #include "Progress.hpp"
 #include "Request.hpp"
 #include "Target.hpp"
 
 #include <cstdint>
-#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace Recorder {
@@ -20,13 +22,52 @@ namespace Recorder {
 // first session never leaves a file that readers take for a whole disc.
 struct WriteContext {
     const Request& Ask;
-    const Medium& Disc;
+    Recorder::Disc& Disc;
     const Target& Where; // Disc's target
     std::string Scratch; // Disc's scratch file for the new disc
     Progress& Report;
 };
 
-using Writer = void (*)(const WriteContext&);
+// A write in its steps, which RunWrite runs in this order: the disc acquired as How asks (the
+// target, and a medium that takes nothing), the sources, the fit, the medium, what is made ready
+// before writing (Prepare); the preparing phase ends; then the write, its verify and what ends the
+// run (Finish: the disc put in place or ejected, the run's last lines). Each step
+// throws RecorderFailure; nothing is written before Write. A write without How (an erase, an
+// eject) is its Write alone: the disc checks what it needs.
+class WriteSteps {
+public:
+    explicit WriteSteps(const WriteContext& Context) : FContext(Context) {}
+    virtual ~WriteSteps() = default;
+    WriteSteps(const WriteSteps&) = delete;
+    WriteSteps& operator=(const WriteSteps&) = delete;
+    WriteSteps(WriteSteps&&) = delete;
+    WriteSteps& operator=(WriteSteps&&) = delete;
+
+    virtual std::optional<Acquiring> How() const { return Acquiring::ToWrite; }
+    virtual void CheckSources(const MediumState& /*State*/) {}
+    virtual void CheckFit(const MediumState& /*State*/) {}
+    // By default: a disc that is not blank needs --force_erase_disk (Disc::RequireWritable).
+    virtual void CheckMedium(const MediumState& State) {
+        FContext.Disc.RequireWritable(FContext.Ask, State.Blank);
+    }
+    virtual void Prepare() {}
+    virtual void Write(const MediumState& State) = 0;
+    virtual void Verify() {}
+    virtual void Finish() {}
+
+protected:
+    const WriteContext& FContext;
+};
+
+using Writer = std::unique_ptr<WriteSteps> (*)(const WriteContext&);
+
+// Runs the writer's steps on the context's disc.
+void RunWrite(Writer Make, const WriteContext& Context);
+
+// A folder in the run's scratch folder, for links and other preparation.
+inline std::string ScratchFolderOf(const WriteContext& Context) {
+    return Context.Scratch + ".d";
+}
 
 // What the recorder does for each command: its writer, and whether that writer may append to a
 // disc (its disc is then kept before the write and put back should the write fail).
@@ -39,22 +80,15 @@ struct WriterEntry {
 // The entry for an accepted request; null for a command the recorder does not carry out.
 const WriterEntry* WriterFor(const Request& Ask);
 
-void WriteDataDisc(const WriteContext& Context);
-void WriteVideoCd(const WriteContext& Context); // Video CDs and Super Video CDs
-void WriteDvdVideo(const WriteContext& Context);
-void BurnImageFile(const WriteContext& Context);
-void WriteAudioCd(const WriteContext& Context);
-void BurnCueImage(const WriteContext& Context); // a BIN/CUE image given to --image as its .cue
-void EraseDisc(const WriteContext& Context);
-void EjectDisc(const WriteContext& Context);
-
-// Copies everything From holds to the end of To, calling Copied with each piece's size. A read
-// error is a source error naming Source, a write error a write error naming the disc. Returns the
-// bytes copied.
-std::uint64_t CopyAll(const WriteContext& Context, int From, int To, const std::string& Source,
-                      const std::function<void(std::uint64_t Bytes)>& Copied);
-
-// Moves the complete scratch file over the virtual disc's file and makes the move durable.
-void PutInPlace(const WriteContext& Context);
+std::unique_ptr<WriteSteps> WriteDataDisc(const WriteContext& Context);
+// Video CDs and Super Video CDs.
+std::unique_ptr<WriteSteps> WriteVideoCd(const WriteContext& Context);
+std::unique_ptr<WriteSteps> WriteDvdVideo(const WriteContext& Context);
+std::unique_ptr<WriteSteps> BurnImageFile(const WriteContext& Context);
+std::unique_ptr<WriteSteps> WriteAudioCd(const WriteContext& Context);
+// A BIN/CUE image given to --image as its .cue.
+std::unique_ptr<WriteSteps> BurnCueImage(const WriteContext& Context);
+std::unique_ptr<WriteSteps> EraseDisc(const WriteContext& Context);
+std::unique_ptr<WriteSteps> EjectDisc(const WriteContext& Context);
 
 } // namespace Recorder

@@ -25,6 +25,10 @@ struct Target {
 // folder does not exist, a link to nothing, and a file or folder the recorder may not write.
 Target ResolveTarget(char16_t Letter);
 
+// A write error on the disc Where: What failed, for the reason errno names. The one way a step
+// that writes the disc's files says so.
+[[noreturn]] void WriteFailed(const Target& Where, const std::string& What);
+
 // Path with every link resolved (realpath); empty when it names nothing.
 std::string RealPathOf(const std::string& Path);
 

@@ -1,8 +1,8 @@
-// The disc a run writes, owned by the run from its start to its end: the one place that decides
-// what a virtual disc holds, keeps other runs away from it, prepares a new disc beside it, puts
-// that disc in place, takes an append back when it fails (or when the run before was killed), and
-// erases. A real drive is held here against other runs, but opened by the writer itself (see
-// RealDrive.hpp), since only the process that writes may open it.
+// The hold a run has on its disc (Disc.hpp's implementations each own one), from the run's start
+// to its end: the one place that decides what a virtual disc holds, keeps other runs away from
+// it, prepares a new disc beside it, puts that disc in place, takes an append back when it fails
+// (or when the run before was killed), and erases. A real drive is held here against other runs,
+// but acquired by the worker (DriveDisc.hpp), since only the process that writes may open it.
 #pragma once
 
 #include "DiscKind.hpp"
@@ -36,7 +36,6 @@ public:
 
     const Target& Where() const noexcept { return FWhere; }
     std::string Describe() const { return FWhere.Describe(); }
-    bool RealDrive() const noexcept { return FWhere.RealDrive; }
     // What the virtual disc held when the run took hold of it (always Blank for a real drive,
     // whose writer asks the drive).
     VirtualDiscKind Kind() const noexcept { return FKind; }

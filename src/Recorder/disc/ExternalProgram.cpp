@@ -103,6 +103,51 @@ void CloseIfOpen(int& Fd) {
     }
 }
 
+// The descriptors a program is started with: /dev/null for its standard input, the pipes of its
+// output (unless it writes to a descriptor of the caller's) and of its errors, and the one its
+// exec's failure comes back through.
+struct ProgramPipes {
+    int Null = -1;
+    std::array<int, 2> Out{-1, -1};
+    std::array<int, 2> Err{-1, -1};
+    std::array<int, 2> Exec{-1, -1};
+
+    bool Open(bool OwnOutput) {
+        Null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        return Null >= 0 && (!OwnOutput || ::pipe2(Out.data(), O_CLOEXEC) == 0) &&
+               ::pipe2(Err.data(), O_CLOEXEC) == 0 && ::pipe2(Exec.data(), O_CLOEXEC) == 0;
+    }
+    // The ends the child took, closed in the parent once it is started.
+    void CloseChildEnds() {
+        for (int* Fd : {&Null, &Out[1], &Err[1], &Exec[1]}) {
+            CloseIfOpen(*Fd);
+        }
+    }
+    void CloseAll() {
+        CloseChildEnds();
+        for (int* Fd : {&Out[0], &Err[0], &Exec[0]}) {
+            CloseIfOpen(*Fd);
+        }
+    }
+};
+
+// In the child: its standard streams set, every other descriptor closed at the exec, the program
+// run; an exec that fails says why through the exec pipe. Only system calls: the worker may have
+// other threads.
+[[noreturn]] void StartInChild(pid_t Parent, const ProgramPipes& Pipes, int Output,
+                               int DescriptorLimit, const std::string& File, char* const* Argv) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != Parent || ::dup2(Pipes.Null, 0) < 0 || ::dup2(Output, 1) < 0 ||
+        ::dup2(Pipes.Err[1], 2) < 0) {
+        ::_exit(127);
+    }
+    CloseOnExecAbove2(DescriptorLimit);
+    ::execve(File.c_str(), Argv, environ);
+    const int Error = errno;
+    (void)!::write(Pipes.Exec[1], &Error, sizeof Error);
+    ::_exit(127);
+}
+
 } // namespace
 
 RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
@@ -117,61 +162,36 @@ RunningProgram::RunningProgram(ProgramRun Run) : FRun(std::move(Run)) {
         Argv.push_back(Item.data());
     }
     Argv.push_back(nullptr);
-    int OutPipe[2] = {-1, -1};
-    int ErrPipe[2] = {-1, -1};
-    int ExecPipe[2] = {-1, -1};
-    const int Null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (Null < 0 || (FRun.OutputTo < 0 && ::pipe2(OutPipe, O_CLOEXEC) != 0) ||
-        ::pipe2(ErrPipe, O_CLOEXEC) != 0 || ::pipe2(ExecPipe, O_CLOEXEC) != 0) {
+    ProgramPipes Pipes;
+    if (!Pipes.Open(FRun.OutputTo < 0)) {
         FOutcome.Ending = std::string("cannot be started: ") + std::strerror(errno);
-        for (int* Fd :
-             {&OutPipe[0], &OutPipe[1], &ErrPipe[0], &ErrPipe[1], &ExecPipe[0], &ExecPipe[1]}) {
-            CloseIfOpen(*Fd);
-        }
-        if (Null >= 0) {
-            ::close(Null);
-        }
+        Pipes.CloseAll();
         FWaited = true;
         return;
     }
-    const int Output = FRun.OutputTo >= 0 ? FRun.OutputTo : OutPipe[1];
+    const int Output = FRun.OutputTo >= 0 ? FRun.OutputTo : Pipes.Out[1];
     const pid_t Parent = ::getpid();
     const int Limit = DescriptorLimit();
     const pid_t Child = ::fork();
     if (Child == 0) {
-        // Only system calls from here: the worker may have other threads.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != Parent || ::dup2(Null, 0) < 0 || ::dup2(Output, 1) < 0 ||
-            ::dup2(ErrPipe[1], 2) < 0) {
-            ::_exit(127);
-        }
-        CloseOnExecAbove2(Limit);
-        ::execve(File.c_str(), Argv.data(), environ);
-        const int Error = errno;
-        (void)!::write(ExecPipe[1], &Error, sizeof Error);
-        ::_exit(127);
+        StartInChild(Parent, Pipes, Output, Limit, File, Argv.data());
     }
     const int ForkError = errno;
-    ::close(Null);
-    CloseIfOpen(OutPipe[1]);
-    CloseIfOpen(ErrPipe[1]);
-    CloseIfOpen(ExecPipe[1]);
+    Pipes.CloseChildEnds();
     if (Child < 0) {
         FOutcome.Ending = std::string("cannot be started: ") + std::strerror(ForkError);
-        CloseIfOpen(OutPipe[0]);
-        CloseIfOpen(ErrPipe[0]);
-        CloseIfOpen(ExecPipe[0]);
+        Pipes.CloseAll();
         FWaited = true;
         return;
     }
     FPid = Child;
     int ExecError = 0;
-    if (::read(ExecPipe[0], &ExecError, sizeof ExecError) ==
+    if (::read(Pipes.Exec[0], &ExecError, sizeof ExecError) ==
         static_cast<ssize_t>(sizeof ExecError)) {
         FOutcome.Ending = std::string("cannot be started: ") + std::strerror(ExecError);
     }
-    ::close(ExecPipe[0]);
-    FReader = std::thread([this, Out = OutPipe[0], Err = ErrPipe[0]] { Read(Out, Err); });
+    CloseIfOpen(Pipes.Exec[0]);
+    FReader = std::thread([this, Out = Pipes.Out[0], Err = Pipes.Err[0]] { Read(Out, Err); });
 }
 
 RunningProgram::~RunningProgram() {

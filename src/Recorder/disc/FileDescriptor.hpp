@@ -19,6 +19,12 @@ public:
     FileDescriptor& operator=(FileDescriptor&&) = delete;
 
     int Get() const noexcept { return FFd; }
+    // The descriptor, no longer closed by this one.
+    int Release() noexcept {
+        const int Fd = FFd;
+        FFd = -1;
+        return Fd;
+    }
 
 private:
     int FFd;

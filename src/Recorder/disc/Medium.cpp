@@ -22,11 +22,6 @@ namespace Recorder {
 
 namespace {
 
-[[noreturn]] void WriteFailed(const Target& Where, const std::string& What) {
-    throw RecorderFailure(ExitCode::Write,
-                          Where.Describe() + ": " + What + ": " + std::strerror(errno));
-}
-
 std::string TemporaryFolder() {
     const char* Temporary = std::getenv("TMPDIR");
     return Temporary != nullptr && *Temporary == '/' ? Temporary : "/tmp";

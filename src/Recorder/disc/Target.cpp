@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace Recorder {
 
@@ -100,6 +102,11 @@ Target ResolveTarget(char16_t Letter) {
         Fail(T, "no permission to write in the folder " + Folder);
     }
     return T;
+}
+
+void WriteFailed(const Target& Where, const std::string& What) {
+    throw RecorderFailure(ExitCode::Write,
+                          Where.Describe() + ": " + What + ": " + std::strerror(errno));
 }
 
 } // namespace Recorder

@@ -1,7 +1,7 @@
 #include "WritingThreads.hpp"
 
 #include "RecorderFailure.hpp"
-#include "Worker.hpp"
+#include "SystemReasons.hpp"
 
 #include <pthread.h>
 
