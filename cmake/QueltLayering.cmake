@@ -4,6 +4,9 @@
 # Checked when the project is configured, which stops with every breach listed: a target under src/
 # that links or takes objects from a target defined under tools/, compiles a file from there, or
 # has an include folder there; and a file under src/ whose #include names a path into tools/.
+# The recorder's folders (src/Recorder) are layered too: each folder's library may link only the
+# folders listed before it in QUELT_RECORDER_LAYERS (and, since each sees only the include folders
+# of what it links, no file can include a higher folder's header without such a link).
 
 # The targets defined in Dir and the folders below it.
 function(quelt_targets_in Dir OutVariable)
@@ -70,5 +73,34 @@ function(quelt_check_layering)
         list(REMOVE_DUPLICATES Breaches)
         list(JOIN Breaches "\n  " Text)
         message(FATAL_ERROR "src/ must not build on tools/:\n  ${Text}")
+    endif()
+endfunction()
+
+# Each of the recorder's folder libraries links only libraries of the folders below it.
+function(quelt_check_recorder_layers)
+    set(Breaches)
+    set(Below)
+    foreach(Layer IN LISTS QUELT_RECORDER_LAYERS)
+        if(NOT TARGET ${Layer})
+            continue()
+        endif()
+        set(Links)
+        foreach(Property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+            get_target_property(Values ${Layer} ${Property})
+            if(Values)
+                list(APPEND Links ${Values})
+            endif()
+        endforeach()
+        foreach(Link IN LISTS Links)
+            if(Link IN_LIST QUELT_RECORDER_LAYERS AND NOT Link IN_LIST Below)
+                list(APPEND Breaches "${Layer} uses ${Link}, which is not below it")
+            endif()
+        endforeach()
+        list(APPEND Below ${Layer})
+    endforeach()
+    if(Breaches)
+        list(REMOVE_DUPLICATES Breaches)
+        list(JOIN Breaches "\n  " Text)
+        message(FATAL_ERROR "The recorder's folders must build only on those below them:\n  ${Text}")
     endif()
 endfunction()

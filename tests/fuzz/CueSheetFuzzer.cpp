@@ -2,9 +2,9 @@
 // text that reads as the same lines, and an image the checks accept joins into one data file of
 // the same sectors (its data files measured from their names, so that no file is read).
 #include "CueImage.hpp"
+#include "CueSheet.hpp"
 #include "FuzzInput.hpp"
 #include "RecorderFailure.hpp"
-#include "media/CueSheet.hpp"
 
 #include <charconv>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Where a virtual disc of raw sectors keeps its CUE sheet, the text a sheet can carry, and what
 // the reader takes from a sheet's lines.
+#include "CueSheet.hpp"
 #include "RecorderFailure.hpp"
-#include "media/CueSheet.hpp"
 
 #include <gtest/gtest.h>
 

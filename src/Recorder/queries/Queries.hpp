@@ -1,10 +1,11 @@
 // The questions the recorder answers without writing: what the disc in a drive holds, and what a
 // burn would take of it. The answers are "key=value" lines on standard output, one key a line,
 // which the POSIX host reads; a failure is one line on standard error with the usual exit codes.
-// Also the loading of a virtual disc, which the burns that continue one share with the answers.
+// What a disc holds is read by DiscContents.hpp, which the burns that continue a disc share.
 #pragma once
 
 #include "Disc.hpp"
+#include "DiscContents.hpp"
 #include "Request.hpp"
 #include "Target.hpp"
 #include "XorrisoSession.hpp"
@@ -35,28 +36,5 @@ Progress& QuietReport();
 // One answer line; a line break in Value (a label may hold anything) becomes a blank.
 void PrintAnswer(std::string_view Key, std::string_view Value);
 void PrintAnswer(std::string_view Key, std::uint64_t Value);
-
-// What "-toc" says of the medium that Session has acquired.
-struct TocSummary {
-    std::size_t Sessions = 0;
-    std::string Label;                        // the newest session's volume id
-    std::optional<std::uint64_t> NextAddress; // where a new session would start
-    std::optional<std::uint64_t> DataBlocks;  // blocks the sessions hold
-    std::string MediumName;                   // "CD-RW", "DVD+R", ... (real drives)
-    std::string Status;                       // the "Media status" line's text
-};
-TocSummary ReadToc(XorrisoSession& Session);
-
-// Whether the checksum tags a loaded disc records for its head and its tree match them.
-enum class RecordedChecksums { Pass, Fail };
-
-// Acquires the virtual disc in Path with Command ("-indev" to read it, "-dev" to continue it) and
-// loads its newest tree. libisofs loads no tree at all, and acquires no disc, when the checksum
-// tags fail (its descriptors were changed outside a burn, say): such a disc is loaded again
-// without checking them, so that its sessions and labels can still be told, and Fail says so;
-// the session then checks no tags of anything it loads. None when the disc cannot be loaded
-// either way: Session.Problems() says why.
-std::optional<RecordedChecksums>
-LoadVirtualDisc(XorrisoSession& Session, const std::string& Command, const std::string& Path);
 
 } // namespace Recorder

@@ -1,11 +1,12 @@
-// What the answers to the recorder's questions share: their line format, the quiet report, the
-// reading of libburn's table of contents, and the loading of a virtual disc.
-#include "Queries.hpp"
+// The table of contents as libburn's result lines give it, and a virtual disc loaded with or
+// without its checksum tags.
+#include "DiscContents.hpp"
 
 #include "RealDrive.hpp"
 
 #include <charconv>
-#include <cstdio>
+#include <string_view>
+#include <vector>
 
 namespace Recorder {
 
@@ -34,26 +35,6 @@ std::optional<std::string_view> FieldOf(const std::vector<std::string>& Lines,
 }
 
 } // namespace
-
-Progress& QuietReport() {
-    static std::FILE* const Nowhere = std::fopen("/dev/null", "we");
-    static Progress Report(Nowhere != nullptr ? Nowhere : stderr);
-    return Report;
-}
-
-void PrintAnswer(std::string_view Key, std::string_view Value) {
-    std::string Line(Key);
-    Line += '=';
-    for (const char C : Value) {
-        Line += C == '\n' || C == '\r' ? ' ' : C;
-    }
-    Line += '\n';
-    (void)std::fwrite(Line.data(), 1, Line.size(), stdout);
-}
-
-void PrintAnswer(std::string_view Key, std::uint64_t Value) {
-    PrintAnswer(Key, std::to_string(Value));
-}
 
 TocSummary ReadToc(XorrisoSession& Session) {
     const std::vector<std::string>& Toc = Session.Results();

@@ -2,15 +2,15 @@
 // file system laid out in the interpreter, before anything is written.
 #include "DataDisc.hpp"
 
+#include "DiscContents.hpp"
 #include "DiscTexts.hpp"
 #include "JolietNames.hpp"
 #include "LibraryWords.hpp"
 #include "OwnFiles.hpp"
-#include "Queries.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
 #include "SpeedTest.hpp"
-#include "Worker.hpp"
+#include "SystemReasons.hpp"
 
 #include <iconv.h>
 
