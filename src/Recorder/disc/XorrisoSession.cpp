@@ -1,5 +1,6 @@
 #include "XorrisoSession.hpp"
 
+#include "ChecksumWorkers.hpp"
 #include "DiscGeometry.hpp"
 #include "LibraryWords.hpp"
 #include "RecorderFailure.hpp"
@@ -134,6 +135,8 @@ constexpr auto WatchInterval = std::chrono::milliseconds(100);
 
 XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
     : FReport(Report), FSubject(std::move(Subject)) {
+    // Every checksum the libraries compute goes through the recorder's functions.
+    RequireLibraryChecksums();
     char Name[] = "xorriso";
     if (Xorriso_new(&FXorriso, Name, 0) <= 0) {
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn");
