@@ -1,6 +1,7 @@
 #include "ChecksumPool.hpp"
 
-#include <sched.h>
+#include "WritingThreads.hpp"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,15 +55,6 @@ SpareChunkStore& Spares() {
     // Never destroyed: a worker may give a chunk back while the process exits.
     static auto* Store = new SpareChunkStore();
     return *Store;
-}
-
-unsigned ProcessorsOfThisProcess() {
-    cpu_set_t Set;
-    CPU_ZERO(&Set);
-    if (::sched_getaffinity(0, sizeof(Set), &Set) != 0) {
-        return 1;
-    }
-    return static_cast<unsigned>(CPU_COUNT(&Set));
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "SystemReasons.hpp"
 
 #include <pthread.h>
+#include <sched.h>
 
+#include <algorithm>
 #include <array>
 
 namespace Recorder {
@@ -57,6 +59,15 @@ void RequireWritingThreads(const std::string& Subject) {
                                                    ": cannot start the threads a write needs: " +
                                                    ReasonOf(Error) + "; nothing was written");
     }
+}
+
+unsigned ProcessorsOfThisProcess() {
+    cpu_set_t Set;
+    CPU_ZERO(&Set);
+    if (::sched_getaffinity(0, sizeof(Set), &Set) != 0) {
+        return 1;
+    }
+    return std::max(1U, static_cast<unsigned>(CPU_COUNT(&Set)));
 }
 
 } // namespace Recorder

@@ -12,4 +12,7 @@ namespace Recorder {
 // many processes or threads") when the threads cannot be started.
 void RequireWritingThreads(const std::string& Subject);
 
+// The processors this process may run on (its affinity, as taskset sets it); at least 1.
+unsigned ProcessorsOfThisProcess();
+
 } // namespace Recorder

@@ -2,10 +2,12 @@
 
 #include "DiscGeometry.hpp"
 #include "RecorderFailure.hpp"
+#include "TreeWalk.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -50,104 +52,57 @@ std::uint64_t DataBlocks(std::uintmax_t Bytes) {
     return (Bytes + DataBlockBytes - 1) / DataBlockBytes + Bytes / (std::uint64_t{1} << 32U);
 }
 
-// Adds Path to Stamps when it is a regular file (followed if Follow).
-void Stamp(FileStamps& Stamps, const std::string& Path, bool Follow) {
-    struct stat Info {};
-    if ((Follow ? ::stat(Path.c_str(), &Info) : ::lstat(Path.c_str(), &Info)) == 0 &&
-        S_ISREG(Info.st_mode)) {
-        Stamps.Add(Path, static_cast<std::uintmax_t>(Info.st_size),
-                   std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec);
-    }
+std::int64_t ModifiedNs(const struct stat& Info) {
+    return std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec;
 }
 
 } // namespace
 
-void FileStamps::Add(const std::string& Path, std::uintmax_t Size, std::int64_t ModifiedNs) {
-    // The folder part keeps its slash ("" for a bare name, "/" for a file at the root).
-    const std::size_t NameAt = Path.rfind('/') + 1; // 0 when there is no slash
-    // A walk gives a folder's files one after another: its path is kept once for them.
-    if (FFolders.empty() || FFolders.back().compare(0, std::string::npos, Path, 0, NameAt) != 0) {
-        FFolders.push_back(Path.substr(0, NameAt));
-    }
-    FFiles.push_back({static_cast<std::uint32_t>(FFolders.size() - 1),
-                      static_cast<std::uint32_t>(FNames.size()), Size, ModifiedNs});
-    FNames.append(Path, NameAt);
-    FNames.push_back('\0');
-}
-
-std::string FileStamps::PathOf(const File& Stamp) const {
-    return FFolders[Stamp.Folder] + (FNames.c_str() + Stamp.NameAt);
-}
-
-std::optional<std::string> FileStamps::FirstChanged() const {
-    for (const File& Before : FFiles) {
-        const std::string Path = PathOf(Before);
-        struct stat Info {};
-        const bool Same = ::stat(Path.c_str(), &Info) == 0 &&
-                          static_cast<std::uintmax_t>(Info.st_size) == Before.Size &&
-                          std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec ==
-                              Before.ModifiedNs;
-        if (!Same) {
-            return Path;
-        }
-    }
-    return std::nullopt;
-}
-
 namespace {
 
-// Whether the walk is at one of Skipped: a name compared first, so that only a namesake costs a
-// look at its identity.
-bool IsSkipped(const std::filesystem::path& Path, const std::vector<OwnFile>& Skipped) {
-    for (const OwnFile& Own : Skipped) {
-        struct stat Info {};
-        if (Path.filename() == Own.Name && ::lstat(Path.c_str(), &Info) == 0 &&
-            Info.st_dev == Own.Device && Info.st_ino == Own.Inode) {
-            return true;
-        }
-    }
-    return false;
+// Whether the walk is at one of Skipped: a name compared first, its identity then.
+bool IsSkipped(std::string_view Name, const struct stat& Info,
+               const std::vector<OwnFile>& Skipped) {
+    return std::any_of(Skipped.begin(), Skipped.end(), [&](const OwnFile& Own) {
+        return Name == Own.Name && Info.st_dev == Own.Device && Info.st_ino == Own.Inode;
+    });
 }
 
 // Adds what Entry takes to Blocks and counts it; false when it cannot be walked to its end.
 bool WalkEntry(const Source& Entry, FileStamps& Stamps, TreeCounts* Counts,
                const std::vector<OwnFile>& Skipped, std::uint64_t& Blocks) {
-    namespace fs = std::filesystem;
-    std::error_code Error;
     // The entry itself is followed, as it is written.
-    const fs::file_status Root = fs::status(Entry.Path, Error);
-    if (Error) {
+    struct stat Root {};
+    if (::stat(Entry.Path.c_str(), &Root) != 0) {
         return false;
     }
-    if (!fs::is_directory(Root)) {
-        Stamp(Stamps, Entry.Path, true);
-        Blocks += PerItemBlocks + DataBlocks(fs::file_size(Entry.Path, Error));
-        return !Error;
+    if (!S_ISDIR(Root.st_mode)) {
+        if (S_ISREG(Root.st_mode)) {
+            Stamps.Add(Entry.Path, static_cast<std::uintmax_t>(Root.st_size), ModifiedNs(Root));
+        }
+        Blocks += PerItemBlocks + DataBlocks(static_cast<std::uintmax_t>(Root.st_size));
+        return true;
     }
     Blocks += PerFolderBlocks + PerItemBlocks;
-    for (fs::recursive_directory_iterator Walk(Entry.Path, Error), End; !Error && Walk != End;
-         Walk.increment(Error)) {
-        const fs::file_status Item = Walk->symlink_status(Error);
-        if (Error) {
-            return false;
-        }
-        if (!Skipped.empty() && IsSkipped(Walk->path(), Skipped)) {
-            Walk.disable_recursion_pending();
-            continue;
-        }
-        Blocks += PerItemBlocks;
-        if (Counts != nullptr) {
-            ++Counts->Items.back();
-            Counts->Names.Count(Walk->path().filename().native());
-        }
-        if (fs::is_directory(Item)) {
-            Blocks += PerFolderBlocks;
-        } else if (fs::is_regular_file(Item)) {
-            Stamp(Stamps, Walk->path().string(), false);
-            Blocks += DataBlocks(Walk->file_size(Error));
-        }
-    }
-    return !Error;
+    return WalkTree(Entry.Path,
+                    [&](const std::string& Folder, std::string_view Name, const struct stat& Info) {
+                        if (!Skipped.empty() && IsSkipped(Name, Info, Skipped)) {
+                            return false;
+                        }
+                        Blocks += PerItemBlocks;
+                        if (Counts != nullptr) {
+                            ++Counts->Items.back();
+                            Counts->Names.Count(Name);
+                        }
+                        if (S_ISDIR(Info.st_mode)) {
+                            Blocks += PerFolderBlocks;
+                        } else if (S_ISREG(Info.st_mode)) {
+                            const auto Size = static_cast<std::uintmax_t>(Info.st_size);
+                            Stamps.Add(Folder, Name, Size, ModifiedNs(Info));
+                            Blocks += DataBlocks(Size);
+                        }
+                        return true;
+                    });
 }
 
 } // namespace

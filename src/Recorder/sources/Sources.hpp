@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Recorder {
@@ -25,8 +26,12 @@ class FileStamps {
 public:
     // Path's size and modification time as they are now (a path with a folder part).
     void Add(const std::string& Path, std::uintmax_t Size, std::int64_t ModifiedNs);
+    // The same for the file Name in Folder (a folder path with its slash).
+    void Add(const std::string& Folder, std::string_view Name, std::uintmax_t Size,
+             std::int64_t ModifiedNs);
     std::size_t Count() const noexcept { return FFiles.size(); }
-    // The first file that no longer has its size or modification time, if any.
+    // The first file that no longer has its size or modification time, if any. Each file is
+    // looked at relative to its open folder, and a long list is shared among the processors.
     std::optional<std::string> FirstChanged() const;
 
 private:
@@ -37,6 +42,8 @@ private:
         std::int64_t ModifiedNs = 0;
     };
     std::string PathOf(const File& Stamp) const;
+    // The index of the first changed file in [From, To), or To.
+    std::size_t FirstChangedIn(std::size_t From, std::size_t To) const;
 
     std::vector<std::string> FFolders;
     std::string FNames;
