@@ -18,22 +18,6 @@ using namespace RecorderTest;
 using QueltTest::ReadFile;
 using QueltTest::TempDir;
 
-// The value of Key in a question's answer, "(none)" when it has none.
-std::string AnswerOf(const std::string& Out, const std::string& Key) {
-    std::istringstream Lines(Out);
-    for (std::string Line; std::getline(Lines, Line);) {
-        if (Line.starts_with(Key + "=")) {
-            return Line.substr(Key.size() + 1);
-        }
-    }
-    return "(none)";
-}
-
-std::uint64_t NumberOf(const std::string& Out, const std::string& Key) {
-    const std::string Value = AnswerOf(Out, Key);
-    return Value.find_first_not_of("0123456789") == std::string::npos ? std::stoull(Value) : 0;
-}
-
 Strings Question(const char* Asked, const Strings& Burn) {
     Strings Argv{Asked};
     Argv.insert(Argv.end(), Burn.begin(), Burn.end());

@@ -88,6 +88,21 @@ QueltTest::ProcessOutcome RunRecorder(const Strings& Arguments, const Strings& E
     return QueltTest::RunProgram(Argv, Environment);
 }
 
+std::string AnswerOf(const std::string& Out, const std::string& Key) {
+    std::istringstream Lines(Out);
+    for (std::string Line; std::getline(Lines, Line);) {
+        if (Line.starts_with(Key + "=")) {
+            return Line.substr(Key.size() + 1);
+        }
+    }
+    return "(none)";
+}
+
+std::uint64_t NumberOf(const std::string& Out, const std::string& Key) {
+    const std::string Value = AnswerOf(Out, Key);
+    return Value.find_first_not_of("0123456789") == std::string::npos ? std::stoull(Value) : 0;
+}
+
 QueltTest::ProcessOutcome RunReader(const Strings& Argv) {
     return QueltTest::RunProgram(Argv, Strings{"PATH=" + PathVariable(), "LC_ALL=C.UTF-8"});
 }

@@ -35,6 +35,11 @@ QueltTest::ProcessOutcome RunRecorder(const Strings& Arguments, const Strings& E
 // A reader run: the outcome of the program with the current PATH.
 QueltTest::ProcessOutcome RunReader(const Strings& Argv);
 
+// The value of Key in a question's answer ("key=value" lines), "(none)" when it has none; as a
+// number, 0 when it is none.
+std::string AnswerOf(const std::string& Out, const std::string& Key);
+std::uint64_t NumberOf(const std::string& Out, const std::string& Key);
+
 // Takes a virtual disc apart into Out (created): xorriso reads Rock Ridge, of the last session or
 // of session Session (1 the first); 7z reads Joliet. Return the reader's outcome.
 QueltTest::ProcessOutcome ExtractWithXorriso(const fs::path& Image, const fs::path& Out,

@@ -2,6 +2,7 @@
 // plan, exact size) and then left unwritten.
 #include "AudioCd.hpp"
 #include "DataDisc.hpp"
+#include "EstimateCache.hpp"
 #include "Queries.hpp"
 #include "RecorderFailure.hpp"
 
@@ -23,13 +24,36 @@ void Answer(std::uint64_t NeededBytes, std::uint64_t FreeBytes,
     }
 }
 
-// The session's exact size: the plan the writer makes, measured as its fit check measures it.
+// The session's exact size: the plan the writer makes, measured as its fit check measures it. A
+// new disc's size is kept in the user's cache and answered from it again while neither the question
+// nor its sources' tree changed: a front end asks on every change of its selection.
 void EstimateDataDisc(const WriteContext& Context) {
-    const DataDiscPlan Plan = PlanDataDisc(Context);
-    const std::uint64_t Blocks =
-        ExactSessionBlocks(Context, Context.Disc.Session(Context.Report), Plan);
+    const MediumState State = Context.Disc.Acquire(Context.Report, DataDiscAcquiring(Context.Ask));
+    DataDiscPlan Plan = PlanDataDiscSources(Context, State);
     const std::uint64_t Free =
         Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
+    std::optional<EstimateCache> Cache;
+    std::optional<WalkedSources> Walked;
+    std::string Tree;
+    if (Plan.NewDisc) {
+        Cache = EstimateCache::For(Context.Ask, Context.Where, State);
+    }
+    if (Cache) {
+        const std::vector<std::size_t> NoOrder;
+        Walked = SourceWalk(Plan.Sources, Plan.Stamps, Plan.Own, NoOrder).Finish();
+        // A tree that could not be walked whole has no fingerprint to trust.
+        Tree = Walked->Bound ? Walked->Counts.Tree.Finish() : std::string();
+        if (const auto Known = Tree.empty() ? std::nullopt : Cache->Find(Tree)) {
+            Answer(*Known * DataBlockBytes, Free * DataBlockBytes, Plan.Refusal);
+            return;
+        }
+    }
+    LayOutDataDisc(Context, Plan, std::move(Walked));
+    const std::uint64_t Blocks =
+        ExactSessionBlocks(Context, Context.Disc.Session(Context.Report), Plan);
+    if (Cache && !Tree.empty()) {
+        Cache->Keep(Tree, Blocks);
+    }
     Answer(Blocks * DataBlockBytes, Free * DataBlockBytes, Plan.Refusal);
 }
 

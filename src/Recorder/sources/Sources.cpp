@@ -68,6 +68,46 @@ bool IsSkipped(std::string_view Name, const struct stat& Info,
     });
 }
 
+// What the walk of one entry adds up.
+struct EntryWalk {
+    FileStamps& Stamps;
+    TreeCounts* Counts;
+    const std::vector<OwnFile>& Skipped;
+    std::uint64_t& Blocks;
+    std::string LastFolder;
+
+    void Fingerprint(const std::string& Folder, std::string_view Name, const struct stat& Info) {
+        if (Folder != LastFolder) {
+            LastFolder = Folder;
+            Counts->Tree.Add(std::string_view("/folder"));
+            Counts->Tree.Add(Folder);
+        }
+        Counts->Tree.Add(Name);
+        Counts->Tree.Add(Info);
+    }
+
+    // An item below the entry; false when it is not to be entered.
+    bool Visit(const std::string& Folder, std::string_view Name, const struct stat& Info) {
+        if (!Skipped.empty() && IsSkipped(Name, Info, Skipped)) {
+            return false;
+        }
+        Blocks += PerItemBlocks;
+        if (Counts != nullptr) {
+            ++Counts->Items.back();
+            Counts->Names.Count(Name);
+            Fingerprint(Folder, Name, Info);
+        }
+        if (S_ISDIR(Info.st_mode)) {
+            Blocks += PerFolderBlocks;
+        } else if (S_ISREG(Info.st_mode)) {
+            const auto Size = static_cast<std::uintmax_t>(Info.st_size);
+            Stamps.Add(Folder, Name, Size, ModifiedNs(Info));
+            Blocks += DataBlocks(Size);
+        }
+        return true;
+    }
+};
+
 // Adds what Entry takes to Blocks and counts it; false when it cannot be walked to its end.
 bool WalkEntry(const Source& Entry, FileStamps& Stamps, TreeCounts* Counts,
                const std::vector<OwnFile>& Skipped, std::uint64_t& Blocks) {
@@ -75,6 +115,11 @@ bool WalkEntry(const Source& Entry, FileStamps& Stamps, TreeCounts* Counts,
     struct stat Root {};
     if (::stat(Entry.Path.c_str(), &Root) != 0) {
         return false;
+    }
+    if (Counts != nullptr) {
+        Counts->Tree.Add(Entry.Path);
+        Counts->Tree.Add(Entry.Name);
+        Counts->Tree.Add(Root);
     }
     if (!S_ISDIR(Root.st_mode)) {
         if (S_ISREG(Root.st_mode)) {
@@ -84,25 +129,10 @@ bool WalkEntry(const Source& Entry, FileStamps& Stamps, TreeCounts* Counts,
         return true;
     }
     Blocks += PerFolderBlocks + PerItemBlocks;
+    EntryWalk Walk{Stamps, Counts, Skipped, Blocks, {}};
     return WalkTree(Entry.Path,
-                    [&](const std::string& Folder, std::string_view Name, const struct stat& Info) {
-                        if (!Skipped.empty() && IsSkipped(Name, Info, Skipped)) {
-                            return false;
-                        }
-                        Blocks += PerItemBlocks;
-                        if (Counts != nullptr) {
-                            ++Counts->Items.back();
-                            Counts->Names.Count(Name);
-                        }
-                        if (S_ISDIR(Info.st_mode)) {
-                            Blocks += PerFolderBlocks;
-                        } else if (S_ISREG(Info.st_mode)) {
-                            const auto Size = static_cast<std::uintmax_t>(Info.st_size);
-                            Stamps.Add(Folder, Name, Size, ModifiedNs(Info));
-                            Blocks += DataBlocks(Size);
-                        }
-                        return true;
-                    });
+                    [&Walk](const std::string& Folder, std::string_view Name,
+                            const struct stat& Info) { return Walk.Visit(Folder, Name, Info); });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The entries of a data disc: each file or folder at the disc's root under its own name.
 #pragma once
 
+#include "Fingerprint.hpp"
 #include "JolietNames.hpp"
 
 #include <sys/types.h>
@@ -74,9 +75,11 @@ struct OwnFile {
 // What the walk counts besides the bound: each entry's items (itself and what it holds) and the
 // names it puts on the disc, for the Joliet tree. A walk that cannot go on in one entry goes on
 // with the next, so that the names of the others are counted all the same.
+// Tree fingerprints every item walked: its folder, name, type, identity, size and times.
 struct TreeCounts {
     std::vector<std::uint64_t> Items;
     JolietNameCounts Names;
+    Fingerprint Tree;
 };
 
 std::optional<std::uint64_t> UpperBoundBlocks(const std::vector<Source>& Sources,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "RecorderFailure.hpp"
+#include "SourceWalk.hpp"
 #include "Sources.hpp"
 #include "Writers.hpp"
 #include "XorrisoSession.hpp"
@@ -39,6 +40,12 @@ Acquiring DataDiscAcquiring(const Request& Ask);
 // session; nothing is written. Without State, the disc is acquired first.
 DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State);
 DataDiscPlan PlanDataDisc(const WriteContext& Context);
+// The plan in two steps: the medium, the sources and what the run may do to the disc; then the
+// session laid out, its sources walked beside the layout unless Walked (their finished walk,
+// which stamped the plan's files) is given.
+DataDiscPlan PlanDataDiscSources(const WriteContext& Context, const MediumState& State);
+void LayOutDataDisc(const WriteContext& Context, DataDiscPlan& Plan,
+                    std::optional<WalkedSources> Walked = std::nullopt);
 
 // The session's exact size in blocks, as the file system laid out in Session will take it.
 std::uint64_t ExactSessionBlocks(const WriteContext& Context, XorrisoSession& Session,

@@ -9,6 +9,7 @@
 #include "OwnFiles.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "SourceWalk.hpp"
 #include "SpeedTest.hpp"
 #include "SystemReasons.hpp"
 
@@ -156,16 +157,7 @@ void RemoveFromTree(XorrisoSession& Session, const std::string& Path) {
 // Maps the entries into the session's tree, the preparing's share following their items; returns
 // the names it put there, counted for the Joliet tree.
 JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session,
-                            DataDiscPlan& Plan) {
-    // The walk that bounds the session's size also counts each entry's items and names. The bound
-    // holds for a new disc only: a continued disc's session also rewrites the records of its
-    // whole tree.
-    TreeCounts Counts;
-    Plan.AtMost = UpperBoundBlocks(Plan.Sources, Plan.Stamps, &Counts, Plan.Own);
-    if (!Plan.NewDisc) {
-        Plan.AtMost.reset();
-    }
-    const std::vector<std::uint64_t>& Items = Counts.Items;
+                            DataDiscPlan& Plan, std::optional<WalkedSources> Walked) {
     // libisofs keeps a folder's entries in a list sorted by name and finds a new entry's place
     // from the front: mapped from the last name to the first, each goes in at the front, and the
     // preparing grows with the number of entries instead of with its square.
@@ -174,26 +166,40 @@ JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session
     std::sort(Order.begin(), Order.end(), [&Plan](std::size_t Left, std::size_t Right) {
         return Plan.Sources[Left].Name > Plan.Sources[Right].Name;
     });
-    const auto AllItems =
-        static_cast<double>(std::accumulate(Items.begin(), Items.end(), std::uint64_t{0}));
-    std::atomic<std::uint64_t> Mapped{0};
-    const auto Share = [&Mapped, &Session, AllItems] {
-        return 100.0 * static_cast<double>(Mapped.load() + Session.FilesAdded()) / AllItems;
-    };
-    const ScopedTick Ticking(Session, [&Context, &Share] { Context.Report.Update(Share()); });
-    for (const std::size_t Index : Order) {
-        const Source& Entry = Plan.Sources[Index];
-        if (!Plan.NewDisc) {
-            RemoveFromTree(Session, "/" + Entry.Name);
-        }
-        Session.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
-        Mapped += Items[Index];
-        Context.Report.Update(100.0 * static_cast<double>(Mapped.load()) / AllItems);
+    // The walk that bounds the session's size also counts each entry's items and names, beside
+    // the mapping (unless it was walked already). The bound holds for a new disc only: a
+    // continued disc's session also rewrites the records of its whole tree.
+    std::optional<SourceWalk> Walking;
+    if (Walked) {
+        Walking.emplace(std::move(*Walked), Order);
+    } else {
+        Walking.emplace(Plan.Sources, Plan.Stamps, Plan.Own, Order);
     }
+    SourceWalk& Walk = *Walking;
+    std::atomic<std::size_t> Mapped{0};
+    const auto ReportShare = [&Context, &Session, &Walk, &Mapped] {
+        if (const auto Done = Walk.Share(Mapped.load(), Session.FilesAdded())) {
+            Context.Report.Update(100.0 * *Done);
+        }
+    };
+    {
+        const ScopedTick Ticking(Session, ReportShare);
+        for (const std::size_t Index : Order) {
+            const Source& Entry = Plan.Sources[Index];
+            if (!Plan.NewDisc) {
+                RemoveFromTree(Session, "/" + Entry.Name);
+            }
+            Session.Require({"-map", Entry.Path, "/" + Entry.Name}, ExitCode::Source);
+            ++Mapped;
+            ReportShare();
+        }
+    }
+    const WalkedSources Found = Walk.Finish();
+    Plan.AtMost = Plan.NewDisc ? Found.Bound : std::nullopt;
     for (const std::string& Path : Plan.OwnInTree) {
         RemoveFromTree(Session, Path);
     }
-    return Counts.Names;
+    return Found.Counts.Names;
 }
 
 // The entries, less the run's own files among them, and the speed test.
@@ -231,7 +237,7 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context) {
                         Context.Disc.Acquire(Context.Report, DataDiscAcquiring(Context.Ask)));
 }
 
-DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State) {
+DataDiscPlan PlanDataDiscSources(const WriteContext& Context, const MediumState& State) {
     const Request& Ask = Context.Ask;
     Disc& Onto = Context.Disc;
     DataDiscPlan Plan;
@@ -254,12 +260,25 @@ DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State)
                        .NewDisc = Plan.NewDisc,
                        .Erasing = Erasing},
                       Plan.NextAddress);
-    ApplyFileSystemSettings(Context, Session);
-    SetJolietNames(Session, Context.Report, MapEntries(Context, Session, Plan), !Plan.NewDisc);
-    // The medium's own free space, as the drive reports it for the loaded disc.
+    // The medium's own free space, as the drive reports it for the loaded disc (what the session
+    // laid out later will take is not counted against it).
     if (const auto Space = Onto.FreeBlocks()) {
         Plan.Capacity = Plan.NextAddress + *Space;
     }
+    return Plan;
+}
+
+void LayOutDataDisc(const WriteContext& Context, DataDiscPlan& Plan,
+                    std::optional<WalkedSources> Walked) {
+    XorrisoSession& Session = Context.Disc.Session(Context.Report);
+    ApplyFileSystemSettings(Context, Session);
+    SetJolietNames(Session, Context.Report, MapEntries(Context, Session, Plan, std::move(Walked)),
+                   !Plan.NewDisc);
+}
+
+DataDiscPlan PlanDataDisc(const WriteContext& Context, const MediumState& State) {
+    DataDiscPlan Plan = PlanDataDiscSources(Context, State);
+    LayOutDataDisc(Context, Plan);
     return Plan;
 }
 
