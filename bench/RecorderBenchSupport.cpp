@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -18,12 +19,20 @@ namespace RecorderBench {
 
 const fs::path& WorkFolder() {
     static const fs::path Folder = [] {
-        fs::path Made = fs::temp_directory_path() /
-                        (std::string("quelt-recorder-bench-") + std::to_string(::getpid()));
+        const char* Kept = std::getenv("QUELT_BENCH_WORK");
+        fs::path Made = Kept != nullptr && *Kept != '\0'
+                            ? fs::path(Kept)
+                            : fs::temp_directory_path() / (std::string("quelt-recorder-bench-") +
+                                                           std::to_string(::getpid()));
         fs::create_directories(Made);
         return Made;
     }();
     return Folder;
+}
+
+bool WorkFolderIsKept() {
+    const char* Kept = std::getenv("QUELT_BENCH_WORK");
+    return Kept != nullptr && *Kept != '\0';
 }
 
 void WriteRandomFile(const fs::path& Path, std::size_t Bytes, std::mt19937_64& Random) {

@@ -15,8 +15,10 @@ namespace RecorderBench {
 
 namespace fs = std::filesystem;
 
-// The run's own folder under the temporary folder, removed by main at the end.
+// The run's own folder under the temporary folder, removed by main at the end; or the folder
+// QUELT_BENCH_WORK names, kept with its trees for the next run (scripts/bench-peers.sh).
 const fs::path& WorkFolder();
+bool WorkFolderIsKept();
 void WriteRandomFile(const fs::path& Path, std::size_t Bytes, std::mt19937_64& Random);
 // A file of Bytes in the work folder, made once: random up to 50 MB, sparse beyond.
 fs::path OneFile(const std::string& Name, std::uintmax_t Bytes);

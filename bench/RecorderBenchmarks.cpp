@@ -5,6 +5,7 @@
 // the same checksums and comparing the same files. Also its peak memory, in file size and in
 // number of files. The audio CD and DVD-Video are in RecorderMediaBenchmarks.cpp.
 #include "RecorderBenchSupport.hpp"
+#include "RecorderTrees.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -28,46 +29,6 @@
 namespace {
 
 using namespace RecorderBench;
-
-// 100 files of 5 MB (incompressible), made once.
-const fs::path& LargeTree() {
-    static const fs::path Tree = [] {
-        fs::path Made = WorkFolder() / "large";
-        fs::create_directories(Made);
-        std::mt19937_64 Random(42);
-        for (int I = 0; I < 100; ++I) {
-            WriteRandomFile(Made / (std::string("file") + std::to_string(I) + ".bin"), 5'000'000,
-                            Random);
-        }
-        return Made;
-    }();
-    return Tree;
-}
-
-// Count small files of 100 bytes, in folders of 1,000, made once per count.
-fs::path SmallTree(int Count) {
-    fs::path Made = WorkFolder() / (std::string("small") + std::to_string(Count));
-    if (fs::exists(Made)) {
-        return Made;
-    }
-    const std::string Content(100, 'x');
-    for (int I = 0; I < Count; ++I) {
-        const fs::path Folder = Made / (std::string("d") + std::to_string(I / 1000));
-        if (I % 1000 == 0) {
-            fs::create_directories(Folder);
-        }
-        std::ofstream(Folder / (std::string("f") + std::to_string(I) + ".txt")) << Content;
-    }
-    return Made;
-}
-
-std::vector<fs::path> LargeEntries() {
-    std::vector<fs::path> Entries;
-    for (const auto& Item : fs::directory_iterator(LargeTree())) {
-        Entries.push_back(Item.path());
-    }
-    return Entries;
-}
 
 void RecorderLargeTree(benchmark::State& State) {
     RunRecorder(State, {LargeTree()});
@@ -148,34 +109,6 @@ void XorrisoCheckLargeTree(benchmark::State& State) {
         }
     }
 }
-
-// Count small files in one folder, named by number, made once per count.
-fs::path EntryFolder(int Count) {
-    fs::path Made = WorkFolder() / (std::string("entries") + std::to_string(Count));
-    if (!fs::exists(Made)) {
-        fs::create_directories(Made);
-        for (int I = 0; I < Count; ++I) {
-            std::ofstream(Made / std::to_string(I)) << "entry " << I;
-        }
-    }
-    return Made;
-}
-
-// Runs in Folder, so that 100,000 entries fit the kernel's argument limit as short names.
-class InFolder {
-public:
-    explicit InFolder(const fs::path& Folder) : FBack(fs::current_path()) {
-        fs::current_path(Folder);
-    }
-    ~InFolder() { fs::current_path(FBack); }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-    InFolder(InFolder&&) = delete;
-    InFolder& operator=(InFolder&&) = delete;
-
-private:
-    fs::path FBack;
-};
 
 // Range 0 small files, each given as an entry of its own on the command line.
 void RecorderEntries(benchmark::State& State) {
@@ -313,6 +246,8 @@ BENCHMARK(RecorderOneFile)
 
 int main(int argc, char** argv) {
     setenv("QUELT_DRIVES", (std::string("E=") + Disc().string()).c_str(), 1);
+    // The estimates' answers are kept in the run's own folder, never in the user's cache.
+    setenv("XDG_CACHE_HOME", (WorkFolder() / "cache").c_str(), 1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -325,7 +260,9 @@ int main(int argc, char** argv) {
         Status = 1;
     }
     std::error_code Ignored;
-    fs::remove_all(WorkFolder(), Ignored);
+    if (!WorkFolderIsKept()) {
+        fs::remove_all(WorkFolder(), Ignored);
+    }
     benchmark::Shutdown();
     return Status;
 }

@@ -31,10 +31,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # memory, which the runtime cannot follow).
 echo "== Component threads and the POSIX host under the thread sanitizer"
 cmake --preset linux-tsan
-cmake --build build/linux-tsan -j "$jobs" --target quelt_unit_tests quelt_integration_tests
+cmake --build build/linux-tsan -j "$jobs" --target quelt_unit_tests quelt_integration_tests \
+    quelt_recorder_unit_tests
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_unit_tests --gtest_filter='WatchedRun*:Jobs*'
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_integration_tests \
     --gtest_filter='WatchedRunPosix*:PosixHost*:PosixLimits*:JobsPosix*'
+# The recorder's own threads: the checksum workers, and the walk beside the mapping.
+TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_recorder_unit_tests \
+    --gtest_filter='RecorderChecksums*:RecorderSourceWalk*'
 
 echo "== Fuzzing, ${FUZZ_SECONDS:-30} s a target"
 FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh

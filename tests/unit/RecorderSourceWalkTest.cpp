@@ -1,6 +1,7 @@
 // The data disc's walk of its sources and the stamps it keeps: each item seen once, a folder's
 // items before its subfolders, links never entered; and after the write, the first file (in the
 // walk's order) that changed is the one named, however the list is shared among threads.
+#include "SourceWalk.hpp"
 #include "Sources.hpp"
 #include "TestFiles.hpp"
 #include "TreeWalk.hpp"
@@ -103,6 +104,41 @@ TEST(RecorderSourceWalk, TheFirstChangedFileIsNamedWhereverItIs) {
     const Recorder::FileStamps Stamps = StampsOf(Files, Times);
     fs::remove_all(Dir.Path() / "many/42");
     EXPECT_EQ(Stamps.FirstChanged(), Files[168].string());
+}
+
+// The walk beside the mapping finds what the walk alone finds, its shares follow the mapping's
+// order, and a walk handed over (an estimate's) gives the same.
+TEST(RecorderSourceWalk, TheWalkBesideTheMappingFindsWhatTheWalkAloneFinds) {
+    TempDir Dir;
+    for (std::size_t I = 0; I < 300; ++I) {
+        Dir.Write("one/" + std::to_string(I % 7) + "/" + std::to_string(I), std::string(I, 'x'));
+    }
+    Dir.Write("two/only.txt", "only");
+    const std::vector<Recorder::Source> Sources{{(Dir.Path() / "one").string(), "one"},
+                                                {(Dir.Path() / "two").string(), "two"}};
+    Recorder::FileStamps AloneStamps;
+    Recorder::TreeCounts Alone;
+    const auto AloneBound = Recorder::UpperBoundBlocks(Sources, AloneStamps, &Alone);
+    const std::string AloneTree = Alone.Tree.Finish();
+
+    const std::vector<std::size_t> Order{1, 0}; // mapped from the last name to the first
+    Recorder::FileStamps Stamps;
+    Recorder::SourceWalk Beside(Sources, Stamps, {}, Order);
+    Recorder::WalkedSources Found = Beside.Finish();
+    EXPECT_EQ(Found.Bound, AloneBound);
+    EXPECT_EQ(Found.Counts.Items, Alone.Items);
+    EXPECT_EQ(Stamps.Count(), AloneStamps.Count());
+    EXPECT_EQ(Found.Counts.Tree.Finish(), AloneTree);
+
+    Recorder::FileStamps Unused;
+    Recorder::TreeCounts Again;
+    const auto Bound = Recorder::UpperBoundBlocks(Sources, Unused, &Again);
+    const Recorder::SourceWalk HandedOver(Recorder::WalkedSources{Bound, std::move(Again)}, Order);
+    // "two" (2 items: itself and its file) first, then "one" (308: itself, 7 folders, 300 files).
+    EXPECT_DOUBLE_EQ(HandedOver.Share(0, 0).value_or(-1), 0.0);
+    EXPECT_DOUBLE_EQ(HandedOver.Share(1, 0).value_or(-1), 2.0 / 310.0);
+    EXPECT_DOUBLE_EQ(HandedOver.Share(1, 154).value_or(-1), 156.0 / 310.0);
+    EXPECT_DOUBLE_EQ(HandedOver.Share(2, 0).value_or(-1), 1.0);
 }
 
 } // namespace
