@@ -33,24 +33,30 @@ void EstimateDataDisc(const WriteContext& Context) {
     const std::uint64_t Free =
         Plan.Capacity > Plan.NextAddress ? Plan.Capacity - Plan.NextAddress : 0;
     std::optional<EstimateCache> Cache;
-    std::optional<WalkedSources> Walked;
-    std::string Tree;
     if (Plan.NewDisc) {
         Cache = EstimateCache::For(Context.Ask, Context.Where, State);
     }
-    if (Cache) {
+    std::optional<WalkedSources> Walked;
+    std::string Tree;
+    // Only a question asked before is walked first, to compare its tree; a new one is walked
+    // beside the layout, as a burn walks it.
+    if (Cache && Cache->Asked()) {
         const std::vector<std::size_t> NoOrder;
         Walked = SourceWalk(Plan.Sources, Plan.Stamps, Plan.Own, NoOrder).Finish();
-        // A tree that could not be walked whole has no fingerprint to trust.
         Tree = Walked->Bound ? Walked->Counts.Tree.Finish() : std::string();
         if (const auto Known = Tree.empty() ? std::nullopt : Cache->Find(Tree)) {
             Answer(*Known * DataBlockBytes, Free * DataBlockBytes, Plan.Refusal);
             return;
         }
     }
+    const bool WalkedFirst = Walked.has_value();
     LayOutDataDisc(Context, Plan, std::move(Walked));
     const std::uint64_t Blocks =
         ExactSessionBlocks(Context, Context.Disc.Session(Context.Report), Plan);
+    // Walked first, or else beside the layout.
+    if (!WalkedFirst) {
+        Tree = Plan.Tree;
+    }
     if (Cache && !Tree.empty()) {
         Cache->Keep(Tree, Blocks);
     }

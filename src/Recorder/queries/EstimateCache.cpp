@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -91,6 +92,12 @@ std::optional<EstimateCache> EstimateCache::For(const Request& Ask, const Target
         Question.Add(Entry);
     }
     return EstimateCache(Folder + "/estimates", Question.Finish());
+}
+
+bool EstimateCache::Asked() const {
+    const std::vector<Line> Kept = ReadLines(FFile);
+    return std::any_of(Kept.begin(), Kept.end(),
+                       [this](const Line& Each) { return Each.Question == FQuestion; });
 }
 
 std::optional<std::uint64_t> EstimateCache::Find(const std::string& Tree) const {

@@ -21,6 +21,9 @@ public:
     static std::optional<EstimateCache> For(const Request& Ask, const Target& Where,
                                             const MediumState& State);
 
+    // Whether an answer to this question is kept (for any tree): without one, nothing is to be
+    // compared, and the tree is not walked before the layout.
+    bool Asked() const;
     // The session's blocks measured for the tree whose fingerprint is Tree, if kept.
     std::optional<std::uint64_t> Find(const std::string& Tree) const;
     // Keeps Blocks for this question and Tree, the most recent first; the oldest go past a

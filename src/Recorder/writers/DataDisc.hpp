@@ -30,6 +30,9 @@ struct DataDiscPlan {
     // session's tree: left out of it.
     std::vector<OwnFile> Own;
     std::vector<std::string> OwnInTree;
+    // The fingerprint of the sources' tree (see TreeCounts), once laid out; empty when the walk
+    // could not go through the whole tree.
+    std::string Tree;
 };
 
 // How the disc is acquired: to be continued when the run appends to it (--import without

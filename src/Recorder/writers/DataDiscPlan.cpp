@@ -170,7 +170,8 @@ JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session
     // the mapping (unless it was walked already). The bound holds for a new disc only: a
     // continued disc's session also rewrites the records of its whole tree.
     std::optional<SourceWalk> Walking;
-    if (Walked) {
+    const bool HandedOver = Walked.has_value();
+    if (HandedOver) {
         Walking.emplace(std::move(*Walked), Order);
     } else {
         Walking.emplace(Plan.Sources, Plan.Stamps, Plan.Own, Order);
@@ -194,8 +195,10 @@ JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session
             ReportShare();
         }
     }
-    const WalkedSources Found = Walk.Finish();
+    WalkedSources Found = Walk.Finish();
     Plan.AtMost = Plan.NewDisc ? Found.Bound : std::nullopt;
+    // A walk that was handed over spent its fingerprint already.
+    Plan.Tree = Found.Bound && !HandedOver ? Found.Counts.Tree.Finish() : std::string();
     for (const std::string& Path : Plan.OwnInTree) {
         RemoveFromTree(Session, Path);
     }
