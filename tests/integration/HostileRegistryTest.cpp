@@ -88,8 +88,11 @@ TEST_P(RegistryFileKind, ComponentIsCreatedAtOnceWithinTheCap) {
             const Queltburner::TQueltBurner Burner(nullptr, Host);
             const auto Took = Clock::now() - Start;
             const long Peak = PeakResidentKiB();
+            // A guard against a read without end (a device, a fifo), not a measure of speed (the
+            // benchmarks measure that): generous enough for a sanitizer build on a busy machine,
+            // where decoding a file at the cap once took 1.3 s.
             Check.Expect(
-                Took < 1s,
+                Took < 5s,
                 "creating the component took " +
                     std::to_string(
                         std::chrono::duration_cast<std::chrono::milliseconds>(Took).count()) +
