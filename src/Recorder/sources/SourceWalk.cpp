@@ -6,13 +6,13 @@
 namespace Recorder {
 
 SourceWalk::SourceWalk(const std::vector<Source>& Sources, FileStamps& Stamps,
-                       const std::vector<OwnFile>& Own, const std::vector<std::size_t>& Order) {
+                       std::vector<OwnFile> Own, std::vector<std::size_t> Order)
+    : FOwn(std::move(Own)), FOrder(std::move(Order)) {
     try {
-        FDone = std::async(std::launch::async, [this, &Sources, &Stamps, &Own, &Order] {
-            Walk(Sources, Stamps, Own, Order);
-        });
+        FDone = std::async(std::launch::async,
+                           [this, &Sources, &Stamps] { Walk(Sources, Stamps, FOwn, FOrder); });
     } catch (const std::system_error&) {
-        Walk(Sources, Stamps, Own, Order);
+        Walk(Sources, Stamps, FOwn, FOrder);
     }
 }
 

@@ -22,9 +22,10 @@ struct WalkedSources {
 class SourceWalk {
 public:
     // Walks Sources (passing over Own), stamping their files in Stamps. Order is the order the
-    // entries are mapped in, for Share. Sources, Own and Stamps must outlive the walk.
-    SourceWalk(const std::vector<Source>& Sources, FileStamps& Stamps,
-               const std::vector<OwnFile>& Own, const std::vector<std::size_t>& Order);
+    // entries are mapped in, for Share. Sources and Stamps must outlive the walk; Own and Order
+    // are kept.
+    SourceWalk(const std::vector<Source>& Sources, FileStamps& Stamps, std::vector<OwnFile> Own,
+               std::vector<std::size_t> Order);
     // A walk already done (Done), its entries mapped in Order.
     SourceWalk(WalkedSources Done, const std::vector<std::size_t>& Order);
     ~SourceWalk();
@@ -48,6 +49,9 @@ private:
     // Items in the first k entries of the order, for k from 0 to all of them.
     std::vector<std::uint64_t> FItemsBefore;
     std::atomic<bool> FCounted{false};
+    const std::vector<OwnFile> FOwn;
+    const std::vector<std::size_t> FOrder;
+    // Last: the walk ends before what it uses goes.
     std::future<void> FDone;
 };
 
