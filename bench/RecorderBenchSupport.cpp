@@ -112,11 +112,15 @@ fs::path Disc() {
 }
 
 // Runs the recorder with Argv onto a new disc each time, and keeps its peak memory.
-void RunRecorderArgv(benchmark::State& State, const std::vector<std::string>& Argv) {
+void RunRecorderArgv(benchmark::State& State, const std::vector<std::string>& Argv,
+                     const std::function<void()>& BeforeEach) {
     long Peak = 0;
     for (auto _ : State) {
         State.PauseTiming();
         fs::remove(Disc());
+        if (BeforeEach) {
+            BeforeEach();
+        }
         State.ResumeTiming();
         const Outcome Done = Run(Argv);
         if (Done.Exit != 0) {

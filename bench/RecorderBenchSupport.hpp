@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ std::vector<std::string> RecorderArgv(const std::vector<fs::path>& Entries);
 // The virtual disc drive E names.
 fs::path Disc();
 // Runs the recorder with Argv onto a new disc each time, and keeps its peak memory.
-void RunRecorderArgv(benchmark::State& State, const std::vector<std::string>& Argv);
+// BeforeEach, when given, runs untimed before each run (after the disc is removed).
+void RunRecorderArgv(benchmark::State& State, const std::vector<std::string>& Argv,
+                     const std::function<void()>& BeforeEach = {});
 void RunRecorder(benchmark::State& State, const std::vector<fs::path>& Entries);
 
 // The floors' copy: the files' bytes, in order, into Out, then one fsync.

@@ -91,21 +91,12 @@ void RecorderEstimate(benchmark::State& State) {
     if (State.range(0) == 1) {
         RunOrSkip(State, Argv);
     }
-    long Peak = 0;
-    for (auto _ : State) {
+    // The first estimate asks with an empty cache each time; the repeated one keeps the answer.
+    RunRecorderArgv(State, Argv, [&State, &Cache] {
         if (State.range(0) == 0) {
-            State.PauseTiming();
             fs::remove_all(Cache);
-            State.ResumeTiming();
         }
-        const Outcome Done = Run(Argv);
-        if (Done.Exit != 0) {
-            State.SkipWithError("the recorder failed");
-            return;
-        }
-        Peak = std::max(Peak, Done.PeakKilobytes);
-    }
-    State.counters["peak_rss_kb"] = static_cast<double>(Peak);
+    });
 }
 
 // Range 0: 0 xorriso's mkisofs emulation with the recorder's checksums, 1 genisoimage.

@@ -56,11 +56,11 @@ private:
     int FDescriptor = -1;
 };
 
+} // namespace
+
 std::int64_t ModifiedNs(const struct stat& Info) {
     return std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec;
 }
-
-} // namespace
 
 void FileStamps::Add(const std::string& Path, std::uintmax_t Size, std::int64_t ModifiedNs) {
     // The folder part keeps its slash ("" for a bare name, "/" for a file at the root).

@@ -52,10 +52,6 @@ std::uint64_t DataBlocks(std::uintmax_t Bytes) {
     return (Bytes + DataBlockBytes - 1) / DataBlockBytes + Bytes / (std::uint64_t{1} << 32U);
 }
 
-std::int64_t ModifiedNs(const struct stat& Info) {
-    return std::int64_t{Info.st_mtim.tv_sec} * 1000000000 + Info.st_mtim.tv_nsec;
-}
-
 } // namespace
 
 namespace {

@@ -4,6 +4,7 @@
 #include "Fingerprint.hpp"
 #include "JolietNames.hpp"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -23,6 +24,9 @@ struct Source {
 // written (libisofs pads a file that shrank with zeros) is found by comparing afterwards. Kept
 // compactly, each folder's path once and each file by its name in it, so that a tree of 100,000
 // files costs a few megabytes instead of a string each.
+// A file's modification time in nanoseconds, as the stamps keep it.
+std::int64_t ModifiedNs(const struct stat& Info);
+
 class FileStamps {
 public:
     // Path's size and modification time as they are now (a path with a folder part).
