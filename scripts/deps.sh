@@ -7,6 +7,8 @@ want=(cmake ninja-build g++ make)
 # The recorder is built on libisoburn, libisofs and libburn (found through pkg-config); the demo
 # lists what it wrote with isoinfo (genisoimage) and 7z.
 want+=(libisoburn-dev libisofs-dev libburn-dev pkgconf genisoimage p7zip-full)
+# The recorder allocates with mimalloc (src/Recorder/CMakeLists.txt says why).
+want+=(libmimalloc-dev)
 # Audio CDs: decoded with libsndfile (WAV, FLAC, Ogg Vorbis, MP3), converted with libsamplerate.
 want+=(libsndfile1-dev libsamplerate0-dev)
 # Programs the recorder runs: vcdimager authors Video CDs and Super Video CDs, genisoimage

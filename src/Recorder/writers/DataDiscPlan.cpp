@@ -9,6 +9,7 @@
 #include "OwnFiles.hpp"
 #include "RealDrive.hpp"
 #include "RecorderFailure.hpp"
+#include "RepeatedLookups.hpp"
 #include "SourceWalk.hpp"
 #include "SpeedTest.hpp"
 #include "SystemReasons.hpp"
@@ -185,6 +186,7 @@ JolietNameCounts MapEntries(const WriteContext& Context, XorrisoSession& Session
     };
     {
         const ScopedTick Ticking(Session, ReportShare);
+        const RepeatedLookups Lookups;
         for (const std::size_t Index : Order) {
             const Source& Entry = Plan.Sources[Index];
             if (!Plan.NewDisc) {
