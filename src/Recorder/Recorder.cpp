@@ -17,6 +17,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -170,6 +171,23 @@ int RunCommand(std::span<const std::string> Arguments) {
 }
 
 } // namespace
+
+bool MemoryCanBeHad() noexcept {
+    // Through operator new, which the compiler may not leave out as it may a malloc and free.
+    void* Probe = ::operator new(1, std::nothrow);
+    ::operator delete(Probe);
+    return Probe != nullptr;
+}
+
+int RefuseForMemory() noexcept {
+    OpenStandardStreams();
+    // Unbuffered: a buffer is memory too, and glibc's output without one repeats a line.
+    (void)std::setvbuf(stdout, nullptr, _IONBF, 0);
+    (void)std::fputs("recorder: out of memory\n", stderr);
+    const int Code = static_cast<int>(ExitCode::Write);
+    SayFailureCase(Code);
+    return Code;
+}
 
 int RunRecorder(std::span<const std::string> Arguments) {
     OpenStandardStreams();

@@ -14,4 +14,12 @@ namespace Recorder {
 // this process removes what the interrupted write left beside the disc.
 int RunRecorder(std::span<const std::string> Arguments);
 
+// Whether the allocator can give memory at all. An address-space limit below what it reserves
+// for its first block leaves it none, and then the run fails at once (RefuseForMemory), before
+// anything else would need memory.
+bool MemoryCanBeHad() noexcept;
+// Says that the run is out of memory, with the write failure's exit code and case, and returns
+// that exit code; allocates nothing.
+int RefuseForMemory() noexcept;
+
 } // namespace Recorder

@@ -52,9 +52,10 @@ TEST_P(RecorderRepeatedLookups, AsksTheFileSystemOnlyForANewPathOrKind) {
         const std::string Path = (Dir.Path() / Each.Name).string();
         struct stat Answer {};
         struct stat Expected {};
-        const int Got = Each.NoFollow ? ::lstat(Path.c_str(), &Answer) : ::stat(Path.c_str(), &Answer);
-        const int Want = ::fstatat(AT_FDCWD, Path.c_str(), &Expected,
-                                   Each.NoFollow ? AT_SYMLINK_NOFOLLOW : 0);
+        const int Got =
+            Each.NoFollow ? ::lstat(Path.c_str(), &Answer) : ::stat(Path.c_str(), &Answer);
+        const int Want =
+            ::fstatat(AT_FDCWD, Path.c_str(), &Expected, Each.NoFollow ? AT_SYMLINK_NOFOLLOW : 0);
         ASSERT_EQ(Got, Want) << Each.Name;
         if (Want == 0) {
             EXPECT_EQ(Answer.st_ino, Expected.st_ino) << Each.Name;

@@ -16,6 +16,9 @@ namespace {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!Recorder::MemoryCanBeHad()) {
+        return Recorder::RefuseForMemory();
+    }
     const std::vector<std::string> Arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     return Recorder::RunRecorder(Arguments);
 }

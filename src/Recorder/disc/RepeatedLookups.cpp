@@ -16,6 +16,10 @@ thread_local RepeatedLookups* Current = nullptr;
 
 // The entry points' own work: glibc's stat and lstat are fstatat on the working folder.
 int LookUp(const char* Path, struct stat* Info, bool NoFollow) {
+    if (Path == nullptr || Info == nullptr) {
+        errno = EFAULT; // as the kernel answers
+        return -1;
+    }
     return ::fstatat(AT_FDCWD, Path, Info, NoFollow ? AT_SYMLINK_NOFOLLOW : 0);
 }
 
@@ -88,7 +92,7 @@ int RepeatedLookups::Look(const char* Path, struct stat* Info, bool NoFollow) {
 } // namespace Recorder
 
 // libc's names, which the libraries call. Nothing may be thrown into their C code.
-// NOLINTBEGIN(readability-identifier-naming,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+// NOLINTBEGIN(readability-identifier-naming,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-inconsistent-declaration-parameter-name)
 extern "C" int stat(const char* __restrict Path, struct stat* __restrict Info) noexcept {
     Recorder::RepeatedLookups* Scope = Recorder::RepeatedLookups::OfThisThread();
     return Scope != nullptr ? Scope->Look(Path, Info, false) : Recorder::LookUp(Path, Info, false);
@@ -106,4 +110,4 @@ extern "C" int __xstat(int Version, const char* Path, struct stat* Info) noexcep
 extern "C" int __lxstat(int Version, const char* Path, struct stat* Info) noexcept {
     return Recorder::LookUpVersion(Version, Path, Info, true);
 }
-// NOLINTEND(readability-identifier-naming,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+// NOLINTEND(readability-identifier-naming,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-inconsistent-declaration-parameter-name)
