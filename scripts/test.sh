@@ -36,9 +36,10 @@ cmake --build build/linux-tsan -j "$jobs" --target quelt_unit_tests quelt_integr
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_unit_tests --gtest_filter='WatchedRun*:Jobs*'
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_integration_tests \
     --gtest_filter='WatchedRunPosix*:PosixHost*:PosixLimits*:JobsPosix*'
-# The recorder's own threads: the checksum workers, and the walk beside the mapping.
+# The recorder's own threads: the checksum workers, the walk beside the mapping, and the lookups
+# answered again on the mapping's thread only.
 TSAN_OPTIONS=halt_on_error=1 build/linux-tsan/tests/quelt_recorder_unit_tests \
-    --gtest_filter='RecorderChecksums*:RecorderSourceWalk*'
+    --gtest_filter='RecorderChecksums*:RecorderSourceWalk*:RecorderRepeatedLookups*'
 
 echo "== Fuzzing, ${FUZZ_SECONDS:-30} s a target"
 FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh
