@@ -54,7 +54,8 @@ control_field(Architecture ${Arch})
 
 # Depends names the C and C++ runtimes the programs and shared libraries need, the burning libraries
 # the recorder runs on (libisoburn, and libburn itself for audio CDs), the audio decoder and the
-# sample-rate converter, the programs it runs (vcdimager, genisoimage, cdrdao), and nothing that
+# sample-rate converter, its allocator (mimalloc), the programs it runs (vcdimager, genisoimage,
+# cdrdao), and nothing that
 # only the build machine has (GoogleTest, benchmark libraries, the project's own libraries).
 execute_process(COMMAND ${Tool_dpkg_deb} -f "${Deb}" Depends OUTPUT_VARIABLE Depends
     OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -65,12 +66,12 @@ list(TRANSFORM Names STRIP)
 list(REMOVE_ITEM Names "")
 foreach(name IN LISTS Names)
     if(NOT name MATCHES
-       "^(libc6|libstdc\\+\\+6|libgcc-s1|libisoburn1|libburn4|libsndfile1|libsamplerate0|vcdimager|genisoimage|cdrdao)$")
+       "^(libc6|libstdc\\+\\+6|libgcc-s1|libisoburn1|libburn4|libsndfile1|libsamplerate0|libmimalloc2.0|vcdimager|genisoimage|cdrdao)$")
         message(FATAL_ERROR "Depends names ${name}: ${Depends}")
     endif()
 endforeach()
-foreach(name libc6 libstdc++6 libisoburn1 libburn4 libsndfile1 libsamplerate0 vcdimager genisoimage
-        cdrdao)
+foreach(name libc6 libstdc++6 libisoburn1 libburn4 libsndfile1 libsamplerate0 libmimalloc2.0
+        vcdimager genisoimage cdrdao)
     if(NOT name IN_LIST Names)
         message(FATAL_ERROR "Depends does not name ${name}: ${Depends}")
     endif()
