@@ -1,5 +1,7 @@
 #include "WriteHandover.hpp"
 
+#include "RecorderFailure.hpp"
+
 #include <dlfcn.h>
 #include <libburn/libburn.h>
 
@@ -23,6 +25,12 @@ DiscWrite LibraryWrite() {
 
 bool LibraryWriteFound() {
     return LibraryWrite() != nullptr;
+}
+
+void RequireLibraryWrite() {
+    if (!LibraryWriteFound()) {
+        throw RecorderFailure(ExitCode::Write, "cannot find libburn's burn_disc_write");
+    }
 }
 
 } // namespace Recorder

@@ -16,7 +16,9 @@ namespace Recorder {
 inline constexpr std::chrono::milliseconds WriteHandoverWait{100};
 
 // Whether libburn's own burn_disc_write was found behind the program's. Without it the program's
-// burn_disc_write cannot write; the writers check before they hand a write over.
+// burn_disc_write cannot write: RequireLibraryWrite throws RecorderFailure (write error) then,
+// and every session checks before it starts.
 bool LibraryWriteFound();
+void RequireLibraryWrite();
 
 } // namespace Recorder

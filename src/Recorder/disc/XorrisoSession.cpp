@@ -136,12 +136,8 @@ constexpr auto WatchInterval = std::chrono::milliseconds(100);
 
 XorrisoSession::XorrisoSession(Progress& Report, std::string Subject)
     : FReport(Report), FSubject(std::move(Subject)) {
-    // Every checksum the libraries compute goes through the recorder's functions, and every
-    // write through its burn_disc_write: both need the library's own behind them.
     RequireLibraryChecksums();
-    if (!LibraryWriteFound()) {
-        throw RecorderFailure(ExitCode::Write, "cannot find libburn's burn_disc_write");
-    }
+    RequireLibraryWrite();
     char Name[] = "xorriso";
     if (Xorriso_new(&FXorriso, Name, 0) <= 0) {
         throw RecorderFailure(ExitCode::Write, "cannot start libisoburn");
