@@ -142,6 +142,30 @@ void StopSignals::RestoreInChild() const {
     }
 }
 
+namespace {
+
+// The worker's Work, of which nothing may unwind further: the frames above it are the recorder's,
+// copied into the worker, and their objects (the disc, its lock, its scratch) are the recorder's
+// to end. What escapes (memory that ran out while a failure was being said) is a write failure,
+// said without allocating.
+int WorkInWorker(const std::function<int()>& Work) noexcept {
+    try {
+        return Work();
+    } catch (const std::exception& Failure) {
+        try {
+            (void)std::fprintf(stderr, "recorder: %s\n", ReasonOf(Failure).c_str());
+        } catch (const std::bad_alloc&) {
+            (void)std::fputs("recorder: out of memory\n", stderr);
+        }
+    } catch (...) {
+        (void)std::fputs("recorder: the writer failed\n", stderr);
+    }
+    (void)std::fflush(stderr);
+    return static_cast<int>(ExitCode::Write);
+}
+
+} // namespace
+
 int ReportFailure(ExitCode Code, const std::string& Message) {
     return ReportFailure(Code, DefaultKindOf(Code), Message);
 }
@@ -208,7 +232,7 @@ int RunInWorker(const std::function<int()>& Work, Disc& Onto, bool MayAppend,
         if (::getppid() != Parent) {
             ::_exit(static_cast<int>(ExitCode::Write));
         }
-        const int Code = Work();
+        const int Code = WorkInWorker(Work);
         (void)std::fflush(nullptr);
         ::_exit(Code);
     }

@@ -19,24 +19,6 @@ namespace {
 using namespace RecorderTest;
 using QueltTest::TempDir;
 
-// The lines of Text that start with Head.
-Strings LinesStartingWith(const std::string& Text, const std::string& Head) {
-    Strings Found;
-    std::istringstream Lines(Text);
-    for (std::string Line; std::getline(Lines, Line);) {
-        if (Line.starts_with(Head)) {
-            Found.push_back(Line);
-        }
-    }
-    return Found;
-}
-
-std::string LastLine(const std::string& Text) {
-    const std::string Trimmed = Text.ends_with('\n') ? Text.substr(0, Text.size() - 1) : Text;
-    const std::size_t At = Trimmed.rfind('\n');
-    return At == std::string::npos ? Trimmed : Trimmed.substr(At + 1);
-}
-
 enum class DiscBefore { Missing, Data, Document, DvdVideo };
 // What holds the run back: another run holding the disc, a file-size limit below the disc's.
 enum class Around { Nothing, Held, FileLimit };

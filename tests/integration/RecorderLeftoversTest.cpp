@@ -163,6 +163,10 @@ TEST(RecorderLeftovers, MemoryLimitEndsTheRunSayingWhatRanOut) {
         EXPECT_TRUE(Outcome.Err.find("out of memory") != std::string::npos ||
                     Outcome.Err.find("too many") != std::string::npos)
             << Outcome.Err;
+        // One failure line, the run's own and the last: a worker whose failure escaped it never
+        // goes on as the recorder.
+        EXPECT_EQ(LinesStartingWith(Outcome.Out, "failure ").size(), 1U) << Outcome.Out;
+        EXPECT_TRUE(LastLine(Outcome.Out).starts_with("failure ")) << Outcome.Out;
         EXPECT_FALSE(fs::exists(Disc));
         EXPECT_EQ(ScratchFilesBeside(Disc), Strings{});
     }

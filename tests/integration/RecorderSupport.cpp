@@ -88,6 +88,23 @@ QueltTest::ProcessOutcome RunRecorder(const Strings& Arguments, const Strings& E
     return QueltTest::RunProgram(Argv, Environment);
 }
 
+Strings LinesStartingWith(const std::string& Text, const std::string& Head) {
+    Strings Found;
+    std::istringstream Lines(Text);
+    for (std::string Line; std::getline(Lines, Line);) {
+        if (Line.starts_with(Head)) {
+            Found.push_back(Line);
+        }
+    }
+    return Found;
+}
+
+std::string LastLine(const std::string& Text) {
+    const std::string Trimmed = Text.ends_with('\n') ? Text.substr(0, Text.size() - 1) : Text;
+    const std::size_t At = Trimmed.rfind('\n');
+    return At == std::string::npos ? Trimmed : Trimmed.substr(At + 1);
+}
+
 std::string AnswerOf(const std::string& Out, const std::string& Key) {
     std::istringstream Lines(Out);
     for (std::string Line; std::getline(Lines, Line);) {

@@ -38,6 +38,10 @@ QueltTest::ProcessOutcome RunReader(const Strings& Argv);
 // The value of Key in a question's answer ("key=value" lines), "(none)" when it has none; as a
 // number, 0 when it is none.
 std::string AnswerOf(const std::string& Out, const std::string& Key);
+
+// The lines of Text that start with Head, and its last line.
+Strings LinesStartingWith(const std::string& Text, const std::string& Head);
+std::string LastLine(const std::string& Text);
 std::uint64_t NumberOf(const std::string& Out, const std::string& Key);
 
 // Takes a virtual disc apart into Out (created): xorriso reads Rock Ridge, of the last session or
