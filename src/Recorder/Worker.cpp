@@ -147,7 +147,7 @@ namespace {
 // The worker's Work, of which nothing may unwind further: the frames above it are the recorder's,
 // copied into the worker, and their objects (the disc, its lock, its scratch) are the recorder's
 // to end. What escapes (memory that ran out while a failure was being said) is a write failure,
-// said without allocating.
+// said in one line: its reason, or a fixed one when even that finds no memory.
 int WorkInWorker(const std::function<int()>& Work) noexcept {
     try {
         return Work();
