@@ -28,13 +28,18 @@ int LookUp(const char* Path, struct stat* Info, bool NoFollow) {
 // struct stat. Any other is refused, as glibc refuses a layout it does not know.
 constexpr bool OldLayoutsAreStat = sizeof(void*) == 8 && sizeof(struct stat) == 144;
 
+// A lookup by one of the entry points: through the calling thread's scope, if it has one.
+int LookUpHere(const char* Path, struct stat* Info, bool NoFollow) {
+    RepeatedLookups* Scope = RepeatedLookups::OfThisThread();
+    return Scope != nullptr ? Scope->Look(Path, Info, NoFollow) : LookUp(Path, Info, NoFollow);
+}
+
 int LookUpVersion(int Version, const char* Path, struct stat* Info, bool NoFollow) {
     if ((Version != 0 && Version != 1) || !OldLayoutsAreStat) {
         errno = EINVAL;
         return -1;
     }
-    RepeatedLookups* Scope = RepeatedLookups::OfThisThread();
-    return Scope != nullptr ? Scope->Look(Path, Info, NoFollow) : LookUp(Path, Info, NoFollow);
+    return LookUpHere(Path, Info, NoFollow);
 }
 
 } // namespace
@@ -94,13 +99,11 @@ int RepeatedLookups::Look(const char* Path, struct stat* Info, bool NoFollow) {
 // libc's names, which the libraries call. Nothing may be thrown into their C code.
 // NOLINTBEGIN(readability-identifier-naming,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-inconsistent-declaration-parameter-name)
 extern "C" int stat(const char* __restrict Path, struct stat* __restrict Info) noexcept {
-    Recorder::RepeatedLookups* Scope = Recorder::RepeatedLookups::OfThisThread();
-    return Scope != nullptr ? Scope->Look(Path, Info, false) : Recorder::LookUp(Path, Info, false);
+    return Recorder::LookUpHere(Path, Info, false);
 }
 
 extern "C" int lstat(const char* __restrict Path, struct stat* __restrict Info) noexcept {
-    Recorder::RepeatedLookups* Scope = Recorder::RepeatedLookups::OfThisThread();
-    return Scope != nullptr ? Scope->Look(Path, Info, true) : Recorder::LookUp(Path, Info, true);
+    return Recorder::LookUpHere(Path, Info, true);
 }
 
 extern "C" int __xstat(int Version, const char* Path, struct stat* Info) noexcept {

@@ -9,10 +9,10 @@ SourceWalk::SourceWalk(const std::vector<Source>& Sources, FileStamps& Stamps,
                        std::vector<OwnFile> Own, std::vector<std::size_t> Order)
     : FOwn(std::move(Own)), FOrder(std::move(Order)) {
     try {
-        FDone = std::async(std::launch::async,
-                           [this, &Sources, &Stamps] { Walk(Sources, Stamps, FOwn, FOrder); });
+        FDone =
+            std::async(std::launch::async, [this, &Sources, &Stamps] { Walk(Sources, Stamps); });
     } catch (const std::system_error&) {
-        Walk(Sources, Stamps, FOwn, FOrder);
+        Walk(Sources, Stamps);
     }
 }
 
@@ -29,10 +29,9 @@ SourceWalk::~SourceWalk() {
     }
 }
 
-void SourceWalk::Walk(const std::vector<Source>& Sources, FileStamps& Stamps,
-                      const std::vector<OwnFile>& Own, const std::vector<std::size_t>& Order) {
-    FFound.Bound = UpperBoundBlocks(Sources, Stamps, &FFound.Counts, Own);
-    Count(Order);
+void SourceWalk::Walk(const std::vector<Source>& Sources, FileStamps& Stamps) {
+    FFound.Bound = UpperBoundBlocks(Sources, Stamps, &FFound.Counts, FOwn);
+    Count(FOrder);
 }
 
 void SourceWalk::Count(const std::vector<std::size_t>& Order) {

@@ -41,8 +41,7 @@ public:
     WalkedSources Finish();
 
 private:
-    void Walk(const std::vector<Source>& Sources, FileStamps& Stamps,
-              const std::vector<OwnFile>& Own, const std::vector<std::size_t>& Order);
+    void Walk(const std::vector<Source>& Sources, FileStamps& Stamps);
     void Count(const std::vector<std::size_t>& Order);
 
     WalkedSources FFound;

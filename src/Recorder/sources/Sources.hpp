@@ -20,13 +20,13 @@ struct Source {
     std::string Name; // its name at the disc's root
 };
 
+// A file's modification time in nanoseconds, as the stamps keep it.
+std::int64_t ModifiedNs(const struct stat& Info);
+
 // The files a session reads, as they were before the write: a file that changes while it is
 // written (libisofs pads a file that shrank with zeros) is found by comparing afterwards. Kept
 // compactly, each folder's path once and each file by its name in it, so that a tree of 100,000
 // files costs a few megabytes instead of a string each.
-// A file's modification time in nanoseconds, as the stamps keep it.
-std::int64_t ModifiedNs(const struct stat& Info);
-
 class FileStamps {
 public:
     // Path's size and modification time as they are now (a path with a folder part).
